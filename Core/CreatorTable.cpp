@@ -1,0 +1,20 @@
+#include "Core/CreatorTable.h"
+
+#include "Core/CoreObjects.h"
+
+namespace {
+template <class T>
+CObject* make() {
+    return new T();
+}
+
+const CreatorRow kTable[] = {
+    // core
+    {"core:object", &make<CObject>, &CObject::registerEvents},
+    {"core:attr-doubler", &make<CAttrDoubler>, &CAttrDoubler::registerEvents},
+    {"core:shared-attribute", &make<CSharedAttribute>, &CSharedAttribute::registerEvents},
+    {"core:timer", &make<CTimerQueued>, &CTimerQueued::registerEvents},
+};
+}  // namespace
+
+std::span<const CreatorRow> kelCreatorTable() { return kTable; }

@@ -1,0 +1,224 @@
+// POSIX backend of threads, the timer queue and run loops.
+#include "Platform/Thread.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <list>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace plat {
+
+// ---------------------------------------------------------------------------
+// Threads
+
+CThreadHandle::~CThreadHandle() { join(); }
+
+uint32_t CThreadHandle::start(ThreadProc proc, void* context) {
+    if (m_impl) return EBUSY;
+    try {
+        m_impl = new std::thread(proc, context);
+    } catch (const std::system_error& e) {
+        return uint32_t(e.code().value());
+    }
+    return 0;
+}
+
+void CThreadHandle::join() {
+    auto* t = static_cast<std::thread*>(m_impl);
+    if (!t) return;
+    if (t->joinable()) {
+        if (t->get_id() == std::this_thread::get_id())
+            t->detach();
+        else
+            t->join();
+    }
+    delete t;
+    m_impl = nullptr;
+}
+
+uint64_t currentThreadId() {
+    static std::atomic<uint64_t> next{1};
+    thread_local uint64_t id = next.fetch_add(1);
+    return id;
+}
+
+void sleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// ---------------------------------------------------------------------------
+// Timer queue: one worker thread serves every queue timer of the process.
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+struct QueueTimerRec {
+    Clock::time_point due;
+    std::chrono::milliseconds period;
+    TimerProc proc;
+    void* context;
+    bool deleted = false;
+};
+
+class TimerQueue {
+public:
+    static TimerQueue& instance() {
+        static TimerQueue q;
+        return q;
+    }
+
+    QueueTimerRec* add(unsigned dueMs, unsigned periodMs, TimerProc proc, void* ctx, uint32_t* error) {
+        std::unique_lock g(m_mutex);
+        if (!m_thread.joinable()) {
+            try {
+                m_thread = std::thread([this] { run(); });
+            } catch (const std::system_error& e) {
+                if (error) *error = uint32_t(e.code().value());
+                return nullptr;
+            }
+        }
+        auto* t = new QueueTimerRec{Clock::now() + std::chrono::milliseconds(dueMs),
+                                    std::chrono::milliseconds(periodMs), proc, ctx};
+        m_timers.push_back(t);
+        m_cv.notify_all();
+        return t;
+    }
+
+    void remove(QueueTimerRec* t) {
+        std::unique_lock g(m_mutex);
+        auto it = std::find(m_timers.begin(), m_timers.end(), t);
+        if (it == m_timers.end()) return;
+        m_timers.erase(it);
+        t->deleted = true;
+        // Wait until a running callback of this timer has returned, unless the
+        // callback itself deletes its timer.
+        if (std::this_thread::get_id() != m_thread.get_id())
+            m_idle.wait(g, [&] { return m_running != t; });
+        if (m_running != t) delete t;
+        else m_deleteAfterRun = true;
+        m_cv.notify_all();
+    }
+
+    ~TimerQueue() {
+        {
+            std::lock_guard g(m_mutex);
+            m_stop = true;
+            m_cv.notify_all();
+        }
+        if (m_thread.joinable()) m_thread.join();
+        for (auto* t : m_timers) delete t;
+    }
+
+private:
+    void run() {
+        std::unique_lock g(m_mutex);
+        while (!m_stop) {
+            if (m_timers.empty()) {
+                m_cv.wait(g);
+                continue;
+            }
+            auto next = std::min_element(m_timers.begin(), m_timers.end(),
+                                         [](auto* a, auto* b) { return a->due < b->due; });
+            QueueTimerRec* t = *next;
+            if (Clock::now() < t->due) {
+                m_cv.wait_until(g, t->due);
+                continue;
+            }
+            t->due += std::max(t->period, std::chrono::milliseconds(1));
+            if (t->due < Clock::now()) t->due = Clock::now() + t->period;
+            m_running = t;
+            g.unlock();
+            t->proc(t->context);
+            g.lock();
+            m_running = nullptr;
+            if (m_deleteAfterRun) {
+                delete t;
+                m_deleteAfterRun = false;
+            }
+            m_idle.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_cv, m_idle;
+    std::vector<QueueTimerRec*> m_timers;
+    QueueTimerRec* m_running = nullptr;
+    bool m_deleteAfterRun = false;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+}  // namespace
+
+QueueTimer createQueueTimer(unsigned dueMs, unsigned periodMs, TimerProc proc, void* context,
+                            uint32_t* error) {
+    return TimerQueue::instance().add(dueMs, periodMs, proc, context, error);
+}
+
+void deleteQueueTimer(QueueTimer timer) {
+    if (timer) TimerQueue::instance().remove(static_cast<QueueTimerRec*>(timer));
+}
+
+// ---------------------------------------------------------------------------
+// Run loops
+
+namespace {
+struct LoopTimer {
+    RunLoopTimerId id;
+    Clock::time_point due;
+    std::chrono::milliseconds period;
+    TimerProc proc;
+    void* context;
+};
+std::atomic<RunLoopTimerId> g_nextLoopTimer{1};
+thread_local std::list<LoopTimer> t_loopTimers;
+}  // namespace
+
+RunLoopTimerId setRunLoopTimer(unsigned periodMs, TimerProc proc, void* context, uint32_t* error) {
+    if (!proc) {
+        if (error) *error = EINVAL;
+        return 0;
+    }
+    RunLoopTimerId id = g_nextLoopTimer.fetch_add(1);
+    auto period = std::chrono::milliseconds(std::max(1u, periodMs));
+    t_loopTimers.push_back({id, Clock::now() + period, period, proc, context});
+    return id;
+}
+
+void killRunLoopTimer(RunLoopTimerId id) {
+    t_loopTimers.remove_if([id](const LoopTimer& t) { return t.id == id; });
+}
+
+int pumpRunLoop() {
+    auto now = Clock::now();
+    std::vector<RunLoopTimerId> due;
+    for (auto& t : t_loopTimers)
+        if (t.due <= now) due.push_back(t.id);
+    int ran = 0;
+    for (RunLoopTimerId id : due) {
+        // A callback may kill timers (itself included): look each up again.
+        auto it = std::find_if(t_loopTimers.begin(), t_loopTimers.end(),
+                               [id](const LoopTimer& t) { return t.id == id; });
+        if (it == t_loopTimers.end()) continue;
+        it->due = std::max(it->due + it->period, now);
+        TimerProc proc = it->proc;
+        void* ctx = it->context;
+        proc(ctx);
+        ++ran;
+    }
+    return ran;
+}
+
+int runLoopNextDueMs() {
+    if (t_loopTimers.empty()) return -1;
+    auto now = Clock::now();
+    auto next = std::min_element(t_loopTimers.begin(), t_loopTimers.end(),
+                                 [](auto& a, auto& b) { return a.due < b.due; })->due;
+    if (next <= now) return 0;
+    return int(std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count());
+}
+
+}  // namespace plat

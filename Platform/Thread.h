@@ -1,0 +1,59 @@
+#pragma once
+// Threads, the process-wide timer queue and per-thread run loops.
+
+#include <cstdint>
+
+namespace plat {
+
+using ThreadProc = void (*)(void* context);
+
+// A joinable system thread.
+class CThreadHandle {
+public:
+    CThreadHandle() = default;
+    ~CThreadHandle();
+    CThreadHandle(const CThreadHandle&) = delete;
+    CThreadHandle& operator=(const CThreadHandle&) = delete;
+
+    // Returns 0 on success or the system error code.
+    uint32_t start(ThreadProc proc, void* context);
+    void join();
+    bool joinable() const { return m_impl != nullptr; }
+
+private:
+    void* m_impl = nullptr;
+};
+
+// Identifier of the calling thread (stable for its life).
+uint64_t currentThreadId();
+void sleepMs(unsigned ms);
+
+// ---------------------------------------------------------------------------
+// Timer queue: periodic callbacks on a system timer thread.
+using TimerProc = void (*)(void* context);
+using QueueTimer = void*;
+
+// Creates a periodic timer on the process-wide queue; due time and period in
+// milliseconds. Returns nullptr and sets *error on failure.
+QueueTimer createQueueTimer(unsigned dueMs, unsigned periodMs, TimerProc proc, void* context,
+                            uint32_t* error);
+// Deletes the timer and waits until no callback of it runs any more.
+void deleteQueueTimer(QueueTimer timer);
+
+// ---------------------------------------------------------------------------
+// Run loop: the "system timer" that calls back on the thread that created it.
+// The owning thread pumps its loop explicitly (the editor does so from its
+// window's event handling; tests call pump()).
+using RunLoopTimerId = uint32_t;
+
+// Creates a timer for the calling thread's run loop; 0 and *error on failure.
+RunLoopTimerId setRunLoopTimer(unsigned periodMs, TimerProc proc, void* context, uint32_t* error);
+// Removes a timer of the calling thread's run loop.
+void killRunLoopTimer(RunLoopTimerId id);
+// Runs every due timer of the calling thread's run loop once; returns how
+// many callbacks ran.
+int pumpRunLoop();
+// Milliseconds until the next timer of the calling thread is due (-1: none).
+int runLoopNextDueMs();
+
+}  // namespace plat

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Set-up, build and the whole test suite: the release build and the
+# AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+./scripts/build.sh release
+./scripts/build.sh asan
+jobs="${JOBS:-$(nproc)}"
+echo "== tests (release)"
+ctest --test-dir build --output-on-failure -j "$jobs"
+echo "== tests (asan+ubsan)"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
