@@ -1,0 +1,32 @@
+#pragma once
+// A delay line for aligning paths of different latency where they meet.
+// Sized when prepared; changing the delay on the audio thread never
+// allocates. A change of delay cross-fades from the old to the new read
+// position with a raised-cosine weight.
+
+#include <vector>
+
+class CAlignDelay {
+public:
+    // Allocates for `channels` channels and delays up to maxDelay samples.
+    void prepare(int channels, int maxDelay, int fadeLength);
+    bool prepared() const { return !m_buf.empty(); }
+    int maxDelay() const { return m_size - 1; }
+
+    // Sets the delay (clamped to the prepared maximum).
+    void setDelay(int delay);
+    int delay() const { return m_target; }
+    void reset();
+
+    // Delays `frames` samples of channel ch from in into out.
+    void process(int ch, const double* in, double* out, int frames);
+    // Advances the shared state after every channel of a block ran.
+    void endBlock(int frames);
+
+private:
+    std::vector<double> m_buf;  // channels × size
+    int m_channels = 0, m_size = 0, m_write = 0;
+    int m_current = 0, m_target = 0;
+    int m_fadeLength = 0, m_fadePos = 0;  // fade from m_current to m_target in progress
+    std::vector<double> m_fade;           // raised-cosine weights
+};
