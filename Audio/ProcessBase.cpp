@@ -32,4 +32,8 @@ void CAudioProcessBase::setInputPortCount(int n) {
     m_inputs.resize(size_t(std::max(n, inputPortCount())));
 }
 
-CString CAudioProcessBase::paramPrefix() const { return fullName(); }
+CString CAudioProcessBase::paramAliasPrefix() const {
+    for (const CObject* o = parent(); o; o = o->parent())
+        if (auto* p = dynamic_cast<const CAudioProcessBase*>(o)) return p->childAliasPrefix(*this);
+    return fullName();
+}

@@ -135,9 +135,14 @@ public:
     int group() const { return m_group; }
     void setGroup(int g) { m_group = g; }
 
-    // Prefix of parameter names of this process (its full name; the children
-    // of a process switch use the switch's alias instead).
-    virtual CString paramPrefix() const;
+    // Prefix of the names of the parameters this process declares (its full name).
+    CString paramPrefix() const { return fullName(); }
+    // Prefix under which this process's parameter names are looked up first:
+    // the children of a process switch answer to the switch's alias
+    // ("...modSwitch.mod"), everything else to its full name.
+    CString paramAliasPrefix() const;
+    // What a parent makes of its child's alias prefix (default: the child's full name).
+    virtual CString childAliasPrefix(const CAudioProcessBase& child) const { return child.fullName(); }
 
 protected:
     double* outputBuffer(int port, int ch) { return m_out.channel(port, ch); }

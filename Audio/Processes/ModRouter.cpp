@@ -1,0 +1,39 @@
+#include "Audio/Processes/ModRouter.h"
+
+#include <cmath>
+
+#include "Audio/AudioEnv.h"
+
+CError CModRouter::moduleSetup(CAudioProcessBuild& b) {
+    m_isOutput = m_def->attrBool("is-output");
+    registerParam(b, 0, "routing", 0.0);
+    registerParam(b, 1, "grouping", 0.0);
+    return {};
+}
+
+bool CModRouter::update() {
+    // The channel layout may change without a parameter change.
+    const CAudioEnv* e = env();
+    const int want = e ? (m_isOutput ? e->outputChannels() : e->internalChannels()) : m_channels;
+    if (want != m_outChannels) {
+        m_outChannels = want < audio::kMaxChannels ? want : audio::kMaxChannels;
+        updateParams();
+    }
+    return CAudioProcessTerminalBase::update();
+}
+
+void CModRouter::updateParams() {
+    for (int k = 0; k < audio::kMaxChannels; ++k) {
+        // Without a routing parameter channels pass straight through.
+        const double r = paramBound(0) ? param(0, k) : double(k + 1);
+        const long src = std::lround(r) - 1;
+        m_source[k] = (src >= 0 && src < audio::kMaxChannels) ? int(src) : -1;
+    }
+}
+
+const double* CModRouter::outputChannel(int, int ch) const {
+    const int src = ch < audio::kMaxChannels ? m_source[ch] : -1;
+    const CPortBuffers& in = input(0);
+    if (src >= 0 && src < in.channels && in.ch[src]) return in.ch[src];
+    return m_out.channel(0, 0);  // silence
+}
