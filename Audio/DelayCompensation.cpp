@@ -19,11 +19,17 @@ void CAlignDelay::reset() {
     m_write = 0;
     m_current = m_target;
     m_fadePos = 0;
+    m_fresh = true;
 }
 
 void CAlignDelay::setDelay(int delay) {
     delay = std::clamp(delay, 0, m_size - 1);
     if (delay == m_target) return;
+    if (m_fresh) {
+        m_current = m_target = delay;
+        m_fadePos = 0;
+        return;
+    }
     // A change during a fade restarts it from the delay reached so far.
     if (m_fadePos > 0) m_current = m_target;
     m_target = delay;
@@ -64,6 +70,7 @@ void CAlignDelay::process(int ch, const double* in, double* out, int frames) {
 }
 
 void CAlignDelay::endBlock(int frames) {
+    m_fresh = false;
     m_write = int((m_write + frames) % m_size);
     if (m_fadePos > 0) {
         m_fadePos += frames;

@@ -13,7 +13,8 @@ public:
     bool prepared() const { return !m_buf.empty(); }
     int maxDelay() const { return m_size - 1; }
 
-    // Sets the delay (clamped to the prepared maximum).
+    // Sets the delay (clamped to the prepared maximum). Until audio has passed
+    // since preparation or reset, the new delay applies at once.
     void setDelay(int delay);
     int delay() const { return m_target; }
     void reset();
@@ -29,4 +30,5 @@ private:
     int m_current = 0, m_target = 0;
     int m_fadeLength = 0, m_fadePos = 0;  // fade from m_current to m_target in progress
     std::vector<double> m_fade;           // raised-cosine weights
+    bool m_fresh = true;                  // no audio since reset
 };

@@ -115,7 +115,7 @@ public:
     virtual double latency() const { return 0.0; }
 
     // Ports.
-    virtual int inputPortCount() const { return 1; }
+    virtual int inputPortCount() const { return int(m_inputs.size()); }
     virtual int outputPortCount() const { return 1; }
     // The parent sets input ports before process(); the count may be raised
     // by links at build time.
