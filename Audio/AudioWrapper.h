@@ -1,0 +1,161 @@
+#pragma once
+// CAudioWrapper: the host-neutral core of one plug-in instance. A host
+// adapter derives from it, calls init() once, tells it the host facts (rate,
+// block size, channel layout, offline mode, ...), feeds it audio blocks, and
+// asks it to save and load the instance state. The core builds the instance's
+// object tree from the "plugin" template, validates the project identity,
+// instantiates the process graph and runs it in chunks of at most 512 frames
+// between the host's buffers and the graph's 64-bit buffers.
+//
+// Threads: init, the host facts, state, parameter edits by the host and
+// program changes run on the host's main thread; process() runs on the
+// host's audio thread and never allocates, locks for longer than a pointer
+// swap, or blocks. The callbacks to the adapter are made on the thread that
+// caused them.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "Core/Error.h"
+#include "Core/Stream.h"
+#include "Core/String.h"
+
+KELSTR(CAudioWrapper_init_NoApp, "No application object created.");
+KELSTR(CAudioWrapper_init_PluginNameEmpty, "Plug-in name is empty.");
+KELSTR(CAudioWrapper_init_VendorNameEmpty, "Vendor name is empty.");
+KELSTR(CAudioWrapper_init_InvalidIntChannelCount, "Invalid 'plugin-intchannel-count' attribute value.");
+KELSTR(CAudioWrapper_init_InvalidGroupCount, "Invalid 'plugin-group-count' attribute value.");
+KELSTR(CAudioWrapper_init_InvalidOutProcessType,
+       "Output process object 'shared::audio.modOutput' is not of required 'CModOutput' type.");
+KELSTR(CAudioWrapper_acquirePluginCode_PluginCodeError, "Invalid plug-in code in string '%1'.");
+KELSTR(CAudioWrapper_parseVersion_InvalidVersion, "Invalid version specification in string '%1'.");
+
+// The audio of one host bus for one block.
+struct CHostBus {
+    int channels = 0;
+    bool is64 = false;        // 64-bit samples (else 32-bit)
+    bool interleaved = false; // one buffer with channels interleaved (else one buffer per channel)
+    void* const* planar = nullptr;  // channels pointers (planar)
+    void* data = nullptr;           // interleaved buffer
+};
+
+// One host parameter change inside a block.
+struct CHostParamChange {
+    int offset;      // sample offset in the block
+    int index;       // host parameter index
+    double value;    // normalized 0..1
+};
+
+// Description of a host-visible parameter.
+struct CHostParamInfo {
+    CString name;        // 1..7 characters
+    CString units;
+    double defaultNormalized = 0.0;
+    int stepCount = 0;   // 0: continuous
+    bool bound = true;   // false for an entry that names no parameter
+};
+
+class CAudioWrapper {
+public:
+    CAudioWrapper();
+    virtual ~CAudioWrapper();
+    CAudioWrapper(const CAudioWrapper&) = delete;
+    CAudioWrapper& operator=(const CAudioWrapper&) = delete;
+
+    // Builds and validates the instance. Returns 0 or the first error.
+    CError init();
+    bool isInitialized() const { return m_initialized; }
+
+    // --- Identity (valid after init) --------------------------------------------
+    const CString& pluginName() const { return m_pluginName; }
+    const CString& vendorName() const { return m_vendorName; }
+    uint32_t pluginCode() const { return m_pluginCode; }
+    int versionMajor() const { return m_version[0]; }
+    int versionMinor() const { return m_version[1]; }
+    int versionMicro() const { return m_version[2]; }
+    bool hasTail() const { return m_hasTail; }
+    double tailSeconds() const { return m_tailSeconds; }
+    int internalChannelCount() const { return m_intChannels; }
+    int groupCount() const { return m_groupCount; }
+
+    // Helpers of init (public for their own tests).
+    static CError acquirePluginCode(const CString& text, uint32_t* code);
+    static CError parseVersion(const CString& text, int version[3]);
+
+    // --- Host facts (main thread) ---------------------------------------------------
+    void setSampleRate(double rate);
+    void setMaxBlockSize(int frames);
+    // Channel counts of the main input, the sidechain and the output.
+    void setIoLayout(int inChannels, int sidechainChannels, int outChannels);
+    void setOffline(bool offline);
+    void setTempo(double bpm);
+    void setRecording(bool recording);
+    void setHostOversamplingMode(int mode);
+    void setBypass(bool bypass);
+    double sampleRate() const;
+
+    // --- Processing (audio thread, except start/stop) ----------------------------
+    void startProcessing();
+    void stopProcessing();
+    bool isProcessing() const;
+    // Host parameter changes of the block, applied at their chunk.
+    void setBlockParamChanges(const CHostParamChange* changes, int count);
+    // Runs a block; outputs not covered by the graph come out as zeros.
+    void process(const CHostBus& in, const CHostBus* sidechain, CHostBus& out, int frames);
+    // Total latency in host samples.
+    int latencySamples() const;
+    // The host has read the latency: clears the latency-changed indication.
+    void latencyAcknowledged();
+
+    // --- State (main thread) ------------------------------------------------------------
+    CError saveState(COutputStream& out);
+    CError loadState(CInputStream& in);
+
+    // --- Host parameters (main thread unless stated) -----------------------------------
+    int hostParamCount() const;
+    CHostParamInfo hostParamInfo(int index) const;
+    double hostParamNormalized(int index) const;
+    // A host edit from the main thread (delivered to the audio side at the next chunk).
+    void setHostParamNormalized(int index, double value);
+    CString hostParamText(int index, double normalized) const;
+    bool hostParamFromText(int index, const CString& text, double* normalized) const;
+
+    // --- Programs ---------------------------------------------------------------------------
+    int programCount() const;
+    CString programName(int index) const;
+    int currentProgram() const;
+    CError setProgram(int index);
+
+    // --- Editor size ----------------------------------------------------------------------
+    int editorWidth() const { return m_editorWidth; }
+    int editorHeight() const { return m_editorHeight; }
+
+protected:
+    // Callbacks to the adapter (names are the core's own).
+    virtual void onBeginEdit(int index) { (void)index; }
+    virtual void onPerformEdit(int index, double normalized) {
+        (void)index;
+        (void)normalized;
+    }
+    virtual void onEndEdit(int index) { (void)index; }
+    virtual void onProgramChanged() {}
+    virtual void onLatencyChanged() {}
+    virtual void onRequestEditorSize(int width, int height) {
+        (void)width;
+        (void)height;
+    }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+
+    bool m_initialized = false;
+    CString m_pluginName, m_vendorName;
+    uint32_t m_pluginCode = 0;
+    int m_version[3] = {0, 0, 0};
+    bool m_hasTail = false;
+    double m_tailSeconds = 0.0;
+    int m_intChannels = 0, m_groupCount = 0;
+    int m_editorWidth = 0, m_editorHeight = 0;
+};
