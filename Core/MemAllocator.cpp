@@ -1,6 +1,7 @@
 #include "Core/MemAllocator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "Platform/Sync.h"
@@ -20,16 +21,18 @@ struct SizeClass {
 };
 
 // Chunks taken from the heap are linked here and kept for the life of the
-// process (the free lists may point into them at any time).
+// process (the free lists may point into them at any time). The links are
+// plain pointers so that leak checkers see every chunk as reachable (the
+// free lists' tagged words are not recognisable as pointers).
 struct ChunkHeader {
-    plat::SListEntry link;
-    unsigned char pad[kSlotHeader - sizeof(plat::SListEntry)];
+    ChunkHeader* next;
+    unsigned char pad[kSlotHeader - sizeof(ChunkHeader*)];
 };
 static_assert(sizeof(ChunkHeader) == kSlotHeader);
 
 struct AllocatorState {
     SizeClass classes[CKelMemAllocator::kClassCount];
-    plat::CSList chunks;
+    std::atomic<ChunkHeader*> chunks{nullptr};
 };
 
 AllocatorState& state() {
@@ -64,7 +67,11 @@ void* refill(int cls) {
         sc.refillLock.unlock();
         return nullptr;
     }
-    state().chunks.push(reinterpret_cast<plat::SListEntry*>(chunk));
+    auto* header = reinterpret_cast<ChunkHeader*>(chunk);
+    header->next = state().chunks.load(std::memory_order_relaxed);
+    while (!state().chunks.compare_exchange_weak(header->next, header, std::memory_order_release,
+                                                 std::memory_order_relaxed)) {
+    }
     auto base = reinterpret_cast<uintptr_t>(chunk + sizeof(ChunkHeader));
     base = (base + 15) & ~uintptr_t(15);
     auto* first = reinterpret_cast<unsigned char*>(base);
