@@ -37,25 +37,27 @@ public:
 
     bool run(std::string_view xml, CDefNode* root) {
         pugi::xml_document doc;
-        // parse_default keeps CDATA, decodes entities, normalises line ends and
-        // drops whitespace-only character data; comments are not parsed.
-        pugi::xml_parse_result res = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto);
+        // CDATA kept, entities decoded, line ends normalised, comments not
+        // parsed; whitespace-only character data is kept so that it joins
+        // adjacent text (layout whitespace is dropped when text is flushed).
+        pugi::xml_parse_result res = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata,
+                                                     pugi::encoding_auto);
         if (!res) return fail(res.offset, std::string("malformed XML: ") + res.description());
 
         pugi::xml_node top;
         for (pugi::xml_node n : doc.children()) {
             if (n.type() != pugi::node_element) continue;
-            if (top) return fail(n.offset_debug(), "more than one document element");
+            if (top) return fail(startOf(n), "more than one document element");
             top = n;
         }
         if (!top) return fail(0, "no document element");
         if (std::strcmp(top.name(), "definitions") != 0)
-            return fail(top.offset_debug(),
+            return fail(startOf(top),
                         std::string("the document element must be <definitions>, not <") + top.name() + ">");
-        if (top.first_attribute()) return fail(top.offset_debug(), "<definitions> takes no attributes");
+        if (top.first_attribute()) return fail(startOf(top), "<definitions> takes no attributes");
 
         *root = CDefNode();
-        root->line = lineOf(top.offset_debug());
+        root->line = lineOf(startOf(top));
         for (pugi::xml_node n : top.children()) {
             if (n.type() == pugi::node_element) {
                 CDefNode child;
@@ -63,7 +65,7 @@ public:
                 root->children.push_back(std::move(child));
             } else if ((n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) &&
                        !isLayoutWhitespace(n.value())) {
-                return fail(n.offset_debug(), "text directly inside <definitions>");
+                return fail(startOf(n), "text directly inside <definitions>");
             }
         }
         return true;
@@ -77,6 +79,12 @@ private:
         CDefNode body;
         int line = 0;
     };
+
+    // Offset of a node's start: for an element its "<", not its name.
+    static ptrdiff_t startOf(pugi::xml_node n) {
+        const ptrdiff_t off = n.offset_debug();
+        return n.type() == pugi::node_element && off > 0 ? off - 1 : off;
+    }
 
     int lineOf(ptrdiff_t offset) const {
         if (offset < 0) return 0;
@@ -99,17 +107,17 @@ private:
 
     bool convertElement(pugi::xml_node el, int depth, CDefNode* out) {
         if (depth > kDefMaxDepth)
-            return fail(el.offset_debug(), "elements nested deeper than " + std::to_string(kDefMaxDepth) + " levels");
+            return fail(startOf(el), "elements nested deeper than " + std::to_string(kDefMaxDepth) + " levels");
         if (std::strcmp(el.name(), "template") == 0) return convertTemplate(el, depth, out);
 
         CDefNode node;
         node.tag = el.name();
-        node.line = lineOf(el.offset_debug());
+        node.line = lineOf(startOf(el));
         bool hasName = false;
         std::set<std::string_view> seen;
         for (pugi::xml_attribute a : el.attributes()) {
             if (!seen.insert(a.name()).second)
-                return fail(el.offset_debug(), std::string("attribute '") + a.name() + "' given twice");
+                return fail(startOf(el), std::string("attribute '") + a.name() + "' given twice");
             if (std::strcmp(a.name(), "name") == 0) {
                 node.name = a.value();
                 hasName = true;
@@ -163,7 +171,7 @@ private:
             switch (n.type()) {
             case pugi::node_pcdata:
             case pugi::node_cdata:
-                if (text.empty()) textLine = lineOf(n.offset_debug());
+                if (text.empty()) textLine = lineOf(startOf(n));
                 text += n.value();
                 break;
             case pugi::node_element: {
@@ -190,38 +198,38 @@ private:
             else if (std::strcmp(a.name(), "base-tag") == 0)
                 baseTag = a.value();
             else
-                return fail(el.offset_debug(), std::string("unexpected attribute '") + a.name() + "' on <template>");
+                return fail(startOf(el), std::string("unexpected attribute '") + a.name() + "' on <template>");
         }
-        if (name.empty()) return fail(el.offset_debug(), "<template> needs a non-empty 'name'");
-        if (baseTag && !*baseTag) return fail(el.offset_debug(), "template '" + name + "': empty 'base-tag'");
+        if (name.empty()) return fail(startOf(el), "<template> needs a non-empty 'name'");
+        if (baseTag && !*baseTag) return fail(startOf(el), "template '" + name + "': empty 'base-tag'");
         auto prev = m_templates.find(name);
         if (prev != m_templates.end())
-            return fail(el.offset_debug(), "template '" + name + "' is already defined (line " +
+            return fail(startOf(el), "template '" + name + "' is already defined (line " +
                                                std::to_string(prev->second.line) + ")");
 
         pugi::xml_node bodyEl;
         for (pugi::xml_node n : el.children()) {
             if (n.type() == pugi::node_element) {
-                if (bodyEl) return fail(n.offset_debug(), "template '" + name + "' has more than one body element");
+                if (bodyEl) return fail(startOf(n), "template '" + name + "' has more than one body element");
                 bodyEl = n;
             } else if ((n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) &&
                        !isLayoutWhitespace(n.value())) {
-                return fail(n.offset_debug(), "template '" + name + "' holds text outside its body");
+                return fail(startOf(n), "template '" + name + "' holds text outside its body");
             }
         }
-        if (!bodyEl) return fail(el.offset_debug(), "template '" + name + "' has no body element");
+        if (!bodyEl) return fail(startOf(el), "template '" + name + "' has no body element");
 
+        if (std::strcmp(bodyEl.name(), "template") == 0)
+            return fail(startOf(bodyEl), "the body of template '" + name + "' cannot be a template");
         CDefNode body;
         if (!convertElement(bodyEl, depth + 1, &body)) return false;
-        if (body.isTemplate)
-            return fail(bodyEl.offset_debug(), "the body of template '" + name + "' cannot be a template");
 
         CDefNode node;
         node.tag = "template";
         node.name = name;
         node.isTemplate = true;
         node.baseTag = baseTag ? std::string(baseTag) : body.tag;
-        node.line = lineOf(el.offset_debug());
+        node.line = lineOf(startOf(el));
         m_templates[name] = Template{node.baseTag, body, node.line};
         node.children.push_back(std::move(body));
         *out = std::move(node);
