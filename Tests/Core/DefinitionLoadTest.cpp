@@ -269,7 +269,8 @@ TEST_F(DefinitionLoad, NamesOutsideTheTableFallThroughToFiles) {
     EXPECT_NE(root->findObject("from-table"), nullptr);
     EXPECT_EQ(logCount("loadXMLData \"in-table.def\" init time: "), 1u);
 
-    const auto path = std::filesystem::temp_directory_path() / ("tamblor-def-" + std::to_string(std::random_device{}()) + ".def");
+    const auto path =
+        std::filesystem::temp_directory_path() / ("tamblor-def-" + std::to_string(std::random_device{}()) + ".def");
     {
         const auto bytes = compileDoc("<definitions><core:object name='from-file'/></definitions>");
         std::ofstream out(path, std::ios::binary);

@@ -40,8 +40,8 @@ public:
         // CDATA kept, entities decoded, line ends normalised, comments not
         // parsed; whitespace-only character data is kept so that it joins
         // adjacent text (layout whitespace is dropped when text is flushed).
-        pugi::xml_parse_result res = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata,
-                                                     pugi::encoding_auto);
+        const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata;
+        pugi::xml_parse_result res = doc.load_buffer(xml.data(), xml.size(), options, pugi::encoding_auto);
         if (!res) return fail(res.offset, std::string("malformed XML: ") + res.description());
 
         pugi::xml_node top;
@@ -140,7 +140,8 @@ private:
         merged.line = node.line;
         merged.attrs = tp.body.attrs;
         for (auto& [n, v] : node.attrs) {
-            auto it = std::find_if(merged.attrs.begin(), merged.attrs.end(), [&](const auto& p) { return p.first == n; });
+            auto it = std::find_if(merged.attrs.begin(), merged.attrs.end(),
+                                   [&](const auto& a) { return a.first == n; });
             if (it != merged.attrs.end())
                 it->second = std::move(v);
             else

@@ -10,6 +10,8 @@
 //   tag ("core:object", "audio:param", "ui:frame"). The attribute "name" is the
 //   object's name and is not stored as an attribute; all other attributes are
 //   stored in document order. An attribute may appear only once per element.
+//   Values are taken as XML reads them: entities decoded, and tabs and line
+//   breaks inside a value become blanks.
 // - Text inside an element (character data and CDATA, adjacent pieces joined)
 //   becomes a child node tagged "content", named "content", with the single
 //   attribute "value" holding the text exactly as written (entities decoded,
