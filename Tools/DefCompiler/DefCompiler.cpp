@@ -125,9 +125,9 @@ private:
                 node.attrs.emplace_back(a.name(), a.value());
             }
         }
-        if (!convertChildren(el, depth, &node)) return false;
-
+        // Only templates defined before the element starts apply to it.
         auto t = m_templates.find(node.tag);
+        if (!convertChildren(el, depth, &node)) return false;
         if (t == m_templates.end()) {
             *out = std::move(node);
             return true;
