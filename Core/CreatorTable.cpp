@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "Audio/AudioCreators.h"
 #include "Core/CoreObjects.h"
 
 namespace {
@@ -23,7 +24,7 @@ const CreatorRow kCoreRows[] = {
 std::span<const CreatorRow> kelCreatorTable() {
     static const std::vector<CreatorRow> table = [] {
         std::vector<CreatorRow> t;
-        for (std::span<const CreatorRow> part : {std::span<const CreatorRow>(kCoreRows)})
+        for (std::span<const CreatorRow> part : {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
