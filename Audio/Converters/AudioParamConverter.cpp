@@ -89,9 +89,11 @@ bool CAudioParamConverter::parseNumber(const CString& text, double* out) const {
 
 CString CAudioParamConverter::formatFixed(double v, int decimals) {
     if (decimals < 0) decimals = 0;
+    // Halves round away from zero; a value that rounds to zero is written
+    // without its sign.
     const double scale = std::pow(10.0, decimals);
-    // A value that rounds to zero is written without its sign.
-    if (std::fabs(v) * scale < 0.5) v = 0.0;
+    if (std::isfinite(v) && std::fabs(v) * scale < 1e15) v = std::round(v * scale) / scale;
+    if (v == 0.0) v = 0.0;
     return CString::number(v, decimals);
 }
 
