@@ -18,10 +18,10 @@ CAudioParamStorage::CAudioParamStorage(const CAudioParamInfo* info, uint32_t gro
     if (info) reset(groupCount);
 }
 
-CAudioParamStorage::CAudioParamStorage(const CAudioParamStorage& other) { assign(other); }
+CAudioParamStorage::CAudioParamStorage(const CAudioParamStorage& other) { (void)assign(other); }
 
 CAudioParamStorage& CAudioParamStorage::operator=(const CAudioParamStorage& other) {
-    if (this != &other) assign(other);
+    (void)assign(other);
     return *this;
 }
 
@@ -201,15 +201,18 @@ bool CAudioParamStorage::copyValuesFrom(const CAudioParamStorage& other) noexcep
     return true;
 }
 
-void CAudioParamStorage::assign(const CAudioParamStorage& other) {
-    if (this == &other) return;
-    configureFrom(other.m_info);
+bool CAudioParamStorage::assign(const CAudioParamStorage& other) {
+    if (this == &other) return true;
+    // A storage bound to an info keeps it: only matching data are taken.
+    if (m_info && (other.m_esize != m_esize || other.m_items != m_items)) return false;
+    if (!m_info) configureFrom(other.m_info);
     m_esize = other.m_esize;
     m_elems = other.m_elems;
     m_start = other.m_start;
     m_values = other.m_values;
     m_data = other.m_data;
     markChanged();
+    return true;
 }
 
 // --- Stored-parameter format ---------------------------------------------------------------
@@ -288,7 +291,7 @@ CError CAudioParamStorage::load(CInputStream& in, CString* fullName, int group) 
             uint32_t number = 0, type = 0;
             KEL_TRY(in.readU32(&number));
             KEL_TRY(in.readU32(&type));
-            if (number != i + 1) kelLogf("Unexpected LoadElement %u (expected %u).", number, i + 1);
+            if (number != i + 1) kelLogf("Unexpected LoadElement %i (expected %i).", int(number), int(i + 1));
             std::unique_ptr<CAudioParamDataItem> item = CAudioParamDataItem::create(type);
             if (!item) return KEL_ERROR(kelstr_CAudioParamStorage_load_ItemTypeError, num(type));
             KEL_TRY(item->loadPayload(in));

@@ -53,6 +53,7 @@ public:
 
     // The info must outlive the storage.
     explicit CAudioParamStorage(const CAudioParamInfo* info = nullptr, uint32_t groupCount = 0);
+    // Copies share the info of the original; assignment follows assign.
     CAudioParamStorage(const CAudioParamStorage& other);
     CAudioParamStorage& operator=(const CAudioParamStorage& other);
 
@@ -112,8 +113,10 @@ public:
     // allocating; false (nothing copied) when the shapes differ or the data
     // are items.
     bool copyValuesFrom(const CAudioParamStorage& other) noexcept;
-    // Takes shape, values and items of other (may allocate).
-    void assign(const CAudioParamStorage& other);
+    // Takes shape, values and items of other (may allocate). A storage bound
+    // to an info keeps it and refuses (false) data of another element size
+    // or kind.
+    bool assign(const CAudioParamStorage& other);
 
     // --- Stored-parameter format --------------------------------------------------
     // Writes all groups (group < 0) or only group g as the single group.

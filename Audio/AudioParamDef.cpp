@@ -110,12 +110,6 @@ CError CAudioParamInfo::resolveStateNames(const CObject* context) {
 
 // --- Defaults and conversions ----------------------------------------------------------
 
-double CAudioParamInfo::defaultValue(uint32_t e, uint32_t c) const {
-    if (c >= m_elementSize || m_defValues.empty()) return 0.0;
-    if (e >= m_defElements) e = 0;
-    return m_defValues[size_t(e) * m_elementSize + c];
-}
-
 const CString& CAudioParamInfo::defaultText(uint32_t e) const {
     if (m_defTexts.empty()) return emptyString();
     if (e >= m_defTexts.size()) e = 0;

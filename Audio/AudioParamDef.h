@@ -85,7 +85,11 @@ public:
     // --- Defaults (group-independent; element-major, esize values each) ------
     uint32_t defaultElementCount() const { return m_defElements; }
     // Default of (e, c) by the lookup rule (the first default beyond the table).
-    double defaultValue(uint32_t e, uint32_t c = 0) const;
+    double defaultValue(uint32_t e, uint32_t c = 0) const noexcept {
+        if (c >= m_elementSize || m_defValues.empty()) return 0.0;
+        if (e >= m_defElements) e = 0;
+        return m_defValues[size_t(e) * m_elementSize + c];
+    }
     // Default text of element e (text and raw parameters), by the same rule.
     const CString& defaultText(uint32_t e) const;
     std::span<const double> defaultValues() const { return {m_defValues.data(), m_defValues.size()}; }

@@ -110,6 +110,7 @@ TEST_F(ParamTest, LoadFailuresLeaveTheValues) {
 
     ASSERT_TRUE(makeDef({{"data-type", "str"}, {"converter", "shared::audio.paramcvt.text"}, {"def-values", "a"}}).ok());
     auto text = CAudioParam::create(*def, "t", 1);
+    EXPECT_FALSE(text->storage().assign(p->storage()));  // another kind of data
 
     struct Case {
         CAudioParam* target;
@@ -193,7 +194,7 @@ TEST_F(ParamTest, WritesShapesAndChangeCounter) {
     EXPECT_EQ(r->changeCount(), before + 1);
     EXPECT_FALSE(r->storage().copyValuesFrom(s));
     EXPECT_EQ(r->value(0, 1), 0.25);
-    r->storage().assign(s);
+    EXPECT_TRUE(r->storage().assign(s));
     EXPECT_TRUE(r->storage().sameShape(s));
     EXPECT_EQ(r->value(3, 4), 8.0);
 }
