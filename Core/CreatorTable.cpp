@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "Audio/AudioCreators.h"
 #include "Audio/GraphCreators.h"
 #include "Core/CoreObjects.h"
 
@@ -24,7 +25,8 @@ const CreatorRow kCoreRows[] = {
 std::span<const CreatorRow> kelCreatorTable() {
     static const std::vector<CreatorRow> table = [] {
         std::vector<CreatorRow> t;
-        for (std::span<const CreatorRow> part : {std::span<const CreatorRow>(kCoreRows), audioGraphCreatorRows()})
+        for (std::span<const CreatorRow> part :
+             {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows(), audioGraphCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
