@@ -1,5 +1,9 @@
 #include "Audio/ParamAccess.h"
 
-// Placeholder until the runtime parameters land: every parameter is unbound.
-double kelParamValue(const CAudioParam* p, int, int, double fallback) { return p ? fallback : fallback; }
-uint32_t kelParamChangeCount(const CAudioParam*) { return 0; }
+#include "Audio/AudioParam.h"
+
+double kelParamValue(const CAudioParam* p, int group, int element, double fallback) {
+    return p ? p->value(uint32_t(group), uint32_t(element)) : fallback;
+}
+
+uint32_t kelParamChangeCount(const CAudioParam* p) { return p ? p->changeCount() : 0; }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "Audio/AudioParamFilter.h"
 #include "Audio/ParamAccess.h"
 #include "Audio/ProcessBuild.h"
 #include "Audio/ProcessDef.h"
@@ -44,7 +45,7 @@ CError CAudioProcess::build(const CAudioProcessDefBase& defBase, CAudioProcessBu
     const auto* def = dynamic_cast<const CAudioProcessDef*>(&defBase);
     if (!def) return KEL_ERROR(kelstr_CAudioProcess_init_ProcessDefClassInvalid);
     m_def = def;
-    KEL_TRY(b.createParams(*def, paramPrefix()));
+    KEL_TRY(b.createParams(*def, paramPrefix(), &m_params));
     for (const CAudioProcessDefBase* child : def->processes()) KEL_TRY(addProcess(*child, child->name(), b));
 
     auto indexOf = [&](const CString& n) -> int {
@@ -64,6 +65,17 @@ CError CAudioProcess::build(const CAudioProcessDefBase& defBase, CAudioProcessBu
         m_links.push_back(std::move(r));
         if (m_links.back().src == -1) m_inPortCount = std::max(m_inPortCount, l->srcPort() + 1);
         if (m_links.back().dst == -1) m_outPortCount = std::max(m_outPortCount, l->dstPort() + 1);
+    }
+    // Parameter filters of this container derive parameters from others.
+    for (const auto& child : def->children()) {
+        auto* f = dynamic_cast<const CAudioParamFilter*>(child.get());
+        if (!f) continue;
+        Filter rec;
+        rec.def = f;
+        for (const CString& n : f->srcNames()) rec.src.push_back(b.resolveParam(*this, n));
+        for (const CString& n : f->dstNames()) rec.dst.push_back(b.resolveParam(*this, n));
+        rec.seen.assign(rec.src.size(), ~0u);
+        m_filters.push_back(std::move(rec));
     }
     for (const CAudioProcessBypassStateDef* s : def->bypassStates()) {
         Bypass bp;
@@ -404,6 +416,18 @@ void CAudioProcess::computeRatesAndLatency() {
 }
 
 bool CAudioProcess::update() {
+    // Derived parameters follow their sources.
+    for (auto& f : m_filters) {
+        bool changed = false;
+        for (size_t i = 0; i < f.src.size(); ++i) {
+            const uint32_t c = kelParamChangeCount(f.src[i]);
+            if (c != f.seen[i]) {
+                f.seen[i] = c;
+                changed = true;
+            }
+        }
+        if (changed) f.def->apply(f.src, f.dst);
+    }
     // Bypass states follow their parameters.
     for (auto& b : m_bypass) {
         const double p = kelParamValue(b.p, m_group, 0, 0.0);

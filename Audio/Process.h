@@ -16,6 +16,7 @@
 
 class CAudioProcessDef;
 class CAudioProcessBypassStateDef;
+class CAudioParamFilter;
 
 KELSTR(CAudioProcess_addProcess_DupeName, "Duplicate audio process name '%1'.");
 KELSTR(CAudioProcess_init_ProcessDefClassInvalid, "Audio process def of invalid class supplied.");
@@ -89,6 +90,12 @@ private:
         int outFrames = 0;
         double outLatency = 0.0;
     };
+    struct Filter {
+        const CAudioParamFilter* def;
+        std::vector<const CAudioParam*> src;
+        std::vector<CAudioParam*> dst;
+        std::vector<uint32_t> seen;
+    };
     struct Bypass {
         const CAudioProcessBypassStateDef* def;
         CAudioParam* p = nullptr;
@@ -111,6 +118,7 @@ private:
     std::vector<Child> m_children;
     std::vector<LinkRef> m_links;     // explicit links
     std::vector<Bypass> m_bypass;
+    std::vector<Filter> m_filters;
     std::vector<int> m_sequence;      // capacity reserved at prepare
     std::vector<int> m_scratch;
     std::vector<InPort> m_outPorts;

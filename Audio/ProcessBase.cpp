@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Audio/AudioParam.h"
 #include "Audio/ProcessDef.h"
 
 void CPortStorage::allocate(int ports, int channels, int frames) {

@@ -149,6 +149,7 @@ protected:
     CPortStorage& outputStorage() { return m_out; }
 
     const CAudioProcessDefBase* m_def = nullptr;
+    std::vector<std::unique_ptr<CAudioParam>> m_params;  // declared by this process
     CProcessConfig m_config;
     double m_rate = 44100.0;
     int m_channels = 0;

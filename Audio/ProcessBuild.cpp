@@ -1,5 +1,8 @@
 #include "Audio/ProcessBuild.h"
 
+#include "Audio/AudioParam.h"
+#include "Audio/AudioParamCollector.h"
+#include "Audio/AudioParamRemap.h"
 #include "Audio/ProcessBase.h"
 #include "Audio/ProcessDef.h"
 #include "Audio/ProcessStack.h"
@@ -18,10 +21,71 @@ CAudioProcessBase* kelParentProcess(const CAudioProcessBase& p) {
     return nullptr;
 }
 
-CError CAudioProcessBuild::createParams(const CObject&, const CString&) { return {}; }
-
-CString CAudioProcessBuild::resolveParamName(const CAudioProcessBase& at, const CString& name) const {
-    return at.paramPrefix() + CString(".") + name;
+CAudioProcessBase* kelParentLevel(const CAudioProcessBase& p) {
+    CAudioProcessBase* up = kelParentProcess(p);
+    while (up && up->name().empty()) up = kelParentProcess(*up);
+    return up;
 }
 
-CAudioParam* CAudioProcessBuild::resolveParam(const CAudioProcessBase&, const CString&) const { return nullptr; }
+CError CAudioProcessBuild::createParams(const CObject& defNode, const CString& prefix,
+                                        std::vector<std::unique_ptr<CAudioParam>>* owned) {
+    for (const auto& child : defNode.children()) {
+        const CObject& c = *child;
+        if (auto* pdef = dynamic_cast<const CAudioParamDef*>(&c)) {
+            const CString full = prefix + CString(".") + c.name();
+            if (m_collector && m_collector->findParam(full)) continue;
+            std::unique_ptr<CAudioParam> param = CAudioParam::create(*pdef, full, uint32_t(m_groupCount));
+            if (m_collector) KEL_TRY(m_collector->registerParam(param.get()));
+            owned->push_back(std::move(param));
+            continue;
+        }
+        // Plain groups ("io-params", "mode-params") hold parameters below their
+        // own name; process definitions declare their own.
+        if (c.tag() == "core:object" && !c.name().empty())
+            KEL_TRY(createParams(c, prefix + CString(".") + c.name(), owned));
+    }
+    return {};
+}
+
+CString CAudioProcessBuild::applyRemaps(const CAudioProcessBase& at, CString name) const {
+    // Innermost container first; a rebound name may be rebound again further out.
+    for (const CAudioProcessBase* level = &at; level; level = kelParentLevel(*level)) {
+        const CAudioProcessDefBase* def = level->def();
+        if (!def) continue;
+        const CString scope = level->paramPrefix();
+        for (const auto& child : def->children()) {
+            auto* remap = dynamic_cast<const CAudioParamRemapDef*>(child.get());
+            if (!remap) continue;
+            for (const CAudioParamRemap& r : remap->remaps())
+                if (name == scope + CString(".") + r.orig) {
+                    name = CAudioParamRemapDef::resolveName(scope, r.target);
+                    break;
+                }
+        }
+    }
+    return name;
+}
+
+CString CAudioProcessBuild::resolveParamName(const CAudioProcessBase& at, const CString& name) const {
+    if (!name.empty() && name.at(0) == u'/') return applyRemaps(at, name.substr(1));
+    const CAudioProcessBase* base = &at;
+    size_t i = 0;
+    while (i < name.length() && name.at(i) == u'^') {
+        if (const CAudioProcessBase* up = kelParentLevel(*base)) base = up;
+        ++i;
+    }
+    const CString rest = name.substr(i);
+    // Children of a process switch answer to the switch's alias first.
+    const CString own = base->paramPrefix() + CString(".") + rest;
+    const CString alias = base->paramAliasPrefix() + CString(".") + rest;
+    if (!(alias == own)) {
+        const CString mapped = applyRemaps(*base, alias);
+        if (!(mapped == alias) || (m_collector && m_collector->findParam(alias))) return mapped;
+    }
+    return applyRemaps(*base, own);
+}
+
+CAudioParam* CAudioProcessBuild::resolveParam(const CAudioProcessBase& at, const CString& name) const {
+    if (!m_collector) return nullptr;
+    return m_collector->findParam(resolveParamName(at, name));
+}

@@ -14,6 +14,7 @@
 // Threads: main thread only.
 
 #include <memory>
+#include <vector>
 
 #include "Core/Object.h"
 
@@ -35,8 +36,14 @@ public:
 
     // Creates the runtime parameters declared directly under a definition
     // node (audio:param children, and those inside plain groups) with names
-    // below prefix, and registers them with the collector.
-    CError createParams(const CObject& defNode, const CString& prefix);
+    // below prefix, registers them with the collector and hands them to
+    // `owned`. A name that already exists is not created again (the
+    // instances of a stack share their parameters).
+    CError createParams(const CObject& defNode, const CString& prefix,
+                        std::vector<std::unique_ptr<CAudioParam>>* owned);
+    // Channel groups of the instance (parameters hold this many value sets).
+    int groupCount() const { return m_groupCount; }
+    void setGroupCount(int n) { m_groupCount = n; }
 
     // The full parameter name for a name used at a process, after remaps.
     CString resolveParamName(const CAudioProcessBase& at, const CString& name) const;
@@ -44,9 +51,15 @@ public:
     CAudioParam* resolveParam(const CAudioProcessBase& at, const CString& name) const;
 
 private:
+    CString applyRemaps(const CAudioProcessBase& at, CString name) const;
+
     CAudioParamCollector* m_collector;
     CAudioEnv* m_env;
+    int m_groupCount = 8;
 };
 
 // The process that contains a process (nullptr at the top).
 CAudioProcessBase* kelParentProcess(const CAudioProcessBase& p);
+// The nearest enclosing named process (stack instances are unnamed and share
+// their stack's level).
+CAudioProcessBase* kelParentLevel(const CAudioProcessBase& p);

@@ -19,7 +19,7 @@ CError CAudioProcessTerminalBase::build(const CAudioProcessDefBase& def, CAudioP
     m_def = &def;
     m_env = b.env();
     m_xfadeLength = def.xfadeLength();
-    KEL_TRY(b.createParams(def, paramPrefix()));
+    KEL_TRY(b.createParams(def, paramPrefix(), &m_params));
     KEL_TRY(moduleSetup(b));
     m_needUpdate = true;
     return {};
