@@ -67,14 +67,21 @@ CError CInputZipStream::giveBack() {
     return {};
 }
 
+// One step of inflating. zlib's own failures are left in *rc for the caller
+// to report.
 CError CInputZipStream::inflateSome(int* rc) {
-    if (m_z.avail_in == 0) KEL_TRY(refill());
+    if (m_z.avail_in == 0) {
+        // zlib may still hold output for input it has already taken; only
+        // when it cannot go on (Z_BUF_ERROR) does it need more from the source.
+        *rc = inflate(&m_z, Z_NO_FLUSH);
+        if (*rc == Z_STREAM_END) m_ended = true;
+        if (*rc != Z_BUF_ERROR) return {};
+        KEL_TRY(refill());
+    }
     *rc = inflate(&m_z, Z_NO_FLUSH);
     if (*rc == Z_STREAM_END) {
         m_ended = true;
         KEL_TRY(giveBack());
-    } else if (*rc != Z_OK) {
-        return KEL_ERROR(kelstr_CInputZipStream_read_inflate, num(*rc), zlibMessage(*rc));
     }
     return {};
 }
@@ -91,6 +98,8 @@ CError CInputZipStream::read(void* buffer, size_t count) {
             if (m_ended) return KEL_ERROR(kelstr_CInputZipStream_read_EOF);
             int rc = Z_OK;
             KEL_TRY(inflateSome(&rc));
+            if (rc != Z_OK && rc != Z_STREAM_END)
+                return KEL_ERROR(kelstr_CInputZipStream_read_inflate, num(rc), zlibMessage(rc));
         }
         out += step;
         count -= step;
@@ -106,8 +115,13 @@ CError CInputZipStream::finish() {
         m_z.avail_out = 1;
         int rc = Z_OK;
         KEL_TRY(inflateSome(&rc));
+        // Output beyond the expected end is reported first: zlib may already
+        // have met a fault further on when it had that input at hand, which a
+        // byte-wise source would not have reached yet.
         if (m_z.avail_out == 0)
             return KEL_ERROR(kelstr_CInputZipStream_read_inflate, num(Z_DATA_ERROR), CString("more data than expected"));
+        if (rc != Z_OK && rc != Z_STREAM_END)
+            return KEL_ERROR(kelstr_CInputZipStream_read_inflate, num(rc), zlibMessage(rc));
     }
     return {};
 }
