@@ -3,24 +3,44 @@
 #include <lz4.h>
 #include <zlib.h>
 
-#include <cstring>
+#include <algorithm>
 
 #include "Core/Stream.h"
-
-KELSTR(CInputZipStream_read_EOF, "Premature end of file.");
-KELSTR(CInputZipStream_read_inflate, "zlib inflate error %1 (%2).");
-KELSTR(COutputZipStream_write_deflate, "zlib deflate error %1 (%2).");
+#include "Core/ZipStream.h"
 
 namespace {
 CString num(uint64_t v) { return CString::number(int64_t(v)); }
 
-uint32_t adlerOf(const void* bytes, size_t n) {
-    return uint32_t(adler32(adler32(0L, Z_NULL, 0), static_cast<const Bytef*>(bytes), uInt(n)));
+uint32_t adlerOf(const uint8_t* bytes, size_t n) {
+    return uint32_t(adler32(adler32(0L, Z_NULL, 0), bytes, uInt(n)));
 }
 
 void putLE32(uint8_t* b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[i] = uint8_t(v >> (8 * i));
 }
+
+// The output grows with the data actually inflated (doubling, from 64 KB), so
+// a header that claims a huge size over little data costs little memory.
+constexpr size_t kFirstStep = 65536;
+
+CError inflateBlock(CInputStream& in, uint32_t size, std::vector<uint8_t>* data) {
+    CInputZipStream zip;
+    KEL_TRY(zip.open(&in));
+    size_t have = 0;
+    while (have < size) {
+        const size_t step = std::min<size_t>(size - have, std::max(have, kFirstStep));
+        data->resize(have + step);
+        KEL_TRY(zip.read(data->data() + have, step));
+        have += step;
+    }
+    KEL_TRY(zip.finish());
+    KEL_TRY(zip.close());
+    return {};
+}
+
+// Most bytes one LZ4 block of n bytes can decode to (each byte of a match
+// length run adds at most 255).
+uint64_t lz4MaxOutput(uint64_t n) { return n * 255 + 64; }
 }  // namespace
 
 CError CInputStream::readCompressedData(std::vector<uint8_t>* out, uint32_t expectedId) {
@@ -36,81 +56,24 @@ CError CInputStream::readCompressedData(std::vector<uint8_t>* out, uint32_t expe
     const uint32_t expectedCheck = adlerOf(sizeBytes, 4);
     if (check != expectedCheck)
         return KEL_ERROR(kelstr_CInputStream_readCompressedData_HeadCRC, num(expectedCheck), num(check));
-    std::vector<uint8_t> data(size);
-    z_stream zs{};
-    inflateInit(&zs);
-    zs.next_out = data.data();
-    zs.avail_out = size;
-    uint8_t in[32768];
-    int rc = Z_OK;
-    // Feed the source byte-exactly: never read beyond the end of the zlib stream.
-    while (rc != Z_STREAM_END) {
-        if (zs.avail_in == 0) {
-            if (CError e = read(in, 1)) {
-                inflateEnd(&zs);
-                return KEL_ERROR(kelstr_CInputZipStream_read_EOF);
-            }
-            zs.next_in = in;
-            zs.avail_in = 1;
-        }
-        rc = inflate(&zs, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END) {
-            CString msg(zs.msg ? zs.msg : "");
-            inflateEnd(&zs);
-            return KEL_ERROR(kelstr_CInputZipStream_read_inflate, CString::number(int64_t(rc)), msg);
-        }
-        if (zs.avail_out == 0 && rc != Z_STREAM_END && zs.avail_in == 0) {
-            // Output full: the stream must end now.
-            uint8_t probe;
-            if (CError e = read(&probe, 1)) {
-                inflateEnd(&zs);
-                return KEL_ERROR(kelstr_CInputZipStream_read_EOF);
-            }
-            zs.next_in = &probe;
-            zs.avail_in = 1;
-            uint8_t sink;
-            zs.next_out = &sink;
-            zs.avail_out = 1;
-            rc = inflate(&zs, Z_NO_FLUSH);
-            if (rc != Z_STREAM_END || zs.avail_out == 0) {
-                inflateEnd(&zs);
-                return KEL_ERROR(kelstr_CInputZipStream_read_inflate, CString::number(int64_t(Z_DATA_ERROR)),
-                                 CString("data longer than declared"));
-            }
-        }
-    }
-    inflateEnd(&zs);
-    if (zs.total_out != size) return KEL_ERROR(kelstr_CInputZipStream_read_EOF);
+    std::vector<uint8_t> data;
+    KEL_TRY(inflateBlock(*this, size, &data));
     *out = std::move(data);
     return {};
 }
 
 CError COutputStream::writeCompressedData(std::span<const uint8_t> data, uint32_t id) {
+    if (data.size() > UINT32_MAX)
+        return KEL_ERROR(kelstr_COutputStream_writeCompressedData_TooLarge, num(data.size()));
     uint8_t head[12];
     putLE32(head, id);
     putLE32(head + 4, uint32_t(data.size()));
     putLE32(head + 8, adlerOf(head + 4, 4));
     KEL_TRY(write(head, sizeof head));
-    z_stream zs{};
-    deflateInit(&zs, Z_DEFAULT_COMPRESSION);
-    zs.next_in = const_cast<Bytef*>(data.data());
-    zs.avail_in = uInt(data.size());
-    uint8_t buf[32768];
-    int rc;
-    do {
-        zs.next_out = buf;
-        zs.avail_out = sizeof buf;
-        rc = deflate(&zs, Z_FINISH);
-        if (rc == Z_STREAM_ERROR) {
-            deflateEnd(&zs);
-            return KEL_ERROR(kelstr_COutputZipStream_write_deflate, CString::number(int64_t(rc)), CString(""));
-        }
-        if (CError e = write(buf, sizeof buf - zs.avail_out)) {
-            deflateEnd(&zs);
-            return KEL_PASS(e);
-        }
-    } while (rc != Z_STREAM_END);
-    deflateEnd(&zs);
+    COutputZipStream zip;
+    KEL_TRY(zip.open(this));
+    KEL_TRY(zip.write(data.data(), data.size()));
+    KEL_TRY(zip.close());
     return {};
 }
 
@@ -131,9 +94,14 @@ CError CInputStream::readCompressedDataLZ4(std::vector<uint8_t>* out, uint32_t e
         return KEL_ERROR(kelstr_CInputStream_readCompressedDataLZ4_HeadCRC, num(expectedCheck), num(check));
     const uint8_t* src = nullptr;
     KEL_TRY(readStreamed(&src, csize));
-    std::vector<uint8_t> data(size);
-    int n = LZ4_decompress_safe(reinterpret_cast<const char*>(src), reinterpret_cast<char*>(data.data()), int(csize),
-                                int(size));
+    if (csize > uint32_t(LZ4_MAX_INPUT_SIZE))
+        return KEL_ERROR(kelstr_CInputStream_readCompressedDataLZ4_InvalidData2, num(size), num(0));
+    // A size the block cannot reach is still decoded (into what it can hold)
+    // so that the message tells how many bytes it does hold.
+    const uint64_t capacity = std::min<uint64_t>({size, lz4MaxOutput(csize), uint64_t(LZ4_MAX_INPUT_SIZE)});
+    std::vector<uint8_t> data(capacity);
+    const int n = LZ4_decompress_safe(reinterpret_cast<const char*>(src), reinterpret_cast<char*>(data.data()),
+                                      int(csize), int(capacity));
     if (n < 0 || uint32_t(n) != size)
         return KEL_ERROR(kelstr_CInputStream_readCompressedDataLZ4_InvalidData2, num(size), num(n < 0 ? 0 : uint32_t(n)));
     *out = std::move(data);

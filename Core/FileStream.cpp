@@ -1,5 +1,7 @@
 #include "Core/FileStream.h"
 
+#include <algorithm>
+
 namespace {
 CString num(uint64_t v) { return CString::number(int64_t(v)); }
 }  // namespace
@@ -65,11 +67,19 @@ CError CFileReader::read(void* buffer, size_t count) {
 }
 
 CError CFileReader::readStreamed(const uint8_t** data, size_t count) {
-    m_buffer.resize(count);
-    uint32_t err = 0;
-    int64_t n = plat::readFile(m_handle, m_buffer.data(), count, &err);
-    if (n < 0 || uint64_t(n) != count)
-        return KEL_ERROR(kelstr_CFileReader_readStreamed_ReadError, m_name, num(n < 0 ? err : 0));
+    // The buffer grows with the bytes actually read (a count taken from a
+    // damaged file must not allocate more than the file holds).
+    size_t have = 0;
+    m_buffer.clear();
+    while (have < count) {
+        const size_t step = std::min(count - have, std::max<size_t>(have, 65536));
+        m_buffer.resize(have + step);
+        uint32_t err = 0;
+        int64_t n = plat::readFile(m_handle, m_buffer.data() + have, step, &err);
+        if (n < 0 || uint64_t(n) != step)
+            return KEL_ERROR(kelstr_CFileReader_readStreamed_ReadError, m_name, num(n < 0 ? err : 0));
+        have += step;
+    }
     *data = m_buffer.data();
     return {};
 }

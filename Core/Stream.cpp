@@ -1,5 +1,6 @@
 #include "Core/Stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 // Typed helpers. Integers and floats are little-endian in every stream.
@@ -53,8 +54,14 @@ CError CInputStream::skip(size_t count) {
 }
 
 CError CInputStream::readStreamed(const uint8_t** data, size_t count) {
-    m_streamBuf.resize(count);
-    KEL_TRY(read(m_streamBuf.data(), count));
+    size_t have = 0;
+    m_streamBuf.clear();
+    while (have < count) {
+        const size_t step = std::min(count - have, std::max<size_t>(have, 65536));
+        m_streamBuf.resize(have + step);
+        KEL_TRY(read(m_streamBuf.data() + have, step));
+        have += step;
+    }
     *data = m_streamBuf.data();
     return {};
 }

@@ -22,6 +22,7 @@ KELSTR(CInputStream_readCompressedDataLZ4_InvalidData,
 KELSTR(CInputStream_readCompressedDataLZ4_HeadCRC,
        "Invalid CRC encountered when reading compressed data (expected %1, read %2).");
 KELSTR(CInputStream_readCompressedDataLZ4_InvalidData2, "Invalid uncompressed data (expected %1 bytes, read %2).");
+KELSTR(COutputStream_writeCompressedData_TooLarge, "Data of %1 bytes too large for a compressed block.");
 
 // Four ASCII letters in file order as the u32 read from a little-endian stream.
 constexpr uint32_t kelFourCC(const char (&s)[5]) {
@@ -49,7 +50,9 @@ public:
     virtual CError skip(size_t count);
     // Returns a pointer to the next count bytes and advances past them. The
     // pointer stays valid until the next call on the stream. Memory readers
-    // return their own data (no copy); others read into an internal buffer.
+    // return their own data (no copy); others read into an internal buffer
+    // that grows with the bytes actually read, so a bogus count read from
+    // damaged data fails at the end of the stream without a huge allocation.
     virtual CError readStreamed(const uint8_t** data, size_t count);
 
     CError readU8(uint8_t* v);
@@ -63,7 +66,8 @@ public:
     CError readString(CString* s);
 
     // Compressed block: id, u32 size, u32 Adler-32 of the size bytes, zlib
-    // stream. On failure the output is left empty.
+    // stream. On failure the output is left empty. On success the stream
+    // stands right after the zlib stream, so blocks may follow one another.
     CError readCompressedData(std::vector<uint8_t>* out, uint32_t expectedId);
     // LZ4 block: id, u32 size, u32 compressed size, u32 Adler-32 of those 8
     // bytes, one raw LZ4 block.
