@@ -45,6 +45,7 @@ public:
     int addedLatency() const { return m_delay.delay(); }
     // The chain's total latency at this node: U + D.
     int totalLatency() const { return m_upstream + m_delay.delay(); }
+    bool fading() const { return m_delay.fading(); }
 
 private:
     std::vector<Entry> m_table;
