@@ -62,6 +62,18 @@ inline double ditherNoise(CRanmar& rng) {
     }
 }
 
+template <int Begin, int End>
+inline double pairwiseSum(const double* z) {
+    if constexpr (End - Begin == 0) {
+        return 0.0;
+    } else if constexpr (End - Begin == 1) {
+        return z[Begin];
+    } else {
+        constexpr int Mid = (Begin + End) / 2;
+        return pairwiseSum<Begin, Mid>(z) + pairwiseSum<Mid, End>(z);
+    }
+}
+
 }  // namespace
 
 int CModDither::designShaping(int shaping, double sampleRate, ShapingSet& out) {
@@ -133,19 +145,29 @@ void CModDither::run(const double* in, double* out, int frames) {
         z2[k] = m_state[size_t(2 * k + 1)];
     }
     for (int i = 0; i < frames; ++i) {
-        double f = 0.0;
-        for (int k = 0; k < Sections; ++k) f += z1[k];
+        // The feedback is the sum of the first states, added pairwise to keep
+        // the per-sample dependency chain short. The running sums P[k] give
+        // each section's output once the error is known: o[k] = e + P[k].
+        const double f = pairwiseSum<0, Sections>(z1);
+        double P[Sections + 1];
+        double acc = 0.0;
+        for (int k = 0; k < Sections; ++k) P[k] = acc += z1[k];
         const double v = in[i] * S + f;
         const double n = ditherNoise<Kind>(rng);
-        const double q = v + n >= 0.0 ? std::floor(v + n + 0.5) : -std::floor(0.5 - n - v);
+        // v + n rounded half away from zero: floor(t + 0.5) for t ≥ 0 and
+        // −floor(0.5 − t) below, written without a branch on the sign (which
+        // is random near silence); + 0.0 turns −0 into 0.
+        const double t = v + n;
+        const double q = std::copysign(std::floor(std::fabs(t) + 0.5), t) + 0.0;
         out[i] = q * Q;
         if constexpr (Sections > 0) {
-            double e = q - v;
+            const double e = q - v;
+            double prev = e;
             for (int k = 0; k < Sections; ++k) {
-                const double o = e + z1[k];
-                z1[k] = c1[k] * e - d1[k] * o + z2[k];
-                z2[k] = c2[k] * e - d2[k] * o;
-                e = o;
+                const double o = e + P[k];
+                z1[k] = c1[k] * prev - d1[k] * o + z2[k];
+                z2[k] = c2[k] * prev - d2[k] * o;
+                prev = o;
             }
         }
     }

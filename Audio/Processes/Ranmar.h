@@ -25,15 +25,17 @@ public:
 
     // The next draw in [0, 1).
     double next() {
+        // The wrap-arounds are written as selects: their outcomes are random,
+        // so branches on them would be mispredicted half of the time.
         double uni = m_u[m_i] - m_u[m_j];
-        if (uni <= 0.0) uni += 1.0;
+        uni += uni <= 0.0 ? 1.0 : 0.0;
         m_u[m_i] = uni;
         if (--m_i < 0) m_i = 96;
         if (--m_j < 0) m_j = 96;
         m_c -= kCD;
-        if (m_c < 0.0) m_c += kCM;
+        m_c += m_c < 0.0 ? kCM : 0.0;
         uni -= m_c;
-        if (uni < 0.0) uni += 1.0;
+        uni += uni < 0.0 ? 1.0 : 0.0;
         return uni;
     }
 
