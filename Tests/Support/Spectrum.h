@@ -1,6 +1,6 @@
 #pragma once
 // Averaged power spectra for tests: Hann-windowed radix-2 FFT frames, 50 %
-// overlap. Bin k of an N-point spectrum lies at k·rate/N.
+// overlap. Bin k of an n-point spectrum lies at k·rate/n.
 
 #include <cmath>
 #include <complex>
@@ -46,21 +46,6 @@ inline std::vector<double> powerSpectrum(std::span<const double> x, size_t n) {
     }
     for (double& p : power) p /= frames > 0 ? frames : 1;
     return power;
-}
-
-// Mean of power over the bins whose frequencies lie in [lo, hi).
-inline double bandPower(const std::vector<double>& power, double rate, double lo, double hi) {
-    const size_t n = (power.size() - 1) * 2;
-    double sum = 0.0;
-    int count = 0;
-    for (size_t k = 1; k < power.size(); ++k) {
-        const double f = double(k) * rate / double(n);
-        if (f >= lo && f < hi) {
-            sum += power[k];
-            ++count;
-        }
-    }
-    return count ? sum / count : 0.0;
 }
 
 }  // namespace test_spectrum
