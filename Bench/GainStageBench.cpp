@@ -43,7 +43,7 @@ BENCHMARK(BM_DitherEqual);
 
 void BM_FilterIIR3Sections(benchmark::State& state) {
     // The −36 dB/oct Butterworth high-pass: three biquads.
-    const CFilterGenSpec hp2 = {CFilterGenSpec::kRBJ, kRBJHighPass, true};
+    const CFilterGenSetup hp2 = {CFilterGenSetup::kRBJ, kRBJHighPass, true};
     const std::vector<CFilterArrayItem> array = {
         {0, {{hp2, {1.0, 1.0, 0.7353981}}, {hp2, {1.0, 1.0, 1.0}}, {hp2, {1.0, 1.0, 2.729458351}}}}};
     CModFilterIIR f;

@@ -26,7 +26,7 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
-int typeCount(CFilterGenSpec::Kind kind) { return kind == CFilterGenSpec::kRBJ ? kRBJTypeCount : 2; }
+int typeCount(CFilterGenSetup::Kind kind) { return kind == CFilterGenSetup::kRBJ ? kRBJTypeCount : 2; }
 
 }  // namespace
 
@@ -67,7 +67,7 @@ CFilterSection normaliseBiquad(const CBiquadRaw& r) {
     return {r.b0 * inv, r.b1 * inv, r.b2 * inv, r.a1 * inv, r.a2 * inv, 2};
 }
 
-CError parseFilterType(CFilterGenSpec::Kind kind, std::string_view text, int* type) {
+CError parseFilterType(CFilterGenSetup::Kind kind, std::string_view text, int* type) {
     const std::string_view t = trimmed(text);
     int v = -1;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
@@ -77,7 +77,7 @@ CError parseFilterType(CFilterGenSpec::Kind kind, std::string_view text, int* ty
     return {};
 }
 
-CError checkFilterGen(const CFilterGenSpec& gen) {
+CError checkFilterGen(const CFilterGenSetup& gen) {
     if (gen.type < 0 || gen.type >= typeCount(gen.kind))
         return KEL_ERROR(kelstr_FilterDesign_parseFilterType_InvalidType, CString::number(int64_t(gen.type)));
     return {};
@@ -117,8 +117,8 @@ CFilterSection designLPHP1(int type, double freq, double rate) {
     return s;
 }
 
-void generateFilter(const CFilterGenSpec& gen, const CFilterParams& p, double rate, CFilterSectionList& out) {
-    if (gen.kind == CFilterGenSpec::kLPHP1)
+void generateFilter(const CFilterGenSetup& gen, const CFilterParams& p, double rate, CFilterSectionList& out) {
+    if (gen.kind == CFilterGenSetup::kLPHP1)
         out.push_back(designLPHP1(gen.type, p[0], rate));
     else
         out.push_back(designRBJ(gen.type, gen.isQ, p, rate));

@@ -52,7 +52,7 @@ using CFilterParams = std::array<double, 3>;  // freq (Hz), gain (linear), bw
 inline constexpr CFilterParams kDefaultFilterParams = {1000.0, 1.0, 1.0};
 
 // One base generator.
-struct CFilterGenSpec {
+struct CFilterGenSetup {
     enum Kind { kRBJ, kLPHP1 };
     Kind kind = kRBJ;
     int type = 0;       // ERBJType for kRBJ; 0 low-pass, 1 high-pass for kLPHP1
@@ -61,10 +61,10 @@ struct CFilterGenSpec {
 
 // Parses a "type" attribute for a generator kind. Unknown or malformed types
 // give "Invalid filter type '%1' specified.".
-CError parseFilterType(CFilterGenSpec::Kind kind, std::string_view text, int* type);
+CError parseFilterType(CFilterGenSetup::Kind kind, std::string_view text, int* type);
 
-// Checks a spec built in code (same rule and message as parseFilterType).
-CError checkFilterGen(const CFilterGenSpec& gen);
+// Checks a setup built in code (same rule and message as parseFilterType).
+CError checkFilterGen(const CFilterGenSetup& gen);
 
 // Cookbook biquad for (freq, gain, bw) at rate.
 CFilterSection designRBJ(int type, bool isQ, const CFilterParams& p, double rate);
@@ -74,14 +74,14 @@ CFilterSection designRBJ(int type, bool isQ, const CFilterParams& p, double rate
 CFilterSection designLPHP1(int type, double freq, double rate);
 
 // Appends the section of one base generator.
-void generateFilter(const CFilterGenSpec& gen, const CFilterParams& p, double rate,
+void generateFilter(const CFilterGenSetup& gen, const CFilterParams& p, double rate,
                     CFilterSectionList& out);
 
 // One item of a serial generator: a base generator with its "adjust"
 // multipliers (freq, gain, bw; missing ones are 1.0) and an optional
 // "adjust-pow" exponent applied to each value before its multiplier.
 struct CFilterSerialItem {
-    CFilterGenSpec gen;
+    CFilterGenSetup gen;
     std::vector<double> adjust;
     bool hasAdjustPow = false;
     double adjustPow = 1.0;

@@ -10,8 +10,8 @@
 
 namespace dc_filters {
 
-inline const CFilterGenSpec kHP1 = {CFilterGenSpec::kLPHP1, 1, false};
-inline const CFilterGenSpec kHP2 = {CFilterGenSpec::kRBJ, kRBJHighPass, true};
+inline const CFilterGenSetup kHP1 = {CFilterGenSetup::kLPHP1, 1, false};
+inline const CFilterGenSetup kHP2 = {CFilterGenSetup::kRBJ, kRBJHighPass, true};
 
 inline CFilterSerialItem hp1(std::vector<double> adjust = {}) { return {kHP1, std::move(adjust)}; }
 inline CFilterSerialItem hp2(std::vector<double> adjust) { return {kHP2, std::move(adjust)}; }

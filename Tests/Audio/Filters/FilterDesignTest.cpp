@@ -67,14 +67,14 @@ TEST(FilterDesign, FirstOrderSectionsAreDownThreeDecibelsAtTheirFrequency) {
 
 TEST(FilterDesign, TypesAndAdjustListsAreParsed) {
     int type = -1;
-    EXPECT_TRUE(parseFilterType(CFilterGenSpec::kRBJ, "8", &type).ok());
+    EXPECT_TRUE(parseFilterType(CFilterGenSetup::kRBJ, "8", &type).ok());
     EXPECT_EQ(type, 8);
     for (const char* bad : {"9", "-1", "x", "", "1.5"}) {
-        const CError e = parseFilterType(CFilterGenSpec::kRBJ, bad, &type);
+        const CError e = parseFilterType(CFilterGenSetup::kRBJ, bad, &type);
         ASSERT_TRUE(e) << bad;
         EXPECT_EQ(e.message().utf8(), std::string("Invalid filter type '") + bad + "' specified.");
     }
-    EXPECT_TRUE(parseFilterType(CFilterGenSpec::kLPHP1, "2", &type));
+    EXPECT_TRUE(parseFilterType(CFilterGenSetup::kLPHP1, "2", &type));
 
     std::vector<double> adjust;
     ASSERT_TRUE(parseAdjustList(" 0.5, 2 ,3", &adjust).ok());

@@ -103,7 +103,9 @@ TEST(DSPModDelay, ChangesAreClickFreeAndEndOnTheNewDelay) {
             ASSERT_NEAR(y[i], (1 - t) * delayed(x, i, c.from) + t * delayed(x, i, c.to), 1e-12) << k;
         }
         for (size_t i = at + size_t(std::max(c.fade - 1, 0)); i < y.size(); ++i) ASSERT_EQ(y[i], delayed(x, i, c.to));
-        if (c.fade > 0) EXPECT_LE(maxStep(std::vector<double>(y.begin() + c.from, y.end())), 1.1 * maxStep(x));
+        if (c.fade > 0) {
+            EXPECT_LE(maxStep(std::vector<double>(y.begin() + c.from, y.end())), 1.1 * maxStep(x));
+        }
     }
 }
 

@@ -85,7 +85,7 @@ TEST_F(FilterIIR, RegeneratesOnChangesAndClearsStatesOnlyWhenTheCountChanges) {
     f.process(ones.data(), y.data(), 16);
     EXPECT_EQ(y[15], 1.0);
 
-    std::vector<CFilterArrayItem> bad = {{0, {{{CFilterGenSpec::kRBJ, 12, true}, {}}}}};
+    std::vector<CFilterArrayItem> bad = {{0, {{{CFilterGenSetup::kRBJ, 12, true}, {}}}}};
     CModFilterIIR g;
     EXPECT_TRUE(g.setGenArray(bad));
 }
