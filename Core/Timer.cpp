@@ -67,6 +67,11 @@ unsigned CTimerQueued::periodMs() const {
 bool CTimerQueued::isRunning() const { return m_queueTimer || m_loopTimer; }
 bool CTimerQueued::isHighPrecisionActive() const { return m_queueTimer != nullptr; }
 
+uint64_t CTimerQueued::ticksSent() const {
+    plat::CLock g(m_lock);
+    return m_ticksSent;
+}
+
 CError CTimerQueued::initTimer() {
     stopTimer();
     const unsigned period = periodMs();
@@ -148,6 +153,7 @@ void CTimerQueued::queueCallback(void* context) {
         if (!t->m_tickConsumed && plat::perfSeconds(t->m_lastTick, now) < kStallSeconds) return;
         t->m_tickConsumed = false;
         t->m_lastTick = now;
+        ++t->m_ticksSent;
         // A "sys-tick" still waiting in the loop stands for this tick too.
         if (t->m_tickPosted) return;
         t->m_tickPosted = true;

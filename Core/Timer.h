@@ -55,6 +55,9 @@ public:
     unsigned periodMs() const;
     bool isRunning() const;
     bool isHighPrecisionActive() const;
+    // Ticks the queue callback has let through since the timer was created
+    // (dropped ones not counted; a tick folded into a waiting one counted).
+    uint64_t ticksSent() const;
 
 private:
     static void queueCallback(void* context);
@@ -68,6 +71,7 @@ private:
     bool m_tickConsumed = true;
     bool m_tickPosted = false;
     int64_t m_lastTick = 0;
+    uint64_t m_ticksSent = 0;
     // Set while stopped, read by the queue callback while running.
     plat::RunLoopId m_loop = 0;
     CString m_timerName;

@@ -294,7 +294,9 @@ int pumpRunLoop() {
         auto it = std::find_if(t_loopTimers.begin(), t_loopTimers.end(),
                                [id](const LoopTimer& t) { return t.id == id; });
         if (it == t_loopTimers.end()) continue;
-        it->due = std::max(it->due + it->period, now);
+        // An overdue timer fires once, then waits a full period.
+        it->due += it->period;
+        if (it->due <= now) it->due = now + it->period;
         TimerProc proc = it->proc;
         void* ctx = it->context;
         proc(ctx);
