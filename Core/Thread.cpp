@@ -38,7 +38,10 @@ CError CPersistentThread::startThread() {
 }
 
 void CPersistentThread::stopThread() {
-    m_stop.store(true);
+    {
+        plat::CLock g(m_stateLock);
+        m_stop.store(true);
+    }
     m_wake.set();
     waitForThread();
     // Work that was signalled but will not run any more.
@@ -50,6 +53,7 @@ void CPersistentThread::stopThread() {
 void CPersistentThread::signalWork() {
     {
         plat::CLock g(m_stateLock);
+        if (m_stop.load()) return;  // stopped: nothing would serve it
         ++m_requested;
         m_idle.reset();
     }

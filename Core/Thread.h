@@ -53,7 +53,9 @@ public:
     // Asks the thread to end after its current work and waits for it.
     void stopThread();
     // Wakes the thread to run doWork once; signals that arrive before it
-    // wakes are served by one run, those during a run by one more.
+    // wakes are served by one run, those during a run by one more. Ignored
+    // once the thread has been stopped (until it is started again); kept
+    // for the first run when the thread has not been started yet.
     void signalWork();
     // Waits until every signalled work has been done; false on timeout
     // (negative: no timeout).
