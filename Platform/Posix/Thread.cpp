@@ -140,7 +140,9 @@ private:
                                          [](auto* a, auto* b) { return a->due < b->due; });
             QueueTimerRec* t = *next;
             if (Clock::now() < t->due) {
-                m_cv.wait_until(g, t->due);
+                // A copy: the timer may be deleted while this thread waits.
+                const Clock::time_point due = t->due;
+                m_cv.wait_until(g, due);
                 continue;
             }
             t->due += std::max(t->period, std::chrono::milliseconds(1));
