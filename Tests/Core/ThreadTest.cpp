@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <barrier>
 #include <thread>
 #include <vector>
 
@@ -125,35 +126,42 @@ struct CountingListener : CUpdateListener {
 // side detaches everything, a third thread keeps calling update. Exactly one
 // side gets each listener, and none is deleted while it is being called.
 TEST(PointerLocks, DetachRaceFromTwoThreads) {
-    constexpr int kRounds = 300;
+    constexpr int kRounds = 500;
     int owner = 0;
     std::atomic<int> destroyed{0}, byListenerSide{0}, byOwnerSide{0};
     std::atomic<bool> done{false};
+    CUpdateListener* current = nullptr;
+    // Each round: the main thread attaches, then both sides detach at once.
+    std::barrier sync(3);
     std::thread updater([&] {
         while (!done.load()) {
             PointerLocks::update(&owner);
             std::this_thread::yield();
         }
     });
+    std::thread listenerSide([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            sync.arrive_and_wait();
+            if (PointerLocks::detach(&owner, current)) ++byListenerSide;
+            sync.arrive_and_wait();
+        }
+    });
+    std::thread ownerSide([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            sync.arrive_and_wait();
+            byOwnerSide += int(PointerLocks::detachAll(&owner).size());
+            sync.arrive_and_wait();
+        }
+    });
     for (int i = 0; i < kRounds; ++i) {
         auto l = std::make_unique<CountingListener>(&destroyed);
-        CUpdateListener* raw = l.get();
+        current = l.get();
         PointerLocks::attach(&owner, std::move(l));
-        std::atomic<bool> go{false};
-        std::thread a([&] {
-            while (!go.load()) {
-            }
-            if (PointerLocks::detach(&owner, raw)) ++byListenerSide;
-        });
-        std::thread b([&] {
-            while (!go.load()) {
-            }
-            byOwnerSide += int(PointerLocks::detachAll(&owner).size());
-        });
-        go = true;
-        a.join();
-        b.join();
+        sync.arrive_and_wait();
+        sync.arrive_and_wait();
     }
+    listenerSide.join();
+    ownerSide.join();
     done = true;
     updater.join();
     EXPECT_EQ(byListenerSide.load() + byOwnerSide.load(), kRounds);
