@@ -5,66 +5,46 @@
 #include "Core/AttrDoubler.h"
 
 namespace {
-const CClassRecord* doublerRecord() {
-    static CClassRecord r("core:attr-doubler");
-    static bool filled = (CAttrDoubler::registerEvents(r), true);
-    (void)filled;
-    return &r;
-}
-
 // view -> panel -> { scroller -> doubler, sibling }
 struct DoublerTree {
     std::unique_ptr<CObject> view = std::make_unique<CObject>();
-    CObject* panel = nullptr;
-    CObject* scroller = nullptr;
-    CObject* sibling = nullptr;
-    CAttrDoubler* doubler = nullptr;
+    CObject *panel, *scroller, *sibling;
+    CAttrDoubler* doubler;
 
-    DoublerTree(const char* target, const char* attr, const char* value) {
-        view->setName("view");
-        auto p = std::make_unique<CObject>();
-        p->setName("panel");
-        panel = p.get();
-        auto s = std::make_unique<CObject>();
-        s->setName("scroller");
-        scroller = s.get();
-        auto d = std::make_unique<CAttrDoubler>();
-        d->setClassRecord(doublerRecord());
-        d->setName("width-doubler");
-        (void)d->setAttr("target", target);
-        (void)d->setAttr("attr", attr);
-        (void)d->setAttr("value", value);
-        doubler = d.get();
-        s->attachChild(std::move(d));
-        auto sib = std::make_unique<CObject>();
-        sib->setName("sibling");
-        sibling = sib.get();
-        p->attachChild(std::move(s));
-        p->attachChild(std::move(sib));
-        view->attachChild(std::move(p));
+    DoublerTree(const char* target, const char* value) {
+        static CClassRecord rec("core:attr-doubler");
+        if (!rec.eventCount()) CAttrDoubler::registerEvents(rec);
+        auto add = [](CObject* parent, std::unique_ptr<CObject> o, const char* name) {
+            o->setName(name);
+            CObject* raw = o.get();
+            parent->attachChild(std::move(o));
+            return raw;
+        };
+        panel = add(view.get(), std::make_unique<CObject>(), "panel");
+        scroller = add(panel, std::make_unique<CObject>(), "scroller");
+        sibling = add(panel, std::make_unique<CObject>(), "sibling");
+        doubler = static_cast<CAttrDoubler*>(add(scroller, std::make_unique<CAttrDoubler>(), "doubler"));
+        doubler->setClassRecord(&rec);
+        (void)doubler->setAttr("target", target);
+        (void)doubler->setAttr("attr", "scroller-width");
+        (void)doubler->setAttr("value", value);
     }
 };
 }  // namespace
 
-TEST(AttrDoubler, SetsGrandparentAttributeOnEveryChange) {
-    DoublerTree t("^^", "scroller-width", "");
+TEST(AttrDoubler, SetsTargetsOnEveryChange) {
+    DoublerTree t("^^", "");
     ASSERT_FALSE(t.view->initTree());
-    EXPECT_FALSE(t.panel->hasAttr("scroller-width"));  // empty start value is not copied
-    for (const char* v : {"120", "96.5", "120"}) {
-        ASSERT_FALSE(t.doubler->setAttr("value", v));
+    EXPECT_FALSE(t.panel->hasAttr("scroller-width"));  // an empty start value is not copied
+    for (const char* v : {"120", "96.5", "{w}"}) {  // copied literally, braces too
+        ASSERT_FALSE(t.doubler->setAttr("value", v, false));
         EXPECT_EQ(t.panel->attr("scroller-width").utf8(), v);
     }
     EXPECT_FALSE(t.scroller->hasAttr("scroller-width"));
-}
 
-TEST(AttrDoubler, CopiesToEveryTargetFromTheStart) {
-    DoublerTree t("^^  ^^sibling ^", "w", "64");
-    ASSERT_FALSE(t.view->initTree());
-    ASSERT_EQ(t.doubler->targets().size(), 3u);
-    for (CObject* o : {t.panel, t.sibling, t.scroller}) EXPECT_EQ(o->attr("w").utf8(), "64");
-    // The copy is literal: a value holding braces is not resolved again.
-    ASSERT_FALSE(t.doubler->setAttr("value", "{w}", false));
-    EXPECT_EQ(t.sibling->attr("w").utf8(), "{w}");
+    DoublerTree many("^^  ^^sibling ^", "64");
+    ASSERT_FALSE(many.view->initTree());
+    for (CObject* o : {many.panel, many.sibling, many.scroller}) EXPECT_EQ(o->attr("scroller-width").utf8(), "64");
 }
 
 TEST(AttrDoubler, InitErrors) {
@@ -77,10 +57,9 @@ TEST(AttrDoubler, InitErrors) {
         {"^^ ^missing", "Target object '^missing' not found."},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.target);
-        DoublerTree t(c.target, "w", "1");
+        DoublerTree t(c.target, "1");
         CError e = t.view->initTree();
-        ASSERT_TRUE(e);
+        ASSERT_TRUE(e) << c.target;
         EXPECT_EQ(e.message().utf8(), c.message);
     }
 }
