@@ -73,10 +73,10 @@ CError CNotifyServer::notify(CObject* sender, const CString& eventName, const CE
     if (targets.empty()) return {};
     CError result;
     const CString senderName = sender->fullName();
-    for (size_t i = 0; i < targets.size(); ++i) {
-        const Listener& l = targets[i];
-        // Skip listeners removed by an earlier handler of this delivery.
-        if (i > 0 && !isListening(sender, eventName, l)) continue;
+    for (const Listener& l : targets) {
+        // Skip listeners removed meanwhile (by an earlier handler of this
+        // delivery or by another thread).
+        if (!isListening(sender, eventName, l)) continue;
         CEventParams p = params;
         p.set("sender", senderName);
         p.set("event-name", eventName);

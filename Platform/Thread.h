@@ -53,8 +53,8 @@ using RunLoopTimerId = uint32_t;
 RunLoopTimerId setRunLoopTimer(unsigned periodMs, TimerProc proc, void* context, uint32_t* error);
 // Removes a timer of the calling thread's run loop.
 void killRunLoopTimer(RunLoopTimerId id);
-// Runs every due timer of the calling thread's run loop once; returns how
-// many callbacks ran.
+// Runs the callbacks posted to the calling thread's loop, then every due
+// timer of it once; returns how many callbacks ran.
 int pumpRunLoop();
 // Milliseconds until the next timer of the calling thread is due, 0 when
 // posted callbacks wait (-1: nothing to do).
