@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Core/Log.h"
 #include "Core/Object.h"
 
 CNotifyServer& CNotifyServer::instance() {
@@ -10,20 +11,16 @@ CNotifyServer& CNotifyServer::instance() {
 }
 
 CNotifyServer::SenderEntry* CNotifyServer::findSender(CObject* sender) {
-    for (auto& s : m_senders)
-        if (s->sender == sender) return s.get();
-    return nullptr;
+    auto it = m_senders.find(sender);
+    return it == m_senders.end() ? nullptr : it->second.get();
 }
 
 void CNotifyServer::registerListener(CObject* sender, const CString& eventName, CObject* listener,
                                      int64_t listenerId, const CString& listenerProc) {
     plat::CLock g(m_lock);
-    SenderEntry* s = findSender(sender);
-    if (!s) {
-        m_senders.push_back(std::make_unique<SenderEntry>());
-        s = m_senders.back().get();
-        s->sender = sender;
-    }
+    auto& slot = m_senders[sender];
+    if (!slot) slot = std::make_unique<SenderEntry>();
+    SenderEntry* s = slot.get();
     sender->setNotifyRegistered();
     listener->setNotifyRegistered();
     plat::CLock gs(s->lock);
@@ -50,6 +47,18 @@ void CNotifyServer::unregisterListener(CObject* sender, const CString& eventName
             std::erase_if(e.listeners, [&](auto& l) { return l.listener == listener; });
 }
 
+bool CNotifyServer::isListening(CObject* sender, const CString& eventName, const Listener& l) {
+    plat::CLock g(m_lock);
+    SenderEntry* s = findSender(sender);
+    if (!s) return false;
+    plat::CLock gs(s->lock);
+    for (auto& e : s->events)
+        if (e.name == eventName)
+            for (auto& x : e.listeners)
+                if (x.listener == l.listener && x.proc == l.proc) return true;
+    return false;
+}
+
 CError CNotifyServer::notify(CObject* sender, const CString& eventName, const CEventParams& params) {
     // Copy the listener list so that no lock is held while handlers run.
     std::vector<Listener> targets;
@@ -61,22 +70,13 @@ CError CNotifyServer::notify(CObject* sender, const CString& eventName, const CE
         for (auto& e : s->events)
             if (e.name == eventName) targets = e.listeners;
     }
+    if (targets.empty()) return {};
     CError result;
     const CString senderName = sender->fullName();
-    for (const auto& l : targets) {
-        {
-            // Skip listeners removed by an earlier handler of this delivery.
-            plat::CLock g(m_lock);
-            SenderEntry* s = findSender(sender);
-            bool still = false;
-            if (s) {
-                plat::CLock gs(s->lock);
-                for (auto& e : s->events)
-                    if (e.name == eventName)
-                        for (auto& x : e.listeners) still |= x.listener == l.listener && x.proc == l.proc;
-            }
-            if (!still) continue;
-        }
+    for (const Listener& l : targets) {
+        // Skip listeners removed meanwhile (by an earlier handler of this
+        // delivery or by another thread).
+        if (!isListening(sender, eventName, l)) continue;
         CEventParams p = params;
         p.set("sender", senderName);
         p.set("event-name", eventName);
@@ -92,12 +92,15 @@ CError CNotifyServer::notify(CObject* sender, const CString& eventName, const CE
 }
 
 void CNotifyServer::removeObject(CObject* object) {
-    plat::CLock g(m_lock);
-    std::erase_if(m_senders, [&](auto& s) { return s->sender == object; });
-    for (auto& s : m_senders) {
-        plat::CLock gs(s->lock);
-        for (auto& e : s->events) std::erase_if(e.listeners, [&](auto& l) { return l.listener == object; });
+    {
+        plat::CLock g(m_lock);
+        m_senders.erase(object);
+        for (auto& [sender, s] : m_senders) {
+            plat::CLock gs(s->lock);
+            for (auto& e : s->events) std::erase_if(e.listeners, [&](auto& l) { return l.listener == object; });
+        }
     }
+    cancelPosted(object);
 }
 
 size_t CNotifyServer::listenerCount(CObject* sender, const CString& eventName) {
@@ -108,4 +111,52 @@ size_t CNotifyServer::listenerCount(CObject* sender, const CString& eventName) {
     for (auto& e : s->events)
         if (e.name == eventName) return e.listeners.size();
     return 0;
+}
+
+// --- Posted events -------------------------------------------------------------
+
+bool CNotifyServer::postEvent(CObject* target, const CString& eventName, const CEventParams& params,
+                              plat::RunLoopId loop) {
+    uint64_t seq;
+    {
+        plat::CLock g(m_postLock);
+        seq = m_nextPost++;
+        m_posted.emplace(seq, PostedEvent{target, eventName, params});
+    }
+    // The loop carries only the sequence number: an event cancelled meanwhile
+    // is simply not found when its turn comes.
+    if (plat::postToRunLoop(loop, &CNotifyServer::deliverPosted, reinterpret_cast<void*>(uintptr_t(seq))))
+        return true;
+    plat::CLock g(m_postLock);
+    m_posted.erase(seq);
+    return false;
+}
+
+void CNotifyServer::cancelPosted(CObject* target) {
+    plat::CLock g(m_postLock);
+    std::erase_if(m_posted, [&](auto& item) { return item.second.target == target; });
+}
+
+size_t CNotifyServer::postedCount(CObject* target) {
+    plat::CLock g(m_postLock);
+    return size_t(std::count_if(m_posted.begin(), m_posted.end(), [&](auto& i) { return i.second.target == target; }));
+}
+
+void CNotifyServer::deliverPosted(void* context) { instance().deliverPosted(uint64_t(uintptr_t(context))); }
+
+void CNotifyServer::deliverPosted(uint64_t seq) {
+    PostedEvent ev;
+    {
+        plat::CLock g(m_postLock);
+        auto it = m_posted.find(seq);
+        if (it == m_posted.end()) return;
+        ev = std::move(it->second);
+        m_posted.erase(it);
+    }
+    // The target lives on this thread (it is destroyed here too), so it
+    // cannot vanish between the look-up and the call.
+    if (CError e = ev.target->runEvent(ev.eventName, ev.params)) {
+        kelLogf("Posted event '%s' failed. // %s", ev.eventName.utf8().c_str(), ev.target->fullName().utf8().c_str());
+        kelLogError(e);
+    }
 }

@@ -33,6 +33,9 @@ void sleepMs(unsigned ms);
 using TimerProc = void (*)(void* context);
 using QueueTimer = void*;
 
+// Starts the process-wide queue (its timer thread) if it is not running yet.
+// Returns 0 or the system error code. createQueueTimer starts it as well.
+uint32_t startTimerQueue();
 // Creates a periodic timer on the process-wide queue; due time and period in
 // milliseconds. Returns nullptr and sets *error on failure.
 QueueTimer createQueueTimer(unsigned dueMs, unsigned periodMs, TimerProc proc, void* context,
@@ -50,10 +53,22 @@ using RunLoopTimerId = uint32_t;
 RunLoopTimerId setRunLoopTimer(unsigned periodMs, TimerProc proc, void* context, uint32_t* error);
 // Removes a timer of the calling thread's run loop.
 void killRunLoopTimer(RunLoopTimerId id);
-// Runs every due timer of the calling thread's run loop once; returns how
-// many callbacks ran.
+// Runs the callbacks posted to the calling thread's loop, then every due
+// timer of it once; returns how many callbacks ran.
 int pumpRunLoop();
-// Milliseconds until the next timer of the calling thread is due (-1: none).
+// Milliseconds until the next timer of the calling thread is due, 0 when
+// posted callbacks wait (-1: nothing to do).
 int runLoopNextDueMs();
+
+// Posting work to another thread's run loop. A loop is identified by its
+// thread; it exists from the thread's first currentRunLoop() call until the
+// thread ends. pumpRunLoop() runs the posted callbacks (in posting order)
+// before the due timers; callbacks posted while pumping run on the next pump.
+using RunLoopId = uint64_t;
+// The calling thread's loop (registered on first use).
+RunLoopId currentRunLoop();
+// Queues proc(context) on a loop; safe from any thread. False when the loop
+// does not exist (never registered, or its thread has ended).
+bool postToRunLoop(RunLoopId loop, TimerProc proc, void* context);
 
 }  // namespace plat

@@ -6,10 +6,14 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace plat {
@@ -71,15 +75,16 @@ public:
         return q;
     }
 
+    uint32_t start() {
+        std::unique_lock g(m_mutex);
+        return startLocked();
+    }
+
     QueueTimerRec* add(unsigned dueMs, unsigned periodMs, TimerProc proc, void* ctx, uint32_t* error) {
         std::unique_lock g(m_mutex);
-        if (!m_thread.joinable()) {
-            try {
-                m_thread = std::thread([this] { run(); });
-            } catch (const std::system_error& e) {
-                if (error) *error = uint32_t(e.code().value());
-                return nullptr;
-            }
+        if (uint32_t e = startLocked()) {
+            if (error) *error = e;
+            return nullptr;
         }
         auto* t = new QueueTimerRec{Clock::now() + std::chrono::milliseconds(dueMs),
                                     std::chrono::milliseconds(periodMs), proc, ctx};
@@ -114,6 +119,16 @@ public:
     }
 
 private:
+    uint32_t startLocked() {
+        if (m_thread.joinable()) return 0;
+        try {
+            m_thread = std::thread([this] { run(); });
+        } catch (const std::system_error& e) {
+            return uint32_t(e.code().value());
+        }
+        return 0;
+    }
+
     void run() {
         std::unique_lock g(m_mutex);
         while (!m_stop) {
@@ -125,7 +140,9 @@ private:
                                          [](auto* a, auto* b) { return a->due < b->due; });
             QueueTimerRec* t = *next;
             if (Clock::now() < t->due) {
-                m_cv.wait_until(g, t->due);
+                // A copy: the timer may be deleted while this thread waits.
+                const Clock::time_point due = t->due;
+                m_cv.wait_until(g, due);
                 continue;
             }
             t->due += std::max(t->period, std::chrono::milliseconds(1));
@@ -153,6 +170,8 @@ private:
 };
 }  // namespace
 
+uint32_t startTimerQueue() { return TimerQueue::instance().start(); }
+
 QueueTimer createQueueTimer(unsigned dueMs, unsigned periodMs, TimerProc proc, void* context,
                             uint32_t* error) {
     return TimerQueue::instance().add(dueMs, periodMs, proc, context, error);
@@ -175,7 +194,69 @@ struct LoopTimer {
 };
 std::atomic<RunLoopTimerId> g_nextLoopTimer{1};
 thread_local std::list<LoopTimer> t_loopTimers;
+
+// Callbacks posted to a loop from any thread.
+struct PostQueue {
+    std::mutex mutex;
+    std::deque<std::pair<TimerProc, void*>> items;
+};
+
+// Loops by id. Never destroyed, so that threads ending during process exit
+// can still unregister.
+struct LoopRegistry {
+    std::mutex mutex;
+    std::unordered_map<RunLoopId, std::shared_ptr<PostQueue>> loops;
+};
+LoopRegistry& loopRegistry() {
+    static LoopRegistry* r = new LoopRegistry();
+    return *r;
+}
+
+// The calling thread's registration; unregisters the loop when the thread
+// ends (callbacks still queued are dropped).
+struct LoopRegistration {
+    RunLoopId id = 0;
+    std::shared_ptr<PostQueue> queue;
+    ~LoopRegistration() {
+        if (!id) return;
+        auto& r = loopRegistry();
+        std::lock_guard g(r.mutex);
+        r.loops.erase(id);
+    }
+};
+thread_local LoopRegistration t_loop;
+
+PostQueue* ownQueue() {
+    if (!t_loop.id) {
+        t_loop.id = currentThreadId();
+        t_loop.queue = std::make_shared<PostQueue>();
+        auto& r = loopRegistry();
+        std::lock_guard g(r.mutex);
+        r.loops[t_loop.id] = t_loop.queue;
+    }
+    return t_loop.queue.get();
+}
 }  // namespace
+
+RunLoopId currentRunLoop() {
+    ownQueue();
+    return t_loop.id;
+}
+
+bool postToRunLoop(RunLoopId loop, TimerProc proc, void* context) {
+    if (!proc) return false;
+    std::shared_ptr<PostQueue> q;
+    {
+        auto& r = loopRegistry();
+        std::lock_guard g(r.mutex);
+        auto it = r.loops.find(loop);
+        if (it == r.loops.end()) return false;
+        q = it->second;
+    }
+    std::lock_guard g(q->mutex);
+    q->items.emplace_back(proc, context);
+    return true;
+}
 
 RunLoopTimerId setRunLoopTimer(unsigned periodMs, TimerProc proc, void* context, uint32_t* error) {
     if (!proc) {
@@ -193,17 +274,31 @@ void killRunLoopTimer(RunLoopTimerId id) {
 }
 
 int pumpRunLoop() {
+    int ran = 0;
+    if (t_loop.id) {
+        // Posted callbacks first; those posted meanwhile wait for the next pump.
+        std::deque<std::pair<TimerProc, void*>> posted;
+        {
+            std::lock_guard g(t_loop.queue->mutex);
+            posted.swap(t_loop.queue->items);
+        }
+        for (auto& [proc, ctx] : posted) {
+            proc(ctx);
+            ++ran;
+        }
+    }
     auto now = Clock::now();
     std::vector<RunLoopTimerId> due;
     for (auto& t : t_loopTimers)
         if (t.due <= now) due.push_back(t.id);
-    int ran = 0;
     for (RunLoopTimerId id : due) {
         // A callback may kill timers (itself included): look each up again.
         auto it = std::find_if(t_loopTimers.begin(), t_loopTimers.end(),
                                [id](const LoopTimer& t) { return t.id == id; });
         if (it == t_loopTimers.end()) continue;
-        it->due = std::max(it->due + it->period, now);
+        // An overdue timer fires once, then waits a full period.
+        it->due += it->period;
+        if (it->due <= now) it->due = now + it->period;
         TimerProc proc = it->proc;
         void* ctx = it->context;
         proc(ctx);
@@ -213,6 +308,10 @@ int pumpRunLoop() {
 }
 
 int runLoopNextDueMs() {
+    if (t_loop.id) {
+        std::lock_guard g(t_loop.queue->mutex);
+        if (!t_loop.queue->items.empty()) return 0;
+    }
     if (t_loopTimers.empty()) return -1;
     auto now = Clock::now();
     auto next = std::min_element(t_loopTimers.begin(), t_loopTimers.end(),
