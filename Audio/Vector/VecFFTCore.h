@@ -15,10 +15,13 @@
 //
 // Real transform of N = 2M points: the even and odd samples form M complex
 // points z; a complex transform Z of M points runs as radix-4 Stockham
-// passes (natural order in and out, alternating between two buffers) with
-// one radix-2 pass when log2 M is odd; the split pass then forms
-// X[k] = E[k] + w^k O[k] with E, O the spectra of the even and odd samples.
-// The inverse runs the same steps backwards, using IFFT(Z) = conj(FFT(conj Z)).
+// passes (natural order in and out, alternating between two split re/im
+// buffers) with one radix-2 pass when log2 M is odd; the split pass then
+// forms X[k] = E[k] + w^k O[k] with E, O the spectra of the even and odd
+// samples, bins k and M-k together. The inverse runs the same steps
+// backwards, using IFFT(Z) = conj(FFT(conj Z)). The first pass reads the
+// interleaved input itself and the inverse's last pass writes the
+// interleaved output, so neither needs a pass of its own.
 
 #include <cstddef>
 
@@ -124,18 +127,46 @@ struct Kernels {
         }
     }
 
+    // Complex points i .. i+W-1, from split arrays or, fused with the
+    // deinterleaving of a real input, from interleaved (re, im) pairs at xr.
+    template <bool Interleaved>
+    static inline void loadPoints(const double* xr, const double* xi, size_t i, V& re, V& im) {
+        if constexpr (Interleaved) {
+            T::loadPairs(xr + 2 * i, re, im);
+        } else {
+            re = T::load(xr + i);
+            im = T::load(xi + i);
+        }
+    }
+
+    // Stores points i .. i+W-1 to split arrays or, fused with the last step
+    // of the inverse, conjugated as interleaved pairs at yr.
+    template <bool Interleaved>
+    static inline void storePoints(double* yr, double* yi, size_t i, V re, V im) {
+        if constexpr (Interleaved) {
+            T::storePairs(yr + 2 * i, re, T::neg(im));
+        } else {
+            T::store(yr + i, re);
+            T::store(yi + i, im);
+        }
+    }
+
     // First radix-4 pass (s = 1, n/4 >= W), vectorised over p: the four
     // outputs of W butterflies are transposed into place.
+    template <bool Interleaved>
     static void pass4First(size_t n, const double* xr, const double* xi, double* yr, double* yi,
                            const double* tw) {
         const size_t m = n / 4;
         for (size_t p = 0; p < m; p += W) {
             const V w[6] = {T::load(tw + p),         T::load(tw + m + p),     T::load(tw + 2 * m + p),
                             T::load(tw + 3 * m + p), T::load(tw + 4 * m + p), T::load(tw + 5 * m + p)};
+            V ar, ai, br, bi, cr, ci, dr, di;
+            loadPoints<Interleaved>(xr, xi, p, ar, ai);
+            loadPoints<Interleaved>(xr, xi, p + m, br, bi);
+            loadPoints<Interleaved>(xr, xi, p + 2 * m, cr, ci);
+            loadPoints<Interleaved>(xr, xi, p + 3 * m, dr, di);
             Quad y;
-            butterfly(T::load(xr + p), T::load(xi + p), T::load(xr + m + p), T::load(xi + m + p),
-                      T::load(xr + 2 * m + p), T::load(xi + 2 * m + p), T::load(xr + 3 * m + p),
-                      T::load(xi + 3 * m + p), y);
+            butterfly(ar, ai, br, bi, cr, ci, dr, di, y);
             twiddleAll(y, w);
             T::storeTransposed(yr + 4 * p, y.r0, y.r1, y.r2, y.r3);
             T::storeTransposed(yi + 4 * p, y.i0, y.i1, y.i2, y.i3);
@@ -143,66 +174,94 @@ struct Kernels {
     }
 
     // Last radix-4 pass (n = 4): no twiddles.
+    template <bool Interleaved>
     static void pass4Last(size_t s, const double* xr, const double* xi, double* yr, double* yi) {
         for (size_t q = 0; q < s; q += W) {
             Quad y;
             butterfly(T::load(xr + q), T::load(xi + q), T::load(xr + s + q), T::load(xi + s + q),
                       T::load(xr + 2 * s + q), T::load(xi + 2 * s + q), T::load(xr + 3 * s + q),
                       T::load(xi + 3 * s + q), y);
-            T::store(yr + q, y.r0);
-            T::store(yi + q, y.i0);
-            T::store(yr + s + q, y.r1);
-            T::store(yi + s + q, y.i1);
-            T::store(yr + 2 * s + q, y.r2);
-            T::store(yi + 2 * s + q, y.i2);
-            T::store(yr + 3 * s + q, y.r3);
-            T::store(yi + 3 * s + q, y.i3);
+            storePoints<Interleaved>(yr, yi, q, y.r0, y.i0);
+            storePoints<Interleaved>(yr, yi, s + q, y.r1, y.i1);
+            storePoints<Interleaved>(yr, yi, 2 * s + q, y.r2, y.i2);
+            storePoints<Interleaved>(yr, yi, 3 * s + q, y.r3, y.i3);
         }
     }
 
     // Last radix-2 pass (n = 2) at stride s.
+    template <bool Interleaved>
     static void pass2Last(size_t s, const double* xr, const double* xi, double* yr, double* yi) {
         for (size_t q = 0; q < s; q += W) {
             const V ar = T::load(xr + q), ai = T::load(xi + q);
             const V br = T::load(xr + s + q), bi = T::load(xi + s + q);
-            T::store(yr + q, T::add(ar, br));
-            T::store(yi + q, T::add(ai, bi));
-            T::store(yr + s + q, T::sub(ar, br));
-            T::store(yi + s + q, T::sub(ai, bi));
+            storePoints<Interleaved>(yr, yi, q, T::add(ar, br), T::add(ai, bi));
+            storePoints<Interleaved>(yr, yi, s + q, T::sub(ar, br), T::sub(ai, bi));
         }
     }
 
-    // Complex forward transform of M points in a; b is the other buffer.
-    // Returns true when the result ends in b.
-    static bool complexForward(const CVecFFTSpec& sp, double* ar, double* ai, double* br, double* bi) {
-        double *xr = ar, *xi = ai, *yr = br, *yi = bi;
-        bool inB = false;
+    enum Where { InA, InB, InDst };
+
+    // Complex forward transform of M points held in a, or read from the
+    // interleaved pairs at src when src is given; b is the other buffer.
+    // When dst is given, the last pass may write the result there directly,
+    // conjugated and interleaved (the inverse's last step). Returns where the
+    // result is.
+    static Where complexForward(const CVecFFTSpec& sp, const double* src, double* ar, double* ai, double* br,
+                                double* bi, double* dst) {
         size_t n = sp.half, s = 1;
+        const bool fuseInput = src && n > 4 && n / 4 >= W;
+        if (src && !fuseInput) deinterleave(src, ar, ai, n);
+        double *xr = ar, *xi = ai, *yr = br, *yi = bi;
+        Where where = InA;
         for (int pass = 0; n >= 4; ++pass, n /= 4, s *= 4) {
             if (n == 4) {
-                if (s >= W)
-                    pass4Last(s, xr, xi, yr, yi);
-                else
-                    Scalar::pass4Last(s, xr, xi, yr, yi);
+                if (s < W) {
+                    Scalar::template pass4Last<false>(s, xr, xi, yr, yi);
+                } else if (dst) {
+                    pass4Last<true>(s, xr, xi, dst, nullptr);
+                    return InDst;
+                } else {
+                    pass4Last<false>(s, xr, xi, yr, yi);
+                }
             } else if (s == 1) {
-                if (n / 4 >= W)
-                    pass4First(n, xr, xi, yr, yi, sp.passTwiddles[pass]);
+                if (fuseInput)
+                    pass4First<true>(n, src, nullptr, yr, yi, sp.passTwiddles[pass]);
+                else if (n / 4 >= W)
+                    pass4First<false>(n, xr, xi, yr, yi, sp.passTwiddles[pass]);
                 else
                     Scalar::pass4(n, 1, xr, xi, yr, yi, sp.passTwiddles[pass]);
             } else {
                 pass4(n, s, xr, xi, yr, yi, sp.passTwiddles[pass]);
             }
             swapBuffers(xr, xi, yr, yi);
-            inB = !inB;
+            where = where == InA ? InB : InA;
         }
         if (n == 2) {
-            if (s >= W)
-                pass2Last(s, xr, xi, yr, yi);
-            else
-                Scalar::pass2Last(s, xr, xi, yr, yi);
-            inB = !inB;
+            if (s < W) {
+                Scalar::template pass2Last<false>(s, xr, xi, yr, yi);
+            } else if (dst) {
+                pass2Last<true>(s, xr, xi, dst, nullptr);
+                return InDst;
+            } else {
+                pass2Last<false>(s, xr, xi, yr, yi);
+            }
+            where = where == InA ? InB : InA;
         }
-        return inB;
+        return where;
+    }
+
+    static void deinterleave(const double* src, double* re, double* im, size_t count) {
+        size_t k = 0;
+        for (; k + W <= count; k += W) {
+            V r, i;
+            T::loadPairs(src + 2 * k, r, i);
+            T::store(re + k, r);
+            T::store(im + k, i);
+        }
+        for (; k < count; ++k) {
+            re[k] = src[2 * k];
+            im[k] = src[2 * k + 1];
+        }
     }
 
     static inline void swapBuffers(double*& xr, double*& xi, double*& yr, double*& yi) {
@@ -228,50 +287,46 @@ struct Kernels {
         }
         double* w = vecAlignUp(work);
         double *ar = w, *ai = w + M, *br = w + 2 * M, *bi = w + 3 * M;
-
-        size_t k = 0;
-        for (; k + W <= M; k += W) {
-            V re, im;
-            T::loadPairs(src + 2 * k, re, im);
-            T::store(ar + k, re);
-            T::store(ai + k, im);
-        }
-        for (; k < M; ++k) {
-            ar[k] = src[2 * k];
-            ai[k] = src[2 * k + 1];
-        }
-
-        const bool inB = complexForward(sp, ar, ai, br, bi);
-        splitForward(sp, inB ? br : ar, inB ? bi : ai, dst);
+        const Where where = complexForward(sp, src, ar, ai, br, bi, nullptr);
+        splitForward(sp, where == InB ? br : ar, where == InB ? bi : ai, dst);
         return kVecOk;
     }
 
-    // X[k] = E + w^k O, E = (Z[k] + conj Z[M-k]) / 2, O = (Z[k] - conj Z[M-k]) / 2i.
+    // X[k] = E + P and X[M-k] = conj(E - P) with P = w^k O,
+    // E = (Z[k] + conj Z[M-k]) / 2, O = (Z[k] - conj Z[M-k]) / 2i: each k
+    // below M/2 yields its bin and the mirrored one.
     static void splitForward(const CVecFFTSpec& sp, const double* zr, const double* zi, double* dst) {
-        const size_t M = sp.half;
+        const size_t M = sp.half, H = M / 2;
         const double fs = sp.fwdScale, h = 0.5 * fs;
         const double* cs = sp.splitCos;
         const double* sn = sp.splitSin;
         dst[0] = (zr[0] + zi[0]) * fs;
         dst[1] = (zr[0] - zi[0]) * fs;
+        dst[2 * H] = zr[H] * fs;  // w^(M/2) = -i: X[M/2] = conj Z[M/2]
+        dst[2 * H + 1] = -zi[H] * fs;
         const V hv = T::set1(h);
         size_t k = 1;
-        for (; k + W <= M; k += W) {
+        for (; k + W <= H; k += W) {
+            const size_t j = M - k - W + 1;  // mirrored block, lanes reversed
             const V a = T::load(zr + k), b = T::load(zi + k);
-            const V c = T::reverse(T::load(zr + M - k - W + 1));
-            const V d = T::reverse(T::load(zi + M - k - W + 1));
+            const V c = T::reverse(T::load(zr + j)), d = T::reverse(T::load(zi + j));
             const V er = T::mul(T::add(a, c), hv), ei = T::mul(T::sub(b, d), hv);
             const V orr = T::mul(T::add(b, d), hv), oi = T::mul(T::sub(c, a), hv);
-            const V c0 = T::load(cs + k), s0 = T::load(sn + k);
-            const V xr = T::mulAdd(c0, orr, T::mulAdd(s0, oi, er));
-            const V xi = T::mulAdd(c0, oi, T::negMulAdd(s0, orr, ei));
-            T::storePairs(dst + 2 * k, xr, xi);
+            const V c0 = T::load(cs + k), s0 = T::load(sn + k);  // w^k = c0 - i s0
+            const V pr = T::mulAdd(c0, orr, T::mul(s0, oi));
+            const V pi = T::negMulAdd(s0, orr, T::mul(c0, oi));
+            T::storePairs(dst + 2 * k, T::add(er, pr), T::add(ei, pi));
+            T::storePairs(dst + 2 * j, T::reverse(T::sub(er, pr)), T::reverse(T::sub(pi, ei)));
         }
-        for (; k < M; ++k) {
-            const double a = zr[k], b = zi[k], c = zr[M - k], d = zi[M - k];
+        for (; k < H; ++k) {
+            const size_t j = M - k;
+            const double a = zr[k], b = zi[k], c = zr[j], d = zi[j];
             const double er = (a + c) * h, ei = (b - d) * h, orr = (b + d) * h, oi = (c - a) * h;
-            dst[2 * k] = er + cs[k] * orr + sn[k] * oi;
-            dst[2 * k + 1] = ei + cs[k] * oi - sn[k] * orr;
+            const double pr = cs[k] * orr + sn[k] * oi, pi = cs[k] * oi - sn[k] * orr;
+            dst[2 * k] = er + pr;
+            dst[2 * k + 1] = ei + pi;
+            dst[2 * j] = er - pr;
+            dst[2 * j + 1] = pi - ei;
         }
     }
 
@@ -289,12 +344,12 @@ struct Kernels {
         double *ar = w, *ai = w + M, *br = w + 2 * M, *bi = w + 3 * M;
 
         splitInverse(sp, src, ar, ai);
-        const bool inB = complexForward(sp, ar, ai, br, bi);
-        const double* zr = inB ? br : ar;
-        const double* zi = inB ? bi : ai;
-
+        const Where where = complexForward(sp, nullptr, ar, ai, br, bi, dst);
+        if (where == InDst) return kVecOk;
+        const double* zr = where == InB ? br : ar;
+        const double* zi = where == InB ? bi : ai;
         size_t k = 0;
-        for (; k + W <= M; k += W) T::storePairs(dst + 2 * k, T::load(zr + k), T::neg(T::load(zi + k)));
+        for (; k + W <= M; k += W) storePoints<true>(dst, nullptr, k, T::load(zr + k), T::load(zi + k));
         for (; k < M; ++k) {
             dst[2 * k] = zr[k];
             dst[2 * k + 1] = -zi[k];
@@ -302,22 +357,26 @@ struct Kernels {
         return kVecOk;
     }
 
-    // conj(Z) scaled, with Z[k] = E + i O, E = X[k] + conj X[M-k],
-    // O = conj(w^k) (X[k] - conj X[M-k]) (twice the true values: the
-    // complex transform of M points then yields N times the samples).
+    // conj(Z) scaled, with Z[k] = E + i O and Z[M-k] = conj(E) + i conj(O),
+    // E = X[k] + conj X[M-k], O = conj(w^k) (X[k] - conj X[M-k]) (twice the
+    // true values: the complex transform of M points then yields N times the
+    // samples).
     static void splitInverse(const CVecFFTSpec& sp, const double* src, double* ar, double* ai) {
-        const size_t M = sp.half;
+        const size_t M = sp.half, H = M / 2;
         const double g = sp.invScale;
         const double* cs = sp.splitCos;
         const double* sn = sp.splitSin;
         ar[0] = (src[0] + src[1]) * g;
         ai[0] = (src[1] - src[0]) * g;
+        ar[H] = 2.0 * src[2 * H] * g;  // conj(w^(M/2)) = i
+        ai[H] = 2.0 * src[2 * H + 1] * g;
         const V gv = T::set1(g), ng = T::set1(-g);
         size_t k = 1;
-        for (; k + W <= M; k += W) {
+        for (; k + W <= H; k += W) {
+            const size_t j = M - k - W + 1;  // mirrored block, lanes reversed
             V xr, xi, mr, mi;
             T::loadPairs(src + 2 * k, xr, xi);
-            T::loadPairs(src + 2 * (M - k - W + 1), mr, mi);
+            T::loadPairs(src + 2 * j, mr, mi);
             mr = T::reverse(mr);
             mi = T::reverse(mi);
             const V er = T::add(xr, mr), ei = T::sub(xi, mi);
@@ -327,14 +386,19 @@ struct Kernels {
             const V oi = T::mulAdd(c0, di, T::mul(s0, dr));
             T::store(ar + k, T::mul(T::sub(er, oi), gv));
             T::store(ai + k, T::mul(T::add(ei, orr), ng));
+            T::store(ar + j, T::reverse(T::mul(T::add(er, oi), gv)));
+            T::store(ai + j, T::reverse(T::mul(T::sub(ei, orr), gv)));
         }
-        for (; k < M; ++k) {
+        for (; k < H; ++k) {
+            const size_t j = M - k;
             const double xr = src[2 * k], xi = src[2 * k + 1];
-            const double mr = src[2 * (M - k)], mi = src[2 * (M - k) + 1];
+            const double mr = src[2 * j], mi = src[2 * j + 1];
             const double er = xr + mr, ei = xi - mi, dr = xr - mr, di = xi + mi;
             const double orr = cs[k] * dr - sn[k] * di, oi = cs[k] * di + sn[k] * dr;
             ar[k] = (er - oi) * g;
             ai[k] = -(ei + orr) * g;
+            ar[j] = (er + oi) * g;
+            ai[j] = (ei - orr) * g;
         }
     }
 
