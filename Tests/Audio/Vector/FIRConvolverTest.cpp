@@ -20,9 +20,13 @@ thread_local size_t t_allocations = 0;
 void* countedAlloc(size_t size, size_t align) {
     if (t_countAllocations) ++t_allocations;
     if (size == 0) size = 1;
-    void* p = align <= alignof(std::max_align_t) ? std::malloc(size)
-                                                 : std::aligned_alloc(align, (size + align - 1) / align * align);
-    return p;
+    return align <= alignof(std::max_align_t) ? std::malloc(size)
+                                              : std::aligned_alloc(align, (size + align - 1) / align * align);
+}
+
+void* countedOrThrow(size_t size, size_t align) {
+    if (void* p = countedAlloc(size, align)) return p;
+    throw std::bad_alloc();
 }
 
 struct AllocationProbe {
@@ -38,24 +42,14 @@ struct AllocationProbe {
 // The replacements pair malloc/aligned_alloc with free on purpose.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t size) {
-    if (void* p = countedAlloc(size, 0)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return ::operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return countedAlloc(size, 0); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return countedAlloc(size, 0); }
-void* operator new(size_t size, std::align_val_t al) {
-    if (void* p = countedAlloc(size, size_t(al))) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size, std::align_val_t al) { return ::operator new(size, al); }
-void* operator new(size_t size, std::align_val_t al, const std::nothrow_t&) noexcept {
-    return countedAlloc(size, size_t(al));
-}
-void* operator new[](size_t size, std::align_val_t al, const std::nothrow_t&) noexcept {
-    return countedAlloc(size, size_t(al));
-}
+void* operator new(size_t n) { return countedOrThrow(n, 0); }
+void* operator new[](size_t n) { return ::operator new(n); }
+void* operator new(size_t n, const std::nothrow_t&) noexcept { return countedAlloc(n, 0); }
+void* operator new[](size_t n, const std::nothrow_t&) noexcept { return countedAlloc(n, 0); }
+void* operator new(size_t n, std::align_val_t a) { return countedOrThrow(n, size_t(a)); }
+void* operator new[](size_t n, std::align_val_t a) { return ::operator new(n, a); }
+void* operator new(size_t n, std::align_val_t a, const std::nothrow_t&) noexcept { return countedAlloc(n, size_t(a)); }
+void* operator new[](size_t n, std::align_val_t a, const std::nothrow_t&) noexcept { return countedAlloc(n, size_t(a)); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
@@ -64,10 +58,6 @@ void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
 void operator delete(void* p, size_t, std::align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
 #pragma GCC diagnostic pop
 
 namespace {
