@@ -86,10 +86,17 @@ void CFIRConvolver::process(const double* in, double* out, size_t count) {
             double acc[kMaxDirectTaps];
             std::memcpy(acc, fromBlocks, n * sizeof(double));
             const double* head = m_head.data();
+            const size_t n4 = n & ~size_t(3);
             for (size_t i = 0; i < m_headLength; ++i) {
                 const double h = head[i];
                 const double* x = cur - i;
-                for (size_t j = 0; j < n; ++j) acc[j] += h * x[j];
+                for (size_t j = 0; j < n4; j += 4) {  // four lanes: vectorised even at -O2
+                    acc[j] += h * x[j];
+                    acc[j + 1] += h * x[j + 1];
+                    acc[j + 2] += h * x[j + 2];
+                    acc[j + 3] += h * x[j + 3];
+                }
+                for (size_t j = n4; j < n; ++j) acc[j] += h * x[j];
             }
             std::memcpy(out, acc, n * sizeof(double));
         } else {
