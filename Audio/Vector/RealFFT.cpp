@@ -50,8 +50,8 @@ CError CVecFFTSetup::acquire(int order, int flag, std::shared_ptr<const CVecFFTS
         return {};
     }
 
-    size_t specBytes = 0, bufferBytes = 0, workBytes = 0;
-    vecFFTGetSize(order, flag, 0, &specBytes, &bufferBytes, &workBytes);
+    size_t planBytes = 0, bufferBytes = 0, workBytes = 0;
+    vecFFTGetSize(order, flag, 0, &planBytes, &bufferBytes, &workBytes);
     CAlignedBuffer scratch;
     std::shared_ptr<CVecFFTSetup> setup;
     try {
@@ -59,11 +59,11 @@ CError CVecFFTSetup::acquire(int order, int flag, std::shared_ptr<const CVecFFTS
     } catch (const std::bad_alloc&) {
         return KEL_ERROR(kelstr_CVecFFTSetup_acquire_NoMemory, pointCount(order));
     }
-    if (!setup->m_memory.allocate((specBytes + 7) / 8) || !scratch.allocate((bufferBytes + 7) / 8))
+    if (!setup->m_memory.allocate((planBytes + 7) / 8) || !scratch.allocate((bufferBytes + 7) / 8))
         return KEL_ERROR(kelstr_CVecFFTSetup_acquire_NoMemory, pointCount(order));
-    CVecFFTSpec* spec = nullptr;
-    vecFFTInit(&spec, order, flag, 0, setup->m_memory.data(), scratch.data());
-    setup->m_spec = spec;
+    CVecFFTPlan* plan = nullptr;
+    vecFFTInit(&plan, order, flag, 0, setup->m_memory.data(), scratch.data());
+    setup->m_plan = plan;
     setup->m_order = order;
     setup->m_workBytes = workBytes;
     cache.slots[order][slot] = setup;
@@ -77,7 +77,7 @@ CError CRealFFT::prepare(int order, int flag) {
     KEL_TRY(CVecFFTSetup::acquire(order, flag, setup));
     if (!m_work.allocate((setup->workBytes() + 7) / 8))
         return KEL_ERROR(kelstr_CRealFFT_prepare_NoMemory, pointCount(order));
-    m_spec = setup->spec();
+    m_plan = setup->plan();
     m_setup = std::move(setup);
     m_order = order;
     return {};
@@ -85,7 +85,7 @@ CError CRealFFT::prepare(int order, int flag) {
 
 void CRealFFT::release() {
     m_setup.reset();
-    m_spec = nullptr;
+    m_plan = nullptr;
     m_work.release();
     m_order = 0;
 }

@@ -20,13 +20,13 @@ public:
     // The shared setup of an order and flag, made when no user holds one yet.
     static CError acquire(int order, int flag, std::shared_ptr<const CVecFFTSetup>& out);
 
-    const CVecFFTSpec* spec() const { return m_spec; }
+    const CVecFFTPlan* plan() const { return m_plan; }
     int order() const { return m_order; }
     size_t workBytes() const { return m_workBytes; }
 
 private:
     CAlignedBuffer m_memory;
-    const CVecFFTSpec* m_spec = nullptr;
+    const CVecFFTPlan* m_plan = nullptr;
     int m_order = 0;
     size_t m_workBytes = 0;
 };
@@ -38,17 +38,17 @@ public:
     CError prepare(int order, int flag = kVecFFTDivInvByN);
     void release();
 
-    bool ready() const { return m_spec != nullptr; }
+    bool ready() const { return m_plan != nullptr; }
     int order() const { return m_order; }
     size_t length() const { return m_order ? size_t(1) << m_order : 0; }
 
     // N reals -> N reals of packed spectrum, and back; in == out allowed.
-    void forward(const double* in, double* out) { vecFFTForward(in, out, m_spec, m_work.data()); }
-    void inverse(const double* in, double* out) { vecFFTInverse(in, out, m_spec, m_work.data()); }
+    void forward(const double* in, double* out) { vecFFTForward(in, out, m_plan, m_work.data()); }
+    void inverse(const double* in, double* out) { vecFFTInverse(in, out, m_plan, m_work.data()); }
 
 private:
     std::shared_ptr<const CVecFFTSetup> m_setup;
-    const CVecFFTSpec* m_spec = nullptr;
+    const CVecFFTPlan* m_plan = nullptr;
     CAlignedBuffer m_work;
     int m_order = 0;
 };

@@ -206,7 +206,7 @@ struct Kernels {
     // When dst is given, the last pass may write the result there directly,
     // conjugated and interleaved (the inverse's last step). Returns where the
     // result is.
-    static Where complexForward(const CVecFFTSpec& sp, const double* src, double* ar, double* ai, double* br,
+    static Where complexForward(const CVecFFTPlan& sp, const double* src, double* ar, double* ai, double* br,
                                 double* bi, double* dst) {
         size_t n = sp.half, s = 1;
         const bool fuseInput = src && n > 4 && n / 4 >= W;
@@ -275,9 +275,9 @@ struct Kernels {
 
     // ---------------------------------------------------------------- real
 
-    static int forward(const double* src, double* dst, const CVecFFTSpec* spec, void* work) {
-        if (!src || !dst || !spec || !work) return kVecErrNullPtr;
-        const CVecFFTSpec& sp = *spec;
+    static int forward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
+        if (!src || !dst || !plan || !work) return kVecErrNullPtr;
+        const CVecFFTPlan& sp = *plan;
         const size_t M = sp.half;
         if (M == 1) {
             const double x0 = src[0], x1 = src[1];
@@ -295,7 +295,7 @@ struct Kernels {
     // X[k] = E + P and X[M-k] = conj(E - P) with P = w^k O,
     // E = (Z[k] + conj Z[M-k]) / 2, O = (Z[k] - conj Z[M-k]) / 2i: each k
     // below M/2 yields its bin and the mirrored one.
-    static void splitForward(const CVecFFTSpec& sp, const double* zr, const double* zi, double* dst) {
+    static void splitForward(const CVecFFTPlan& sp, const double* zr, const double* zi, double* dst) {
         const size_t M = sp.half, H = M / 2;
         const double fs = sp.fwdScale, h = 0.5 * fs;
         const double* cs = sp.splitCos;
@@ -330,9 +330,9 @@ struct Kernels {
         }
     }
 
-    static int inverse(const double* src, double* dst, const CVecFFTSpec* spec, void* work) {
-        if (!src || !dst || !spec || !work) return kVecErrNullPtr;
-        const CVecFFTSpec& sp = *spec;
+    static int inverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
+        if (!src || !dst || !plan || !work) return kVecErrNullPtr;
+        const CVecFFTPlan& sp = *plan;
         const size_t M = sp.half;
         if (M == 1) {
             const double x0 = src[0], x1 = src[1];
@@ -361,7 +361,7 @@ struct Kernels {
     // E = X[k] + conj X[M-k], O = conj(w^k) (X[k] - conj X[M-k]) (twice the
     // true values: the complex transform of M points then yields N times the
     // samples).
-    static void splitInverse(const CVecFFTSpec& sp, const double* src, double* ar, double* ai) {
+    static void splitInverse(const CVecFFTPlan& sp, const double* src, double* ar, double* ai) {
         const size_t M = sp.half, H = M / 2;
         const double g = sp.invScale;
         const double* cs = sp.splitCos;

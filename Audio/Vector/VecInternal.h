@@ -13,7 +13,7 @@
 // Real transform of N = 2M points through a complex transform of M points
 // (radix-4 Stockham passes, one radix-2 pass when log2 M is odd) and a split
 // pass that separates the spectra of the even and odd samples.
-struct CVecFFTSpec {
+struct CVecFFTPlan {
     static constexpr uint32_t kMagic = 0x46465654u;
     static constexpr int kMaxRadix4Passes = 13;
 
@@ -41,8 +41,8 @@ inline double* vecAlignUp(void* p) {
     return reinterpret_cast<double*>(a);
 }
 
-using VecForwardFn = int (*)(const double*, double*, const CVecFFTSpec*, void*);
-using VecInverseFn = int (*)(const double*, double*, const CVecFFTSpec*, void*);
+using VecForwardFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
+using VecInverseFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
 using VecMulFn = int (*)(const double*, const double*, double*, int);
 
 // The transforms and products of one build.
@@ -56,8 +56,8 @@ struct CVecBuild {
 
 // The portable build: always present, and the dispatchers' state before
 // vecInitDispatch().
-int vecPortableForward(const double* src, double* dst, const CVecFFTSpec* spec, void* work);
-int vecPortableInverse(const double* src, double* dst, const CVecFFTSpec* spec, void* work);
+int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
+int vecPortableInverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
 int vecPortableMulPacked(const double* a, const double* b, double* dst, int len);
 int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int len);
 
@@ -68,6 +68,6 @@ const CVecBuild* vecBuildAVX2();
 
 // Size query and setup, shared by every build (the tables do not depend on
 // the instruction set).
-int vecSharedGetSize(int order, int flag, int hint, size_t* specSize, size_t* specBufferSize,
+int vecSharedGetSize(int order, int flag, int hint, size_t* planSize, size_t* initBufferSize,
                      size_t* workSize);
-int vecSharedInit(CVecFFTSpec** spec, int order, int flag, int hint, void* specMem, void* specBuffer);
+int vecSharedInit(CVecFFTPlan** plan, int order, int flag, int hint, void* planMem, void* initBuffer);

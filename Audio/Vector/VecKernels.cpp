@@ -120,7 +120,7 @@ const CLevelTables& levelTables() {
 // the kernels work before (or without) vecInitDispatch().
 struct CDispatch {
     std::atomic<int (*)(int, int, int, size_t*, size_t*, size_t*)> getSize{&vecSharedGetSize};
-    std::atomic<int (*)(CVecFFTSpec**, int, int, int, void*, void*)> init{&vecSharedInit};
+    std::atomic<int (*)(CVecFFTPlan**, int, int, int, void*, void*)> init{&vecSharedInit};
     std::atomic<VecForwardFn> forward{&vecPortableForward};
     std::atomic<VecInverseFn> inverse{&vecPortableInverse};
     std::atomic<VecMulFn> mulPacked{&vecPortableMulPacked};
@@ -192,25 +192,25 @@ void unitRoot(size_t j, size_t n, double& c, double& s) {
 
 // ---------------------------------------------------------------- shared setup
 
-int vecSharedGetSize(int order, int flag, int /*hint*/, size_t* specSize, size_t* specBufferSize,
+int vecSharedGetSize(int order, int flag, int /*hint*/, size_t* planSize, size_t* initBufferSize,
                      size_t* workSize) {
-    if (!specSize || !specBufferSize || !workSize) return kVecErrNullPtr;
+    if (!planSize || !initBufferSize || !workSize) return kVecErrNullPtr;
     if (order < kVecFFTMinOrder || order > kVecFFTMaxOrder) return kVecErrOrder;
     if (!validFlag(flag)) return kVecErrFlag;
     const size_t half = size_t(1) << (order - 1);
-    *specSize = kVecAlign + roundUp(sizeof(CVecFFTSpec), kVecAlign) + tableDoubles(half) * sizeof(double);
-    *specBufferSize = 0;
+    *planSize = kVecAlign + roundUp(sizeof(CVecFFTPlan), kVecAlign) + tableDoubles(half) * sizeof(double);
+    *initBufferSize = 0;
     *workSize = kVecAlign + 4 * half * sizeof(double);
     return kVecOk;
 }
 
-int vecSharedInit(CVecFFTSpec** spec, int order, int flag, int /*hint*/, void* specMem, void* /*specBuffer*/) {
-    if (!spec || !specMem) return kVecErrNullPtr;
+int vecSharedInit(CVecFFTPlan** plan, int order, int flag, int /*hint*/, void* planMem, void* /*initBuffer*/) {
+    if (!plan || !planMem) return kVecErrNullPtr;
     if (order < kVecFFTMinOrder || order > kVecFFTMaxOrder) return kVecErrOrder;
     if (!validFlag(flag)) return kVecErrFlag;
 
-    CVecFFTSpec* sp = reinterpret_cast<CVecFFTSpec*>(vecAlignUp(specMem));
-    std::memset(static_cast<void*>(sp), 0, sizeof(CVecFFTSpec));
+    CVecFFTPlan* sp = reinterpret_cast<CVecFFTPlan*>(vecAlignUp(planMem));
+    std::memset(static_cast<void*>(sp), 0, sizeof(CVecFFTPlan));
     const size_t n = size_t(1) << order, half = n / 2;
     sp->order = order;
     sp->flag = flag;
@@ -221,7 +221,7 @@ int vecSharedInit(CVecFFTSpec** spec, int order, int flag, int /*hint*/, void* s
     sp->fwdScale = flag == kVecFFTDivFwdByN ? inv : flag == kVecFFTDivBySqrtN ? invSqrt : 1.0;
     sp->invScale = flag == kVecFFTDivInvByN ? inv : flag == kVecFFTDivBySqrtN ? invSqrt : 1.0;
 
-    double* t = reinterpret_cast<double*>(reinterpret_cast<char*>(sp) + roundUp(sizeof(CVecFFTSpec), kVecAlign));
+    double* t = reinterpret_cast<double*>(reinterpret_cast<char*>(sp) + roundUp(sizeof(CVecFFTPlan), kVecAlign));
     int pass = 0;
     for (size_t len = half; len >= 4; len /= 4, ++pass) {
         const size_t m = len / 4;
@@ -240,28 +240,28 @@ int vecSharedInit(CVecFFTSpec** spec, int order, int flag, int /*hint*/, void* s
     sp->splitSin = t + half;
     for (size_t k = 0; k < half; ++k) unitRoot(k, n, t[k], t[half + k]);
 
-    sp->magic = CVecFFTSpec::kMagic;
-    *spec = sp;
+    sp->magic = CVecFFTPlan::kMagic;
+    *plan = sp;
     return kVecOk;
 }
 
 // ---------------------------------------------------------------- dispatchers
 
-int vecFFTGetSize(int order, int flag, int hint, size_t* specSize, size_t* specBufferSize, size_t* workSize) {
-    return s_dispatch.getSize.load(std::memory_order_relaxed)(order, flag, hint, specSize, specBufferSize,
+int vecFFTGetSize(int order, int flag, int hint, size_t* planSize, size_t* initBufferSize, size_t* workSize) {
+    return s_dispatch.getSize.load(std::memory_order_relaxed)(order, flag, hint, planSize, initBufferSize,
                                                               workSize);
 }
 
-int vecFFTInit(CVecFFTSpec** spec, int order, int flag, int hint, void* specMem, void* specBuffer) {
-    return s_dispatch.init.load(std::memory_order_relaxed)(spec, order, flag, hint, specMem, specBuffer);
+int vecFFTInit(CVecFFTPlan** plan, int order, int flag, int hint, void* planMem, void* initBuffer) {
+    return s_dispatch.init.load(std::memory_order_relaxed)(plan, order, flag, hint, planMem, initBuffer);
 }
 
-int vecFFTForward(const double* src, double* dst, const CVecFFTSpec* spec, void* work) {
-    return s_dispatch.forward.load(std::memory_order_relaxed)(src, dst, spec, work);
+int vecFFTForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
+    return s_dispatch.forward.load(std::memory_order_relaxed)(src, dst, plan, work);
 }
 
-int vecFFTInverse(const double* src, double* dst, const CVecFFTSpec* spec, void* work) {
-    return s_dispatch.inverse.load(std::memory_order_relaxed)(src, dst, spec, work);
+int vecFFTInverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
+    return s_dispatch.inverse.load(std::memory_order_relaxed)(src, dst, plan, work);
 }
 
 int vecMulPacked(const double* a, const double* b, double* dst, int len) {
@@ -272,8 +272,8 @@ int vecMulAddPacked(const double* a, const double* b, double* acc, int len) {
     return s_dispatch.mulAddPacked.load(std::memory_order_relaxed)(a, b, acc, len);
 }
 
-int vecFFTOrder(const CVecFFTSpec* spec) { return spec ? spec->order : 0; }
-int vecFFTFlag(const CVecFFTSpec* spec) { return spec ? spec->flag : 0; }
+int vecFFTOrder(const CVecFFTPlan* plan) { return plan ? plan->order : 0; }
+int vecFFTFlag(const CVecFFTPlan* plan) { return plan ? plan->flag : 0; }
 
 // ---------------------------------------------------------------- level selection
 

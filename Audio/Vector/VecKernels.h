@@ -14,7 +14,7 @@
 // rounding.
 //
 // All kernels return a status: kVecOk or one of the negative codes below.
-// They never allocate; the transform setup ("spec") and the work buffer are
+// They never allocate; the transform setup ("plan") and the work buffer are
 // sized by vecFFTGetSize() and supplied by the caller (any alignment).
 
 #include <cstddef>
@@ -36,28 +36,28 @@ inline constexpr int kVecFFTNoScale = 8;     // neither scaled
 inline constexpr int kVecFFTMinOrder = 1;
 inline constexpr int kVecFFTMaxOrder = 27;
 
-// An initialised transform setup (twiddle tables and plan). Opaque; lives in
-// the caller's spec memory and is read-only while transforms run, so one setup
+// An initialised transform plan (twiddle tables and pass layout). Opaque; lives in
+// the caller's plan memory and is read-only while transforms run, so one setup
 // may serve any number of threads, each with its own work buffer.
-struct CVecFFTSpec;
+struct CVecFFTPlan;
 
-// Size query: the bytes of spec memory, of the scratch buffer that only
+// Size query: the bytes of plan memory, of the scratch buffer that only
 // vecFFTInit uses (0 here: it may be null), and of the work buffer of one
 // transform. The accuracy hint is accepted and ignored.
-int vecFFTGetSize(int order, int flag, int hint, size_t* specSize, size_t* specBufferSize,
+int vecFFTGetSize(int order, int flag, int hint, size_t* planSize, size_t* initBufferSize,
                   size_t* workSize);
 
-// Builds the setup inside specMem (at least specSize bytes) and returns it in
-// *spec.
-int vecFFTInit(CVecFFTSpec** spec, int order, int flag, int hint, void* specMem, void* specBuffer);
+// Builds the setup inside planMem (at least planSize bytes) and returns it in
+// *plan.
+int vecFFTInit(CVecFFTPlan** plan, int order, int flag, int hint, void* planMem, void* initBuffer);
 
 // Forward transform: N reals in, N reals of packed spectrum out. src == dst
 // is allowed.
-int vecFFTForward(const double* src, double* dst, const CVecFFTSpec* spec, void* work);
+int vecFFTForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
 
 // Inverse transform: N reals of packed spectrum in, N reals out. src == dst is
 // allowed.
-int vecFFTInverse(const double* src, double* dst, const CVecFFTSpec* spec, void* work);
+int vecFFTInverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
 
 // Product of two packed spectra of length len: dst[0] = a[0]*b[0], for even
 // lengths also dst[1] = a[1]*b[1], and complex products of the (re, im) pairs
@@ -68,9 +68,9 @@ int vecMulPacked(const double* a, const double* b, double* dst, int len);
 // kernel partitions of uniformly partitioned convolution).
 int vecMulAddPacked(const double* a, const double* b, double* acc, int len);
 
-// Accessors of a setup (nullptr-safe: 0 for a null spec).
-int vecFFTOrder(const CVecFFTSpec* spec);
-int vecFFTFlag(const CVecFFTSpec* spec);
+// Accessors of a setup (nullptr-safe: 0 for a null plan).
+int vecFFTOrder(const CVecFFTPlan* plan);
+int vecFFTFlag(const CVecFFTPlan* plan);
 
 // ---------------------------------------------------------------------------
 // Processor-level dispatch.
@@ -86,9 +86,9 @@ inline constexpr int kVecLevelCount = 7;
 struct CVecKernelTable {
     const char* name;
     int (*getSize)(int, int, int, size_t*, size_t*, size_t*);
-    int (*init)(CVecFFTSpec**, int, int, int, void*, void*);
-    int (*forward)(const double*, double*, const CVecFFTSpec*, void*);
-    int (*inverse)(const double*, double*, const CVecFFTSpec*, void*);
+    int (*init)(CVecFFTPlan**, int, int, int, void*, void*);
+    int (*forward)(const double*, double*, const CVecFFTPlan*, void*);
+    int (*inverse)(const double*, double*, const CVecFFTPlan*, void*);
     int (*mulPacked)(const double*, const double*, double*, int);
     int (*mulAddPacked)(const double*, const double*, double*, int);
 };

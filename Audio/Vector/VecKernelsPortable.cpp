@@ -9,11 +9,11 @@ using K = vecbuild::Kernels<vecbuild::VecOpsScalar>;
 const CVecBuild kBuild = {"portable", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked};
 }  // namespace
 
-int vecPortableForward(const double* src, double* dst, const CVecFFTSpec* spec, void* work) {
-    return K::forward(src, dst, spec, work);
+int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
+    return K::forward(src, dst, plan, work);
 }
-int vecPortableInverse(const double* src, double* dst, const CVecFFTSpec* spec, void* work) {
-    return K::inverse(src, dst, spec, work);
+int vecPortableInverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
+    return K::inverse(src, dst, plan, work);
 }
 int vecPortableMulPacked(const double* a, const double* b, double* dst, int len) {
     return K::mulPacked(a, b, dst, len);

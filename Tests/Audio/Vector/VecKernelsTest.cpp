@@ -51,16 +51,16 @@ private:
 };
 
 struct FFTSetup {
-    std::vector<unsigned char> specMem;
-    CVecFFTSpec* spec = nullptr;
+    std::vector<unsigned char> planMem;
+    CVecFFTPlan* plan = nullptr;
     size_t workBytes = 0;
 
     FFTSetup(const CVecKernelTable& t, int order, int flag) {
-        size_t specBytes = 0, bufferBytes = 0;
-        EXPECT_EQ(t.getSize(order, flag, 0, &specBytes, &bufferBytes, &workBytes), kVecOk);
-        specMem.resize(specBytes + 1);  // + 1: an unaligned start
+        size_t planBytes = 0, bufferBytes = 0;
+        EXPECT_EQ(t.getSize(order, flag, 0, &planBytes, &bufferBytes, &workBytes), kVecOk);
+        planMem.resize(planBytes + 1);  // + 1: an unaligned start
         std::vector<unsigned char> buffer(bufferBytes + 1);
-        EXPECT_EQ(t.init(&spec, order, flag, 0, specMem.data() + 1, buffer.data()), kVecOk);
+        EXPECT_EQ(t.init(&plan, order, flag, 0, planMem.data() + 1, buffer.data()), kVecOk);
     }
 };
 
@@ -131,7 +131,7 @@ TEST(VecFFT, ForwardMatchesDirectSumInEveryBuildAndScaling) {
                 FFTSetup setup(*t, order, flag);
                 std::vector<unsigned char> work(setup.workBytes);
                 std::vector<double> got(n);
-                ASSERT_EQ(t->forward(x.data(), got.data(), setup.spec, work.data()), kVecOk);
+                ASSERT_EQ(t->forward(x.data(), got.data(), setup.plan, work.data()), kVecOk);
                 std::vector<double> scaled = ref;
                 for (double& v : scaled) v *= fwdScale(flag, n);
                 EXPECT_LT(relError(got, scaled), 2e-15);
@@ -152,11 +152,11 @@ TEST(VecFFT, InverseUndoesForwardInPlaceAndOut) {
                 FFTSetup setup(*t, order, flag);
                 std::vector<unsigned char> work(setup.workBytes);
                 std::vector<double> spectrum(n), back(n), inPlace = x;
-                ASSERT_EQ(t->forward(x.data(), spectrum.data(), setup.spec, work.data()), kVecOk);
-                ASSERT_EQ(t->inverse(spectrum.data(), back.data(), setup.spec, work.data()), kVecOk);
-                ASSERT_EQ(t->forward(inPlace.data(), inPlace.data(), setup.spec, work.data()), kVecOk);
+                ASSERT_EQ(t->forward(x.data(), spectrum.data(), setup.plan, work.data()), kVecOk);
+                ASSERT_EQ(t->inverse(spectrum.data(), back.data(), setup.plan, work.data()), kVecOk);
+                ASSERT_EQ(t->forward(inPlace.data(), inPlace.data(), setup.plan, work.data()), kVecOk);
                 ASSERT_EQ(inPlace, spectrum);
-                ASSERT_EQ(t->inverse(inPlace.data(), inPlace.data(), setup.spec, work.data()), kVecOk);
+                ASSERT_EQ(t->inverse(inPlace.data(), inPlace.data(), setup.plan, work.data()), kVecOk);
                 ASSERT_EQ(inPlace, back);
                 const double gain = flag == kVecFFTNoScale ? double(n) : 1.0;
                 for (double& v : back) v /= gain;
@@ -190,9 +190,9 @@ TEST(VecFFT, AgreesWithFFTW) {
             FFTSetup setup(*t, order, kVecFFTNoScale);
             std::vector<unsigned char> work(setup.workBytes);
             std::vector<double> ours(n), oursBack(n);
-            ASSERT_EQ(t->forward(x.data(), ours.data(), setup.spec, work.data()), kVecOk);
+            ASSERT_EQ(t->forward(x.data(), ours.data(), setup.plan, work.data()), kVecOk);
             EXPECT_LT(relError(ours, fwPacked), 1e-14);
-            ASSERT_EQ(t->inverse(fwPacked.data(), oursBack.data(), setup.spec, work.data()), kVecOk);
+            ASSERT_EQ(t->inverse(fwPacked.data(), oursBack.data(), setup.plan, work.data()), kVecOk);
             EXPECT_LT(relError(oursBack, back), 1e-14);
         }
     }
@@ -207,17 +207,17 @@ TEST(VecKernels, SimdBuildsMatchPortableAndStayInsideTheirBuffers) {
         const std::vector<double> x = randomSignal(n, 300u + unsigned(order));
         FFTSetup ref(portable, order, kVecFFTDivInvByN);
         std::vector<unsigned char> refWork(ref.workBytes);
-        std::vector<double> refSpec(n), refBack(n);
-        portable.forward(x.data(), refSpec.data(), ref.spec, refWork.data());
-        portable.inverse(refSpec.data(), refBack.data(), ref.spec, refWork.data());
+        std::vector<double> refSpectrum(n), refBack(n);
+        portable.forward(x.data(), refSpectrum.data(), ref.plan, refWork.data());
+        portable.inverse(refSpectrum.data(), refBack.data(), ref.plan, refWork.data());
         for (const CVecKernelTable* t : builds) {
             SCOPED_TRACE(std::string(t->name) + " order " + std::to_string(order));
             FFTSetup setup(*t, order, kVecFFTDivInvByN);
             Guarded in(n), out(n), work(setup.workBytes / sizeof(double));
             std::copy(x.begin(), x.end(), in.data());
-            ASSERT_EQ(t->forward(in.data(), out.data(), setup.spec, work.data()), kVecOk);
-            EXPECT_LT(relError(out.values(), refSpec), 1e-15);
-            ASSERT_EQ(t->inverse(out.data(), in.data(), setup.spec, work.data()), kVecOk);
+            ASSERT_EQ(t->forward(in.data(), out.data(), setup.plan, work.data()), kVecOk);
+            EXPECT_LT(relError(out.values(), refSpectrum), 1e-15);
+            ASSERT_EQ(t->inverse(out.data(), in.data(), setup.plan, work.data()), kVecOk);
             EXPECT_LT(relError(in.values(), refBack), 1e-15);
             EXPECT_TRUE(in.intact() && out.intact() && work.intact());
         }
@@ -271,7 +271,7 @@ TEST(VecKernels, StatusesInEveryBuild) {
     double buf[8] = {};
     unsigned char mem[4096], work[1024];
     size_t s1, s2, s3;
-    CVecFFTSpec *sp = nullptr, *unused = nullptr;
+    CVecFFTPlan *sp = nullptr, *unused = nullptr;
     for (const CVecKernelTable* t : runnableBuilds()) {
         SCOPED_TRACE(t->name);
         ASSERT_EQ(t->init(&sp, 3, kVecFFTDivInvByN, 0, mem, nullptr), kVecOk);
