@@ -160,7 +160,7 @@ void CModLimTB::updateKneeAndRelease() {
     relTables_.build(params_.release, relTables_.kTarget, sr_);
 }
 
-void CModLimTB::updateShape(bool seedSCurve) {
+void CModLimTB::updateShape(bool glide) {
     const double timing = params_.timing;
     const double rr = params_.releaseRatio;
     co_.aAtt = co_.k3 / timing;
@@ -177,19 +177,23 @@ void CModLimTB::updateShape(bool seedSCurve) {
     co_.sG = onePoleCoefWClamped(0.77 * 2.0 * kPi / (sr_ * ta));
 
     const double s = params_.releaseShape;
-    const bool sCurveWasOn = co_.mixS != 0.0;
     if (s > 1.0) {
         co_.mixQ = 2.0 - s;
         co_.mixF = 0.0;
         co_.mixS = s - 1.0;
-        // The S-curve stages do not run while their weight is 0; when it comes
-        // in they start from the follower it replaces.
-        if (seedSCurve && !sCurveWasOn) std::fill(std::begin(st_.s), std::end(st_.s), st_.f);
     } else {
         co_.mixS = 0.0;
         co_.mixQ = 0.5 * s + 0.5;
         co_.mixF = 1.0 - co_.mixQ;
     }
+    if (!glide) return;
+    State& st = st_;
+    // The S-curve stages do not run while their weight is 0; when it comes in
+    // they start from the follower.
+    if (co_.mixS != 0.0 && st.mix.s == 0.0) std::fill(std::begin(st.s), std::end(st.s), st.f);
+    const int n = std::max(1, static_cast<int>(std::round(kMixGlideTime * sr_)));
+    st.mixGlide = n;
+    st.mixStep = {(co_.mixQ - st.mix.q) / n, (co_.mixF - st.mix.f) / n, (co_.mixS - st.mix.s) / n};
 }
 
 void CModLimTB::resetState() {
@@ -205,6 +209,9 @@ void CModLimTB::resetState() {
     s.u = s.v = 1.0;
     s.eps = tb4 ? kEpsTB4 : kEpsTBUni;
     std::fill(std::begin(s.s), std::end(s.s), 1.0);
+    s.mix = {co_.mixQ, co_.mixF, co_.mixS};
+    s.mixStep = {0.0, 0.0, 0.0};
+    s.mixGlide = 0;
     rel_.reset();
     drc_.reset();
     window_.clear();
@@ -286,6 +293,18 @@ void CModLimTB::processType(const double* level, double* __restrict gainOut, dou
         const double m = win.push(g);
         double out;
 
+        if constexpr (Type != 0) {
+            if (s.mixGlide > 0) {
+                if (--s.mixGlide == 0) {
+                    s.mix = {c.mixQ, c.mixF, c.mixS};
+                } else {
+                    s.mix.q += s.mixStep.q;
+                    s.mix.f += s.mixStep.f;
+                    s.mix.s += s.mixStep.s;
+                }
+            }
+        }
+
         if constexpr (Type == 0) {
             out = m;
         } else if constexpr (Type == 1) {
@@ -300,8 +319,8 @@ void CModLimTB::processType(const double* level, double* __restrict gainOut, dou
             s.eps = -s.eps;
             s.e1 += ((1.0 - std::abs(runBiquad(c.hp250, s.hp250, d))) - s.e1) * c.k3;
             s.e2 += ((1.0 - std::abs(runBiquad(c.hp500, s.hp500, d))) - s.e2) * c.k6;
-            if (c.mixS != 0.0) sCurve(s.s, m, c);
-            out = std::min(m, s.e2 * (s.s[7] * c.mixS + s.q4 * c.mixQ + s.f * c.mixF) * s.e1);
+            if (s.mix.s != 0.0) sCurve(s.s, m, c);
+            out = std::min(m, s.e2 * (s.s[7] * s.mix.s + s.q4 * s.mix.q + s.f * s.mix.f) * s.e1);
         } else {
             // Split the held gain into a low band (BL) and two band detectors;
             // U and V speed the followers up while the mix lies above the held
@@ -333,10 +352,10 @@ void CModLimTB::processType(const double* level, double* __restrict gainOut, dou
             riseOnly(s.q3, s.q2, aQ);
             riseOnly(s.q4, s.q3, aQ);
 
-            if (c.mixS != 0.0) sCurve(s.s, s.bl, c);
+            if (s.mix.s != 0.0) sCurve(s.s, s.bl, c);
 
             const double total =
-                s.f * c.mixF + s.q4 * c.mixQ + s.s[7] * c.mixS + 0.32 * s.e3 + 0.8 * s.e1 + 0.95 * s.e2;
+                s.f * s.mix.f + s.q4 * s.mix.q + s.s[7] * s.mix.s + 0.32 * s.e3 + 0.8 * s.e1 + 0.95 * s.e2;
             if (total > m) {
                 s.u = total / m;
                 s.v = m / total;

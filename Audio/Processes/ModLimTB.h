@@ -51,12 +51,15 @@ public:
         bool operator==(const Params&) const = default;
     };
 
+    static constexpr double kMixGlideTime = 0.010;
+
     void prepare(double sampleRate, int maxBlock);
 
     // A change of type, AIGC type or DRC type rebuilds everything and resets
     // every state. Otherwise: attack recomputes L, T and the release target
     // follower and empties the window; timing, release ratio and release shape
-    // recompute the type-stage and S-curve coefficients and the mix; attack,
+    // recompute the type-stage and S-curve coefficients and the mix weights,
+    // which glide to their new values over kMixGlideTime; attack,
     // knee, release and release-enable rebuild the knee and the release tables,
     // and switching the release on starts its stages at 1.
     void setParams(const Params& p);
@@ -87,7 +90,13 @@ private:
         double kBL = 0, kBM = 0, kBH = 0;    // type 2 band split (112.5, 187.5, 300 Hz)
         Biquad hp250, hp500;                 // type 1 detectors
         double sA[8] = {}, sB[7] = {}, sG = 0;  // S-curve
-        double mixQ = 0, mixF = 0, mixS = 0;
+        double mixQ = 0, mixF = 0, mixS = 0;    // mix weights being approached
+    };
+
+    // Weights of the release cascade, the follower and the S-curve in the
+    // type stage's mix.
+    struct Mix {
+        double q, f, s;
     };
 
     struct State {
@@ -98,6 +107,9 @@ private:
         double bl, bm, bh;
         double u, v, eps;
         double s[8];
+        Mix mix;       // weights in effect
+        Mix mixStep;   // per-sample glide towards the coefficients' weights
+        int mixGlide;  // samples of glide left
     };
 
     template <int Type>
@@ -106,7 +118,7 @@ private:
     void rebuildAll();
     void updateLookAhead();
     void updateKneeAndRelease();
-    void updateShape(bool seedSCurve);
+    void updateShape(bool glide);
     void resetState();
 
     double sr_ = 44100.0;
