@@ -202,7 +202,7 @@ void expectNoJump(const Signal& x, const typename M::Params& a, const typename M
 
 // Only changes of the type, AIGC type or DRC type restart the states.
 TEST(ModLimTB, ParameterChangesDoNotJump) {
-    const Signal x = musicLevel(66150, 44100.0, 1.8, 3, false);
+    const Signal x = musicLevel(33075, 44100.0, 1.8, 3, false);
     using Change = std::function<void(CModLimTB::Params&)>;
     const std::pair<const char*, Change> changes[] = {
         {"knee", [](auto& p) { p.knee = 0.7; }},
