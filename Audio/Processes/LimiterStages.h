@@ -67,8 +67,10 @@ struct CLimReleaseState {
             r1 = r2 = r3 = r4 = rt;
             r = rt;
         } else {
-            int j = static_cast<int>(127.0 * r4 / rt + 0.5);
-            j = std::clamp(j, 0, CLimReleaseTables::kSize - 1);
+            // Table row floor(127 R4 / RT + 0.5), limited in the double domain
+            // so that a NaN level selects row 0 instead of an undefined cast.
+            const double q = 127.0 * r4 / rt + 0.5;
+            const int j = q >= 127.0 ? 127 : (q > 0.0 ? static_cast<int>(q) : 0);
             r1 += (rt - r1) * tb.t1[j];
             r2 += (r1 - r2) * tb.t2[j];
             r3 += (r2 - r3) * tb.t2[j];

@@ -78,7 +78,8 @@ void CModLimAIGC::rebuildAll() {
 void CModLimAIGC::updateAttack() {
     window_.setLength(limLookAheadLength(params_.attack, sr_, window_.maxLength()));
     T_ = limThresholdForAttack(params_.attack);
-    // (Clamped to Nyquist, which only matters below the attack range at low rates.)
+    // (Clamped to Nyquist, which only matters for attacks shorter than about
+    // 4 samples.)
     const double attack = std::max(params_.attack, 1e-6);
     relTables_.kTarget = onePoleCoefFreqClamped(2.0 / attack, sr_);
     kS_ = onePoleCoefFreqClamped(1.0 / attack, sr_);

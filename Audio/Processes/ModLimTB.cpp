@@ -20,8 +20,8 @@ constexpr double kTC[8] = {3.398044, 2.585466, 2.109207, 1.358241, 0.910342, 0.8
 constexpr double kTB[7] = {4.515913, 2.24209, 1.36675, 0.974507, 0.59483, 0.577553, 0.216144};
 constexpr double kTD[7] = {5.511782, 2.21639, 1.225656, 0.797192, 0.474525, 0.473484, 0.000871};
 
-// Band filters of the TB-4 detectors and the fixed offset that keeps their
-// states away from denormals.
+// Offsets that keep the detector states away from denormals: fixed for TB-4,
+// alternating in sign every sample for TB UNI (starting positive).
 constexpr double kEpsTB4 = -1e-15;
 constexpr double kEpsTBUni = 1e-15;
 
@@ -144,7 +144,7 @@ void CModLimTB::updateLookAhead() {
     window_.setLength(limLookAheadLength(params_.attack, sr_, window_.maxLength()));
     co_.T = limThresholdForAttack(params_.attack);
     // The release target follows at about 2 / attack Hz. (Clamped to Nyquist,
-    // which only matters for attacks below 0.1 ms at rates below 44.1 kHz.)
+    // which only matters for attacks shorter than about 4 samples.)
     const double attack = std::max(params_.attack, 1e-6);
     relTables_.kTarget = onePoleCoefWClamped((1.5 * kPi) / sr_ * 1.3333333 / (0.5 * attack));
 }

@@ -33,7 +33,7 @@ class CModLimTB {
 public:
     // The module parameters in slot order, as the module receives them.
     struct Params {
-        double attack = 0.0015;      // 0 `attack`: seconds (0.1 ... 20 ms)
+        double attack = 0.0015;      // 0 `attack`: seconds (0.1 ... 20 ms; longer holds as 20 ms)
         int type = 0;                // 1 `type`: 0 "TB-1", 1 "TB UNI", 2 "TB-4"
         double knee = 0.0;           // 2 `knee`: fraction 0 ... 1
         double release = 0.25;       // 3 `release`: seconds
