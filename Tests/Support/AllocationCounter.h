@@ -3,6 +3,7 @@
 // check that a piece of code does not allocate. The replacement operators live
 // in AllocationCounter.cpp and are part of the test executable only.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace alloc_counter {
@@ -21,3 +22,15 @@ private:
 };
 
 }  // namespace alloc_counter
+
+// The same count in the probe form some tests use.
+inline size_t testAllocationCount() { return size_t(alloc_counter::count()); }
+
+class CAllocationProbe {
+public:
+    CAllocationProbe() : start_(testAllocationCount()) {}
+    size_t count() const { return testAllocationCount() - start_; }
+
+private:
+    size_t start_;
+};

@@ -1,0 +1,134 @@
+#pragma once
+// CModLimTB: the per-channel gain computer of the limiter modes "TB-1"
+// (type 0), "TB UNI" (type 1) and "TB-4" (type 2).
+//
+// It reads the rectified, channel-linked level x and writes two signals: the
+// gain (a factor in (0, 1]) and the input-scaling factor P (up to 4) by which
+// the level was scaled before limiting. Per sample:
+//   1. P = D3 (the dynamic-range factor), times a ratio of slow cascade stages
+//      when an AIGC type is chosen;
+//   2. knee gain of y = P x against the threshold T: 1 below the knee, T / y
+//      above it, a circular arc tangent to both in between;
+//   3. the AIGC cascade (twelve one-poles from 1500 Hz down to 0.73 Hz)
+//      follows that gain;
+//   4. optionally the release stage limits how fast the gain may rise;
+//   5. the minimum over the last L samples (L = attack time) holds every gain
+//      drop for the look-ahead: the audio is delayed against this path, so
+//      each peak meets a gain that already limits it;
+//   6. type 1 and 2 shape the held gain further (followers, release
+//      cascades, band detectors, an S-curve release), never above it;
+//   7. the dynamic-range stage updates D3 from the total gain.
+//
+// Lifecycle: prepare() allocates the look-ahead window for the longest attack
+// (kLimMaxAttack) and builds everything; setParams() applies a parameter
+// change with the least disturbance the change allows (see there); process()
+// never allocates and calls no transcendental function.
+
+#include <span>
+
+#include "Audio/Processes/LimiterStages.h"
+#include "Audio/Processes/SlidingWindowMin.h"
+
+class CModLimTB {
+public:
+    // The module parameters in slot order, as the module receives them.
+    struct Params {
+        double attack = 0.0015;      // 0 `attack`: seconds (0.1 ... 20 ms; longer holds as 20 ms)
+        int type = 0;                // 1 `type`: 0 "TB-1", 1 "TB UNI", 2 "TB-4"
+        double knee = 0.0;           // 2 `knee`: fraction 0 ... 1
+        double release = 0.25;       // 3 `release`: seconds
+        bool releaseEnable = false;  // 4 `release-enable`
+        int aigcType = 0;            // 5 `aigc-type`: 0 off, 1 ... 5
+        int drcType = 0;             // 6 `drc-type`: 0 off, 1 "Rls", 2 "Exp"
+        double timing = 1.0;         // 7 `timing`: factor, 1.0 = 100 %
+        double releaseRatio = 0.5;   // 8 `release-ratio`: 1 / ratio (2:1 gives 0.5)
+        double releaseShape = 0.5;   // 9 `release-shape`: -1 ... 2
+
+        static constexpr int kCount = 10;
+        // From the raw slot values (integers rounded half away from zero,
+        // switches on at >= 0.5); slots past the end keep their fallback.
+        static Params fromValues(std::span<const double> values);
+        bool operator==(const Params&) const = default;
+    };
+
+    static constexpr double kMixGlideTime = 0.010;
+
+    void prepare(double sampleRate, int maxBlock);
+
+    // A change of type, AIGC type or DRC type rebuilds everything and resets
+    // every state. Otherwise: attack recomputes L, T and the release target
+    // follower and empties the window; timing, release ratio and release shape
+    // recompute the type-stage and S-curve coefficients and the mix weights,
+    // which glide to their new values over kMixGlideTime; attack,
+    // knee, release and release-enable rebuild the knee and the release tables,
+    // and switching the release on starts its stages at 1.
+    void setParams(const Params& p);
+    const Params& params() const { return params_; }
+
+    // Followers, stages and cascades to their start values; window emptied.
+    void reset();
+
+    // level: n input levels (>= 0); gainOut: n gains; scaleOut: n input factors.
+    void process(const double* level, double* gainOut, double* scaleOut, int n);
+
+    int lookAhead() const { return window_.length(); }
+    double threshold() const { return co_.T; }
+
+private:
+    struct Biquad {
+        double b0 = 0, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    };
+
+    // Everything the per-sample loop reads but does not change.
+    struct Coefs {
+        double T = 0.989;
+        double K0 = 0, K1 = 0, B = 0, R2 = 0;  // knee: start, end, arc centre, squared radius
+        double kc[12] = {};                    // AIGC cascade
+        double k3 = 0, k6 = 0, k12 = 0;
+        double aAtt = 0, aRel = 0, aQ = 0;  // type 1 follower and release cascade
+        double k3t = 0, k3rt = 0, k6rt = 0;  // type 2: k3/timing, k3 rr/timing, k6 rr/timing
+        double kBL = 0, kBM = 0, kBH = 0;    // type 2 band split (112.5, 187.5, 300 Hz)
+        Biquad hp250, hp500;                 // type 1 detectors
+        double sA[8] = {}, sB[7] = {}, sG = 0;  // S-curve
+        double mixQ = 0, mixF = 0, mixS = 0;    // mix weights being approached
+    };
+
+    // Weights of the release cascade, the follower and the S-curve in the
+    // type stage's mix.
+    struct Mix {
+        double q, f, s;
+    };
+
+    struct State {
+        double c[12];
+        double f, q1, q2, q3, q4;
+        double e1, e2, e3;
+        double hp250[2], hp500[2];
+        double bl, bm, bh;
+        double u, v, eps;
+        double s[8];
+        Mix mix;       // weights in effect
+        Mix mixStep;   // per-sample glide towards the coefficients' weights
+        int mixGlide;  // samples of glide left
+    };
+
+    template <int Type>
+    void processType(const double* level, double* gainOut, double* scaleOut, int n);
+
+    void rebuildAll();
+    void updateLookAhead();
+    void updateKneeAndRelease();
+    void updateShape(bool glide);
+    void resetState();
+
+    double sr_ = 44100.0;
+    bool prepared_ = false;
+    Params params_;
+    Coefs co_;
+    State st_{};
+    CLimReleaseTables relTables_;
+    CLimReleaseState rel_;
+    CLimDrcCoefs drcCoefs_;
+    CLimDrcState drc_;
+    CSlidingWindowMin window_;
+};

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "Audio/Processes/SlidingWindowMin.h"
+
+namespace {
+
+using Pattern = std::function<double(int i, std::mt19937& rng)>;
+
+struct PatternRow {
+    const char* name;
+    Pattern value;
+};
+
+// Random input and the shapes that stress a monotonic deque: long plateaus
+// (ties), alternation, monotonic runs that fill it completely, sawtooth
+// periods around the window length, and rounded random values full of ties.
+const PatternRow kPatterns[] = {
+    {"random", [](int, std::mt19937& r) { return std::uniform_real_distribution<double>(0, 1)(r); }},
+    {"plateaus", [](int i, std::mt19937&) { return static_cast<double>((i / 97) % 5); }},
+    {"alternating", [](int i, std::mt19937&) { return i % 2 ? 0.25 : 0.75; }},
+    {"rising", [](int i, std::mt19937&) { return static_cast<double>(i); }},
+    {"falling", [](int i, std::mt19937&) { return -static_cast<double>(i); }},
+    {"saw 63", [](int i, std::mt19937&) { return static_cast<double>(i % 63); }},
+    {"saw 65", [](int i, std::mt19937&) { return static_cast<double>(65 - i % 65); }},
+    {"few levels", [](int, std::mt19937& r) { return static_cast<double>(r() % 3); }},
+};
+
+template <bool IsMin>
+void compareWithBruteForce(int length) {
+    for (const PatternRow& row : kPatterns) {
+        SCOPED_TRACE(testing::Message() << row.name << ", L = " << length << (IsMin ? ", min" : ", max"));
+        std::mt19937 rng(length);
+        CSlidingWindowExtreme<IsMin> w;
+        w.prepare(128);
+        w.setLength(length);
+        std::vector<double> in;
+        for (int i = 0; i < 3000; ++i) {
+            // Restart mid-way: the window starts empty again.
+            if (i == 1777) {
+                w.clear();
+                in.clear();
+            }
+            in.push_back(row.value(i, rng));
+            const auto first = in.end() - std::min<ptrdiff_t>(length, static_cast<ptrdiff_t>(in.size()));
+            const double expected = IsMin ? *std::min_element(first, in.end()) : *std::max_element(first, in.end());
+            const double got = w.push(in.back());
+            if (got != expected) {
+                ADD_FAILURE() << "sample " << i << ": " << got << " != " << expected;
+                return;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+TEST(SlidingWindowExtreme, MatchesBruteForce) {
+    for (int length : {1, 2, 3, 7, 64, 127, 128}) {
+        compareWithBruteForce<true>(length);
+        compareWithBruteForce<false>(length);
+    }
+}
+
+TEST(SlidingWindowExtreme, LengthIsClampedAndChangeEmptiesTheWindow) {
+    CSlidingWindowMin w;
+    w.prepare(10);
+    w.setLength(50);
+    EXPECT_EQ(w.length(), 10);
+    w.setLength(0);
+    EXPECT_EQ(w.length(), 1);
+    w.setLength(4);
+    w.push(0.1);
+    w.setLength(4);
+    EXPECT_TRUE(w.empty());
+    EXPECT_EQ(w.push(0.9), 0.9);
+}
