@@ -1,6 +1,6 @@
-// Replaces the global operator new/delete with versions that count calls per
-// thread. The array and nothrow forms of the standard library route through
-// these; over-aligned allocations are not counted.
+// Replaces the global allocation functions of the test executable with ones
+// that count calls per thread (every form, aligned ones included), so tests
+// can prove that processing paths never allocate.
 #include "Tests/Support/AllocationCounter.h"
 
 #include <cstdlib>
@@ -8,14 +8,43 @@
 
 namespace {
 thread_local uint64_t t_allocations = 0;
+
+void* allocate(std::size_t size, std::size_t align) {
+    ++t_allocations;
+    if (size == 0) size = 1;
+    if (align <= alignof(std::max_align_t)) return std::malloc(size);
+    return std::aligned_alloc(align, (size + align - 1) / align * align);
 }
+
+void* allocateOrThrow(std::size_t size, std::size_t align) {
+    if (void* p = allocate(size, align)) return p;
+    throw std::bad_alloc();
+}
+}  // namespace
 
 uint64_t alloc_counter::count() { return t_allocations; }
 
-void* operator new(std::size_t size) {
-    ++t_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
+// The replacements pair malloc/aligned_alloc with free on purpose.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t n) { return allocateOrThrow(n, 0); }
+void* operator new[](std::size_t n) { return allocateOrThrow(n, 0); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return allocate(n, 0); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return allocate(n, 0); }
+void* operator new(std::size_t n, std::align_val_t a) { return allocateOrThrow(n, std::size_t(a)); }
+void* operator new[](std::size_t n, std::align_val_t a) { return allocateOrThrow(n, std::size_t(a)); }
+void* operator new(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
+    return allocate(n, std::size_t(a));
+}
+void* operator new[](std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
+    return allocate(n, std::size_t(a));
 }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop

@@ -11,55 +11,15 @@
 #include "Audio/Filters/FIRDesign.h"
 #include "Audio/Vector/FIRConvolver.h"
 #include "Audio/Vector/VecKernels.h"
+#include "Tests/Support/AllocationCounter.h"
 
-// Counts the allocations of the calling thread while armed, so a test can
-// prove that a call does not allocate.
 namespace {
-thread_local bool t_countAllocations = false;
-thread_local size_t t_allocations = 0;
-
-void* countedAlloc(size_t size, size_t align) {
-    if (t_countAllocations) ++t_allocations;
-    if (size == 0) size = 1;
-    return align <= alignof(std::max_align_t) ? std::malloc(size)
-                                              : std::aligned_alloc(align, (size + align - 1) / align * align);
-}
-
-void* countedOrThrow(size_t size, size_t align) {
-    if (void* p = countedAlloc(size, align)) return p;
-    throw std::bad_alloc();
-}
-
+// Allocations of the calling thread since construction.
 struct AllocationProbe {
-    AllocationProbe() {
-        t_allocations = 0;
-        t_countAllocations = true;
-    }
-    ~AllocationProbe() { t_countAllocations = false; }
-    size_t count() const { return t_allocations; }
+    alloc_counter::Scope scope;
+    size_t count() const { return size_t(scope.allocations()); }
 };
 }  // namespace
-
-// The replacements pair malloc/aligned_alloc with free on purpose.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t n) { return countedOrThrow(n, 0); }
-void* operator new[](size_t n) { return ::operator new(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept { return countedAlloc(n, 0); }
-void* operator new[](size_t n, const std::nothrow_t&) noexcept { return countedAlloc(n, 0); }
-void* operator new(size_t n, std::align_val_t a) { return countedOrThrow(n, size_t(a)); }
-void* operator new[](size_t n, std::align_val_t a) { return ::operator new(n, a); }
-void* operator new(size_t n, std::align_val_t a, const std::nothrow_t&) noexcept { return countedAlloc(n, size_t(a)); }
-void* operator new[](size_t n, std::align_val_t a, const std::nothrow_t&) noexcept { return countedAlloc(n, size_t(a)); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t, std::align_val_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
 
 namespace {
 
