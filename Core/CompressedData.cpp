@@ -37,10 +37,11 @@ CError CInputStream::readCompressedData(std::vector<uint8_t>* out, uint32_t expe
     if (check != expectedCheck)
         return KEL_ERROR(kelstr_CInputStream_readCompressedData_HeadCRC, num(expectedCheck), num(check));
     std::vector<uint8_t> data(size);
+    uint8_t emptyOut = 0;  // an empty block still carries a zlib stream to read through
     z_stream zs{};
     inflateInit(&zs);
-    zs.next_out = data.data();
-    zs.avail_out = size;
+    zs.next_out = size ? data.data() : &emptyOut;
+    zs.avail_out = size ? size : 1;
     uint8_t in[32768];
     int rc = Z_OK;
     // Feed the source byte-exactly: never read beyond the end of the zlib stream.
