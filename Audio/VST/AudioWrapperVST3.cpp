@@ -83,7 +83,15 @@ void CAudioWrapperVST3::applyArrangements(sv::SpeakerArrangement in, sv::Speaker
     if (sidechain) addAudioInput(STR16("Sidechain"), sidechain, sv::kAux, 0);
     m_inputNames = vst3io::channelNames(in);
     m_sidechainNames = vst3io::channelNames(sidechain);
-    setIoLayout(vst3io::channelCount(in), vst3io::channelCount(sidechain), vst3io::channelCount(out));
+    passIoLayout(vst3io::channelCount(in), vst3io::channelCount(sidechain), vst3io::channelCount(out));
+}
+
+void CAudioWrapperVST3::passIoLayout(int in, int sidechain, int out) {
+    if (in == m_ioLayout[0] && sidechain == m_ioLayout[1] && out == m_ioLayout[2]) return;
+    m_ioLayout[0] = in;
+    m_ioLayout[1] = sidechain;
+    m_ioLayout[2] = out;
+    setIoLayout(in, sidechain, out);
 }
 
 sb::tresult PLUGIN_API CAudioWrapperVST3::setBusArrangements(sv::SpeakerArrangement* inputs, int32 numIns,
@@ -187,14 +195,21 @@ sb::tresult PLUGIN_API CAudioWrapperVST3::process(sv::ProcessData& data) {
     }
     setBlockParamChanges(m_changes.data(), changeCount);
 
-    if (data.numInputs < 1 || data.numOutputs < 1 || !data.inputs || !data.outputs) return sb::kResultTrue;
+    if (data.numInputs < 1 || data.numOutputs < 1 || !data.inputs || !data.outputs) {
+        // A parameter flush without buses: the changes still reach the core.
+        if (changeCount > 0) {
+            CHostBus none;
+            CAudioWrapper::process(none, nullptr, none, 0);
+        }
+        return sb::kResultTrue;
+    }
 
     const bool is64 = data.symbolicSampleSize == sv::kSample64;
     sv::AudioBusBuffers& inBuf = data.inputs[0];
     sv::AudioBusBuffers& outBuf = data.outputs[0];
     const int sideChannels = vst3proc::sidechainChannels(data);
     m_sidechainBuffers = sideChannels > 0 ? &data.inputs[1] : nullptr;
-    setIoLayout(inBuf.numChannels, sideChannels, outBuf.numChannels);
+    passIoLayout(inBuf.numChannels, sideChannels, outBuf.numChannels);
     outBuf.silenceFlags = 0;
 
     CHostBus in;

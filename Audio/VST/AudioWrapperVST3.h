@@ -93,6 +93,8 @@ private:
     void createParameters();
     void applyArrangements(Steinberg::Vst::SpeakerArrangement in, Steinberg::Vst::SpeakerArrangement out,
                            Steinberg::Vst::SpeakerArrangement sidechain);
+    // Tells the core the channel counts when they differ from the last ones told.
+    void passIoLayout(int in, int sidechain, int out);
     // Sends restartComponent(kLatencyChanged) when the core's latency differs
     // from the value last given to the host (once until the host asks again).
     void requestLatencyRestartIfChanged();
@@ -115,6 +117,7 @@ private:
     std::vector<CString> m_inputNames;
     std::vector<CString> m_sidechainNames;
     Steinberg::Vst::AudioBusBuffers* m_sidechainBuffers = nullptr;  // of the current block
+    int m_ioLayout[3] = {-1, -1, -1};  // input, sidechain, output channels last told to the core
     int m_hostParamCount = 0;
     std::vector<CHostParamChange> m_changes;  // room for every parameter's 32 points
 
