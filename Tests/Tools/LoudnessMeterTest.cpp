@@ -125,24 +125,4 @@ TEST(LoudnessMeter, KnownFiguresAndEdges) {
     EXPECT_DOUBLE_EQ(CLoudnessMeter::toDecibels(0.5), 20.0 * std::log10(0.5));
 }
 
-TEST(DemoSignal, IsDeterministicStereoWithTransients) {
-    const CAudioBuffer a = render::makeDemoSignal(48000, 2), b = render::makeDemoSignal(48000, 2);
-    ASSERT_EQ(a.channels.size(), 2u);
-    EXPECT_EQ(a.frames(), 96000u);
-    EXPECT_EQ(a.channels, b.channels);
-    EXPECT_NE(a.channels[0], a.channels[1]);
-    // Transients: the peak stands well above the RMS level.
-    double peak = 0.0;
-    for (const auto& ch : a.channels) {
-        double chPeak = 0.0, sum = 0.0;
-        for (double v : ch) {
-            chPeak = std::max(chPeak, std::fabs(v));
-            sum += v * v;
-        }
-        EXPECT_GT(20.0 * std::log10(chPeak / std::sqrt(sum / double(a.frames()))), 8.0);
-        peak = std::max(peak, chPeak);
-    }
-    EXPECT_NEAR(20.0 * std::log10(peak), -0.5, 0.01);
-}
-
 }  // namespace

@@ -184,12 +184,9 @@ void CVst3Module::unload() {
 
 // --- Plug-in instance --------------------------------------------------------------------------
 
-CVst3Plugin::CVst3Plugin() : m_hostContext(new sv::HostApplication()) {}
+CVst3Plugin::CVst3Plugin() : m_host(std::make_unique<sv::HostApplication>()), m_hostContext(m_host.get()) {}
 
-CVst3Plugin::~CVst3Plugin() {
-    close();
-    m_hostContext->release();
-}
+CVst3Plugin::~CVst3Plugin() { close(); }
 
 std::string CVst3Plugin::create(sb::IPluginFactory* factory) {
     if (!factory) return "no factory";

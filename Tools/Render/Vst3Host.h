@@ -8,6 +8,7 @@
 // Errors are returned as messages (empty string: success).
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
+
+namespace Steinberg::Vst {
+class HostApplication;
+}
 
 namespace render {
 
@@ -163,6 +168,7 @@ private:
     std::string findParameter(const std::string& title, Steinberg::Vst::ParamID* id) const;
     void queueChange(Steinberg::Vst::ParamID id, double value);
 
+    std::unique_ptr<Steinberg::Vst::HostApplication> m_host;  // not reference counted
     Steinberg::FUnknown* m_hostContext = nullptr;
     CHostComponentHandler m_handler;
     Steinberg::Vst::IComponent* m_component = nullptr;
