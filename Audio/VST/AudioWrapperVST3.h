@@ -6,6 +6,9 @@
 // reports latency and tail, presents the core's host parameters, programs
 // and state, and forwards the core's edits and latency changes to the host.
 //
+// The editor view is not offered yet: createView answers null until it
+// arrives (the core already keeps the editor size).
+//
 // Threads: process() on the host's audio thread; everything else on the
 // host's main thread. The latency last given to the host is shared between
 // the two.
