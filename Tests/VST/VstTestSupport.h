@@ -1,0 +1,77 @@
+#pragma once
+// Support for the adapter and bundle tests: the application started with the
+// product's embedded definitions when the build has them, otherwise with a
+// stand-in that holds only the project identity (compiled in the definition
+// format); instance helpers; and a scratch folder for runs of the bundle.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Audio/VST/AudioWrapperVST3.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+
+namespace vsttest {
+
+// The compiled stand-in "SharedData.xml" (project identity only).
+std::vector<uint8_t> standInDefinitions();
+bool embeddedDefinitionsPresent();
+
+// Starts / finishes the application in this process.
+bool startApplication();
+void finishApplication();
+
+// A folder under the system's temporary folder holding the stand-in as the
+// file "SharedData.xml", which a bundle started with that folder as working
+// directory falls back to when it embeds no definitions. Removed by the
+// destructor.
+class CScratchDir {
+public:
+    CScratchDir();
+    ~CScratchDir();
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Changes the working directory for its lifetime.
+class CWorkingDir {
+public:
+    explicit CWorkingDir(const std::string& dir);
+    ~CWorkingDir();
+
+private:
+    std::string m_previous;
+};
+
+// Records what a plug-in tells its host.
+class CRecordingHandler : public Steinberg::Vst::IComponentHandler {
+public:
+    Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
+    Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
+    Steinberg::uint32 PLUGIN_API release() override { return 1; }
+    Steinberg::tresult PLUGIN_API beginEdit(Steinberg::Vst::ParamID id) override;
+    Steinberg::tresult PLUGIN_API performEdit(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue v) override;
+    Steinberg::tresult PLUGIN_API endEdit(Steinberg::Vst::ParamID id) override;
+    Steinberg::tresult PLUGIN_API restartComponent(Steinberg::int32 flags) override;
+
+    std::vector<std::string> calls;  // "begin 3", "perform 3 0.5", "end 3", "restart 8"
+};
+
+// A created and initialised instance (released by the destructor).
+class CInstance {
+public:
+    CInstance();
+    ~CInstance();
+    CAudioWrapperVST3* operator->() const { return m_obj; }
+    CAudioWrapperVST3* get() const { return m_obj; }
+    bool initialized() const { return m_initialized; }
+    CRecordingHandler handler;
+
+private:
+    CAudioWrapperVST3* m_obj;
+    bool m_initialized = false;
+};
+
+}  // namespace vsttest

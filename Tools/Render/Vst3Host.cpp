@@ -1,0 +1,462 @@
+#include "Tools/Render/Vst3Host.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "public.sdk/source/common/memorystream.h"
+#include "public.sdk/source/vst/hosting/hostclasses.h"
+#include "pluginterfaces/base/ustring.h"
+#include "pluginterfaces/vst/ivstmessage.h"
+#include "pluginterfaces/vst/vstspeaker.h"
+
+namespace sb = Steinberg;
+namespace sv = Steinberg::Vst;
+
+namespace render {
+
+namespace {
+
+bool iidIs(const sb::TUID a, const sb::TUID b) { return std::memcmp(a, b, sizeof(sb::TUID)) == 0; }
+
+std::string toUtf8(const sv::TChar* s) {
+    std::string out;
+    for (; s && *s; ++s) {
+        const uint32_t c = uint16_t(*s);
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Plain ASCII/Latin-1 text into a UTF-16 buffer (enough for parameter texts).
+void toUtf16(const std::string& s, sv::String128 out) {
+    size_t n = std::min<size_t>(s.size(), 127);
+    for (size_t i = 0; i < n; ++i) out[i] = sv::TChar(static_cast<unsigned char>(s[i]));
+    out[n] = 0;
+}
+
+// The host's arrangement for a channel count (music layouts).
+sv::SpeakerArrangement arrangementFor(int channels) {
+    switch (channels) {
+        case 1: return sv::SpeakerArr::kMono;
+        case 2: return sv::SpeakerArr::kStereo;
+        case 3: return sv::SpeakerArr::k30Music;
+        case 4: return sv::SpeakerArr::k40Music;
+        case 5: return sv::SpeakerArr::k50;
+        case 6: return sv::SpeakerArr::k51;
+        case 7: return sv::SpeakerArr::k70Music;
+        case 8: return sv::SpeakerArr::k71Music;
+        default: return 0;
+    }
+}
+
+template <class T>
+T* queryFrom(sb::FUnknown* from, const sb::TUID iid) {
+    void* p = nullptr;
+    if (!from || from->queryInterface(iid, &p) != sb::kResultOk) return nullptr;
+    return static_cast<T*>(p);
+}
+
+}  // namespace
+
+// --- Parameter changes ----------------------------------------------------------------
+
+sb::tresult PLUGIN_API CHostParamQueue::queryInterface(const sb::TUID iid, void** obj) {
+    if (iidIs(iid, sb::FUnknown::iid) || iidIs(iid, sv::IParamValueQueue::iid)) {
+        *obj = this;
+        return sb::kResultOk;
+    }
+    *obj = nullptr;
+    return sb::kNoInterface;
+}
+
+sb::tresult PLUGIN_API CHostParamQueue::getPoint(sb::int32 index, sb::int32& sampleOffset, sv::ParamValue& value) {
+    if (index < 0 || index >= m_count) return sb::kInvalidArgument;
+    sampleOffset = m_offsets[index];
+    value = m_values[index];
+    return sb::kResultOk;
+}
+
+sb::tresult PLUGIN_API CHostParamQueue::addPoint(sb::int32 sampleOffset, sv::ParamValue value, sb::int32& index) {
+    if (m_count >= kCapacity) return sb::kOutOfMemory;
+    index = m_count++;
+    m_offsets[index] = sampleOffset;
+    m_values[index] = value;
+    return sb::kResultOk;
+}
+
+sb::tresult PLUGIN_API CHostParamChanges::queryInterface(const sb::TUID iid, void** obj) {
+    if (iidIs(iid, sb::FUnknown::iid) || iidIs(iid, sv::IParameterChanges::iid)) {
+        *obj = this;
+        return sb::kResultOk;
+    }
+    *obj = nullptr;
+    return sb::kNoInterface;
+}
+
+sv::IParamValueQueue* PLUGIN_API CHostParamChanges::getParameterData(sb::int32 index) {
+    return index >= 0 && index < m_count ? &m_queues[index] : nullptr;
+}
+
+sv::IParamValueQueue* PLUGIN_API CHostParamChanges::addParameterData(const sv::ParamID& id, sb::int32& index) {
+    for (sb::int32 i = 0; i < m_count; ++i)
+        if (m_queues[i].getParameterId() == id) {
+            index = i;
+            return &m_queues[i];
+        }
+    if (m_count >= kCapacity) return nullptr;
+    index = m_count++;
+    m_queues[index].reset(id);
+    return &m_queues[index];
+}
+
+sb::tresult PLUGIN_API CHostComponentHandler::queryInterface(const sb::TUID iid, void** obj) {
+    if (iidIs(iid, sb::FUnknown::iid) || iidIs(iid, sv::IComponentHandler::iid)) {
+        *obj = this;
+        return sb::kResultOk;
+    }
+    *obj = nullptr;
+    return sb::kNoInterface;
+}
+
+// --- Module ----------------------------------------------------------------------------
+
+std::string CVst3Module::libraryPath(const std::string& bundlePath) {
+    std::string bundle = bundlePath;
+    while (bundle.size() > 1 && bundle.back() == '/') bundle.pop_back();
+    const size_t slash = bundle.rfind('/');
+    std::string name = slash == std::string::npos ? bundle : bundle.substr(slash + 1);
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".vst3") == 0) name.resize(name.size() - 5);
+    return bundle + "/Contents/x86_64-linux/" + name + ".so";
+}
+
+std::string CVst3Module::load(const std::string& bundlePath) {
+    unload();
+    const std::string lib = libraryPath(bundlePath);
+    m_handle = dlopen(lib.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!m_handle) return std::string("cannot load '") + lib + "': " + dlerror();
+    using EntryFn = bool (*)(void*);
+    using FactoryFn = sb::IPluginFactory* (*)();
+    auto entry = reinterpret_cast<EntryFn>(dlsym(m_handle, "ModuleEntry"));
+    auto getFactory = reinterpret_cast<FactoryFn>(dlsym(m_handle, "GetPluginFactory"));
+    if (!entry || !getFactory) {
+        unload();
+        return "'" + lib + "' lacks ModuleEntry or GetPluginFactory";
+    }
+    if (!entry(m_handle)) {
+        unload();
+        return "ModuleEntry of '" + lib + "' failed";
+    }
+    m_entered = true;
+    m_factory = getFactory();
+    if (!m_factory) {
+        unload();
+        return "GetPluginFactory of '" + lib + "' returned no factory";
+    }
+    return {};
+}
+
+void CVst3Module::unload() {
+    if (m_factory) {
+        m_factory->release();
+        m_factory = nullptr;
+    }
+    if (m_handle) {
+        if (m_entered) {
+            using ExitFn = bool (*)();
+            if (auto exitFn = reinterpret_cast<ExitFn>(dlsym(m_handle, "ModuleExit"))) exitFn();
+        }
+        dlclose(m_handle);
+        m_handle = nullptr;
+    }
+    m_entered = false;
+}
+
+// --- Plug-in instance --------------------------------------------------------------------------
+
+CVst3Plugin::CVst3Plugin() : m_host(std::make_unique<sv::HostApplication>()), m_hostContext(m_host.get()) {}
+
+CVst3Plugin::~CVst3Plugin() { close(); }
+
+std::string CVst3Plugin::create(sb::IPluginFactory* factory) {
+    if (!factory) return "no factory";
+    sb::PClassInfo info;
+    bool found = false;
+    for (sb::int32 i = 0; i < factory->countClasses() && !found; ++i) {
+        if (factory->getClassInfo(i, &info) != sb::kResultOk) continue;
+        found = std::strcmp(info.category, "Audio Module Class") == 0;
+    }
+    if (!found) return "the factory has no audio effect class";
+    m_className = std::string(info.name, strnlen(info.name, sizeof(info.name)));
+
+    void* obj = nullptr;
+    if (factory->createInstance(info.cid, sv::IComponent::iid, &obj) != sb::kResultOk || !obj)
+        return "cannot create the component of '" + m_className + "'";
+    m_component = static_cast<sv::IComponent*>(obj);
+    if (m_component->initialize(m_hostContext) != sb::kResultOk) {
+        m_component->release();
+        m_component = nullptr;
+        return "the component of '" + m_className + "' failed to initialise";
+    }
+    m_processor = queryFrom<sv::IAudioProcessor>(m_component, sv::IAudioProcessor::iid);
+    if (!m_processor) return "the component has no audio processor";
+
+    m_controller = queryFrom<sv::IEditController>(m_component, sv::IEditController::iid);
+    if (!m_controller) {
+        sb::TUID controllerId;
+        if (m_component->getControllerClassId(controllerId) != sb::kResultOk ||
+            factory->createInstance(controllerId, sv::IEditController::iid, &obj) != sb::kResultOk || !obj)
+            return "the plug-in has no edit controller";
+        m_controller = static_cast<sv::IEditController*>(obj);
+        m_separateController = true;
+        if (m_controller->initialize(m_hostContext) != sb::kResultOk) return "the edit controller failed to initialise";
+        auto* cpA = queryFrom<sv::IConnectionPoint>(m_component, sv::IConnectionPoint::iid);
+        auto* cpB = queryFrom<sv::IConnectionPoint>(m_controller, sv::IConnectionPoint::iid);
+        if (cpA && cpB) {
+            cpA->connect(cpB);
+            cpB->connect(cpA);
+        }
+        if (cpA) cpA->release();
+        if (cpB) cpB->release();
+    }
+    m_controller->setComponentHandler(&m_handler);
+    return {};
+}
+
+std::string CVst3Plugin::prepare(const CProcessConfig& config) {
+    if (!m_processor) return "no plug-in";
+    m_config = config;
+    const sv::SpeakerArrangement wanted = arrangementFor(config.channels);
+    if (!wanted) return "cannot host " + std::to_string(config.channels) + " channels";
+
+    // Main buses with the wanted layout; any other audio bus keeps its own.
+    const sb::int32 numIns = m_component->getBusCount(sv::kAudio, sv::kInput);
+    const sb::int32 numOuts = m_component->getBusCount(sv::kAudio, sv::kOutput);
+    if (numOuts < 1) return "the plug-in has no audio output";
+    std::vector<sv::SpeakerArrangement> ins(static_cast<size_t>(numIns)), outs(static_cast<size_t>(numOuts));
+    for (sb::int32 i = 0; i < numIns; ++i) m_processor->getBusArrangement(sv::kInput, i, ins[size_t(i)]);
+    for (sb::int32 i = 0; i < numOuts; ++i) m_processor->getBusArrangement(sv::kOutput, i, outs[size_t(i)]);
+    if (numIns > 0) ins[0] = wanted;
+    outs[0] = wanted;
+    m_processor->setBusArrangements(ins.data(), numIns, outs.data(), numOuts);
+    for (sb::int32 i = 0; i < numIns; ++i) m_processor->getBusArrangement(sv::kInput, i, ins[size_t(i)]);
+    for (sb::int32 i = 0; i < numOuts; ++i) m_processor->getBusArrangement(sv::kOutput, i, outs[size_t(i)]);
+    m_inChannels = numIns > 0 ? sv::SpeakerArr::getChannelCount(ins[0]) : 0;
+    m_outChannels = sv::SpeakerArr::getChannelCount(outs[0]);
+    for (sb::int32 i = 0; i < numIns; ++i) m_component->activateBus(sv::kAudio, sv::kInput, i, i == 0);
+    for (sb::int32 i = 0; i < numOuts; ++i) m_component->activateBus(sv::kAudio, sv::kOutput, i, i == 0);
+
+    const sb::int32 sampleSize = config.is64 ? sv::kSample64 : sv::kSample32;
+    if (m_processor->canProcessSampleSize(sampleSize) != sb::kResultTrue)
+        return std::string("the plug-in cannot process ") + (config.is64 ? "64" : "32") + "-bit samples";
+    sv::ProcessSetup setup{config.offline ? sv::kOffline : sv::kRealtime, sampleSize, config.maxBlock,
+                           config.sampleRate};
+    if (m_processor->setupProcessing(setup) != sb::kResultOk) return "setupProcessing was refused";
+
+    // Buffers for every bus (hosts provide them whether a bus is active or not).
+    m_inBuses.assign(size_t(numIns), sv::AudioBusBuffers());
+    m_outBuses.assign(size_t(numOuts), sv::AudioBusBuffers());
+    size_t total = 0;
+    for (sb::int32 i = 0; i < numIns; ++i) total += size_t(sv::SpeakerArr::getChannelCount(ins[size_t(i)]));
+    for (sb::int32 i = 0; i < numOuts; ++i) total += size_t(sv::SpeakerArr::getChannelCount(outs[size_t(i)]));
+    m_buf32.assign(config.is64 ? 0 : total, std::vector<float>(size_t(config.maxBlock), 0.0f));
+    m_buf64.assign(config.is64 ? total : 0, std::vector<double>(size_t(config.maxBlock), 0.0));
+    m_channelPtrs.resize(total);
+    for (size_t k = 0; k < total; ++k)
+        m_channelPtrs[k] = config.is64 ? static_cast<void*>(m_buf64[k].data()) : static_cast<void*>(m_buf32[k].data());
+    size_t next = 0;
+    auto bind = [&](sv::AudioBusBuffers& b, sv::SpeakerArrangement arr) {
+        b.numChannels = sv::SpeakerArr::getChannelCount(arr);
+        b.silenceFlags = 0;
+        b.channelBuffers32 = reinterpret_cast<sv::Sample32**>(m_channelPtrs.data() + next);
+        next += size_t(b.numChannels);
+    };
+    for (sb::int32 i = 0; i < numIns; ++i) bind(m_inBuses[size_t(i)], ins[size_t(i)]);
+    for (sb::int32 i = 0; i < numOuts; ++i) bind(m_outBuses[size_t(i)], outs[size_t(i)]);
+    for (size_t i = 1; i < m_inBuses.size(); ++i)
+        m_inBuses[i].silenceFlags = (sb::uint64(1) << m_inBuses[i].numChannels) - 1;
+
+    m_context = sv::ProcessContext{};
+    m_context.state = sv::ProcessContext::kPlaying | sv::ProcessContext::kTempoValid |
+                      sv::ProcessContext::kTimeSigValid | sv::ProcessContext::kProjectTimeMusicValid;
+    m_context.sampleRate = config.sampleRate;
+    m_context.tempo = 120.0;
+    m_context.timeSigNumerator = 4;
+    m_context.timeSigDenominator = 4;
+
+    if (m_component->setActive(true) != sb::kResultOk) return "the plug-in refused to activate";
+    m_active = true;
+    m_processor->setProcessing(true);
+    m_processing = true;
+    return {};
+}
+
+int CVst3Plugin::latency() {
+    m_handler.restartFlags &= ~sv::kLatencyChanged;
+    return m_processor ? int(m_processor->getLatencySamples()) : 0;
+}
+
+sb::int32 CVst3Plugin::takeRestartFlags() {
+    const sb::int32 f = m_handler.restartFlags;
+    m_handler.restartFlags = 0;
+    return f;
+}
+
+std::vector<CPluginParam> CVst3Plugin::parameters() const {
+    std::vector<CPluginParam> list;
+    if (!m_controller) return list;
+    const sb::int32 n = m_controller->getParameterCount();
+    for (sb::int32 i = 0; i < n; ++i) {
+        sv::ParameterInfo info{};
+        if (m_controller->getParameterInfo(i, info) != sb::kResultOk) continue;
+        list.push_back({info.id, toUtf8(info.title), toUtf8(info.units), info.flags, info.stepCount,
+                        info.defaultNormalizedValue});
+    }
+    return list;
+}
+
+std::string CVst3Plugin::parameterText(sv::ParamID id, double normalized) const {
+    sv::String128 text = {};
+    if (!m_controller || m_controller->getParamStringByValue(id, normalized, text) != sb::kResultOk) return {};
+    return toUtf8(text);
+}
+
+double CVst3Plugin::parameterValue(sv::ParamID id) const {
+    return m_controller ? m_controller->getParamNormalized(id) : 0.0;
+}
+
+std::string CVst3Plugin::findParameter(const std::string& title, sv::ParamID* id) const {
+    for (const CPluginParam& p : parameters())
+        if (p.title == title) {
+            *id = p.id;
+            return {};
+        }
+    return "the plug-in has no parameter '" + title + "'";
+}
+
+void CVst3Plugin::queueChange(sv::ParamID id, double value) {
+    m_controller->setParamNormalized(id, value);
+    m_pending.emplace_back(id, value);
+}
+
+std::string CVst3Plugin::setParameter(const std::string& title, const std::string& text) {
+    sv::ParamID id = 0;
+    if (std::string err = findParameter(title, &id); !err.empty()) return err;
+    sv::String128 utf16;
+    toUtf16(text, utf16);
+    sv::ParamValue value = 0.0;
+    if (m_controller->getParamValueByString(id, utf16, value) != sb::kResultOk)
+        return "'" + title + "' does not take '" + text + "'";
+    queueChange(id, value);
+    return {};
+}
+
+std::string CVst3Plugin::setParameterNormalized(const std::string& title, double value) {
+    sv::ParamID id = 0;
+    if (std::string err = findParameter(title, &id); !err.empty()) return err;
+    if (!(value >= 0.0 && value <= 1.0)) return "normalized values lie in 0..1";
+    queueChange(id, value);
+    return {};
+}
+
+std::string CVst3Plugin::loadState(const std::vector<uint8_t>& chunk) {
+    if (!m_component) return "no plug-in";
+    sb::MemoryStream stream;
+    sb::int32 written = 0;
+    stream.write(const_cast<uint8_t*>(chunk.data()), sb::int32(chunk.size()), &written);
+    stream.seek(0, sb::IBStream::kIBSeekSet, nullptr);
+    if (m_component->setState(&stream) != sb::kResultOk) return "the plug-in refused the state";
+    stream.seek(0, sb::IBStream::kIBSeekSet, nullptr);
+    m_controller->setComponentState(&stream);
+    return {};
+}
+
+std::string CVst3Plugin::saveState(std::vector<uint8_t>* chunk) {
+    if (!m_component) return "no plug-in";
+    sb::MemoryStream stream;
+    if (m_component->getState(&stream) != sb::kResultOk) return "the plug-in gave no state";
+    sb::int64 size = 0;
+    stream.tell(&size);
+    chunk->assign(stream.getData(), stream.getData() + size);
+    return {};
+}
+
+void CVst3Plugin::process(const double* const* in, double* const* out, int frames) {
+    if (!m_processor || frames > m_config.maxBlock) return;
+    const bool is64 = m_config.is64;
+    if (!m_inBuses.empty()) {
+        for (int c = 0; c < m_inBuses[0].numChannels; ++c) {
+            if (is64)
+                std::copy(in[c], in[c] + frames, m_inBuses[0].channelBuffers64[c]);
+            else
+                std::transform(in[c], in[c] + frames, m_inBuses[0].channelBuffers32[c],
+                               [](double v) { return float(v); });
+        }
+    }
+    m_changes.clear();
+    for (const auto& [id, value] : m_pending) {
+        sb::int32 index = 0;
+        if (sv::IParamValueQueue* q = m_changes.addParameterData(id, index)) q->addPoint(0, value, index);
+    }
+    m_pending.clear();
+
+    sv::ProcessData data;
+    data.processMode = m_config.offline ? sv::kOffline : sv::kRealtime;
+    data.symbolicSampleSize = is64 ? sv::kSample64 : sv::kSample32;
+    data.numSamples = frames;
+    data.numInputs = sb::int32(m_inBuses.size());
+    data.numOutputs = sb::int32(m_outBuses.size());
+    data.inputs = m_inBuses.empty() ? nullptr : m_inBuses.data();
+    data.outputs = m_outBuses.data();
+    data.inputParameterChanges = &m_changes;
+    data.processContext = &m_context;
+    m_processor->process(data);
+    m_context.projectTimeSamples += frames;
+    m_context.projectTimeMusic = double(m_context.projectTimeSamples) / m_config.sampleRate * (m_context.tempo / 60.0);
+
+    for (int c = 0; c < m_outBuses[0].numChannels; ++c) {
+        if (is64)
+            std::copy(m_outBuses[0].channelBuffers64[c], m_outBuses[0].channelBuffers64[c] + frames, out[c]);
+        else
+            std::copy(m_outBuses[0].channelBuffers32[c], m_outBuses[0].channelBuffers32[c] + frames, out[c]);
+    }
+}
+
+void CVst3Plugin::close() {
+    if (m_processing) m_processor->setProcessing(false);
+    m_processing = false;
+    if (m_active) m_component->setActive(false);
+    m_active = false;
+    if (m_separateController && m_controller) {
+        auto* cpA = queryFrom<sv::IConnectionPoint>(m_component, sv::IConnectionPoint::iid);
+        auto* cpB = queryFrom<sv::IConnectionPoint>(m_controller, sv::IConnectionPoint::iid);
+        if (cpA && cpB) {
+            cpA->disconnect(cpB);
+            cpB->disconnect(cpA);
+        }
+        if (cpA) cpA->release();
+        if (cpB) cpB->release();
+        m_controller->terminate();
+    }
+    if (m_controller) m_controller->release();
+    m_controller = nullptr;
+    if (m_processor) m_processor->release();
+    m_processor = nullptr;
+    if (m_component) {
+        m_component->terminate();
+        m_component->release();
+    }
+    m_component = nullptr;
+}
+
+}  // namespace render
