@@ -383,6 +383,7 @@ void CAudioProcess::computeRatesAndLatency() {
             c.process->setRate(rate);
         }
         c.process->setChannels(channels);
+        c.process->setInputLatency(inLatency);
         c.process->update();
         // Align every link to the latest one meeting at this child.
         for (auto& port : c.ports)

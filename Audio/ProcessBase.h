@@ -101,6 +101,11 @@ public:
     virtual void setRate(double sampleRate) { m_rate = sampleRate; }
     // The number of channels on the input ports (≤ prepared capacity).
     virtual void setChannels(int channels) { m_channels = channels; }
+    // The latency of the signal at the process's inputs (after alignment),
+    // in samples at its input rate, measured from its container's input.
+    // Set before update(); modules that pad to a fixed total read it.
+    virtual void setInputLatency(double samples) { m_inputLatency = samples; }
+    double inputLatency() const { return m_inputLatency; }
     // Runs one block of `frames` input frames: inputs are set, outputs filled.
     virtual void process(int frames) = 0;
     virtual void reset() {}
@@ -152,6 +157,7 @@ protected:
     std::vector<std::unique_ptr<CAudioParam>> m_params;  // declared by this process
     CProcessConfig m_config;
     double m_rate = 44100.0;
+    double m_inputLatency = 0.0;
     int m_channels = 0;
     int m_group = 0;
     std::vector<CPortBuffers> m_inputs;
