@@ -1,24 +1,25 @@
-// CAudioWrapper: identity and validation. The graph-driven processing,
-// parameters, programs and state arrive with the plug-in core; until then the
-// instance passes audio through unchanged.
+// CAudioWrapper: building and validating the instance, host facts.
 #include "Audio/AudioWrapper.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cmath>
 
-#include "Core/Application.h"
+#include "Audio/AudioParam.h"
+#include "Audio/AudioParamCollector.h"
+#include "Audio/AudioWrapperImpl.h"
+#include "Audio/ProcessBuild.h"
+#include "Audio/ProcessDef.h"
+#include "Audio/Processes/ModNode.h"
+#include "Core/AppData.h"
 #include "Core/Log.h"
 #include "Platform/System.h"
 
-struct CAudioWrapper::Impl {
-    double sampleRate = 44100.0;
-    int maxBlock = 512;
-    int inChannels = 2, sideChannels = 0, outChannels = 2;
-    bool processing = false;
-    std::unique_ptr<CRootObject> root;
-};
-
 CAudioWrapper::CAudioWrapper() : m_impl(std::make_unique<Impl>()) {}
-CAudioWrapper::~CAudioWrapper() = default;
+
+CAudioWrapper::~CAudioWrapper() {
+    // The graph goes first: its parameters unregister from the collector.
+    if (m_impl->root) m_impl->root.reset();
+}
 
 CError CAudioWrapper::acquirePluginCode(const CString& text, uint32_t* code) {
     if (text.length() != 4) return KEL_ERROR(kelstr_CAudioWrapper_acquirePluginCode_PluginCodeError, text);
@@ -36,7 +37,8 @@ CError CAudioWrapper::parseVersion(const CString& text, int version[3]) {
     for (const CString& piece : splitString(text, u'.')) {
         if (piece.empty()) continue;
         int64_t v = -1;
-        if (!piece.toInt(&v) || v < 0 || v > 0x7FFFFFFF) return KEL_ERROR(kelstr_CAudioWrapper_parseVersion_InvalidVersion, text);
+        if (!piece.toInt(&v) || v < 0 || v > 0x7FFFFFFF)
+            return KEL_ERROR(kelstr_CAudioWrapper_parseVersion_InvalidVersion, text);
         parts.push_back(v);
     }
     if (parts.size() < 2 || parts.size() > 3) return KEL_ERROR(kelstr_CAudioWrapper_parseVersion_InvalidVersion, text);
@@ -46,13 +48,34 @@ CError CAudioWrapper::parseVersion(const CString& text, int version[3]) {
     return {};
 }
 
+namespace {
+// A framework object of the instance; optional ones may be missing while the
+// definitions do not declare them yet.
+template <class T>
+CError bindObject(CObject* root, const char* path, T** out, bool required) {
+    if (!required && !root->findObject(path)) {
+        *out = nullptr;
+        return {};
+    }
+    return root->findObjectChecked<T>(path, out);
+}
+}  // namespace
+
 CError CAudioWrapper::init() {
+    Impl& d = *m_impl;
     const int64_t t0 = plat::perfCounter();
+    // 1. The instance root.
     CApplication* app = CApplication::instance();
     if (!app) return KEL_ERROR(kelstr_CAudioWrapper_init_NoApp);
-    KEL_TRY(app->initRootObject({}, &m_impl->root));
-    CObject* project = nullptr;
-    KEL_TRY(m_impl->root->findObjectChecked<CObject>("shared::project", &project));
+    KEL_TRY(app->initRootObject({}, &d.root));
+    CRootObject* root = d.root.get();
+    // 2. The per-instance tree from the run-time template named by shared::audio.
+    CObject* audio = nullptr;
+    KEL_TRY(root->findObjectChecked<CObject>("shared::audio", &audio));
+    KEL_TRY(root->createChild(audio->attr("plugin-tag"), "plugin", &d.plugin));
+    // 3-7. Identity.
+    KEL_TRY(root->findObjectChecked<CObject>("shared::project", &d.project));
+    const CObject* project = d.project;
     m_pluginName = project->attr("app-name");
     if (m_pluginName.empty()) return KEL_ERROR(kelstr_CAudioWrapper_init_PluginNameEmpty);
     m_vendorName = project->attr("app-vendor");
@@ -66,81 +89,115 @@ CError CAudioWrapper::init() {
     const CString tail = project->attr("plugin-tail");
     m_hasTail = !tail.empty();
     m_tailSeconds = m_hasTail ? project->attrReal("plugin-tail", 0.4) : 0.0;
-    m_editorWidth = int(project->attrInt("window-width", 590));
-    m_editorHeight = int(project->attrInt("window-height", 444));
+    // 8. The framework objects of the instance.
+    KEL_TRY(bindObject(root, "plugin.audio-env", &d.env, true));
+    KEL_TRY(bindObject(root, "plugin.param-collector", &d.collector, true));
+    KEL_TRY(bindObject(root, "plugin.viz-collector", &d.vizCollector, false));
+    KEL_TRY(bindObject(root, "plugin.interface-base", &d.interfaceBase, false));
+    KEL_TRY(bindObject(root, "plugin.ext-param-list", &d.extParamList, false));
+    KEL_TRY(bindObject(root, "plugin.cctable", &d.ccTable, false));
+    KEL_TRY(bindObject(root, "plugin.param-registry", &d.registry, false));
+    d.env->setInternalChannels(m_intChannels);
+    d.env->setGroupCount(m_groupCount);
+    d.env->setSampleRate(d.sampleRate);
+    // 10. The main and the output process from the shared definitions.
+    const CAudioProcessDefBase* mainDef = nullptr;
+    const CAudioProcessDefBase* outDef = nullptr;
+    KEL_TRY(root->findObjectChecked<const CAudioProcessDefBase>("shared::audio.modMain", &mainDef));
+    KEL_TRY(root->findObjectChecked<const CAudioProcessDefBase>("shared::audio.modOutput", &outDef));
+    CAudioProcessBuild build(d.collector, d.env);
+    build.setGroupCount(m_groupCount);
+    std::unique_ptr<CAudioProcessBase> mainProc = build.createProcess(*mainDef);
+    d.main = dynamic_cast<CAudioProcess*>(mainProc.get());
+    if (!d.main) return KEL_ERROR(kelstr_CAudioProcess_init_ProcessDefClassInvalid);
+    mainProc->setName("modMain");
+    mainProc->setTag(mainDef->tag());
+    d.plugin->attachChild(std::move(mainProc));
+    KEL_TRY(d.main->build(*mainDef, build));
+    std::unique_ptr<CAudioProcessBase> outProc = outDef->createProcess();
+    d.output = dynamic_cast<CModOutput*>(outProc.get());
+    if (!d.output) return KEL_ERROR(kelstr_CAudioWrapper_init_InvalidOutProcessType);
+    outProc->setName("modOutput");
+    outProc->setTag(outDef->tag());
+    d.plugin->attachChild(std::move(outProc));
+    KEL_TRY(d.output->build(*outDef, build));
+    // 9. Bound parameters and flags.
+    auto bind = [&](const char* name) { return d.collector->findParam(name); };
+    d.hostOversampling = bind("plugin.modMain.host-oversampling-mode");
+    d.hostOffline = bind("plugin.modMain.host-offline");
+    d.hostLatencyChange = bind("plugin.modMain.host-latency-change");
+    d.bypassEnable = bind("plugin.modMain.bypass-enable");
+    d.autoOversamplingRtMode = int(project->attrInt("auto-oversampling-rtmode", 1));
+    d.vizAlwaysActive = project->attrBool("is-viz-always-active");
+    d.symmetricIo = project->attrBool("is-symmetric-io", true);
+    d.useHostBpm = project->attrBool("use-host-bpm");
+    if (d.useHostBpm) d.hostBpm = bind("plugin.modMain.host-bpm");
+    d.useHostRecording = project->attrBool("use-host-recording");
+    if (d.useHostRecording) d.hostRec = bind("plugin.modMain.host-rec");
+    // 11. Editor size, optional bindings, the initial layout.
+    d.mainWindowSize = bind("plugin.modMain.main-window-size");
+    d.useWindowResizing = project->attrBool("use-window-resizing");
+    d.useSidechain = project->attrBool("use-sidechain");
+    d.useRouting = project->attrBool("use-routing");
+    d.useMidSide = project->attrBool("use-mid-side");
+    computeEditorSize();
+    d.pendingLayout[0] = 1;
+    d.pendingLayout[1] = 0;
+    d.pendingLayout[2] = 1;
+    d.layoutPending = true;
+    // 12. Group-wide settings.
+    int64_t level = 1;
+    if (!CAppData::group().readStringOr("oversampling-level", "1").toInt(&level)) level = 1;
+    d.oversamplingLevel = int(level);
+    const CString force = CAppData::group().readStringOr("force-2ch", "0");
+    d.force2ch = force == "1" || force == "true";
     m_initialized = true;
     kelLogf("CAudioWrapper init time: %.4f s @ %.4f s", plat::perfSeconds(t0, plat::perfCounter()),
             kelSecondsSinceStart());
     return {};
 }
 
-void CAudioWrapper::setSampleRate(double rate) { m_impl->sampleRate = rate; }
-double CAudioWrapper::sampleRate() const { return m_impl->sampleRate; }
-void CAudioWrapper::setMaxBlockSize(int frames) { m_impl->maxBlock = frames; }
-void CAudioWrapper::setIoLayout(int in, int side, int out) {
-    m_impl->inChannels = in;
-    m_impl->sideChannels = side;
-    m_impl->outChannels = out;
-}
-void CAudioWrapper::setOffline(bool) {}
-void CAudioWrapper::setTempo(double) {}
-void CAudioWrapper::setRecording(bool) {}
-void CAudioWrapper::setHostOversamplingMode(int) {}
-void CAudioWrapper::setBypass(bool) {}
-
-void CAudioWrapper::startProcessing() { m_impl->processing = true; }
-void CAudioWrapper::stopProcessing() { m_impl->processing = false; }
-bool CAudioWrapper::isProcessing() const { return m_impl->processing; }
-void CAudioWrapper::setBlockParamChanges(const CHostParamChange*, int) {}
-
-void CAudioWrapper::process(const CHostBus& in, const CHostBus*, CHostBus& out, int frames) {
-    // Pass-through: copy matching channels, zero the rest.
-    for (int ch = 0; ch < out.channels; ++ch) {
-        for (int i = 0; i < frames; ++i) {
-            double v = 0.0;
-            if (ch < in.channels) {
-                if (in.interleaved)
-                    v = in.is64 ? static_cast<const double*>(in.data)[i * in.channels + ch]
-                                : static_cast<const float*>(in.data)[i * in.channels + ch];
-                else
-                    v = in.is64 ? static_cast<const double*>(in.planar[ch])[i] : static_cast<const float*>(in.planar[ch])[i];
-            }
-            if (out.interleaved) {
-                if (out.is64)
-                    static_cast<double*>(out.data)[i * out.channels + ch] = v;
-                else
-                    static_cast<float*>(out.data)[i * out.channels + ch] = float(v);
-            } else if (out.is64) {
-                static_cast<double*>(out.planar[ch])[i] = v;
-            } else {
-                static_cast<float*>(out.planar[ch])[i] = float(v);
-            }
-        }
+void CAudioWrapper::computeEditorSize() {
+    Impl& d = *m_impl;
+    CAppData& local = CAppData::local();
+    const CString useSr = local.readStringOr("ui-scale-usesr", "true");
+    const bool useScreen = !(useSr == "false" || useSr == "0");
+    double scale = 1.0;
+    if (!local.readStringOr(useScreen ? "ui-scale2" : "ui-scale", "1.0").toDouble(&scale) || !(scale > 0)) scale = 1.0;
+    if (useScreen) {
+        int w = 0, h = 0;
+        if (plat::screenSizeAt(0, 0, &w, &h) && w > 0 && h > 0) scale *= double(std::min(w, h)) / 1080.0;
+        // A multiple of 0.05, halves away from zero, at least 0.8.
+        scale = std::floor(scale / 0.05 + 0.5) * 0.05;
+        if (scale < 0.8) scale = 0.8;
     }
+    m_uiScale = scale;
+    auto element = [&](int e, double def) {
+        return d.mainWindowSize ? d.mainWindowSize->value(0, uint32_t(e)) : def;
+    };
+    m_editorWidth = int(std::floor(element(0, 400.0) * scale + 0.5));
+    m_editorHeight = int(std::floor(element(1, 300.0) * scale + 0.5));
 }
 
-int CAudioWrapper::latencySamples() const { return 0; }
-void CAudioWrapper::latencyAcknowledged() {}
+// --- Host facts ----------------------------------------------------------------------
 
-CError CAudioWrapper::saveState(COutputStream& out) {
-    std::vector<uint8_t> empty;
-    return out.writeCompressedData(empty, kIdAprs);
+void CAudioWrapper::setSampleRate(double rate) {
+    if (rate <= 0) return;
+    m_impl->sampleRate = rate;
+    if (m_impl->env) m_impl->env->setSampleRate(rate);
+    if (m_impl->preparedRate != rate) m_impl->prepared = false;
 }
 
-CError CAudioWrapper::loadState(CInputStream& in) {
-    std::vector<uint8_t> data;
-    KEL_TRY(in.readCompressedData(&data, kIdAprs));
-    return {};
+double CAudioWrapper::sampleRate() const { return m_impl->sampleRate; }
+
+void CAudioWrapper::setMaxBlockSize(int frames) { m_impl->maxBlock = frames; }
+
+void CAudioWrapper::setIoLayout(int inChannels, int sidechainChannels, int outChannels) {
+    Impl& d = *m_impl;
+    if (!d.env) return;
+    plat::CLock g(d.env->lock());
+    d.pendingLayout[0] = std::clamp(inChannels, 0, audio::kMaxChannels);
+    d.pendingLayout[1] = std::clamp(sidechainChannels, 0, audio::kMaxChannels - d.pendingLayout[0]);
+    d.pendingLayout[2] = std::clamp(outChannels, 0, audio::kMaxChannels);
+    d.layoutPending = true;
 }
-
-int CAudioWrapper::hostParamCount() const { return 0; }
-CHostParamInfo CAudioWrapper::hostParamInfo(int) const { return {}; }
-double CAudioWrapper::hostParamNormalized(int) const { return 0.0; }
-void CAudioWrapper::setHostParamNormalized(int, double) {}
-CString CAudioWrapper::hostParamText(int, double) const { return {}; }
-bool CAudioWrapper::hostParamFromText(int, const CString&, double*) const { return false; }
-
-int CAudioWrapper::programCount() const { return 1; }
-CString CAudioWrapper::programName(int) const { return "Default"; }
-int CAudioWrapper::currentProgram() const { return 0; }
-CError CAudioWrapper::setProgram(int) { return {}; }

@@ -130,6 +130,7 @@ public:
     // --- Editor size ----------------------------------------------------------------------
     int editorWidth() const { return m_editorWidth; }
     int editorHeight() const { return m_editorHeight; }
+    double uiScale() const { return m_uiScale; }
 
 protected:
     // Callbacks to the adapter (names are the core's own).
@@ -148,6 +149,16 @@ protected:
 
 private:
     struct Impl;
+    void computeEditorSize();
+    // Processing internals (AudioWrapperProcess.cpp).
+    CError prepareGraph();
+    void takePendingChanges(int frames);
+    void applyLayout();
+    void runChunk(const CHostBus& in, const CHostBus* side, CHostBus& out, int offset, int frames);
+    void primingStep();
+    void checkLatency(int before);
+    void applyHostChanges(int offset, int frames);
+
     std::unique_ptr<Impl> m_impl;
 
     bool m_initialized = false;
@@ -158,4 +169,5 @@ private:
     double m_tailSeconds = 0.0;
     int m_intChannels = 0, m_groupCount = 0;
     int m_editorWidth = 0, m_editorHeight = 0;
+    double m_uiScale = 1.0;
 };

@@ -37,6 +37,10 @@ std::string commonAppDataFolder();
 bool createDirectory(const std::string& path);
 bool directoryExists(const std::string& path);
 
+// Size in pixels of the monitor that contains a screen point; false when
+// there is no display to ask.
+bool screenSizeAt(int x, int y, int* width, int* height);
+
 // Number of logical processors.
 unsigned processorCount();
 

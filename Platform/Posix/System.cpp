@@ -96,6 +96,11 @@ bool directoryExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool screenSizeAt(int, int, int*, int*) {
+    // The editor asks its X display when it opens; without one the size is unknown.
+    return false;
+}
+
 unsigned processorCount() {
     long n = sysconf(_SC_NPROCESSORS_ONLN);
     return n > 0 ? unsigned(n) : 1u;
