@@ -84,8 +84,11 @@ TEST(AudioWrapper, VersionAndPluginCodeParsing) {
         int v[3] = {-1, -1, -1};
         CError e = CAudioWrapper::parseVersion(tc.text, v);
         EXPECT_EQ(!e, tc.ok) << tc.text;
-        if (tc.ok) EXPECT_EQ(std::vector<int>(v, v + 3), std::vector<int>(tc.v, tc.v + 3)) << tc.text;
-        if (!tc.ok) EXPECT_EQ(e.message().utf8(), std::string("Invalid version specification in string '") + tc.text + "'.");
+        if (tc.ok) {
+            EXPECT_EQ(std::vector<int>(v, v + 3), std::vector<int>(tc.v, tc.v + 3)) << tc.text;
+        } else {
+            EXPECT_EQ(e.message().utf8(), std::string("Invalid version specification in string '") + tc.text + "'.");
+        }
     }
     uint32_t code = 0;
     ASSERT_FALSE(CAudioWrapper::acquirePluginCode("v87u", &code));
