@@ -33,13 +33,32 @@ static_assert(sizeof(ChunkHeader) == kSlotHeader);
 struct AllocatorState {
     SizeClass classes[CKelMemAllocator::kClassCount];
     std::atomic<ChunkHeader*> chunks{nullptr};
+
+    // Runs when the module is unloaded (or the program exits): a host that
+    // unloads and reloads the plug-in gets the memory back. Static objects
+    // that allocated after the state was built are destroyed before it; the
+    // few destroyed after it (built earlier, allocating later) free nothing.
+    ~AllocatorState();
 };
+
+// Set once the chunks are gone: a late free (from a static object that was
+// destroyed after the state) is ignored, a late allocation takes the heap path.
+std::atomic<bool> g_released{false};
+
+AllocatorState::~AllocatorState() {
+    g_released.store(true);
+    for (ChunkHeader* c = chunks.exchange(nullptr); c;) {
+        ChunkHeader* next = c->next;
+        plat::heapFree(c);
+        c = next;
+    }
+}
 
 AllocatorState& state() {
     // Function-local so that allocations made during static initialisation
     // of other translation units find the allocator ready.
-    static AllocatorState* s = new (plat::heapAlloc(sizeof(AllocatorState))) AllocatorState();
-    return *s;
+    static AllocatorState s;
+    return s;
 }
 
 uint32_t refillLimit(size_t blockSize) { return blockSize < 2048 ? 128 : 64; }
@@ -110,14 +129,14 @@ void* allocLarge(size_t size) {
 }  // namespace
 
 void* CKelMemAllocator::alloc(size_t size) {
-    int cls = sizeClass(size);
+    int cls = g_released.load(std::memory_order_relaxed) ? -1 : sizeClass(size);
     if (cls < 0) return allocLarge(size);
     if (auto* e = state().classes[cls].freeList.pop()) return e;
     return refill(cls);
 }
 
 void CKelMemAllocator::free(void* p) {
-    if (!p) return;
+    if (!p || g_released.load(std::memory_order_relaxed)) return;
     auto* u = static_cast<unsigned char*>(p);
     uint8_t cls = u[-1];
     if (cls == kLargeMark) {
