@@ -4,6 +4,7 @@
 
 #include "Audio/AudioCreators.h"
 #include "Audio/GraphCreators.h"
+#include "Audio/PendingCreators.h"
 #include "Core/CoreObjects.h"
 
 namespace {
@@ -28,6 +29,9 @@ std::span<const CreatorRow> kelCreatorTable() {
         for (std::span<const CreatorRow> part :
              {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows(), audioGraphCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
+
+        // Tags of the definitions whose classes are still to come.
+        kelAppendPendingRows(&t);
         return t;
     }();
     return table;
