@@ -1,10 +1,12 @@
 #include "Audio/AudioParam.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 
 #include "Audio/AudioParamCollector.h"
+#include "Audio/Converters/AudioParamConverterEnum.h"
 #include "Core/Log.h"
 
 namespace {
@@ -79,6 +81,14 @@ CError CAudioParamStorage::parseDefValues(const CString& text, CAudioParamInfo* 
         for (uint32_t c = 0; c < esize; ++c) {
             const size_t pos = size_t(e) * esize + c;
             if (pos >= fields.size()) return KEL_ERROR(kelstr_CAudioParamStorage_parseDefValues_NoElements, num(pos));
+            // Definitions write enumeration defaults as indices ("8" of "8;9;...;24"
+            // is the ninth state), so a plain number is an index there.
+            const bool isEnum = dynamic_cast<const CAudioParamConverterEnum*>(info->converter(c)) != nullptr;
+            double index = 0;
+            if (isEnum && fields[pos].toDouble(&index)) {
+                values[pos] = std::clamp(std::round(index), info->minValue(c), info->maxValue(c));
+                continue;
+            }
             if (!info->textToValue(c, fields[pos], &values[pos]))
                 return KEL_ERROR(kelstr_CAudioParamStorage_parseDefValues_Error);
         }
