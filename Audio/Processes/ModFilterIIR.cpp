@@ -226,12 +226,12 @@ CError CModFilterIIRModule::prepare(const CProcessConfig& config) {
 void CModFilterIIRModule::updateParams() {
     const double xfade = xfadeLength() > 0.0 ? xfadeLength() : 0.015;
     const int fade = isSmoothUpdate() ? int(std::lround(xfade * m_rate)) : 0;
-    for (size_t ch = 0; ch < m_procs.size(); ++ch) {
-        CModFilterIIR& p = *m_procs[ch];
-        const int e = int(ch);
-        p.setSmoothing(fade);
-        if (m_rate != m_procRate) p.setSampleRate(m_rate);
-        p.setParams({int(std::lround(param(0, e))), param(1, e), param(2, e), param(3, e)});
+    // One design for every channel of the group.
+    const CModFilterIIR::Params params = {int(std::lround(param(0))), param(1), param(2), param(3)};
+    for (auto& p : m_procs) {
+        p->setSmoothing(fade);
+        if (m_rate != m_procRate) p->setSampleRate(m_rate);
+        p->setParams(params);
     }
     m_procRate = m_rate;
 }

@@ -87,7 +87,7 @@ void CTestRateDelay::process(int frames) {
 
 // --- Graph -------------------------------------------------------------------------------
 
-CError Graph::build(const CObject& def, int channels, double rate, int hostMaxFrames) {
+CError Graph::build(const CObject& def, int channels, double rate, int hostMaxFrames, double maxRate) {
     root = std::make_unique<CObject>();
     std::unique_ptr<CObject> coll = createObject("audio:param-collector");
     collector = dynamic_cast<CAudioParamCollector*>(coll.get());
@@ -110,7 +110,7 @@ CError Graph::build(const CObject& def, int channels, double rate, int hostMaxFr
     CProcessConfig cfg;
     cfg.hostRate = rate;
     cfg.hostMaxFrames = hostMaxFrames;
-    cfg.maxSampleRate = rate;
+    cfg.maxSampleRate = maxRate > 0.0 ? maxRate : rate;
     cfg.maxChannels = channels;
     KEL_TRY(raw->prepare(cfg));
     raw->setRate(rate);
@@ -140,6 +140,15 @@ std::vector<std::vector<double>> Graph::run(const std::vector<std::vector<double
         out[c].assign(o, o + n);
     }
     return out;
+}
+
+int Graph::step(const double* const* input, int channels, int frames) {
+    CPortBuffers& p = process->input(0);
+    p.channels = channels;
+    for (int c = 0; c < channels; ++c) p.ch[c] = input[c];
+    process->update();
+    process->process(frames);
+    return process->outputFrames(frames);
 }
 
 std::vector<std::vector<double>> Graph::runSignal(const std::vector<std::vector<double>>& input, int block) {

@@ -57,11 +57,15 @@ struct Graph {
     CAudioEnv env;
     std::vector<std::vector<double>> in;
 
-    CError build(const CObject& def, int channels, double rate, int hostMaxFrames = 512);
+    // maxRate: the highest rate the graph may run at (0: rate).
+    CError build(const CObject& def, int channels, double rate, int hostMaxFrames = 512, double maxRate = 0.0);
     // Writes a parameter (group 0, element 0) and marks it changed.
     void set(const char* fullName, double value);
     // Runs one block; returns every output channel of port 0.
     std::vector<std::vector<double>> run(const std::vector<std::vector<double>>& input);
+    // Runs one block without allocating: in[c] for every channel; the
+    // outputs stay readable through process->outputChannel().
+    int step(const double* const* in, int channels, int frames);
     // Runs a whole signal (one channel per entry) in blocks of `block` frames.
     std::vector<std::vector<double>> runSignal(const std::vector<std::vector<double>>& input, int block);
 };
