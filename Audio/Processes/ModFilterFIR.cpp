@@ -7,7 +7,7 @@
 #include "Audio/AudioParam.h"
 #include "Audio/Filters/FIRDesign.h"
 #include "Audio/ProcessBuild.h"
-#include "Audio/Processes/ModFilterIIR.h"
+#include "Audio/Processes/ModuleSlots.h"
 #include "Core/Log.h"
 
 namespace {

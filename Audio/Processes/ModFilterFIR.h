@@ -22,11 +22,13 @@
 // the block with "is-zero-latency").
 //
 // Storage is reserved when prepared, for the longest kernel at the highest
-// rate: the longest the parameter ranges allow, but no longer than the
-// current kernel or kMaxPreparedSpan seconds at the highest rate, whichever
-// is longer. Regenerating designs into that storage; a kernel that would not
-// fit is not installed (the module keeps the one it has and reports it).
-// The block order is taken when prepared.
+// rate: the longest the bound parameters' ranges allow, but no longer than
+// the current kernel or kMaxPreparedSpan seconds at the highest rate,
+// whichever is longer (the transient kernel at its longest, 10 ms, fits; a
+// resampler stage does not reserve for a 500 ms window nobody asks for).
+// Regeneration designs into that storage and never allocates; a kernel that
+// would not fit is not installed (the module keeps the one it has and
+// reports it). The block order is taken when prepared.
 
 #include <memory>
 #include <span>

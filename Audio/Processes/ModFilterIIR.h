@@ -14,7 +14,9 @@
 // until it has ended (the latest one wins). Rate changes take effect at once.
 //
 // CModFilterIIRModule: slots 0 "index", 1 "freq" (Hz), 2 "gain" (linear),
-// 3 "bw" (bandwidth or Q); attribute "gen-array" names the generator array.
+// 3 "bw" (bandwidth or Q), read for the module's group (one design for all
+// of its channels); attribute "gen-array" names the generator array;
+// "is-smooth-update" cross-fades over "xfade-length" (15 ms when 0).
 
 #include <memory>
 #include <span>
@@ -102,10 +104,3 @@ private:
 };
 
 using CModFilterIIRDef = CModDefT<CModFilterIIRModule>;
-
-// The parameter name a module slot binds to: the "param-name" of the
-// definition's audio:param-alloc of that index, else the slot's own name.
-CString kelModuleSlotName(const CAudioProcessDefBase& def, int index, const char* name);
-// The default of a module slot from its definition: the audio:param child of
-// that name, when the definition declares it; otherwise fallback.
-double kelModuleSlotDefault(const CAudioProcessDefBase& def, int index, const char* name, double fallback);

@@ -7,7 +7,7 @@
 
 #include "Audio/AudioEnv.h"
 #include "Audio/ProcessBuild.h"
-#include "Audio/Processes/ModFilterIIR.h"
+#include "Audio/Processes/ModuleSlots.h"
 
 namespace {
 

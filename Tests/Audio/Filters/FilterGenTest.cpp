@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -152,49 +151,37 @@ TEST_F(FilterGen, FIRGeneratorsAppendKernelAndLatency) {
     ASSERT_TRUE(firlp && firlim);
     std::vector<std::string_view> names;
     firlp->collectParamNames(names);
-    EXPECT_EQ(names, (std::vector<std::string_view>{"length", "freq", "beta"}));
-    names.clear();
     firlim->collectParamNames(names);
-    EXPECT_EQ(names, (std::vector<std::string_view>{"length", "power"}));
+    EXPECT_EQ(names, (std::vector<std::string_view>{"length", "freq", "beta", "power"}));
 
-    struct LP {
-        double length, freq, beta;
-        int half;
-    } lps[] = {{0.008, 10650, 16, 183}, {0.023, 11000, 16, 508}, {0.00081, 10200, 16.3, 19}};
-    for (const LP& c : lps) {
-        CAudioFilterParamList p;
-        p.set("length", c.length);
-        p.set("freq", c.freq);
-        p.set("beta", c.beta);
-        CAudioFilterList list;
-        list.reserve(0, 2000, 1);
-        list.addLatency(5);  // what earlier generators left
-        firlp->generate(list, 44100.0, p);
-        ASSERT_EQ(list.kernelCount(), 1u);
-        const CFIRKernel ref = designFIRLowPass(44100.0, c.length, c.freq, c.beta);
-        EXPECT_EQ(std::vector<double>(list.kernel(0).begin(), list.kernel(0).end()), ref.taps);
-        EXPECT_EQ(int(list.kernel(0).size()), 2 * c.half + 1);
-        EXPECT_EQ(list.latency(), 5 + c.half);
-        EXPECT_EQ(firlp->maxTaps(44100.0, p), size_t(2 * c.half + 1));
-    }
-
-    // Three taps of type 0 with power 0: sin(pi/4), sin(pi/2), sin(3pi/4), summing to 1.
+    // The kernels of the design functions; the latency adds to what earlier
+    // generators left in the list.
     CAudioFilterParamList p;
-    p.set("length", 3.0 / 44100.0);
-    p.set("power", 0.0);
-    p.set("index", 0.0);
+    p.set("length", 0.023);
+    p.set("freq", 11000);
+    p.set("beta", 16);
     CAudioFilterList list;
-    list.reserve(0, 16, 1);
-    firlim->generate(list, 44100.0, p);
+    list.reserve(0, 1100, 1);
+    list.addLatency(5);
+    firlp->generate(list, 44100.0, p);
     ASSERT_EQ(list.kernelCount(), 1u);
-    const double s = std::sin(std::numbers::pi / 4), sum = 2 * s + 1;
-    EXPECT_NEAR(list.kernel(0)[0], s / sum, 1e-15);
-    EXPECT_NEAR(list.kernel(0)[1], 1 / sum, 1e-15);
-    EXPECT_NEAR(list.kernel(0)[2], s / sum, 1e-15);
-    EXPECT_EQ(list.latency(), 2);
-    // The range bounds the taps: the longest length at the rate.
+    EXPECT_EQ(std::vector<double>(list.kernel(0).begin(), list.kernel(0).end()),
+              designFIRLowPass(44100.0, 0.023, 11000, 16).taps);
+    EXPECT_EQ(list.latency(), 5 + 508);
+
     p.set("length", 0.0015, 0.0001, 0.010);
+    p.set("power", 0.3);
+    p.set("index", 2);
+    list.clear();
+    firlim->generate(list, 96000.0, p);
+    ASSERT_EQ(list.kernelCount(), 1u);
+    EXPECT_EQ(std::vector<double>(list.kernel(0).begin(), list.kernel(0).end()),
+              designFIRTransient(96000.0, 0.0015, 0.3, 2).taps);
+    EXPECT_EQ(list.latency(), 143);
+    // The range bounds the storage: the longest length (and lowest cut-off).
     EXPECT_EQ(firlim->maxTaps(352800.0, p), 3528u);
+    p.set("freq", 11000, 5500, 11000);
+    EXPECT_EQ(firlp->maxTaps(44100.0, p), designFIRLowPass(44100.0, 0.010, 5500, 16).taps.size());
 
     // A missing parameter, or too little room, ends without a kernel.
     CAudioFilterParamList noBeta;
@@ -204,8 +191,8 @@ TEST_F(FilterGen, FIRGeneratorsAppendKernelAndLatency) {
     firlp->generate(list, 44100.0, noBeta);
     EXPECT_EQ(list.kernelCount(), 0u);
     EXPECT_FALSE(list.overflowed());
-    p.set("length", 0.001);
-    firlim->generate(list, 44100.0, p);  // 44 taps into 16
+    p.set("length", 0.020);
+    firlim->generate(list, 96000.0, p);  // 1920 taps into 1100
     EXPECT_EQ(list.kernelCount(), 0u);
     EXPECT_TRUE(list.overflowed());
 }

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -20,43 +19,15 @@
 
 namespace {
 
-std::vector<double> noise(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    std::vector<double> x(n);
-    for (double& v : x) v = u(rng);
-    return x;
-}
+using filtertest::direct;
+using filtertest::maxStep;
+using filtertest::noise;
+using filtertest::relError;
 
 std::vector<double> sine(size_t n, double freq, double rate) {
     std::vector<double> x(n);
     for (size_t i = 0; i < n; ++i) x[i] = std::sin(2.0 * std::numbers::pi * freq * double(i) / rate);
     return x;
-}
-
-std::vector<double> direct(std::span<const double> h, const std::vector<double>& x, size_t delay) {
-    std::vector<double> y(x.size(), 0.0);
-    for (size_t t = delay; t < x.size(); ++t) {
-        long double s = 0;
-        for (size_t i = 0; i < h.size() && i + delay <= t; ++i) s += (long double)h[i] * x[t - delay - i];
-        y[t] = double(s);
-    }
-    return y;
-}
-
-double relError(const std::vector<double>& got, const std::vector<double>& ref) {
-    double d = 0, m = 0;
-    for (size_t t = 0; t < ref.size(); ++t) {
-        d = std::max(d, std::fabs(got[t] - ref[t]));
-        m = std::max(m, std::fabs(ref[t]));
-    }
-    return d / m;
-}
-
-double maxStep(const std::vector<double>& y, size_t from) {
-    double m = 0;
-    for (size_t i = from + 1; i < y.size(); ++i) m = std::max(m, std::fabs(y[i] - y[i - 1]));
-    return m;
 }
 
 std::vector<std::string> g_log;
@@ -88,7 +59,7 @@ protected:
                 xml += std::string("<audio:param-remap orig='modFIR.") + n + "' new='" + n + "'/>";
         xml += "</audio:process-def>";
         KEL_TRY(filtertest::loadXml(defs.get(), xml));
-        KEL_TRY(graph.build(*defs->findChild("modMain"), 2, rate, 512, maxRate));
+        KEL_TRY(graph.build(*defs->findChild("modMain"), 2, rate, maxRate));
         module = dynamic_cast<CModFilterFIRModule*>(graph.process->findProcess("modFIR"));
         return {};
     }

@@ -65,12 +65,6 @@ protected:
         }
         return y;
     }
-    static double maxStep(const std::vector<double>& y) {
-        double m = 0;
-        for (size_t i = 1; i < y.size(); ++i) m = std::max(m, std::fabs(y[i] - y[i - 1]));
-        return m;
-    }
-
     std::unique_ptr<CObject> defs;
     filtertest::Graph graph;
     CModFilterIIRModule* module = nullptr;
@@ -106,14 +100,14 @@ TEST_F(FilterIIRModule, SmoothUpdatesCrossFadeWithoutAllocating) {
     size_t allocations = 0;
     ASSERT_TRUE(build("").ok());
     const auto abrupt = runWithChanges(0, 10, 10, 20, &allocations);
-    EXPECT_GT(maxStep(abrupt), 0.2);
+    EXPECT_GT(filtertest::maxStep(abrupt), 0.2);
 
     ASSERT_TRUE(build("is-smooth-update='true' xfade-length='0.015'").ok());
     const auto smooth = runWithChanges(0, 10, 10, 20, &allocations);
     EXPECT_EQ(allocations, 0u);
     // Faded in, the new filter's answer to the offset is a swell over 15 ms,
     // not the step of half the scale.
-    EXPECT_LT(maxStep(smooth), 0.01);
+    EXPECT_LT(filtertest::maxStep(smooth), 0.01);
     // The change made during the fade arrived after it.
     const auto& sections = module->processor(0)->sections();
     ASSERT_EQ(sections.size(), 3u);
