@@ -95,7 +95,7 @@ CError CModResampler::prepare(const CProcessConfig& config) {
 
     m_playing = false;
     updateParams();
-    switchTo(m_target);
+    switchTo(std::max(m_target, leastOctaves()));
     updateNodes();
     m_inPos = m_outPos = m_fadeLength;
     m_mute = 0;
@@ -124,6 +124,16 @@ void CModResampler::updateParams() {
     const int m = int(std::lround(mode));
     const int octaves = m <= 0 ? int(std::lround(param(1))) : m - 1;
     m_target = std::clamp(octaves, 0, kMaxOctaves);
+}
+
+int CModResampler::leastOctaves() const {
+    if (m_up) return 0;
+    // A downsampler never leaves its output above the rate the graph was
+    // prepared for, whatever its parameters say.
+    const double maxOut = maxOutputRate(m_config.maxSampleRate);
+    int o = 0;
+    while (o < kMaxOctaves && m_rate / double(1 << o) > maxOut * (1.0 + 1e-9)) ++o;
+    return o;
 }
 
 void CModResampler::switchTo(int octaves) {
@@ -179,16 +189,10 @@ bool CModResampler::update() {
         switchTo(m_target);
         switched = true;
     }
-    if (!m_up) {
-        // Never above the output rate the graph was prepared for.
-        const double maxOut = maxOutputRate(m_config.maxSampleRate);
-        int o = m_octaves;
-        while (o < kMaxOctaves && m_rate / double(1 << o) > maxOut * (1.0 + 1e-9)) ++o;
-        if (o != m_octaves) {
-            m_target = o;
-            switchTo(o);
-            switched = true;
-        }
+    if (m_octaves < leastOctaves()) {
+        m_target = leastOctaves();
+        switchTo(m_target);
+        switched = true;
     }
     updateNodes();
     if (switched) {

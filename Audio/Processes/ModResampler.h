@@ -65,6 +65,7 @@ protected:
     void updateParams() override;
 
 private:
+    int leastOctaves() const;
     void switchTo(int octaves);
     void updateNodes();
     // Fills m_gain with this block's fade weights; false when all are 1.
