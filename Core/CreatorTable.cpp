@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Audio/AudioCreators.h"
+#include "Audio/Filters/FilterCreators.h"
 #include "Audio/GraphCreators.h"
 #include "Audio/PendingCreators.h"
 #include "Core/CoreObjects.h"
@@ -27,7 +28,8 @@ std::span<const CreatorRow> kelCreatorTable() {
     static const std::vector<CreatorRow> table = [] {
         std::vector<CreatorRow> t;
         for (std::span<const CreatorRow> part :
-             {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows(), audioGraphCreatorRows()})
+             {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows(), audioGraphCreatorRows(),
+              audioFilterCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
 
         // Tags of the definitions whose classes are still to come.

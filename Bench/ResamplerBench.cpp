@@ -1,0 +1,102 @@
+// The resampler round trip (upsampler straight into downsampler, stereo,
+// 512-frame host blocks at 44.1 kHz) at 2X, 4X and 8X.
+// Counters: "per_host_sample" is the time per host sample frame (both
+// channels); "realtime" is how many seconds of audio one second processes.
+//
+// Run: ./build/Bench/tamblor_bench --benchmark_filter=Resampler
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "Audio/AudioEnv.h"
+#include "Audio/AudioParam.h"
+#include "Audio/AudioParamCollector.h"
+#include "Audio/Process.h"
+#include "Audio/ProcessBuild.h"
+#include "Audio/ProcessDef.h"
+#include "Audio/Vector/VecKernels.h"
+#include "Core/Application.h"
+#include "Tests/Support/SharedAudioDefs.h"
+
+namespace {
+
+constexpr int kBlock = 512;
+constexpr double kRate = 44100.0;
+
+struct RoundTrip {
+    std::unique_ptr<CObject> root;
+    CAudioEnv env;
+    CAudioProcess* process = nullptr;
+    bool ok = false;
+
+    explicit RoundTrip(int mode) {
+        vecInitDispatch();
+        CApplication::StartOptions o;
+        o.sharedDefinition = nullptr;
+        if (CApplication::start(o) || shared_audio::addSharedAudio(CApplication::sharedObject())) return;
+        root = std::make_unique<CObject>();
+        using shared_audio::add;
+        CObject* defs = add(root.get(), "core:object", "defs");
+        CObject* main = add(defs, "audio:process-def", "modMain");
+        shared_audio::param(main, "oversampling", "real", "0", "4", std::to_string(mode));
+        for (const char* name : {"modUpsampler", "modDownsampler"}) {
+            add(main, "audio:modResampler", name, {{"is-upsampler", name[3] == 'U' ? "true" : "false"}});
+            add(main, "audio:param-remap", "", {{"orig", std::string(name) + ".mode"}, {"new", "oversampling"}});
+        }
+        if (defs->initTree()) return;
+        auto collectorNode = createObject("audio:param-collector");
+        auto* collector = dynamic_cast<CAudioParamCollector*>(collectorNode.get());
+        root->attachChild(std::move(collectorNode));
+        CObject* plugin = add(root.get(), "core:object", "plugin");
+        env.setSampleRate(kRate);
+        CAudioProcessBuild b(collector, &env);
+        auto* def = dynamic_cast<const CAudioProcessDefBase*>(main);
+        std::unique_ptr<CAudioProcessBase> proc = b.createProcess(*def);
+        proc->setName("modMain");
+        process = dynamic_cast<CAudioProcess*>(proc.get());
+        plugin->attachChild(std::move(proc));
+        if (process->build(*def, b)) return;
+        CProcessConfig cfg;
+        cfg.hostRate = cfg.maxSampleRate = kRate;
+        cfg.maxChannels = 2;
+        if (process->prepare(cfg)) return;
+        process->setRate(kRate);
+        process->setChannels(2);
+        ok = true;
+    }
+    ~RoundTrip() {
+        root.reset();
+        CApplication::finish();
+    }
+};
+
+void BM_ResamplerRoundTrip(benchmark::State& state) {
+    const int mode = int(state.range(0));  // 2: 2X, 3: 4X, 4: 8X
+    RoundTrip rt(mode);
+    if (!rt.ok) return state.SkipWithError("graph not built");
+    std::vector<double> left(kBlock), right(kBlock);
+    for (int i = 0; i < kBlock; ++i) {
+        left[size_t(i)] = 0.5 * std::sin(0.05 * i);
+        right[size_t(i)] = 0.3 * std::sin(0.31 * i);
+    }
+    CPortBuffers& in = rt.process->input(0);
+    in.channels = 2;
+    in.ch[0] = left.data();
+    in.ch[1] = right.data();
+    for (auto _ : state) {
+        rt.process->update();
+        rt.process->process(kBlock);
+        benchmark::DoNotOptimize(rt.process->outputChannel(0, 0));
+    }
+    const double frames = double(state.iterations()) * kBlock;
+    state.counters["per_host_sample"] =
+        benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
+    state.SetLabel(std::to_string(1 << (mode - 1)) + "X");
+}
+
+}  // namespace
+
+BENCHMARK(BM_ResamplerRoundTrip)->Arg(2)->Arg(3)->Arg(4);
