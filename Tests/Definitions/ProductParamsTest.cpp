@@ -251,9 +251,10 @@ TEST_F(ProductDefinition, DeclaresEveryParameterOnce) {
     };
     count(def("audio"), false);
     EXPECT_EQ(declared, 248u);
-    // The runtime tree creates each declared parameter once, whatever the
-    // number of stack instances and algorithms.
-    EXPECT_EQ(m_collector->paramCount(), inMain);
+    // The runtime tree creates each parameter of modMain once, whatever the
+    // number of stack instances and algorithms; each of the resamplers' three
+    // filter stages owns the five parameters of its shared filter definition.
+    EXPECT_EQ(m_collector->paramCount(), inMain + 2u * 3u * 5u);
     EXPECT_EQ(inMain, 248u - 16u);
 }
 
@@ -267,7 +268,9 @@ void forEachProcess(CObject* o, std::set<std::string>& seen, const std::function
 
 TEST_F(ProductDefinition, EveryReferencedParameterResolves) {
     // Slots the modules leave unbound on purpose (they read the fallback).
+    // The resamplers' filter stages use the only generator of their array.
     const std::set<std::string> unboundSlots = {"count"};
+    const std::set<std::string> unboundStageSlots = {"count", "index"};
 
     // Names that parameters are used under (slots, bypass states, filters),
     // so that a remap's "orig" can be checked to rebind something real.
@@ -281,7 +284,9 @@ TEST_F(ProductDefinition, EveryReferencedParameterResolves) {
                 const std::string n = a->paramName().utf8();
                 used.insert(at + "." + n);
                 used.insert(p.paramAliasPrefix().utf8() + "." + n);
-                if (!unboundSlots.count(n)) {
+                const bool stage = at.find(".modUpsampler.") != std::string::npos ||
+                                   at.find(".modDownsampler.") != std::string::npos;
+                if (!(stage ? unboundStageSlots : unboundSlots).count(n)) {
                     EXPECT_NE(m_build->resolveParam(p, a->paramName()), nullptr)
                         << at << " slot " << a->index() << " " << n;
                 }
