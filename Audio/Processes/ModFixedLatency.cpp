@@ -76,11 +76,14 @@ void CModFixedLatency::startTransition() {
     m_hasPending = false;
     const int from = m_delay, to = m_pendingDelay;
     if (m_pendingNewSignal) {
-        // The old signal ends where the new one began; the new one can be read
-        // at its delay once it has travelled that far.
+        // The old signal ends where the new one began. The new one can be
+        // read at its delay once it has travelled that far; a stage that has
+        // just joined the path first puts out what it held from before, for
+        // as many samples as it adds, so the fade never starts before the old
+        // signal has run out.
         m_signalStart = m_pendingStart;
         m_fromEnd = m_pendingStart + from;
-        m_fadeStart = std::max(m_n, m_pendingStart + to);
+        m_fadeStart = std::max(m_n, m_pendingStart + std::max(from, to));
     } else {
         if (from == to) return;
         m_fromEnd = kNever;

@@ -12,10 +12,12 @@
 //   comes from a different path (a stage of the path was switched, or its
 //   latency changed), aligned differently from what is already in the line.
 //   The output keeps reading the old signal at the old delay while it lasts,
-//   holds its last value once it runs out (the new path may leave a gap of
-//   the latency difference), and cross-fades to the new signal at the new
-//   delay as soon as that has reached its read position. Where the two
-//   overlap instead, the fade starts at once.
+//   holds its last value once it runs out, and cross-fades from there to the
+//   new signal at the new delay once that has reached its read position.
+//   With a shorter path the new signal leaves a gap of the latency
+//   difference; with a longer one its first samples are what the added stage
+//   still held from before, so the fade waits for the old signal to run out
+//   in either case.
 // A change requested while another is under way waits for its end; a later
 // request replaces a waiting one. Until audio has passed after prepare() or
 // reset(), changes apply at once.

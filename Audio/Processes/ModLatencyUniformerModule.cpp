@@ -21,6 +21,7 @@ CError CModLatencyUniformerModule::prepare(const CProcessConfig& config) {
     m_outLanes.assign(size_t(lanes), nullptr);
     m_seenInputLatency = -1.0;
     m_repad = true;
+    m_fresh = true;
     return {};
 }
 
@@ -44,6 +45,7 @@ bool CModLatencyUniformerModule::update() {
         m_seenInputLatency = inputLatency();
         const int upstream = int(std::lround(inputLatency()));
         report(m_dsp.padUpstream(upstream), upstream);
+        if (m_fresh) m_dsp.reset();  // ends the fade at the new delay
     }
     return latency() != before;
 }
@@ -63,6 +65,7 @@ void CModLatencyUniformerModule::report(CModLatencyUniformer::Status status, int
 }
 
 void CModLatencyUniformerModule::process(int frames) {
+    m_fresh = false;
     const int channels = std::min(m_channels, int(m_inLanes.size()) / m_ports);
     size_t lane = 0;
     for (int ch = 0; ch < channels; ++ch)

@@ -19,7 +19,10 @@ public:
     CError prepare(const CProcessConfig& config) override;
     bool update() override;
     void process(int frames) override;
-    void reset() override { m_dsp.reset(); }
+    void reset() override {
+        m_dsp.reset();
+        m_fresh = true;
+    }
 
     int outputPortCount() const override { return std::max(1, inputPortCount()); }
     double latency() const override { return m_dsp.addedLatency(); }
@@ -38,6 +41,7 @@ private:
     int m_ports = 1;
     double m_seenInputLatency = -1.0;
     bool m_repad = true;
+    bool m_fresh = true;  // no audio since prepare or reset: a new delay applies at once
     std::vector<const double*> m_inLanes;  // lane = channel · ports + port
     std::vector<double*> m_outLanes;
 };

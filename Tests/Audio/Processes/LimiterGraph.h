@@ -334,11 +334,11 @@ public:
 
     // A parameter by its name below the built process.
     CAudioParam* param(const char* name) const { return m_collector->findParam(m_prefix + CString(name)); }
-    // Writes a stored value of group 0, element e (as the audio thread
+    // Writes a stored value of group g, element e (as the audio thread
     // receives changes).
-    bool set(const char* name, double value, int e = 0) const {
+    bool set(const char* name, double value, int e = 0, int g = 0) const {
         CAudioParam* p = param(name);
-        return p && p->storage().writeValue(0, uint32_t(e), 0, value);
+        return p && p->storage().writeValue(uint32_t(g), uint32_t(e), 0, value);
     }
 
     // Runs one block: in[port][c] holds frames samples of input port `port`;
