@@ -27,6 +27,7 @@
 #include "Audio/Filters/FIRDesign.h"
 #include "Audio/Process.h"
 #include "Audio/ProcessBuild.h"
+#include "Audio/ProcessStack.h"
 #include "Audio/ProcessTerminal.h"
 #include "Core/Application.h"
 #include "Core/CreatorTable.h"
@@ -250,8 +251,8 @@ inline const char* limiterDefinitionXml() {
 }
 
 // The modes in the order of the mode parameter's states.
-inline const char* const kModeNames[] = {"Clip",  "AIGC-1", "AIGC-2", "AIGC-3", "AIGC-4",
-                                         "TB-1",  "TB UNI", "TB-4",   "TB-C",   "TB INS"};
+inline const char* const kModeNames[] = {"Clip", "AIGC-1", "AIGC-2", "AIGC-3", "AIGC-4",
+                                         "TB-1", "TB UNI", "TB-4",   "TB-C",   "TB INS"};
 constexpr int kModeCount = 10;
 
 // Compiles definition XML and loads it into the shared object.
@@ -263,8 +264,8 @@ inline CError loadDefinitions(const char* xml) {
     return kelLoadCompiledDefinition(CApplication::sharedObject(), doc);
 }
 
-// Starts the application with the product's creator table, the stand-in
-// and any further rows, and loads the limiter definitions.
+// Starts the application with the product's creator table, the stand-in and
+// any further rows, and loads the limiter definitions.
 inline CError startApplication(std::span<const CreatorRow> extraRows = {}) {
     static std::vector<CreatorRow> rows;
     rows.assign(kelCreatorTable().begin(), kelCreatorTable().end());
@@ -281,126 +282,98 @@ inline CError startApplication(std::span<const CreatorRow> extraRows = {}) {
 // its parameters, run block by block.
 class CGraphRig {
 public:
-    CGraphRig() = default;
-    CGraphRig(const CGraphRig&) = delete;
-    CGraphRig& operator=(const CGraphRig&) = delete;
-    ~CGraphRig() { m_root.reset(); }
+    using Signals = std::vector<std::vector<double>>;
 
-    // Builds the definition at defPath (below the shared object) and prepares
-    // it for rates up to maxRate (blocks of up to 512 frames at hostRate);
-    // it runs at maxRate until told otherwise.
+    // Prepares for rates up to maxRate (blocks of up to 512 frames at
+    // hostRate); it runs at maxRate until told otherwise.
     CError build(const char* defPath, const char* name, int channels, double hostRate, double maxRate) {
         m_root = std::make_unique<CObject>();
-        auto plugin = std::make_unique<CObject>();
+        CObject* plugin = adopt(m_root.get(), std::make_unique<CObject>());
         plugin->setName("plugin");
-        CObject* pl = plugin.get();
-        m_root->attachChild(std::move(plugin));
-        auto collector = std::make_unique<CAudioParamCollector>();
-        collector->setName("param-collector");
-        m_collector = collector.get();
-        pl->attachChild(std::move(collector));
-
+        m_collector = adopt(plugin, std::make_unique<CAudioParamCollector>());
         const CAudioProcessDefBase* def = nullptr;
         KEL_TRY(CApplication::sharedObject()->findObjectChecked<const CAudioProcessDefBase>(defPath, &def));
         CAudioProcessBuild b(m_collector, &m_env);
-        b.setGroupCount(8);
-        std::unique_ptr<CAudioProcessBase> proc = b.createProcess(*def);
-        proc->setName(name);
-        proc->setTag(def->tag());
-        m_process = proc.get();
+        m_process = adopt(plugin, b.createProcess(*def));
+        m_process->setName(name);
         m_prefix = CString("plugin.") + CString(name) + CString(".");
-        pl->attachChild(std::move(proc));
         KEL_TRY(m_process->build(*def, b));
         CProcessConfig cfg;
         cfg.hostRate = hostRate;
         cfg.maxSampleRate = maxRate;
-        cfg.maxChannels = channels;
+        cfg.maxChannels = m_channels = channels;
         KEL_TRY(m_process->prepare(cfg));
-        m_channels = channels;
-        m_maxFrames = cfg.maxFrames();
-        m_out.assign(size_t(std::max(1, m_process->outputPortCount()) * channels),
-                     std::vector<double>(size_t(m_maxFrames), 0.0));
         m_process->setChannels(channels);
         setRate(maxRate);
         return {};
     }
+    ~CGraphRig() { m_root.reset(); }
 
-    void setRate(double rate) {
-        m_rate = rate;
-        m_process->setRate(rate);
-    }
+    void setRate(double rate) { m_process->setRate(m_rate = rate); }
     double rate() const { return m_rate; }
-    int maxFrames() const { return m_maxFrames; }
 
-    // A parameter by its name below the built process.
-    CAudioParam* param(const char* name) const { return m_collector->findParam(m_prefix + CString(name)); }
-    // Writes a stored value of group g, element e (as the audio thread
-    // receives changes).
+    // Writes a stored value of (group g, element e), as the audio thread
+    // receives changes; name is relative to the built process.
     bool set(const char* name, double value, int e = 0, int g = 0) const {
-        CAudioParam* p = param(name);
+        CAudioParam* p = m_collector->findParam(m_prefix + CString(name));
         return p && p->storage().writeValue(uint32_t(g), uint32_t(e), 0, value);
     }
 
-    // Runs one block: in[port][c] holds frames samples of input port `port`;
-    // the outputs are in output(port, c).
-    void runBlock(const std::vector<const double*>& in, int frames, int inPorts = 1) {
-        for (int p = 0; p < inPorts; ++p) {
-            CPortBuffers& port = m_process->input(p);
+    // Runs one block; in holds input port p, channel c at p · channels + c.
+    void runBlock(const std::vector<const double*>& in, int frames) {
+        for (size_t k = 0; k < in.size(); ++k) {
+            CPortBuffers& port = m_process->input(int(k) / m_channels);
             port.channels = m_channels;
-            for (int c = 0; c < m_channels; ++c) port.ch[c] = in[size_t(p * m_channels + c)];
+            port.ch[k % size_t(m_channels)] = in[k];
         }
         m_process->update();
         m_process->process(frames);
-        for (int p = 0; p < m_process->outputPortCount(); ++p)
-            for (int c = 0; c < m_channels; ++c) {
-                const double* y = m_process->outputChannel(p, c);
-                std::copy(y, y + frames, m_out[size_t(p * m_channels + c)].begin());
-            }
     }
-    const double* output(int c, int port = 0) const { return m_out[size_t(port * m_channels + c)].data(); }
+    const double* output(int c, int port = 0) const { return m_process->outputChannel(port, c); }
 
-    // Runs whole signals (inputs: port-major, channel-minor) in blocks of
-    // `block` frames, calling before(blockStart) ahead of every block; returns
-    // the outputs of output port `outPort`, one signal per channel.
+    // Runs whole signals (laid out as for runBlock) in blocks, calling
+    // before(blockStart) ahead of every block; returns output port outPort.
     template <class Before>
-    std::vector<std::vector<double>> run(const std::vector<std::vector<double>>& in, int block, Before before,
-                                         int outPort = 0) {
-        const int inPorts = int(in.size()) / m_channels;
-        const size_t length = in[0].size();
-        std::vector<std::vector<double>> out(size_t(m_channels), std::vector<double>(length, 0.0));
+    Signals run(const Signals& in, int block, Before before, int outPort = 0) {
+        Signals out(size_t(m_channels), std::vector<double>(in[0].size()));
         std::vector<const double*> ptr(in.size());
-        for (size_t s = 0; s < length; s += size_t(block)) {
-            const int n = int(std::min<size_t>(size_t(block), length - s));
+        for (size_t s = 0; s < in[0].size(); s += size_t(block)) {
+            const int n = int(std::min<size_t>(size_t(block), in[0].size() - s));
             before(s);
             for (size_t k = 0; k < in.size(); ++k) ptr[k] = in[k].data() + s;
-            runBlock(ptr, n, inPorts);
-            for (int c = 0; c < m_channels; ++c)
-                std::copy(output(c, outPort), output(c, outPort) + n, out[size_t(c)].begin() + long(s));
+            runBlock(ptr, n);
+            for (int c = 0; c < m_channels; ++c) std::copy_n(output(c, outPort), n, out[size_t(c)].begin() + long(s));
         }
         return out;
     }
-    std::vector<std::vector<double>> run(const std::vector<std::vector<double>>& in, int block = 512) {
-        return run(in, block, [](size_t) {});
+    Signals run(const Signals& in, int block = 512, int outPort = 0) {
+        return run(in, block, [](size_t) {}, outPort);
     }
 
     CAudioProcessBase* process() const { return m_process; }
-    // The container itself, or a stack's instance of group 0.
-    CAudioProcess* container() const;
-    // A child of the container by name.
+    // A child of the container (of a stack: of its instance for group 0).
     template <class T>
     T* child(const char* name) const {
-        return dynamic_cast<T*>(container()->findProcess(name));
+        auto* stack = dynamic_cast<CAudioProcessStack*>(m_process);
+        auto* container = dynamic_cast<CAudioProcess*>(stack ? stack->instance(0) : m_process);
+        return dynamic_cast<T*>(container->findProcess(name));
     }
 
 private:
+    template <class T>
+    static T* adopt(CObject* parent, std::unique_ptr<T> child) {
+        T* raw = child.get();
+        parent->attachChild(std::move(child));
+        return raw;
+    }
+
     std::unique_ptr<CObject> m_root;
     CAudioParamCollector* m_collector = nullptr;
     CAudioEnv m_env;
     CAudioProcessBase* m_process = nullptr;
     CString m_prefix;
-    int m_channels = 0, m_maxFrames = 0;
+    int m_channels = 0;
     double m_rate = 44100.0;
-    std::vector<std::vector<double>> m_out;
 };
 
 // The limiter "plugin.modTamblor" with its mode switch.
@@ -414,10 +387,3 @@ public:
 };
 
 }  // namespace limgraph
-
-#include "Audio/ProcessStack.h"
-
-inline CAudioProcess* limgraph::CGraphRig::container() const {
-    auto* stack = dynamic_cast<CAudioProcessStack*>(m_process);
-    return dynamic_cast<CAudioProcess*>(stack ? stack->instance(0) : m_process);
-}
