@@ -16,7 +16,7 @@ void CModGain::setParams(const Params& p) {
         m_rampLeft = 0;
         return;
     }
-    if (m_mult == before && m_rampLeft == 0) return;
+    if (m_mult == before) return;  // a running ramp keeps its course
     // From wherever a running ramp has got to.
     m_rampLeft = m_rampLen;
     m_step = (m_mult - m_current) / double(m_rampLen);
