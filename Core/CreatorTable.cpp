@@ -6,6 +6,7 @@
 #include "Audio/Filters/FilterCreators.h"
 #include "Audio/GraphCreators.h"
 #include "Audio/PendingCreators.h"
+#include "Audio/Processes/ModuleCreators.h"
 #include "Core/CoreObjects.h"
 
 namespace {
@@ -29,7 +30,7 @@ std::span<const CreatorRow> kelCreatorTable() {
         std::vector<CreatorRow> t;
         for (std::span<const CreatorRow> part :
              {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows(), audioGraphCreatorRows(),
-              audioFilterCreatorRows()})
+              audioFilterCreatorRows(), audioModuleCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
 
         // Tags of the definitions whose classes are still to come.

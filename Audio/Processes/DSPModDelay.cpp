@@ -54,6 +54,7 @@ void CDSPModDelay::reset() {
 
 void CDSPModDelay::process(std::span<const double* const> in, std::span<double* const> out, int frames) {
     const unsigned mask = m_mask;
+    const size_t lanes = std::min({in.size(), out.size(), m_rings.size()});
     int done = 0;
     while (done < frames) {
         const unsigned w0 = m_write + unsigned(done);
@@ -61,7 +62,7 @@ void CDSPModDelay::process(std::span<const double* const> in, std::span<double* 
             // Steady: one read position for the rest of the block.
             const int n = frames - done;
             const unsigned d = unsigned(m_delay);
-            for (size_t l = 0; l < m_rings.size(); ++l) {
+            for (size_t l = 0; l < lanes; ++l) {
                 double* ring = m_rings[l].data();
                 const double* x = in[l] + done;
                 double* y = out[l] + done;
@@ -79,7 +80,7 @@ void CDSPModDelay::process(std::span<const double* const> in, std::span<double* 
         const unsigned dOld = unsigned(m_oldDelay);
         const unsigned dNew = unsigned(m_delay);
         const double scale = std::numbers::pi / double(m_fadeLen);
-        for (size_t l = 0; l < m_rings.size(); ++l) {
+        for (size_t l = 0; l < lanes; ++l) {
             double* ring = m_rings[l].data();
             const double* x = in[l] + done;
             double* y = out[l] + done;

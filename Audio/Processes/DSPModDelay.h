@@ -51,8 +51,9 @@ public:
 
     int lanes() const { return int(m_rings.size()); }
 
-    // Delays every lane by the current delay; in[l] may equal out[l]. All
-    // lanes see the same fade. frames may be any length.
+    // Delays the first min(in.size(), out.size(), lanes()) lanes by the
+    // current delay; in[l] may equal out[l]. All lanes see the same fade (the
+    // lanes left out keep their history). frames may be any length.
     void process(std::span<const double* const> in, std::span<double* const> out, int frames);
 
 private:

@@ -1,7 +1,9 @@
 #pragma once
 // CModAbs: rectifies one channel, y = |x|.
 
-class CModAbs {
+#include "Audio/ProcessTerminal.h"
+
+class CModAbs : public CModProcessorBase {
 public:
     void prepare(double /*sampleRate*/, int /*maxBlock*/) {}
     void reset() {}

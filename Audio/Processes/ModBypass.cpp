@@ -4,7 +4,9 @@
 #include <cstring>
 #include <numbers>
 
-void CModBypass::prepare(double sampleRate, int /*maxBlock*/) {
+void CModBypass::prepare(double sampleRate, int /*maxBlock*/) { setSampleRate(sampleRate); }
+
+void CModBypass::setSampleRate(double sampleRate) {
     m_fadeLen = int(std::lround(m_xfadeSec * sampleRate));
     if (m_fadeLen < 0) m_fadeLen = 0;
     reset();

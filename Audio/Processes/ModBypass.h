@@ -7,9 +7,10 @@
 // arriving during a fade starts a new fade from the current mix, so the
 // output never jumps.
 
+#include "Audio/ProcessTerminal.h"
 #include "Audio/Processes/TinyNoise.h"
 
-class CModBypass {
+class CModBypass : public CModProcessorBase {
 public:
     // Module parameters in index order.
     struct Params {
@@ -23,6 +24,8 @@ public:
     void setXfadeLength(double seconds) { m_xfadeSec = seconds; }
 
     void prepare(double sampleRate, int maxBlock);
+    // The fade length for another rate; ends any fade. Never allocates.
+    void setSampleRate(double sampleRate);
     void setParams(const Params& p);
     // Ends any fade: the output switches to the current source at once.
     void reset();

@@ -3,7 +3,9 @@
 // "clip-level", so with the output gain as its gain the output never exceeds
 // that gain by more than the clip-level factor.
 
-class CModClip {
+#include "Audio/ProcessTerminal.h"
+
+class CModClip : public CModProcessorBase {
 public:
     // Module parameters in index order.
     struct Params {

@@ -2,9 +2,10 @@
 // CModDenormNoise: adds the tiny ±1e-11 noise to one channel so that the
 // filters and recursions after it never run into denormal numbers.
 
+#include "Audio/ProcessTerminal.h"
 #include "Audio/Processes/TinyNoise.h"
 
-class CModDenormNoise {
+class CModDenormNoise : public CModProcessorBase {
 public:
     void prepare(double /*sampleRate*/, int /*maxBlock*/) {}
     void reset() {}

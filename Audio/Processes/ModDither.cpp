@@ -104,7 +104,9 @@ CModDither::CModDither(uint32_t seed) : m_seed(seed) {
     update();
 }
 
-void CModDither::prepare(double sampleRate, int /*maxBlock*/) {
+void CModDither::prepare(double sampleRate, int /*maxBlock*/) { setSampleRate(sampleRate); }
+
+void CModDither::setSampleRate(double sampleRate) {
     m_rate = sampleRate;
     update();
     reset();

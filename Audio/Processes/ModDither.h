@@ -19,9 +19,10 @@
 #include <cstdint>
 #include <span>
 
+#include "Audio/ProcessTerminal.h"
 #include "Audio/Processes/Ranmar.h"
 
-class CModDither {
+class CModDither : public CModProcessorBase {
 public:
     enum Noise { kTPDF = 0, kGauss = 1, kOneBit = 2 };
     enum Shaping { kShapingOff = 0, kShapingEqual = 1, kShapingClassic = 2 };
@@ -52,6 +53,8 @@ public:
     explicit CModDither(uint32_t seed);
 
     void prepare(double sampleRate, int maxBlock);
+    // Redesigns the shaping for another rate and clears its states.
+    void setSampleRate(double sampleRate);
     void setParams(const Params& p);
     // Clears the shaping states.
     void reset();

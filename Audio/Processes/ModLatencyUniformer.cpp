@@ -1,5 +1,6 @@
 #include "Audio/Processes/ModLatencyUniformer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -60,25 +61,45 @@ const CModLatencyUniformer::Entry* CModLatencyUniformer::entryFor(double rate) c
 void CModLatencyUniformer::prepare(double sampleRate, int /*maxBlock*/, int lanes) {
     m_rate = sampleRate;
     m_upstream = 0;
-    const Entry* e = entryFor(sampleRate);
+    const Entry* top = entryFor(sampleRate);
+    int longest = 0;
+    for (const Entry& e : m_table)
+        if (!top || e.rate <= top->rate) longest = std::max(longest, e.samples);
     m_delay.setFadeLength(int(std::lround(m_xfadeSec * sampleRate)));
-    m_delay.prepare(lanes, e ? e->samples : 0);
+    m_delay.prepare(lanes, longest);
     m_delay.setDelay(0);
     m_delay.reset();
 }
 
-CError CModLatencyUniformer::setUpstreamLatency(int upstream) {
+CModLatencyUniformer::Status CModLatencyUniformer::setSampleRate(double sampleRate) {
+    m_rate = sampleRate;
+    m_delay.setFadeLength(int(std::lround(m_xfadeSec * sampleRate)));
+    return padUpstream(m_upstream);
+}
+
+CModLatencyUniformer::Status CModLatencyUniformer::padUpstream(int upstream) {
     m_upstream = upstream;
     const Entry* e = entryFor(m_rate);
     if (!e) {
         m_delay.setDelay(0);
-        return KEL_ERROR(kelstr_CModLatencyUniformer_update_UnsupportedRate, rateText(m_rate));
+        return Status::UnsupportedRate;
     }
     if (upstream > e->samples) {
         m_delay.setDelay(0);
-        return KEL_ERROR(kelstr_CModLatencyUniformer_update_TooHighLatency, CString::number(int64_t(upstream)),
-                         rateText(m_rate));
+        return Status::TooHighLatency;
     }
     m_delay.setDelay(e->samples - upstream);
-    return {};
+    return Status::Ok;
+}
+
+CError CModLatencyUniformer::setUpstreamLatency(int upstream) {
+    switch (padUpstream(upstream)) {
+        case Status::UnsupportedRate:
+            return KEL_ERROR(kelstr_CModLatencyUniformer_update_UnsupportedRate, rateText(m_rate));
+        case Status::TooHighLatency:
+            return KEL_ERROR(kelstr_CModLatencyUniformer_update_TooHighLatency, CString::number(int64_t(upstream)),
+                             rateText(m_rate));
+        default:
+            return {};
+    }
 }

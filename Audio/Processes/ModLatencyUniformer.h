@@ -9,11 +9,15 @@
 #include <span>
 #include <vector>
 
+#include "Audio/ProcessTerminal.h"
 #include "Audio/Processes/DSPModDelay.h"
 #include "Core/Error.h"
 
-class CModLatencyUniformer {
+class CModLatencyUniformer : public CModProcessorBase {
 public:
+    // What padding to a target found.
+    enum class Status { Ok, UnsupportedRate, TooHighLatency };
+
     struct Entry {
         int rate = 0;
         int samples = 0;
@@ -29,11 +33,18 @@ public:
     // The first entry whose rate is at least round(rate), or null.
     const Entry* entryFor(double rate) const;
 
-    // Sizes the delay for the rate's target and sets the delay to 0.
+    // Sizes the delay for the largest target of any rate up to this one (of
+    // the whole table when the rate lies beyond it) and sets the delay to 0.
     void prepare(double sampleRate, int maxBlock, int lanes);
+    // Another rate at or below the prepared one: the cross-fade length
+    // follows and the delay is padded anew for the last upstream latency.
+    // Never allocates.
+    Status setSampleRate(double sampleRate);
 
-    // Sets D = T − U for the prepared rate. An unsupported rate or U above T
-    // gives the matching diagnostic and no added delay; processing goes on.
+    // Sets D = T − U for the current rate. An unsupported rate or U above T
+    // adds no delay; processing goes on. Never allocates.
+    Status padUpstream(int upstream);
+    // The same, with the diagnostic as an error record (allocates on failure).
     CError setUpstreamLatency(int upstream);
 
     void reset() { m_delay.reset(); }
@@ -46,6 +57,8 @@ public:
     // The chain's total latency at this node: U + D.
     int totalLatency() const { return m_upstream + m_delay.delay(); }
     bool fading() const { return m_delay.fading(); }
+    int fadeLength() const { return m_delay.fadeLength(); }
+    double sampleRate() const { return m_rate; }
 
 private:
     std::vector<Entry> m_table;

@@ -13,7 +13,9 @@
 
 #include <span>
 
-class CModLeveler {
+#include "Audio/ProcessTerminal.h"
+
+class CModLeveler : public CModProcessorBase {
 public:
     // The module parameters in slot order.
     struct Params {
@@ -30,6 +32,8 @@ public:
     static constexpr double kGlideTime = 0.005;
 
     void prepare(double sampleRate, int maxBlock);
+    // The rate the glide length is measured at.
+    void setSampleRate(double sampleRate) { sr_ = sampleRate > 0.0 ? sampleRate : 44100.0; }
     void setParams(const Params& p);
     const Params& params() const { return params_; }
     // Ends any glide: the linking is the set value from now on.

@@ -43,6 +43,14 @@ void CModLimAIGC::prepare(double sampleRate, int /*maxBlock*/) {
     resetState();
 }
 
+void CModLimAIGC::setSampleRate(double sampleRate) {
+    if (!(sampleRate > 0.0)) return;
+    sr_ = sampleRate;
+    if (!prepared_) return;
+    rebuildAll();
+    resetState();
+}
+
 void CModLimAIGC::setParams(const Params& in) {
     Params p = in;
     p.type = std::clamp(p.type, 0, 3);

@@ -19,10 +19,11 @@
 
 #include <span>
 
+#include "Audio/ProcessTerminal.h"
 #include "Audio/Processes/LimiterStages.h"
 #include "Audio/Processes/SlidingWindowMin.h"
 
-class CModLimAIGC {
+class CModLimAIGC : public CModProcessorBase {
 public:
     // The module parameters in slot order.
     struct Params {
@@ -38,6 +39,10 @@ public:
     };
 
     void prepare(double sampleRate, int maxBlock);
+    // A new sample rate at or below the prepared one (the look-ahead window
+    // keeps its prepared size): recomputes everything as a type change does.
+    // Never allocates.
+    void setSampleRate(double sampleRate);
     void setParams(const Params& p);
     const Params& params() const { return params_; }
     void reset();

@@ -13,12 +13,17 @@ CModLimClip::Params CModLimClip::Params::fromValues(std::span<const double> v) {
 void CModLimClip::setClipLevel(double level) { T_ = level >= kMinClipLevel ? level : kMinClipLevel; }
 
 void CModLimClip::prepare(double sampleRate, int /*maxBlock*/) {
-    sr_ = sampleRate > 0.0 ? sampleRate : 44100.0;
+    setSampleRate(sampleRate > 0.0 ? sampleRate : 44100.0);
+    prepared_ = true;
+    reset();
+}
+
+void CModLimClip::setSampleRate(double sampleRate) {
+    if (!(sampleRate > 0.0)) return;
+    sr_ = sampleRate;
     // Cut-offs 0.7355 / t for t = 0.5 ms ... 1.024 s.
     for (int i = 0; i < 12; ++i) k_[i] = onePoleCoefW(4.621282793430586 / (sr_ * 0.0005 * static_cast<double>(1 << i)));
     drcCoefs_.build(sr_);
-    prepared_ = true;
-    reset();
 }
 
 void CModLimClip::setParams(const Params& in) {

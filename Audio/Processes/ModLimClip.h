@@ -14,9 +14,10 @@
 
 #include <span>
 
+#include "Audio/ProcessTerminal.h"
 #include "Audio/Processes/LimiterStages.h"
 
-class CModLimClip {
+class CModLimClip : public CModProcessorBase {
 public:
     // The module parameters in slot order.
     struct Params {
@@ -34,6 +35,8 @@ public:
     double clipLevel() const { return T_; }
 
     void prepare(double sampleRate, int maxBlock);
+    // Recomputes the rate-dependent coefficients; the states carry on.
+    void setSampleRate(double sampleRate);
     void setParams(const Params& p);
     const Params& params() const { return params_; }
     void reset();

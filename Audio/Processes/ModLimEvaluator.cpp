@@ -19,6 +19,12 @@ void CModLimEvaluator::prepare(double sampleRate, int /*maxBlock*/) {
     reset();
 }
 
+void CModLimEvaluator::setSampleRate(double sampleRate) {
+    if (!(sampleRate > 0.0)) return;
+    sr_ = sampleRate;
+    if (prepared_) rebuild();
+}
+
 void CModLimEvaluator::setParams(const Params& in) {
     Params p = in;
     p.avgTime = std::max(p.avgTime, 1e-4);

@@ -14,7 +14,9 @@
 
 #include <span>
 
-class CModLimEvaluator {
+#include "Audio/ProcessTerminal.h"
+
+class CModLimEvaluator : public CModProcessorBase {
 public:
     // The module parameters in slot order.
     struct Params {
@@ -27,6 +29,8 @@ public:
     };
 
     void prepare(double sampleRate, int maxBlock);
+    // Recomputes the coefficients for another rate and restarts the hold.
+    void setSampleRate(double sampleRate);
     // Recomputes the coefficients and restarts the 0.15 s hold.
     void setParams(const Params& p);
     const Params& params() const { return params_; }

@@ -92,6 +92,14 @@ void CModLimTB::prepare(double sampleRate, int /*maxBlock*/) {
     resetState();
 }
 
+void CModLimTB::setSampleRate(double sampleRate) {
+    if (!(sampleRate > 0.0)) return;
+    sr_ = sampleRate;
+    if (!prepared_) return;
+    rebuildAll();
+    resetState();
+}
+
 void CModLimTB::setParams(const Params& in) {
     Params p = in;
     p.type = std::clamp(p.type, 0, 2);

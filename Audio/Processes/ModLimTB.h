@@ -26,10 +26,11 @@
 
 #include <span>
 
+#include "Audio/ProcessTerminal.h"
 #include "Audio/Processes/LimiterStages.h"
 #include "Audio/Processes/SlidingWindowMin.h"
 
-class CModLimTB {
+class CModLimTB : public CModProcessorBase {
 public:
     // The module parameters in slot order, as the module receives them.
     struct Params {
@@ -54,6 +55,10 @@ public:
     static constexpr double kMixGlideTime = 0.010;
 
     void prepare(double sampleRate, int maxBlock);
+    // A new sample rate at or below the prepared one (the look-ahead window
+    // keeps its prepared size): recomputes everything as a type change does.
+    // Never allocates.
+    void setSampleRate(double sampleRate);
 
     // A change of type, AIGC type or DRC type rebuilds everything and resets
     // every state. Otherwise: attack recomputes L, T and the release target

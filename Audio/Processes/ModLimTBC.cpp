@@ -45,6 +45,14 @@ void CModLimTBC::prepare(double sampleRate, int /*maxBlock*/) {
     reset();
 }
 
+void CModLimTBC::setSampleRate(double sampleRate) {
+    if (!(sampleRate > 0.0)) return;
+    sr_ = sampleRate;
+    if (!prepared_) return;
+    rebuild();
+    reset();
+}
+
 void CModLimTBC::setParams(const Params& in) {
     Params p = in;
     p.attack = std::max(p.attack, 0.0);

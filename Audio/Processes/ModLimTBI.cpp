@@ -15,6 +15,14 @@ void CModLimTBI::prepare(double sampleRate, int /*maxBlock*/) {
     rebuild();
 }
 
+void CModLimTBI::setSampleRate(double sampleRate) {
+    if (!(sampleRate > 0.0)) return;
+    sr_ = sampleRate;
+    if (!prepared_) return;
+    rebuild();
+    reset();
+}
+
 void CModLimTBI::setParams(const Params& in) {
     Params p = in;
     p.attack = std::max(p.attack, 0.0);

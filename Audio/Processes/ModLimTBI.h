@@ -5,10 +5,11 @@
 
 #include <span>
 
+#include "Audio/ProcessTerminal.h"
 #include "Audio/Processes/LimiterStages.h"
 #include "Audio/Processes/SlidingWindowMin.h"
 
-class CModLimTBI {
+class CModLimTBI : public CModProcessorBase {
 public:
     // The module parameters in slot order.
     struct Params {
@@ -20,6 +21,10 @@ public:
     };
 
     void prepare(double sampleRate, int maxBlock);
+    // A new sample rate at or below the prepared one (the look-ahead window
+    // keeps its prepared size): recomputes everything as a type change does.
+    // Never allocates.
+    void setSampleRate(double sampleRate);
     // An attack change recomputes L and T and empties the window.
     void setParams(const Params& p);
     const Params& params() const { return params_; }

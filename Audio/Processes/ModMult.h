@@ -2,7 +2,9 @@
 // CModMult: the product of two signals of one channel (port 0 × port 1), or
 // their quotient when the "is-division" attribute is set.
 
-class CModMult {
+#include "Audio/ProcessTerminal.h"
+
+class CModMult : public CModProcessorBase {
 public:
     void setDivision(bool on) { m_division = on; }
     void prepare(double /*sampleRate*/, int /*maxBlock*/) {}

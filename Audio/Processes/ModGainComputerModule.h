@@ -1,0 +1,149 @@
+#pragma once
+// CModGainComputerModule<Proc>: the common part of the limiter's gain
+// computers in the graph. One input (the rectified, linked level) and two
+// outputs: port 0 the gain, port 1 the input-scaling factor. The module reads
+// its slots in table order, hands them to the processors as their Params
+// (integers rounded, switches on at 0.5, as Params::fromValues reads them)
+// and runs one processor per channel.
+//
+// A settings change while audio runs would step the gain (an attack change
+// empties the look-ahead window; some algorithms restart their followers).
+// So the module keeps a second set of processors: on a change it copies the
+// running processors into it, goes on running that copy with the old
+// settings, applies the new settings to the running set and cross-fades both
+// outputs from the copy to the running set over "xfade-length" (15 ms when
+// unset, raised cosine). A change arriving during a fade waits for its end
+// (the newest one wins). Right after a reset, and before the first block,
+// settings apply at once. The copy reuses storage of the same capacity, so
+// none of this allocates.
+
+#include <cmath>
+#include <numbers>
+#include <span>
+#include <vector>
+
+#include "Audio/Processes/ModChannelModule.h"
+
+class CAudioProcessBuild;
+
+struct CModSlot {
+    const char* name;
+    double fallback;
+};
+
+template <class Proc>
+class CModGainComputerModule : public CModChannelModule<Proc> {
+    using Params = typename Proc::Params;
+    using Base = CModChannelModule<Proc>;
+
+public:
+    int outputPortCount() const override { return 2; }
+
+    CError prepare(const CProcessConfig& config) override {
+        KEL_TRY(Base::prepare(config));
+        m_shadow.clear();
+        for (size_t ch = 0; ch < this->m_procs.size(); ++ch) {
+            auto p = std::make_unique<Proc>();
+            p->start();
+            this->configureProcessor(*p);
+            p->prepare(config.maxSampleRate, config.maxFrames());
+            m_shadow.push_back(std::move(p));
+        }
+        const int frames = config.maxFrames();
+        m_scratch.assign(size_t(2 * frames), 0.0);
+        m_curve.assign(size_t(std::max(1L, std::lround(fadeTime() * config.maxSampleRate))), 0.0);
+        m_fading = m_hasPending = false;
+        m_fresh = true;
+        return {};
+    }
+
+    void reset() override {
+        Base::reset();
+        if (m_hasPending) applyNow(m_pending);
+        m_fading = m_hasPending = false;
+        m_fresh = true;
+    }
+
+    void process(int frames) override {
+        if (m_hasPending && !m_fading) startFade(m_pending);
+        m_fresh = false;
+        const CPortBuffers& in = this->input(0);
+        const int channels = this->activeChannels();
+        for (int ch = 0; ch < channels; ++ch)
+            this->m_procs[size_t(ch)]->process(in.ch[ch], this->outputBuffer(0, ch), this->outputBuffer(1, ch), frames);
+        if (!m_fading) return;
+        // The copy with the old settings, faded out.
+        double* oldGain = m_scratch.data();
+        double* oldScale = oldGain + frames;
+        int pos = m_fadePos;
+        for (int ch = 0; ch < channels; ++ch) {
+            m_shadow[size_t(ch)]->process(in.ch[ch], oldGain, oldScale, frames);
+            double* gain = this->outputBuffer(0, ch);
+            double* scale = this->outputBuffer(1, ch);
+            pos = m_fadePos;
+            for (int i = 0; i < frames && pos < m_fadeLen; ++i, ++pos) {
+                const double w = m_curve[size_t(pos)];
+                gain[i] = oldGain[i] + (gain[i] - oldGain[i]) * w;
+                scale[i] = oldScale[i] + (scale[i] - oldScale[i]) * w;
+            }
+        }
+        m_fadePos = channels > 0 ? pos : std::min(m_fadeLen, m_fadePos + frames);
+        if (m_fadePos >= m_fadeLen) m_fading = false;
+    }
+
+    bool fading() const { return m_fading; }
+
+protected:
+    void registerSlots(CAudioProcessBuild& b, std::span<const CModSlot> slots) {
+        for (size_t i = 0; i < slots.size(); ++i) this->registerParam(b, int(i), slots[i].name, slots[i].fallback);
+    }
+
+    void updateParams() override {
+        if (this->syncRate()) {
+            // A new rate restarts the processors; no fade across it.
+            m_fading = false;
+            m_fresh = true;
+        }
+        constexpr int n = Params::kCount;
+        double v[n];
+        for (int i = 0; i < n; ++i) v[i] = this->param(i);
+        const Params p = Params::fromValues(std::span<const double>(v, size_t(n)));
+        if (m_fresh) {
+            m_hasPending = false;
+            applyNow(p);
+        } else {
+            // Started with the next block (or when the running fade ends).
+            m_pending = p;
+            m_hasPending = !(p == m_applied);
+        }
+    }
+
+private:
+    double fadeTime() const { return this->xfadeLength() > 0.0 ? this->xfadeLength() : 0.015; }
+
+    void applyNow(const Params& p) {
+        m_applied = p;
+        for (auto& proc : this->m_procs) proc->setParams(p);
+    }
+
+    void startFade(const Params& p) {
+        m_hasPending = false;
+        for (size_t ch = 0; ch < this->m_procs.size(); ++ch) *m_shadow[ch] = *this->m_procs[ch];
+        applyNow(p);
+        m_fadeLen = std::clamp(int(std::lround(fadeTime() * this->m_rate)), 1, int(m_curve.size()));
+        for (int i = 0; i < m_fadeLen; ++i)
+            m_curve[size_t(i)] = 0.5 - 0.5 * std::cos(std::numbers::pi * (i + 1) / double(m_fadeLen));
+        m_fadePos = 0;
+        m_fading = true;
+    }
+
+    std::vector<std::unique_ptr<Proc>> m_shadow;  // the old settings during a fade
+    std::vector<double> m_scratch;                // the copy's two outputs for one block
+    std::vector<double> m_curve;                  // fade weights
+    int m_fadeLen = 1, m_fadePos = 0;
+    bool m_fading = false;
+    bool m_fresh = true;
+    bool m_hasPending = false;
+    Params m_pending;
+    Params m_applied;  // the settings of the running processors
+};
