@@ -76,7 +76,7 @@ TEST_F(VizTest, ListenerCountingDrivesTheEnableParameter) {
           {Step::RemoveClient, 2, nullptr, 0, 0.0, 0, 0}}},
         {"stop drops everyone",
          {{Step::Listen, id(1, 1), kOut, 0, 1.0, 1, 1},
-          {Step::Listen, id(2, 1), other, 3, 0.0, 1, 1},
+          {Step::Listen, id(2, 1), other, 3, 1.0, 1, 1},
           {Step::Reset, 0, nullptr, 0, 0.0, 0, 0}}},
     };
     for (const Scenario& sc : scenarios) {
@@ -268,9 +268,12 @@ TEST_F(VizTest, ValueEncodingOfTheKinds) {
 }
 
 // The audio thread publishes while the protocol side copies: every frame
-// that is delivered is whole.
+// that is delivered is whole. Large frames and reads of the oldest frames of
+// the ring, which the producer is about to overwrite, make overlaps frequent.
 TEST_F(VizTest, LaneHandoverHasNoTornFrames) {
     CAudioVizDataInfo info = meterInfo("plugin.spsc", 2);
+    info.channelFields = {"a", "b", "c", "d"};
+    info.points = 32;
     CAudioVizLaneHandle h;
     ASSERT_FALSE(viz->registerSource(info, 0, &h));
     constexpr int kMaxChannels = 8;
@@ -278,39 +281,52 @@ TEST_F(VizTest, LaneHandoverHasNoTornFrames) {
     CAudioVizLane& lane = *h.get();
     ASSERT_FALSE(viz->listen(1, "plugin.spsc", 0));
 
-    constexpr uint64_t kFrames = 300000;
+    // The producer keeps publishing until the consumer has made enough passes.
+    constexpr uint64_t kMinFrames = 20000;
+    constexpr int kPasses = 6000;
     std::atomic<bool> done{false};
+    std::atomic<int> passes{0};
+    uint64_t produced = 0;
     std::thread producer([&] {
-        for (uint64_t n = 1; n <= kFrames; ++n) {
-            const int channels = int(n % (kMaxChannels + 1));
+        uint64_t n = 0;
+        while (n < kMinFrames || passes.load() < kPasses) {
+            ++n;
+            const int channels = 1 + int(n % kMaxChannels);
             double* f = lane.staging();
             for (uint32_t i = 0; i < lane.frameValues(channels); ++i) f[i] = double(n);
             lane.publish(channels);
         }
+        produced = n;
         done = true;
     });
     std::vector<double> frame(lane.capacityValues());
     uint64_t whole = 0, lastSeen = 0;
     size_t blocks = 0;
     bool monotonic = true, consistent = true;
+    auto check = [&](uint64_t n) {
+        const int channels = lane.readFrame(n, frame.data());
+        if (channels < 0) return;
+        ++whole;
+        consistent = consistent && channels == 1 + int(n % kMaxChannels);
+        for (uint32_t i = 0; i < lane.frameValues(channels); ++i) consistent = consistent && frame[i] == double(n);
+    };
+    constexpr uint64_t kRing = CAudioVizLane::kRingFrames;
     while (!done.load()) {
         const uint64_t newest = lane.published();
-        for (uint64_t n = newest > 8 ? newest - 8 : 1; n <= newest; ++n) {
-            const int channels = lane.readFrame(n, frame.data());
-            if (channels < 0) continue;
-            ++whole;
-            consistent = consistent && channels == int(n % (kMaxChannels + 1));
-            for (uint32_t i = 0; i < lane.frameValues(channels); ++i) consistent = consistent && frame[i] == double(n);
-        }
+        for (uint64_t n = newest > 2 ? newest - 2 : 1; n <= newest; ++n) check(n);
+        const uint64_t now = lane.published();
+        if (now > kRing)
+            for (uint64_t n = now - kRing + 1; n < now - kRing + 24; ++n) check(n);
         monotonic = monotonic && newest >= lastSeen;
         lastSeen = newest;
-        // The collector's copy of the same frames.
+        ++passes;
+        // The collector's copy of the frames.
         std::vector<uint8_t> bytes = request(1, 64);
         if (bytes.empty()) continue;
-        Block b = readBlock(bytes);
+        Block b = readBlock(bytes, &info);
         ++blocks;
         for (const auto& f : b.lanes.at(0).frames) {
-            consistent = consistent && f.channels == uint32_t(uint64_t(f.values.front()) % (kMaxChannels + 1));
+            consistent = consistent && f.channels == 1 + uint32_t(uint64_t(f.values.front()) % kMaxChannels);
             for (double v : f.values) consistent = consistent && v == f.values.front();
         }
     }
@@ -319,10 +335,10 @@ TEST_F(VizTest, LaneHandoverHasNoTornFrames) {
     EXPECT_TRUE(monotonic);
     EXPECT_GT(whole, 0u);
     EXPECT_GT(blocks, 0u);
-    EXPECT_EQ(lane.published(), kFrames);
-    const int channels = lane.readFrame(kFrames, frame.data());
-    EXPECT_EQ(channels, int(kFrames % (kMaxChannels + 1)));
-    EXPECT_EQ(lane.readFrame(kFrames - CAudioVizLane::kRingFrames, frame.data()), -1);  // overwritten
+    EXPECT_EQ(lane.published(), produced);
+    EXPECT_EQ(lane.readFrame(produced, frame.data()), 1 + int(produced % kMaxChannels));
+    EXPECT_EQ(lane.readFrame(produced - kRing, frame.data()), -1);  // overwritten
+    EXPECT_EQ(lane.readFrame(produced + 1, frame.data()), -1);      // not yet there
 }
 
 TEST_F(VizTest, ExportSlotNames) {
