@@ -38,7 +38,7 @@ public:
     // Largest magnitude of the points interpolated while the block passes
     // (the history carries over between blocks).
     double process(const double* x, int frames);
-    // The points between x[n-8] and x[n-7] after the sample x[n] (tests).
+    // Tap j of the filter of point p, applied oldest sample first (tests).
     double coefficient(int point, int tap) const { return m_h[point][tap]; }
 
 private:
