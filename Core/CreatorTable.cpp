@@ -7,6 +7,7 @@
 #include "Audio/GraphCreators.h"
 #include "Audio/PendingCreators.h"
 #include "Audio/Processes/ModuleCreators.h"
+#include "Audio/Viz/VizCreators.h"
 #include "Core/CoreObjects.h"
 
 namespace {
@@ -30,7 +31,7 @@ std::span<const CreatorRow> kelCreatorTable() {
         std::vector<CreatorRow> t;
         for (std::span<const CreatorRow> part :
              {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows(), audioGraphCreatorRows(),
-              audioFilterCreatorRows(), audioModuleCreatorRows()})
+              audioFilterCreatorRows(), audioModuleCreatorRows(), audioVizCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
 
         // Tags of the definitions whose classes are still to come.

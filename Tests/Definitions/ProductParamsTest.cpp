@@ -253,8 +253,9 @@ TEST_F(ProductDefinition, DeclaresEveryParameterOnce) {
     EXPECT_EQ(declared, 248u);
     // The runtime tree creates each parameter of modMain once, whatever the
     // number of stack instances and algorithms; each of the resamplers' three
-    // filter stages owns the five parameters of its shared filter definition.
-    EXPECT_EQ(m_collector->paramCount(), inMain + 2u * 3u * 5u);
+    // filter stages owns the five parameters of its shared filter definition,
+    // and the visualisation collector adds "<tap>-enable" for each of its ten taps.
+    EXPECT_EQ(m_collector->paramCount(), inMain + 2u * 3u * 5u + 10u);
     EXPECT_EQ(inMain, 248u - 16u);
 }
 
