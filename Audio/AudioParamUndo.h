@@ -110,7 +110,9 @@ public:
     void clear();
 
     // Called after every change of the entries or the position (on the
-    // thread that made it, without the history's lock).
+    // thread that made it, without the history's lock, but possibly while the
+    // registry that pushed an entry holds its lock: a listener notes the
+    // change and reads the history; it does not call into registries).
     void setListener(std::function<void()> listener);
 
 private:
