@@ -7,6 +7,7 @@
 #include "Audio/GraphCreators.h"
 #include "Audio/PendingCreators.h"
 #include "Audio/Processes/ModuleCreators.h"
+#include "Audio/RegistryCreators.h"
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CoreObjects.h"
 
@@ -31,7 +32,8 @@ std::span<const CreatorRow> kelCreatorTable() {
         std::vector<CreatorRow> t;
         for (std::span<const CreatorRow> part :
              {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows(), audioGraphCreatorRows(),
-              audioFilterCreatorRows(), audioModuleCreatorRows(), audioVizCreatorRows()})
+              audioFilterCreatorRows(), audioModuleCreatorRows(), audioVizCreatorRows(),
+              audioRegistryCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
 
         // Tags of the definitions whose classes are still to come.
