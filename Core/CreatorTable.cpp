@@ -4,6 +4,7 @@
 
 #include "Audio/AudioCreators.h"
 #include "Audio/GraphCreators.h"
+#include "Audio/Interface/InterfaceCreators.h"
 #include "Core/CoreObjects.h"
 
 namespace {
@@ -26,7 +27,8 @@ std::span<const CreatorRow> kelCreatorTable() {
     static const std::vector<CreatorRow> table = [] {
         std::vector<CreatorRow> t;
         for (std::span<const CreatorRow> part :
-             {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows(), audioGraphCreatorRows()})
+             {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows(), audioGraphCreatorRows(),
+              audioInterfaceCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
