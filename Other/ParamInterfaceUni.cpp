@@ -200,6 +200,7 @@ CError CParamInterfaceUniClientConnector::sendToBase(std::span<const uint8_t> me
 }
 
 size_t CParamInterfaceUniClientConnector::deliver() {
+    ++m_runs;
     if (!m_base) return 0;
     if (CParamInterfaceBase* b = m_base->base()) b->flushChanges();
     std::deque<std::vector<uint8_t>> queue = m_base->takeQueued(m_clientId);

@@ -97,6 +97,8 @@ public:
     // Hands every waiting message to the client (the timer's tick); returns
     // how many were delivered.
     size_t deliver();
+    // How often deliver ran.
+    uint64_t deliveryRuns() const { return m_runs; }
 
     CTimerQueued* timer() const { return m_timer; }
 
@@ -112,4 +114,5 @@ private:
     CParamInterfaceUniBaseConnector* m_base = nullptr;
     uint32_t m_clientId = 0;
     CTimerQueued* m_timer = nullptr;
+    uint64_t m_runs = 0;
 };
