@@ -76,6 +76,10 @@
 // from a registry's list when that registry changes; "update-undo-history"
 // to every client after each change of the history.
 //
+// Lifetimes: the collector and the parameters outlive the base (they come
+// before it in the instance template, and the parameters live as long as the
+// instance); undo entries of brackets find their parameters by name.
+//
 // Threads: client messages are handled on the thread that delivers them
 // (the user-interface thread); value changes may be announced from any
 // thread (they only mark the parameter). The base's lock guards the client
