@@ -22,6 +22,8 @@
 
 KELSTR(CAudioParamCollector_registerParam_DupeName, "Duplicate audio parameter name '%1'.");
 
+class CAudioParamChangeQueue;
+
 class CAudioParamListener {
 public:
     virtual ~CAudioParamListener() = default;
@@ -46,6 +48,12 @@ public:
     void removeListener(CAudioParamListener* listener, CAudioParam* param = nullptr);
     void notifyChanged(CAudioParam& param);
 
+    // The queue through which main-thread changes reach the audio thread
+    // (Audio/AudioParamChangeSet.h); nullptr until the plug-in core sets one.
+    // Not owned.
+    CAudioParamChangeQueue* changeQueue() const { return m_changeQueue; }
+    void setChangeQueue(CAudioParamChangeQueue* queue) { m_changeQueue = queue; }
+
     static void registerEvents(CClassRecord& record) { CObject::registerEvents(record); }
 
 private:
@@ -57,4 +65,5 @@ private:
     std::map<CString, CAudioParam*> m_params;
     mutable plat::CCritSec m_listenerLock{4000};
     std::vector<Subscription> m_subscriptions;
+    CAudioParamChangeQueue* m_changeQueue = nullptr;
 };

@@ -119,8 +119,11 @@ TEST_F(ProtocolTest, UpdateParamReachesOnlyTheListeningConnections) {
     ASSERT_TRUE(b.client->listenParam(kRelease, &bRelease).ok());
     pump();
 
-    // A change from the host side reaches the listener of that parameter only.
+    // A change from the host side is queued for the listener's connection only.
     hostWrite(m_ingain, 0, 3.0);
+    m_base->flushChanges();
+    EXPECT_EQ(m_baseConnector->queuedCount(a.connector->clientId()), 1u);
+    EXPECT_EQ(m_baseConnector->queuedCount(b.connector->clientId()), 0u);
     pump();
     EXPECT_EQ(updates(a, aGain), 1);
     EXPECT_EQ(b.events->count("update-param"), 0);
