@@ -5,6 +5,7 @@
 #include "Audio/AudioCreators.h"
 #include "Audio/Filters/FilterCreators.h"
 #include "Audio/GraphCreators.h"
+#include "Audio/Interface/InterfaceCreators.h"
 #include "Audio/PendingCreators.h"
 #include "Audio/Processes/ModuleCreators.h"
 #include "Audio/RegistryCreators.h"
@@ -33,7 +34,7 @@ std::span<const CreatorRow> kelCreatorTable() {
         for (std::span<const CreatorRow> part :
              {std::span<const CreatorRow>(kCoreRows), audioParamCreatorRows(), audioGraphCreatorRows(),
               audioFilterCreatorRows(), audioModuleCreatorRows(), audioVizCreatorRows(),
-              audioRegistryCreatorRows()})
+              audioRegistryCreatorRows(), audioInterfaceCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
 
         // Tags of the definitions whose classes are still to come.

@@ -5,4 +5,6 @@ if(TAMBLOR_FUZZ)
         message(FATAL_ERROR "TAMBLOR_FUZZ needs clang: configure with CC=clang CXX=clang++")
     endif()
     add_compile_options(-fsanitize=fuzzer-no-link)
+    # Build-time tools are instrumented too and need the coverage runtime.
+    add_link_options(-fsanitize=fuzzer-no-link)
 endif()

@@ -141,7 +141,7 @@ private:
         merged.attrs = tp.body.attrs;
         for (auto& [n, v] : node.attrs) {
             auto it = std::find_if(merged.attrs.begin(), merged.attrs.end(),
-                                   [&](const auto& a) { return a.first == n; });
+                                   [&name = n](const auto& a) { return a.first == name; });
             if (it != merged.attrs.end())
                 it->second = std::move(v);
             else
