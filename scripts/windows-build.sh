@@ -8,6 +8,10 @@
 set -eu
 cd "$(dirname "$0")/.."
 which="${1:-all}"
+case "$which" in
+    32|64|all) ;;
+    *) echo "usage: $0 [32|64|all]" >&2; exit 2 ;;
+esac
 jobs="${JOBS:-$(nproc)}"
 host="${TAMBLOR_HOST_BUILD:-build}"
 
@@ -33,8 +37,4 @@ case "$which" in
     64|all)
         configure build-win64 mingw-x86_64.cmake ON
         cmake --build build-win64 -j "$jobs" --target tamblor_vst3 tamblor_tests tamblor-render ;;
-esac
-case "$which" in
-    32|64|all) ;;
-    *) echo "usage: $0 [32|64|all]" >&2; exit 2 ;;
 esac

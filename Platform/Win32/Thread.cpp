@@ -9,6 +9,7 @@
 #include "Platform/Thread.h"
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <deque>
 #include <map>
@@ -23,6 +24,8 @@
 #endif
 #include <process.h>
 #include <windows.h>
+
+#include "Platform/System.h"
 
 namespace plat {
 
@@ -151,13 +154,14 @@ namespace {
 constexpr UINT kWakeMessage = WM_APP + 0x2A1;
 const wchar_t kLoopClass[] = L"Kelvane RunLoop";
 
-using Clock = ULONGLONG;  // GetTickCount64 milliseconds
+// Milliseconds of the performance counter.
+double nowMs() { return double(perfCounter()) * 1000.0 / double(perfFrequency()); }
 
 struct LoopTimer {
     TimerProc proc;
     void* context;
     unsigned periodMs;
-    Clock due;
+    double due;  // nowMs() of the next tick
 };
 
 // Callbacks posted to a loop, and its window. Shared between the registry
@@ -180,7 +184,7 @@ LoopRegistry& loopRegistry() {
 std::atomic<RunLoopTimerId> g_nextLoopTimer{1};
 
 int runPosted(LoopState& s);
-void runTimer(UINT_PTR id);
+bool runTimer(UINT_PTR id);
 
 LRESULT CALLBACK loopWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_TIMER) {
@@ -206,41 +210,63 @@ bool registerLoopClass() {
     return ok;
 }
 
-// The calling thread's loop: its registration, window and timers. The
-// window goes with the thread (callbacks still queued are dropped).
+// The calling thread's loop: its registration, window and timers. It ends
+// with the thread through a fiber-local storage callback: MinGW's runtime
+// frees a thread's storage before it runs the destructors of thread_local
+// objects, so the pointer below must stay trivially destructible.
 struct ThreadLoop {
     RunLoopId id = 0;
     std::shared_ptr<LoopState> state;
     std::map<RunLoopTimerId, LoopTimer> timers;
-
-    ~ThreadLoop() { release(); }
-
-    void release() {
-        if (!id) return;
-        {
-            auto& r = loopRegistry();
-            std::lock_guard g(r.mutex);
-            r.loops.erase(id);
-        }
-        HWND w;
-        {
-            std::lock_guard g(state->mutex);
-            w = state->window;
-            state->window = nullptr;
-        }
-        if (w) DestroyWindow(w);
-        timers.clear();
-        id = 0;
-        state.reset();
-    }
 };
-thread_local ThreadLoop t_loop;
+thread_local ThreadLoop* t_loop = nullptr;
+
+// Ends a loop: its registration, its window (destroyed by its own thread,
+// otherwise handed to the default window procedure and closed) and what
+// was still queued.
+void endLoop(ThreadLoop* l) {
+    {
+        auto& r = loopRegistry();
+        std::lock_guard g(r.mutex);
+        r.loops.erase(l->id);
+    }
+    HWND w;
+    {
+        std::lock_guard g(l->state->mutex);
+        w = l->state->window;
+        l->state->window = nullptr;
+        l->state->posted.clear();
+    }
+    if (w) {
+        if (GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId()) {
+            DestroyWindow(w);
+        } else {
+            SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcW));
+            PostMessageW(w, WM_CLOSE, 0, 0);
+        }
+    }
+    delete l;
+}
+
+VOID WINAPI loopThreadEnded(PVOID loop) {
+    if (loop) endLoop(static_cast<ThreadLoop*>(loop));
+}
+
+std::mutex g_flsLock;
+DWORD g_flsIndex = FLS_OUT_OF_INDEXES;
+
+DWORD loopStorage() {
+    std::lock_guard g(g_flsLock);
+    if (g_flsIndex == FLS_OUT_OF_INDEXES) g_flsIndex = FlsAlloc(&loopThreadEnded);
+    return g_flsIndex;
+}
 
 // The calling thread's loop, created on first use; null when the system
 // refuses the window.
 ThreadLoop* ownLoop(uint32_t* error = nullptr) {
-    if (t_loop.id) return &t_loop;
-    if (!registerLoopClass()) {
+    if (t_loop) return t_loop;
+    const DWORD fls = loopStorage();
+    if (fls == FLS_OUT_OF_INDEXES || !registerLoopClass()) {
         if (error) *error = uint32_t(GetLastError());
         return nullptr;
     }
@@ -249,15 +275,17 @@ ThreadLoop* ownLoop(uint32_t* error = nullptr) {
         if (error) *error = uint32_t(GetLastError());
         return nullptr;
     }
-    auto state = std::make_shared<LoopState>();
-    state->window = w;
-    SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state.get()));
-    t_loop.id = currentThreadId();
-    t_loop.state = state;
+    auto* l = new ThreadLoop;
+    l->id = currentThreadId();
+    l->state = std::make_shared<LoopState>();
+    l->state->window = w;
+    SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(l->state.get()));
+    FlsSetValue(fls, l);
+    t_loop = l;
     auto& r = loopRegistry();
     std::lock_guard g(r.mutex);
-    r.loops[t_loop.id] = std::move(state);
-    return &t_loop;
+    r.loops[l->id] = l->state;
+    return l;
 }
 
 int runPosted(LoopState& s) {
@@ -270,13 +298,24 @@ int runPosted(LoopState& s) {
     return int(batch.size());
 }
 
-void runTimer(UINT_PTR id) {
-    auto it = t_loop.timers.find(RunLoopTimerId(id));
-    if (it == t_loop.timers.end()) return;
-    it->second.due = GetTickCount64() + it->second.periodMs;
-    const TimerProc proc = it->second.proc;
-    void* ctx = it->second.context;
+// Runs a timer's callback for its window message. Ticks keep to the
+// timer's period grid; an overdue timer ticks once, then waits a full
+// period, and a message that comes before the next tick is due (the system
+// catching up on missed periods) is dropped. Returns whether it ran.
+bool runTimer(UINT_PTR id) {
+    if (!t_loop) return false;
+    auto it = t_loop->timers.find(RunLoopTimerId(id));
+    if (it == t_loop->timers.end()) return false;
+    LoopTimer& t = it->second;
+    const double now = nowMs();
+    constexpr double kEarlyMs = 2.0;  // the system's clock against ours
+    if (now < t.due - kEarlyMs) return false;
+    t.due += t.periodMs;
+    if (t.due <= now) t.due = now + t.periodMs;
+    const TimerProc proc = t.proc;
+    void* ctx = t.context;
     proc(ctx);  // may kill timers, itself included
+    return true;
 }
 }  // namespace
 
@@ -317,64 +356,73 @@ RunLoopTimerId setRunLoopTimer(unsigned periodMs, TimerProc proc, void* context,
         if (error) *error = uint32_t(GetLastError());
         return 0;
     }
-    l->timers[id] = LoopTimer{proc, context, period, GetTickCount64() + period};
+    l->timers[id] = LoopTimer{proc, context, period, nowMs() + period};
     return id;
 }
 
 void killRunLoopTimer(RunLoopTimerId id) {
-    if (!t_loop.id) return;
-    if (t_loop.timers.erase(id)) KillTimer(t_loop.state->window, UINT_PTR(id));
+    if (!t_loop) return;
+    if (t_loop->timers.erase(id)) KillTimer(t_loop->state->window, UINT_PTR(id));
 }
 
 int pumpRunLoop() {
-    if (!t_loop.id) return 0;
-    const HWND w = t_loop.state->window;
+    if (!t_loop) return 0;
+    const HWND w = t_loop->state->window;
     MSG msg;
     // Wake messages stand for the posted callbacks run right here.
     while (PeekMessageW(&msg, w, kWakeMessage, kWakeMessage, PM_REMOVE)) {
     }
-    int ran = runPosted(*t_loop.state);
+    int ran = runPosted(*t_loop->state);
     // One message per due timer.
     std::vector<UINT_PTR> due;
     while (PeekMessageW(&msg, w, WM_TIMER, WM_TIMER, PM_REMOVE)) due.push_back(msg.wParam);
-    for (UINT_PTR id : due) {
-        if (!t_loop.timers.count(RunLoopTimerId(id))) continue;
-        runTimer(id);
-        ++ran;
-    }
+    for (UINT_PTR id : due)
+        if (runTimer(id)) ++ran;
     return ran;
 }
 
 int runLoopNextDueMs() {
-    if (!t_loop.id) return -1;
+    if (!t_loop) return -1;
     {
-        std::lock_guard g(t_loop.state->mutex);
-        if (!t_loop.state->posted.empty()) return 0;
+        std::lock_guard g(t_loop->state->mutex);
+        if (!t_loop->state->posted.empty()) return 0;
     }
-    if (t_loop.timers.empty()) return -1;
-    Clock next = ~Clock(0);
-    for (const auto& [id, t] : t_loop.timers) next = std::min(next, t.due);
-    const Clock now = GetTickCount64();
-    return next <= now ? 0 : int(std::min<Clock>(next - now, 0x7FFFFFFF));
+    if (t_loop->timers.empty()) return -1;
+    double next = HUGE_VAL;
+    for (const auto& [id, t] : t_loop->timers) next = std::min(next, t.due);
+    const double wait = std::ceil(next - nowMs());
+    return wait <= 0 ? 0 : int(std::min(wait, 2147483647.0));
 }
 
 void releaseRunLoops() {
-    // The calling thread's window goes; windows of other threads can only be
-    // destroyed by their threads, so they are left to the system's default
-    // handling (the module's window procedure is about to disappear).
-    t_loop.release();
-    auto& r = loopRegistry();
-    std::lock_guard g(r.mutex);
-    for (auto& [id, s] : r.loops) {
-        std::lock_guard gs(s->mutex);
-        if (s->window) {
-            SetWindowLongPtrW(s->window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcW));
-            PostMessageW(s->window, WM_CLOSE, 0, 0);
-            s->window = nullptr;
-        }
-        s->posted.clear();
+    // The calling thread's loop ends here; loops of other threads lose their
+    // windows' link to this module (their windows close on their threads).
+    if (t_loop) {
+        ThreadLoop* own = t_loop;
+        t_loop = nullptr;
+        FlsSetValue(g_flsIndex, nullptr);
+        endLoop(own);
     }
-    r.loops.clear();
+    {
+        auto& r = loopRegistry();
+        std::lock_guard g(r.mutex);
+        for (auto& [id, s] : r.loops) {
+            std::lock_guard gs(s->mutex);
+            if (s->window) {
+                SetWindowLongPtrW(s->window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcW));
+                PostMessageW(s->window, WM_CLOSE, 0, 0);
+                s->window = nullptr;
+            }
+            s->posted.clear();
+        }
+        r.loops.clear();
+    }
+    // No callback of this module may run at a later thread end.
+    {
+        std::lock_guard g(g_flsLock);
+        if (g_flsIndex != FLS_OUT_OF_INDEXES) FlsFree(g_flsIndex);
+        g_flsIndex = FLS_OUT_OF_INDEXES;
+    }
     UnregisterClassW(kLoopClass, ownModule());
 }
 
