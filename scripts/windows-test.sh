@@ -54,7 +54,19 @@ if ! timeout 900 xvfb-run -a sh -c '
     status=0
     "$WINE" wineboot --init >/dev/null 2>&1 || true
     echo "== tests (wine64)"
-    "$WINE" build-win64/Tests/tamblor_tests.exe --gtest_filter="$WINE_TEST_FILTER" --gtest_brief=1 || status=1
+    tests=build-win64/Tests/tamblor_tests.exe
+    log=build-win64/test-output.txt
+    "$WINE" "$tests" --gtest_filter="$WINE_TEST_FILTER" --gtest_brief=1 >"$log" 2>&1 && rc=0 || rc=$?
+    cat "$log"
+    # Timing tests can lose to a loaded machine (every window-system call is a
+    # round trip to the Wine server): a run whose only failures are at most
+    # three tests gets one more try of those; anything else fails at once.
+    failed=$(sed -n "s/^\[  FAILED  \] \([A-Za-z0-9_./]*\) (.*/\1/p" "$log" | sort -u)
+    if [ "$rc" = 1 ] && [ -n "$failed" ] && [ "$(echo "$failed" | wc -l)" -le 3 ]; then
+        echo "== retrying: $(echo $failed)"
+        "$WINE" "$tests" --gtest_filter="$(echo $failed | tr " " ":")" --gtest_brief=1 && rc=0 || rc=$?
+    fi
+    [ "$rc" = 0 ] || status=1
     echo "== tamblor-render.exe (wine64)"
     render=build-win64/Tools/Render/tamblor-render.exe
     out=build-win64/render-check

@@ -156,6 +156,9 @@ const wchar_t kLoopClass[] = L"Kelvane RunLoop";
 
 // Milliseconds of the performance counter.
 double nowMs() { return double(perfCounter()) * 1000.0 / double(perfFrequency()); }
+// How much earlier than our own bookkeeping the system may deliver a tick
+// (its clock against ours).
+constexpr double kEarlyMs = 2.0;
 
 struct LoopTimer {
     TimerProc proc;
@@ -308,7 +311,6 @@ bool runTimer(UINT_PTR id) {
     if (it == t_loop->timers.end()) return false;
     LoopTimer& t = it->second;
     const double now = nowMs();
-    constexpr double kEarlyMs = 2.0;  // the system's clock against ours
     if (now < t.due - kEarlyMs) return false;
     t.due += t.periodMs;
     if (t.due <= now) t.due = now + t.periodMs;
@@ -365,14 +367,29 @@ void killRunLoopTimer(RunLoopTimerId id) {
     if (t_loop->timers.erase(id)) KillTimer(t_loop->state->window, UINT_PTR(id));
 }
 
+// Every message call is a round trip to the window system, so an idle pump
+// makes none: wake messages are taken out only while callbacks wait, and
+// timer messages only once a timer is due by its own bookkeeping.
 int pumpRunLoop() {
     if (!t_loop) return 0;
     const HWND w = t_loop->state->window;
     MSG msg;
-    // Wake messages stand for the posted callbacks run right here.
-    while (PeekMessageW(&msg, w, kWakeMessage, kWakeMessage, PM_REMOVE)) {
+    bool waiting;
+    {
+        std::lock_guard g(t_loop->state->mutex);
+        waiting = !t_loop->state->posted.empty();
     }
-    int ran = runPosted(*t_loop->state);
+    int ran = 0;
+    if (waiting) {
+        // The wake messages stand for the callbacks run right here.
+        while (PeekMessageW(&msg, w, kWakeMessage, kWakeMessage, PM_REMOVE)) {
+        }
+        ran += runPosted(*t_loop->state);
+    }
+    const double now = nowMs();
+    bool anyDue = false;
+    for (const auto& [id, t] : t_loop->timers) anyDue = anyDue || now >= t.due - kEarlyMs;
+    if (!anyDue) return ran;
     // One message per due timer.
     std::vector<UINT_PTR> due;
     while (PeekMessageW(&msg, w, WM_TIMER, WM_TIMER, PM_REMOVE)) due.push_back(msg.wParam);

@@ -1,7 +1,9 @@
-// Windows only: the error window's controls, run-loop delivery through a
-// plain message loop, and the module's entry points as hosts use them.
+// Windows only: the data stores' folders, the error window's controls,
+// run-loop delivery through a plain message loop, and the module's entry
+// points as hosts use them.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #define WIN32_LEAN_AND_MEAN
@@ -10,8 +12,10 @@
 #endif
 #include <windows.h>
 
+#include "Core/AppData.h"
 #include "Core/AppErrorWindow.h"
 #include "Core/Error.h"
+#include "Platform/System.h"
 #include "Platform/Thread.h"
 #include "Platform/Win32/ErrorWindow.h"
 #include "pluginterfaces/base/ipluginbase.h"
@@ -38,6 +42,37 @@ std::wstring fontFace(HWND w) {
 }
 
 }  // namespace
+
+// The stores live under the shell's per-user local and all-users data
+// folders (names with blanks), created on first use; an item written by one
+// store reads back through the files the platform opened.
+TEST(Win32AppData, StoresUnderTheShellFoldersReadBackTheirItems) {
+    CAppData::resetAllPaths();
+    struct Case {
+        CAppData* store;
+        const char* tail;
+    } cases[] = {{&CAppData::global(), "/AppData/Local/Kelvane/"},
+                 {&CAppData::group(), "/AppData/Local/Kelvane/Audio Plug-Ins/"},
+                 {&CAppData::local(), "/AppData/Local/Kelvane/Audio Plug-Ins/Tamblor/"}};
+    for (const Case& c : cases) {
+        const std::string user = c.store->userPath().utf8();
+        SCOPED_TRACE(user);
+        ASSERT_GE(user.size(), std::strlen(c.tail));
+        EXPECT_EQ(user.substr(user.size() - std::strlen(c.tail)), c.tail);
+        EXPECT_TRUE(plat::directoryExists(user.substr(0, user.size() - 1)));
+        EXPECT_EQ(user.find('\\'), std::string::npos);
+    }
+    const std::string common = CAppData::local().commonPath().utf8();
+    EXPECT_EQ(common, plat::commonAppDataFolder() + "/Kelvane/Audio Plug-Ins/Tamblor/");
+
+    ASSERT_FALSE(CAppData::local().writeString("win32-test-item", CString("\xC3\xA9t\xC3\xA9 \xE2\x82\xAC")));
+    CAppData::local().resetPaths();  // drops what is cached: read the file
+    CString back;
+    bool found = false;
+    ASSERT_FALSE(CAppData::local().readString("win32-test-item", &back, &found));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(back.utf8(), "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC");
+}
 
 TEST(Win32ErrorWindow, ShowsTitleTextAndSelectableDetails) {
     const plat::ErrorWindowContent content{CAppErrorWindow::kClassName, CAppErrorWindow::kFont, CAppErrorWindow::kTitle,
