@@ -1,15 +1,17 @@
 #include "Core/AppErrorWindow.h"
 
 #include <atomic>
-#include <cstdio>
 
 #include "Core/Log.h"
+#include "Platform/ErrorWindow.h"
 
 namespace {
-void printToStderr(const std::string& title, const std::string& text, const std::string& details) {
-    std::fprintf(stderr, "%s\n%s\n%s", title.c_str(), text.c_str(), details.c_str());
+// The system's display: a window of class "ErrorWindowClass" with the texts
+// in "Verdana" (standard error where there is no window system).
+void systemDisplay(const std::string& title, const std::string& text, const std::string& details) {
+    plat::showErrorWindow({CAppErrorWindow::kClassName, CAppErrorWindow::kFont, title, text, details});
 }
-std::atomic<CAppErrorWindow::Display> g_display{&printToStderr};
+std::atomic<CAppErrorWindow::Display> g_display{&systemDisplay};
 std::atomic<bool> g_enabled{true};
 }  // namespace
 
@@ -32,6 +34,6 @@ void CAppErrorWindow::show(const CError& err) {
     g_display.load()(kTitle, text(), details(err));
 }
 
-void CAppErrorWindow::setDisplay(Display display) { g_display.store(display ? display : &printToStderr); }
+void CAppErrorWindow::setDisplay(Display display) { g_display.store(display ? display : &systemDisplay); }
 void CAppErrorWindow::enableMessages(bool on) { g_enabled.store(on); }
 bool CAppErrorWindow::messagesEnabled() { return g_enabled.load(); }

@@ -2,8 +2,8 @@
 // The application error window: shown for a failing start-up, a failing
 // instance initialisation and a failing editor attach. The error is always
 // logged first; the window itself appears only while message display is
-// enabled (the default). How it is shown is replaceable: command-line tools
-// print it to standard error, the editor shows a real window.
+// enabled (the default). How it is shown is replaceable; by default the
+// platform shows it (a window on Windows, standard error elsewhere).
 
 #include <string>
 
@@ -23,7 +23,7 @@ public:
     static std::string text();
     static std::string details(const CError& err);
 
-    static void setDisplay(Display display);  // nullptr: standard error
+    static void setDisplay(Display display);  // nullptr: the platform's display
     static void enableMessages(bool on);
     static bool messagesEnabled();
 };

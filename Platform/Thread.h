@@ -71,4 +71,9 @@ RunLoopId currentRunLoop();
 // does not exist (never registered, or its thread has ended).
 bool postToRunLoop(RunLoopId loop, TimerProc proc, void* context);
 
+// Module unload: ends the calling thread's loop and detaches every other
+// loop from the module's code (their pending callbacks and timers are
+// dropped), so that nothing calls into an unloaded module afterwards.
+void releaseRunLoops();
+
 }  // namespace plat

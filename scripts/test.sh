@@ -1,6 +1,7 @@
 #!/bin/sh
-# Set-up, build and the whole test suite: the release build and the
-# AddressSanitizer + UndefinedBehaviorSanitizer build.
+# Set-up, build and the whole test suite: the release build, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and the Windows
+# builds (32-bit module checked statically, 64-bit tests under Wine).
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -12,3 +13,6 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 echo "== tests (asan+ubsan)"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+echo "== Windows builds"
+./scripts/windows-build.sh all
+./scripts/windows-test.sh

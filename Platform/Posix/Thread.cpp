@@ -320,4 +320,8 @@ int runLoopNextDueMs() {
     return int(std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count());
 }
 
+// Loops hold no system resources here, and a shared object stays mapped while
+// a thread still owns objects it registered for thread exit.
+void releaseRunLoops() {}
+
 }  // namespace plat

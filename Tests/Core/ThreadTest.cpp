@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <barrier>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "Core/PointerLocks.h"
@@ -30,6 +31,31 @@ struct Follower : CPersistentThread {
         ++runs;
         seen.store(latest.load());
     }
+};
+
+// A reusable barrier for n threads. (std::barrier of the MinGW-w64 GCC 12
+// runtime can miss a wake-up and hang: its atomic waits have no futex.)
+class CycleBarrier {
+public:
+    explicit CycleBarrier(int n) : m_n(n) {}
+    void arrive_and_wait() {
+        std::unique_lock g(m_mutex);
+        const unsigned cycle = m_cycle;
+        if (++m_arrived == m_n) {
+            m_arrived = 0;
+            ++m_cycle;
+            m_cv.notify_all();
+        } else {
+            m_cv.wait(g, [&] { return m_cycle != cycle; });
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    const int m_n;
+    int m_arrived = 0;
+    unsigned m_cycle = 0;
 };
 
 struct CountingListener : CUpdateListener {
@@ -104,7 +130,7 @@ TEST(PointerLocks, DetachRaceFromTwoThreads) {
     std::atomic<int> destroyed{0}, detached{0};
     std::atomic<bool> done{false};
     CUpdateListener* current = nullptr;
-    std::barrier sync(3);
+    CycleBarrier sync(3);
     std::thread updater([&] {
         while (!done.load()) {
             PointerLocks::update(&owner);

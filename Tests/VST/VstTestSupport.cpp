@@ -1,13 +1,13 @@
 #include "VstTestSupport.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
+#include <system_error>
 #include <utility>
 
 #include "Core/Application.h"
@@ -141,8 +141,13 @@ void finishApplication() { CApplication::finish(); }
 // --- Folders ------------------------------------------------------------------------------
 
 CScratchDir::CScratchDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tamblor-vst-XXXXXX").string();
-    if (mkdtemp(tmpl.data())) m_path = tmpl;
+    // A fresh folder: creating one that exists fails, so try another name.
+    std::random_device seed;
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+        const auto dir = std::filesystem::temp_directory_path() / ("tamblor-vst-" + std::to_string(seed()));
+        std::error_code ec;
+        if (std::filesystem::create_directory(dir, ec)) m_path = dir.generic_string();
+    }
     const std::vector<uint8_t> doc = standInDefinitions();
     std::ofstream f(m_path + "/SharedData.xml", std::ios::binary);
     f.write(reinterpret_cast<const char*>(doc.data()), std::streamsize(doc.size()));

@@ -1,6 +1,6 @@
 #pragma once
-// A small offline VST3 host: loads a Linux bundle (dlopen, ModuleEntry,
-// GetPluginFactory), creates its first audio effect class with component,
+// A small offline VST3 host: loads a bundle (Linux: dlopen, ModuleEntry;
+// Windows: LoadLibrary, InitDll; then GetPluginFactory), creates its first audio effect class with component,
 // audio processor and edit controller (one object or two), negotiates the
 // buses, and runs blocks of planar audio in 32 or 64 bits with parameter
 // changes, the state chunk and the reported latency.
@@ -95,9 +95,10 @@ public:
     CVst3Module(const CVst3Module&) = delete;
     CVst3Module& operator=(const CVst3Module&) = delete;
 
-    // bundlePath: "<dir>/<Name>.vst3" (its Contents/x86_64-linux/<Name>.so is loaded).
+    // bundlePath: "<dir>/<Name>.vst3"; its Contents/x86_64-linux/<Name>.so is
+    // loaded (Windows: Contents/x86_64-win/<Name>.vst3, x86-win for 32-bit).
     std::string load(const std::string& bundlePath);
-    // Releases the factory, calls ModuleExit and closes the library.
+    // Releases the factory, calls ModuleExit (ExitDll) and closes the library.
     void unload();
     Steinberg::IPluginFactory* factory() const { return m_factory; }
 

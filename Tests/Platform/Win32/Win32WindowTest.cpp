@@ -1,0 +1,172 @@
+// Windows only: the data stores' folders, the error window's controls,
+// run-loop delivery through a plain message loop, and the module's entry
+// points as hosts use them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "Core/AppData.h"
+#include "Core/AppErrorWindow.h"
+#include "Core/Error.h"
+#include "Platform/System.h"
+#include "Platform/Thread.h"
+#include "Platform/Win32/ErrorWindow.h"
+#include "pluginterfaces/base/ipluginbase.h"
+
+namespace {
+
+std::wstring className(HWND w) {
+    wchar_t buf[64] = {};
+    GetClassNameW(w, buf, 64);
+    return buf;
+}
+
+std::wstring text(HWND w) {
+    std::wstring s(size_t(GetWindowTextLengthW(w)) + 1, L'\0');
+    s.resize(size_t(GetWindowTextW(w, s.data(), int(s.size()))));
+    return s;
+}
+
+std::wstring fontFace(HWND w) {
+    auto font = reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0));
+    LOGFONTW lf{};
+    if (!font || !GetObjectW(font, sizeof lf, &lf)) return {};
+    return lf.lfFaceName;
+}
+
+}  // namespace
+
+// The stores live under the shell's per-user local and all-users data
+// folders (names with blanks), created on first use; an item written by one
+// store reads back through the files the platform opened.
+TEST(Win32AppData, StoresUnderTheShellFoldersReadBackTheirItems) {
+    CAppData::resetAllPaths();
+    struct Case {
+        CAppData* store;
+        const char* tail;
+    } cases[] = {{&CAppData::global(), "/AppData/Local/Kelvane/"},
+                 {&CAppData::group(), "/AppData/Local/Kelvane/Audio Plug-Ins/"},
+                 {&CAppData::local(), "/AppData/Local/Kelvane/Audio Plug-Ins/Tamblor/"}};
+    for (const Case& c : cases) {
+        const std::string user = c.store->userPath().utf8();
+        SCOPED_TRACE(user);
+        ASSERT_GE(user.size(), std::strlen(c.tail));
+        EXPECT_EQ(user.substr(user.size() - std::strlen(c.tail)), c.tail);
+        EXPECT_TRUE(plat::directoryExists(user.substr(0, user.size() - 1)));
+        EXPECT_EQ(user.find('\\'), std::string::npos);
+    }
+    const std::string common = CAppData::local().commonPath().utf8();
+    EXPECT_EQ(common, plat::commonAppDataFolder() + "/Kelvane/Audio Plug-Ins/Tamblor/");
+
+    ASSERT_FALSE(CAppData::local().writeString("win32-test-item", CString("\xC3\xA9t\xC3\xA9 \xE2\x82\xAC")));
+    CAppData::local().resetPaths();  // drops what is cached: read the file
+    CString back;
+    bool found = false;
+    ASSERT_FALSE(CAppData::local().readString("win32-test-item", &back, &found));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(back.utf8(), "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC");
+}
+
+TEST(Win32ErrorWindow, ShowsTitleTextAndSelectableDetails) {
+    const plat::ErrorWindowContent content{CAppErrorWindow::kClassName, CAppErrorWindow::kFont, CAppErrorWindow::kTitle,
+                                           CAppErrorWindow::text(), CAppErrorWindow::details(CError())};
+    auto window = static_cast<HWND>(plat::win32::createErrorWindow(content));
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(className(window), L"ErrorWindowClass");
+    EXPECT_EQ(text(window), L"Kelvane Application Message");
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    HWND label = GetDlgItem(window, plat::win32::kErrorTextId);
+    HWND details = GetDlgItem(window, plat::win32::kErrorDetailsId);
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(details, nullptr);
+    EXPECT_EQ(className(label), L"Static");
+    EXPECT_EQ(_wcsicmp(className(details).c_str(), L"Edit"), 0);
+    EXPECT_EQ(text(label).rfind(L"An issue has happened when executing Kelvane application.\r\n\r\n", 0), 0u);
+    EXPECT_EQ(text(details), L"<no details>");
+    const LONG style = GetWindowLongW(details, GWL_STYLE);
+    EXPECT_TRUE(style & ES_READONLY);
+    EXPECT_TRUE(style & ES_MULTILINE);
+    DWORD from = 1, to = 0;
+    SendMessageW(details, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, DWORD(text(details).size())) << "selected for Ctrl+Insert";
+    EXPECT_EQ(fontFace(label), L"Verdana");
+    EXPECT_EQ(fontFace(details), L"Verdana");
+
+    // Escape closes it; the loop returns and the class goes away.
+    PostMessageW(details, WM_KEYDOWN, VK_ESCAPE, 0);
+    plat::win32::runErrorWindow(window, content);
+    EXPECT_FALSE(IsWindow(window));
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    EXPECT_FALSE(GetClassInfoExW(GetModuleHandleW(nullptr), L"ErrorWindowClass", &wc));
+}
+
+// The host's own message loop delivers run-loop timers and posted callbacks
+// without pumpRunLoop.
+TEST(Win32RunLoop, PlainMessageLoopDeliversTimersAndPosts) {
+    struct Probe {
+        int ticks = 0, posts = 0;
+    } probe;
+    uint32_t err = 0;
+    const plat::RunLoopTimerId id =
+        plat::setRunLoopTimer(10, [](void* c) { ++static_cast<Probe*>(c)->ticks; }, &probe, &err);
+    ASSERT_NE(id, 0u) << err;
+    const plat::RunLoopId loop = plat::currentRunLoop();
+    HANDLE poster = CreateThread(nullptr, 0, [](void* c) -> DWORD {
+        auto* p = static_cast<std::pair<plat::RunLoopId, Probe*>*>(c);
+        for (int i = 0; i < 3; ++i)
+            plat::postToRunLoop(p->first, [](void* q) { ++static_cast<Probe*>(q)->posts; }, p->second);
+        return 0;
+    }, new std::pair<plat::RunLoopId, Probe*>(loop, &probe), 0, nullptr);
+    ASSERT_NE(poster, nullptr);
+    WaitForSingleObject(poster, INFINITE);
+    CloseHandle(poster);
+
+    const ULONGLONG end = GetTickCount64() + 500;
+    MSG msg;
+    while ((probe.ticks < 3 || probe.posts < 3) && GetTickCount64() < end) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(2);
+    }
+    plat::killRunLoopTimer(id);
+    EXPECT_GE(probe.ticks, 3);
+    EXPECT_EQ(probe.posts, 3);
+}
+
+#ifdef TAMBLOR_TEST_BUNDLE
+// A host that never calls InitDll still gets a factory; unloading the
+// module finishes what the factory call started, so a second load works.
+TEST(Win32Module, FactoryWithoutInitDllAndReloading) {
+    const std::wstring path = std::wstring(L"" TAMBLOR_TEST_BUNDLE) + L"/Contents/x86_64-win/Tamblor.vst3";
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        HMODULE m = LoadLibraryW(path.c_str());
+        ASSERT_NE(m, nullptr) << GetLastError();
+        for (const char* name : {"GetPluginFactory", "InitDll", "ExitDll"})
+            EXPECT_NE(GetProcAddress(m, name), nullptr) << name;
+        using FactoryFn = Steinberg::IPluginFactory*(PLUGIN_API*)();
+        auto get = reinterpret_cast<FactoryFn>(reinterpret_cast<void*>(GetProcAddress(m, "GetPluginFactory")));
+        ASSERT_NE(get, nullptr);
+        Steinberg::IPluginFactory* f = get();
+        ASSERT_NE(f, nullptr);
+        Steinberg::PFactoryInfo info;
+        EXPECT_EQ(f->getFactoryInfo(&info), Steinberg::kResultOk);
+        EXPECT_STREQ(info.vendor, "Kelvane");
+        EXPECT_EQ(f->countClasses(), 1);
+        f->release();
+        EXPECT_TRUE(FreeLibrary(m));
+    }
+}
+#endif
