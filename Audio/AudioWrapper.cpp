@@ -151,6 +151,10 @@ CError CAudioWrapper::init() {
     d.useMidSide = project->attrBool("use-mid-side");
     computeEditorSize();
     KEL_TRY(bindHostSide());
+    if (d.interfaceBase) {
+        KEL_TRY(d.interfaceBase->sendInternalChannelCount(m_intChannels));
+        KEL_TRY(d.interfaceBase->sendGroupCount(m_groupCount));
+    }
     d.pendingLayout[0] = 1;
     d.pendingLayout[1] = 0;
     d.pendingLayout[2] = 1;
