@@ -532,7 +532,12 @@ std::vector<std::string> CVst3Plugin::programs() const {
 
 std::string CVst3Plugin::selectProgram(const std::string& name) {
     const std::vector<std::string> names = programs();
-    const auto it = std::find(names.begin(), names.end(), name);
+    auto it = std::find(names.begin(), names.end(), name);
+    if (it == names.end())  // names shown with a bank prefix ("bank:name") also answer to the bare name
+        it = std::find_if(names.begin(), names.end(), [&name](const std::string& n) {
+            const size_t colon = n.find(':');
+            return colon != std::string::npos && n.compare(colon + 1, std::string::npos, name) == 0;
+        });
     if (it == names.end()) {
         std::string known;
         for (const std::string& n : names) known += (known.empty() ? "" : ", ") + ("'" + n + "'");
