@@ -1,14 +1,18 @@
 #!/bin/sh
-# ThreadSanitizer run of the concurrency tests: builds tamblor_tests in
+# ThreadSanitizer run of the concurrency tests: builds the test programs in
 # build-tsan (TAMBLOR_TSAN) and runs the tests in which the audio thread and
 # the main thread work on one instance at the same time. Any report fails
-# the run. Usage: scripts/tsan.sh [extra gtest filter patterns, ':'-separated]
+# the run.
+#   scripts/tsan.sh          the integration tests alone (tamblor_tsan_tests)
+#   scripts/tsan.sh all      tamblor_tests, filtered to the same tests
 set -eu
 cd "$(dirname "$0")/.."
 jobs="${JOBS:-$(nproc)}"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMBLOR_TSAN=ON -DTAMBLOR_BENCH=OFF >/dev/null
-cmake --build build-tsan -j "$jobs" --target tamblor_tests
-filter="Integration.*:ProductInstance.*${1:+:$1}"
-echo "== ThreadSanitizer: $filter"
-TSAN_OPTIONS="halt_on_error=1 abort_on_error=0 exitcode=66 second_deadlock_stack=1 suppressions=$(pwd)/scripts/tsan.supp" \
-    ./build-tsan/Tests/tamblor_tests --gtest_filter="$filter"
+target=tamblor_tsan_tests
+[ "${1:-}" = all ] && target=tamblor_tests
+cmake --build build-tsan -j "$jobs" --target "$target"
+filter="Integration.*:ProductInstance.*"
+echo "== ThreadSanitizer: $target $filter"
+TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 suppressions=$(pwd)/scripts/tsan.supp" \
+    "./build-tsan/Tests/$target" --gtest_filter="$filter"
