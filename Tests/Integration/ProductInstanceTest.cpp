@@ -132,8 +132,10 @@ TEST_F(ProductInstance, PresetsActivateUndoAndRedoThroughTheProtocol) {
     const uint32_t activated = history.position;
     EXPECT_EQ(activated, history.texts.size() - 1);
     EXPECT_EQ(history.text.utf8(), "Master preset activate");
-    EXPECT_EQ(mirror->currentProgramName.utf8().find("Loud") != std::string::npos, true)
-        << mirror->currentProgramName.utf8();
+    if (!mirror->programs.empty()) {  // the current program takes the preset's name
+        EXPECT_NE(mirror->currentProgramName.utf8().find("Loud"), std::string::npos)
+            << mirror->currentProgramName.utf8();
+    }
     expectInGain(loud, "activated");
 
     moveInHistory(ed, activated - 1);
@@ -173,6 +175,8 @@ TEST_F(ProductInstance, PresetsActivateUndoAndRedoThroughTheProtocol) {
 TEST_F(ProductInstance, OutputMeterPublishesLevelsOfAKnownInput) {
     ASSERT_TRUE(master().activateDefaultPreset().ok());
     CEditor& ed = openEditor();
+    pump();
+    EXPECT_TRUE(ed.client->isVizActive()) << "an editor opened while audio runs learns it";
     // Stopping and starting the processing tells the editor.
     core()->stopProcessing();
     pump();
