@@ -5,6 +5,7 @@
 // Properties: a refused chunk changes nothing (the instance saves the same
 // chunk as before); an accepted one saves a chunk that loads again and saves
 // to itself.
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -17,14 +18,22 @@
 namespace {
 class CFuzzInstance : public CAudioWrapper {};
 
+CFuzzInstance* g_instance = nullptr;
+
+// The instance lives for the run and goes with the application at exit, so
+// that the leak check sees only what the loads left behind.
 CFuzzInstance& instance() {
-    static CFuzzInstance* inst = [] {
+    if (!g_instance) {
         FUZZ_CHECK(!CApplication::start());
-        auto* w = new CFuzzInstance();
-        FUZZ_CHECK(!w->init());
-        return w;
-    }();
-    return *inst;
+        g_instance = new CFuzzInstance();
+        FUZZ_CHECK(!g_instance->init());
+        std::atexit([] {
+            delete g_instance;
+            g_instance = nullptr;
+            CApplication::finish();
+        });
+    }
+    return *g_instance;
 }
 
 std::vector<uint8_t> saved(CAudioWrapper& w) {
