@@ -27,6 +27,8 @@ CAudioWrapper::~CAudioWrapper() {
     if (m_impl->root) m_impl->root.reset();
 }
 
+CObject* CAudioWrapper::instanceRoot() const { return m_impl->root.get(); }
+
 CError CAudioWrapper::acquirePluginCode(const CString& text, uint32_t* code) {
     if (text.length() != 4) return KEL_ERROR(kelstr_CAudioWrapper_acquirePluginCode_PluginCodeError, text);
     uint32_t c = 0;
