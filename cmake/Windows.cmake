@@ -29,8 +29,8 @@ set(TAMBLOR_AVX_EXTRA_OPTIONS -Wa,-muse-unaligned-vector-move)
 
 # The build-time tools of a native build tree (scripts/windows-build.sh
 # builds them there first).
-set(TAMBLOR_HOST_TOOLS_DIR "" CACHE PATH "Native build tree holding tamblor-defc and tamblor-embed")
-foreach(tool tamblor-defc:DefCompiler tamblor-embed:ResourceEmbed)
+set(TAMBLOR_HOST_TOOLS_DIR "" CACHE PATH "Native build tree holding tamblor-defc, tamblor-bankc and tamblor-embed")
+foreach(tool tamblor-defc:DefCompiler tamblor-bankc:BankCompiler tamblor-embed:ResourceEmbed)
     string(REPLACE ":" ";" parts ${tool})
     list(GET parts 0 name)
     list(GET parts 1 dir)

@@ -3,8 +3,9 @@
 #   32: build-win32/Tamblor.vst3/Contents/x86-win/Tamblor.vst3 (checked statically)
 #   64: build-win64/Tamblor.vst3/Contents/x86_64-win/Tamblor.vst3, the Windows
 #       test program and tamblor-render.exe (run under Wine)
-# The build-time tools (definition compiler, resource embedder) run on this
-# machine: they come from the native build tree (build/, or TAMBLOR_HOST_BUILD).
+# The build-time tools (definition and bank compilers, resource embedder) run
+# on this machine: they come from the native build tree (build/, or
+# TAMBLOR_HOST_BUILD).
 set -eu
 cd "$(dirname "$0")/.."
 which="${1:-all}"
@@ -18,7 +19,7 @@ host="${TAMBLOR_HOST_BUILD:-build}"
 if [ ! -f "$host/build.ninja" ]; then
     cmake -S . -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$host" -j "$jobs" --target tamblor-defc tamblor-embed
+cmake --build "$host" -j "$jobs" --target tamblor-defc tamblor-bankc tamblor-embed
 hostdir=$(cd "$host" && pwd)
 
 # Optimised without debug information: the quickest build that is the product.

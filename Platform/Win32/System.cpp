@@ -1,6 +1,6 @@
 // Win32 backend of the system services: the performance counter, the
-// process heap, the module path, the shell's application data folders and
-// directories.
+// process heap, the module path, the shell's application data folders,
+// directories and the monitors.
 #include "Platform/System.h"
 
 #include <vector>
@@ -87,6 +87,18 @@ bool createDirectory(const std::string& path) {
 bool directoryExists(const std::string& path) {
     const DWORD a = GetFileAttributesW(widen(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool screenSizeAt(int x, int y, int* width, int* height) {
+    // The monitor's whole rectangle (not its work area); a point off every
+    // monitor counts for the primary one.
+    HMONITOR monitor = MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!monitor || !GetMonitorInfoW(monitor, &info)) return false;
+    *width = int(info.rcMonitor.right - info.rcMonitor.left);
+    *height = int(info.rcMonitor.bottom - info.rcMonitor.top);
+    return true;
 }
 
 unsigned processorCount() {

@@ -1,6 +1,6 @@
-// Windows only: the data stores' folders, the error window's controls,
-// run-loop delivery through a plain message loop, and the module's entry
-// points as hosts use them.
+// Windows only: the data stores' folders, the error window's controls, the
+// monitor size, run-loop delivery through a plain message loop, and the
+// module's entry points as hosts use them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -108,6 +108,21 @@ TEST(Win32ErrorWindow, ShowsTitleTextAndSelectableDetails) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     EXPECT_FALSE(GetClassInfoExW(GetModuleHandleW(nullptr), L"ErrorWindowClass", &wc));
+}
+
+// The editor's scale asks for the monitor under a screen point: (0, 0) lies
+// on the primary monitor, and a point off every monitor falls back to it.
+TEST(Win32Screen, SizeOfTheMonitorUnderAPoint) {
+    const int primaryW = GetSystemMetrics(SM_CXSCREEN), primaryH = GetSystemMetrics(SM_CYSCREEN);
+    ASSERT_GT(primaryW, 0);
+    ASSERT_GT(primaryH, 0);
+    for (const POINT p : {POINT{0, 0}, POINT{-100000, -100000}}) {
+        SCOPED_TRACE(testing::Message() << p.x << "," << p.y);
+        int w = -1, h = -1;
+        ASSERT_TRUE(plat::screenSizeAt(int(p.x), int(p.y), &w, &h));
+        EXPECT_EQ(w, primaryW);
+        EXPECT_EQ(h, primaryH);
+    }
 }
 
 // The host's own message loop delivers run-loop timers and posted callbacks
