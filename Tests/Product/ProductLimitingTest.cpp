@@ -1,0 +1,77 @@
+// Every algorithm of the mode table limits loud program material: with In
+// Gain +6 dB and Out Gain -1 dB the output's sample peak and 4x true peak
+// stay within the output clipper's factor of 1.1 above the Out Gain, at every
+// oversampling factor. The figures are printed as a table.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "ProductHost.h"
+#include "ProductSignals.h"
+
+namespace product {
+namespace {
+
+class ProductLimiting : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(enterModule()); }
+    void TearDown() override { exitModule(); }
+};
+
+const char* const kModes[] = {"Clip", "AIGC-1", "AIGC-2", "AIGC-3", "AIGC-4",
+                              "TB-1", "TB UNI", "TB-4", "TB-C", "TB INS"};
+const char* const kFactors[] = {"1X", "2X", "4X", "8X"};
+
+double db(double ratio) { return 20.0 * std::log10(ratio); }
+
+TEST_F(ProductLimiting, EveryAlgorithmHoldsTheCeilingAtEveryFactor) {
+    {
+        CHost probe;
+        ASSERT_TRUE(probe.loaded());
+        for (const char* name : {"Mode", "InGain", "OutGain", "Oversmp"})
+            if (probe.paramId(name) < 0) GTEST_SKIP() << "no \"" << name << "\" host parameter";
+    }
+    const double rate = 44100.0;
+    const double ceiling = dbToGain(-1.0);
+    const Stereo in = programMix(rate, 3.0, 11);
+    const double inRms = rms(in, 0, in.size());
+
+    std::string table = "overshoot above Out Gain (-1 dB), dB: sample peak / 4x true peak\n";
+    table += "mode     ";
+    for (const char* f : kFactors) table += std::string("  ") + f + "            ";
+    table += "\n";
+    for (const char* mode : kModes) {
+        char row[256];
+        std::snprintf(row, sizeof row, "%-8s", mode);
+        table += row;
+        for (const char* factor : kFactors) {
+            SCOPED_TRACE(std::string(mode) + " at " + factor);
+            CHost host;
+            ASSERT_TRUE(host.start(rate, 512, false));
+            ASSERT_TRUE(host.setParam("Mode", mode));
+            ASSERT_TRUE(host.setParam("Oversmp", factor));
+            ASSERT_TRUE(host.setParam("InGain", "6.0"));
+            ASSERT_TRUE(host.setParam("OutGain", "-1.0"));
+            const Stereo out = host.run(in);
+            ASSERT_EQ(firstNonFinite(out, 0), out.size());
+            const double sp = samplePeak(out) / ceiling;
+            const double tp = truePeak4x(out) / ceiling;
+            EXPECT_LE(sp, 1.1);
+            EXPECT_LE(tp, 1.1);
+            // It limits rather than silences: the ceiling is reached and the
+            // program comes out at least as loud as it went in.
+            EXPECT_GT(sp, 0.85);
+            const int lat = host.latency();
+            EXPECT_GT(rms(out, size_t(lat), out.size()), 0.9 * inRms);
+            std::snprintf(row, sizeof row, "  %+6.2f / %+6.2f ", db(sp), db(tp));
+            table += row;
+        }
+        table += "\n";
+    }
+    std::printf("%s", table.c_str());
+}
+
+}  // namespace
+}  // namespace product
