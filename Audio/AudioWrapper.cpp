@@ -4,7 +4,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Audio/AudioExtParam.h"
 #include "Audio/AudioParam.h"
+#include "Audio/AudioParamRegistry.h"
+#include "Audio/Interface/AudioInterfaceBase.h"
+#include "Audio/Viz/AudioVizCollector.h"
 #include "Audio/AudioParamCollector.h"
 #include "Audio/AudioWrapperImpl.h"
 #include "Audio/ProcessBuild.h"
@@ -17,7 +21,9 @@
 CAudioWrapper::CAudioWrapper() : m_impl(std::make_unique<Impl>()) {}
 
 CAudioWrapper::~CAudioWrapper() {
-    // The graph goes first: its parameters unregister from the collector.
+    // The host side lets go of the parameters, then the graph goes: its
+    // parameters unregister from the collector.
+    unbindHostSide();
     if (m_impl->root) m_impl->root.reset();
 }
 
@@ -97,6 +103,9 @@ CError CAudioWrapper::init() {
     KEL_TRY(bindObject(root, "plugin.ext-param-list", &d.extParamList, false));
     KEL_TRY(bindObject(root, "plugin.cctable", &d.ccTable, false));
     KEL_TRY(bindObject(root, "plugin.param-registry", &d.registry, false));
+    if (d.extParamList && !dynamic_cast<CAudioExtParamList*>(d.extParamList))
+        return KEL_ERROR(kelstr_CObject_findObjectChecked_CastError, CString("plugin.ext-param-list"),
+                         d.plugin->fullName());
     d.env->setInternalChannels(m_intChannels);
     d.env->setGroupCount(m_groupCount);
     d.env->setSampleRate(d.sampleRate);
@@ -141,6 +150,7 @@ CError CAudioWrapper::init() {
     d.useRouting = project->attrBool("use-routing");
     d.useMidSide = project->attrBool("use-mid-side");
     computeEditorSize();
+    KEL_TRY(bindHostSide());
     d.pendingLayout[0] = 1;
     d.pendingLayout[1] = 0;
     d.pendingLayout[2] = 1;

@@ -21,6 +21,8 @@
 #include "Core/Stream.h"
 #include "Core/String.h"
 
+class CAudioParam;
+
 KELSTR(CAudioWrapper_init_NoApp, "No application object created.");
 KELSTR(CAudioWrapper_init_PluginNameEmpty, "Plug-in name is empty.");
 KELSTR(CAudioWrapper_init_VendorNameEmpty, "Vendor name is empty.");
@@ -149,7 +151,16 @@ protected:
 
 private:
     struct Impl;
+    friend class CProgramChangeListener;
     void computeEditorSize();
+    // Host side of the instance (AudioWrapperHost.cpp): the change queue,
+    // the host parameters and the program listener, bound once the graph
+    // exists, released before it goes.
+    CError bindHostSide();
+    void unbindHostSide();
+    void reportHostEdit(CAudioParam& param);
+    void reportProgramChange();
+    int chunkLengthAt(int offset, int frames) const;
     // Processing internals (AudioWrapperProcess.cpp).
     CError prepareGraph();
     void takePendingChanges(int frames);

@@ -5,13 +5,29 @@
 #include <vector>
 
 #include "Audio/AudioEnv.h"
+#include "Audio/AudioParamChangeSet.h"
+#include "Audio/AudioParamCollector.h"
 #include "Audio/AudioWrapper.h"
 #include "Audio/Process.h"
 #include "Core/Application.h"
 
 class CAudioParam;
-class CAudioParamCollector;
+class CAudioExtParamHostBridge;
+class CAudioInterfaceBase;
+class CAudioParamRegistry;
+class CAudioVizCollector;
 class CModOutput;
+
+// Tells the core when the master registry's program changes (on the thread
+// that changed it, the main thread).
+class CProgramChangeListener : public CObject {
+public:
+    explicit CProgramChangeListener(CAudioWrapper* core) : m_core(core) {}
+    CError dispatchEvent(const CString& eventName, CEventParams& params) override;
+
+private:
+    CAudioWrapper* m_core;
+};
 
 struct CAudioWrapper::Impl {
     // Object tree of the instance.
@@ -20,11 +36,12 @@ struct CAudioWrapper::Impl {
     CObject* project = nullptr;
     CAudioEnv* env = nullptr;
     CAudioParamCollector* collector = nullptr;
-    CObject* vizCollector = nullptr;
-    CObject* interfaceBase = nullptr;
+    CAudioVizCollector* vizCollector = nullptr;
+    CAudioInterfaceBase* interfaceBase = nullptr;
     CObject* extParamList = nullptr;
     CObject* ccTable = nullptr;
-    CObject* registry = nullptr;
+    CAudioParamRegistry* registry = nullptr;
+    CAudioExtParamHostBridge* bridge = nullptr;  // of the ext-param list
     CAudioProcess* main = nullptr;       // plugin.modMain
     CModOutput* output = nullptr;        // plugin.modOutput
 
@@ -61,6 +78,14 @@ struct CAudioWrapper::Impl {
     std::vector<double> inBuf;
     double* inPtr[audio::kMaxChannels] = {};
     uint64_t frameCounter = 0;
+
+    // Main-thread changes on their way to the audio thread.
+    CAudioParamChangeQueue changeQueue;
+    // Program changes and edits of host-visible parameters made inside the
+    // plug-in (editor, presets) reported to the host.
+    std::unique_ptr<CProgramChangeListener> programListener;
+    std::unique_ptr<CAudioParamListener> editListener;
+    int hostEditDepth = 0;  // > 0 while the host's own change is applied
 
     // Host parameter changes of the current block.
     const CHostParamChange* blockChanges = nullptr;

@@ -103,9 +103,14 @@ void CAudioWrapper::applyLayout() {
 
 void CAudioWrapper::takePendingChanges(int frames) {
     Impl& d = *m_impl;
-    plat::CLock g(d.env->lock());
-    d.env->setChunkEndTime(d.env->currentTime() + double(frames) / d.sampleRate);
-    if (d.layoutPending) applyLayout();
+    CAudioParamChangeSet* changes = nullptr;
+    {
+        plat::CLock g(d.env->lock());
+        d.env->setChunkEndTime(d.env->currentTime() + double(frames) / d.sampleRate);
+        if (d.layoutPending) applyLayout();
+        changes = d.changeQueue.takePending();
+    }
+    if (changes) CAudioParamChangeQueue::apply(changes);
 }
 
 void CAudioWrapper::runChunk(const CHostBus& in, const CHostBus* side, CHostBus& out, int offset, int frames) {
@@ -172,7 +177,7 @@ void CAudioWrapper::process(const CHostBus& in, const CHostBus* sidechain, CHost
     int offset = 0;
     bool first = true;
     while (first || offset < frames) {
-        const int n = std::min(kChunk, frames - offset);
+        const int n = chunkLengthAt(offset, frames);
         takePendingChanges(n);
         applyHostChanges(offset, n);
         first = false;
