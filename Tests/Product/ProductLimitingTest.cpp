@@ -35,37 +35,44 @@ TEST_F(ProductLimiting, EveryAlgorithmHoldsTheCeilingAtEveryFactor) {
     }
     const double rate = 44100.0;
     const double ceiling = dbToGain(-1.0);
-    const Stereo in = programMix(rate, 3.0, 11);
+    const Stereo in = programMix(rate, 1.5, 11);
     const double inRms = rms(in, 0, in.size());
 
     std::string table = "overshoot above Out Gain (-1 dB), dB: sample peak / 4x true peak\n";
     table += "mode     ";
     for (const char* f : kFactors) table += std::string("  ") + f + "            ";
     table += "\n";
-    for (const char* mode : kModes) {
-        char row[256];
-        std::snprintf(row, sizeof row, "%-8s", mode);
-        table += row;
-        for (const char* factor : kFactors) {
-            SCOPED_TRACE(std::string(mode) + " at " + factor);
-            CHost host;
-            ASSERT_TRUE(host.start(rate, 512, false));
-            ASSERT_TRUE(host.setParam("Mode", mode));
-            ASSERT_TRUE(host.setParam("Oversmp", factor));
-            ASSERT_TRUE(host.setParam("InGain", "6.0"));
-            ASSERT_TRUE(host.setParam("OutGain", "-1.0"));
+    // One instance per factor; the modes follow each other, each measured
+    // on a fresh pass of the program after its switch has settled.
+    double sp[10][4] = {}, tp[10][4] = {};
+    for (int f = 0; f < 4; ++f) {
+        CHost host;
+        ASSERT_TRUE(host.start(rate, 512, false));
+        ASSERT_TRUE(host.setParam("Oversmp", kFactors[f]));
+        ASSERT_TRUE(host.setParam("InGain", "6.0"));
+        ASSERT_TRUE(host.setParam("OutGain", "-1.0"));
+        for (int m = 0; m < 10; ++m) {
+            SCOPED_TRACE(std::string(kModes[m]) + " at " + kFactors[f]);
+            ASSERT_TRUE(host.setParam("Mode", kModes[m]));
+            host.run(slice(in, 0, size_t(0.1 * rate)));
             const Stereo out = host.run(in);
             ASSERT_EQ(firstNonFinite(out, 0), out.size());
-            const double sp = samplePeak(out) / ceiling;
-            const double tp = truePeak4x(out) / ceiling;
-            EXPECT_LE(sp, 1.1);
-            EXPECT_LE(tp, 1.1);
+            sp[m][f] = samplePeak(out) / ceiling;
+            tp[m][f] = truePeak4x(out) / ceiling;
+            EXPECT_LE(sp[m][f], 1.1);
+            EXPECT_LE(tp[m][f], 1.1);
             // It limits rather than silences: the ceiling is reached and the
             // program comes out at least as loud as it went in.
-            EXPECT_GT(sp, 0.85);
-            const int lat = host.latency();
-            EXPECT_GT(rms(out, size_t(lat), out.size()), 0.9 * inRms);
-            std::snprintf(row, sizeof row, "  %+6.2f / %+6.2f ", db(sp), db(tp));
+            EXPECT_GT(sp[m][f], 0.85);
+            EXPECT_GT(rms(out, 0, out.size()), 0.9 * inRms);
+        }
+    }
+    for (int m = 0; m < 10; ++m) {
+        char row[256];
+        std::snprintf(row, sizeof row, "%-8s", kModes[m]);
+        table += row;
+        for (int f = 0; f < 4; ++f) {
+            std::snprintf(row, sizeof row, "  %+6.2f / %+6.2f ", db(sp[m][f]), db(tp[m][f]));
             table += row;
         }
         table += "\n";
