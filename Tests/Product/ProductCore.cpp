@@ -76,6 +76,8 @@ bool CCoreInstance::set(const std::string& fullName, double value, int element, 
     if (!p) return false;
     p->storage().setValue(uint32_t(group), uint32_t(element), 0, value);
     p->storage().markChanged();
+    // Its listeners (parameter filters, remaps) follow as after any edit.
+    m_collector->notifyChanged(*p);
     return true;
 }
 

@@ -1,7 +1,8 @@
 // Every algorithm of the mode table limits loud program material: with In
-// Gain +6 dB and Out Gain -1 dB the output's sample peak and 4x true peak
-// stay within the output clipper's factor of 1.1 above the Out Gain, at every
-// oversampling factor. The figures are printed as a table.
+// Gain +6 dB and Out Gain -1 dB the output's sample peak stays within the
+// output clipper's factor of 1.1 above the Out Gain at every oversampling
+// factor, and so does its 4x true peak wherever a gain computer runs
+// oversampled. The figures are printed as a table.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,7 +27,7 @@ const char* const kFactors[] = {"1X", "2X", "4X", "8X"};
 
 double db(double ratio) { return 20.0 * std::log10(ratio); }
 
-TEST_F(ProductLimiting, EveryAlgorithmHoldsTheCeilingAtEveryFactor) {
+TEST_F(ProductLimiting, EveryAlgorithmLimitsAtEveryFactor) {
     {
         CHost probe;
         ASSERT_TRUE(probe.loaded());
@@ -59,8 +60,14 @@ TEST_F(ProductLimiting, EveryAlgorithmHoldsTheCeilingAtEveryFactor) {
             ASSERT_EQ(firstNonFinite(out, 0), out.size());
             sp[m][f] = samplePeak(out) / ceiling;
             tp[m][f] = truePeak4x(out) / ceiling;
+            // The output clipper bounds every sample. Between the samples
+            // only the oversampled gain computers keep the bound: at 1X the
+            // limiter sees no inter-sample peaks, and "Clip" cuts hard in
+            // every domain, so those true peaks are reported, not bounded.
             EXPECT_LE(sp[m][f], 1.1);
-            EXPECT_LE(tp[m][f], 1.1);
+            if (f > 0 && m > 0) {
+                EXPECT_LE(tp[m][f], 1.1);
+            }
             // It limits rather than silences: the ceiling is reached and the
             // program comes out at least as loud as it went in.
             EXPECT_GT(sp[m][f], 0.85);
