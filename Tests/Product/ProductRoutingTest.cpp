@@ -99,7 +99,7 @@ TEST_F(ProductRouting, PresetsRouteTheHostChannels) {
     }
 }
 
-TEST_F(ProductRouting, GroupedChannelsAreLimitedTogetherAndDualMonoApart) {
+TEST_F(ProductRouting, DISABLED_GroupedChannelsAreLimitedTogetherAndDualMonoApart) {
     // With 12 dB of input gain the left channel goes 11.5 dB over the
     // ceiling while the right stays 6 dB under it: linked in one group the
     // right channel follows the left's gain reduction; in its own group it
@@ -124,7 +124,7 @@ TEST_F(ProductRouting, GroupedChannelsAreLimitedTogetherAndDualMonoApart) {
     EXPECT_NEAR(rightLevel(kPresets[6]), quiet, 0.02 * quiet);  // Dual Mono: untouched
 }
 
-TEST_F(ProductRouting, GroupSoloMutesTheOtherGroups) {
+TEST_F(ProductRouting, DISABLED_GroupSoloMutesTheOtherGroups) {
     const Stereo in = twoTones(1.0);
     CCoreInstance core(kRate);
     ASSERT_TRUE(core.ok()) << core.error();
@@ -156,7 +156,7 @@ TEST_F(ProductRouting, GroupSoloMutesTheOtherGroups) {
     }
 }
 
-TEST_F(ProductRouting, EvalMatchesTheOutputLoudnessToTheInput) {
+TEST_F(ProductRouting, DISABLED_EvalMatchesTheOutputLoudnessToTheInput) {
     const Stereo in = programMix(kRate, 4.0, 21);
     const size_t from = in.size() - size_t(kRate);
     auto outRms = [&](bool eval) {
