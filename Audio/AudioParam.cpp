@@ -134,8 +134,9 @@ bool CAudioParamStorage::writeValue(uint32_t g, uint32_t e, uint32_t c, double v
     if (m_singleElement) e = 0;
     if (g >= m_elems.size() || e >= m_elems[g] || c >= m_esize) return false;
     double& slot = m_values[m_start[g] + e * m_esize + c];
-    if (std::memcmp(&slot, &v, sizeof v) != 0) {
-        slot = v;
+    const double old = loadSlot(slot);
+    if (std::memcmp(&old, &v, sizeof v) != 0) {
+        storeSlot(slot, v);
         markChanged();
     }
     return true;
@@ -202,12 +203,15 @@ bool CAudioParamStorage::sameShape(const CAudioParamStorage& other) const noexce
 
 bool CAudioParamStorage::copyValuesFrom(const CAudioParamStorage& other) noexcept {
     if (m_items || other.m_items || !sameShape(other)) return false;
-    if (m_values.empty()) return true;
-    const size_t bytes = m_values.size() * sizeof(double);
-    if (std::memcmp(m_values.data(), other.m_values.data(), bytes) != 0) {
-        std::memcpy(m_values.data(), other.m_values.data(), bytes);
-        markChanged();
+    bool changed = false;
+    for (size_t i = 0; i < m_values.size(); ++i) {
+        const double v = loadSlot(other.m_values[i]);
+        const double old = loadSlot(m_values[i]);
+        if (std::memcmp(&old, &v, sizeof v) == 0) continue;
+        storeSlot(m_values[i], v);
+        changed = true;
     }
+    if (changed) markChanged();
     return true;
 }
 
@@ -219,7 +223,9 @@ bool CAudioParamStorage::assign(const CAudioParamStorage& other) {
     m_esize = other.m_esize;
     m_elems = other.m_elems;
     m_start = other.m_start;
-    m_values = other.m_values;
+    // Slot by slot: the other storage may be live while the audio thread writes it.
+    m_values.resize(other.m_values.size());
+    for (size_t i = 0; i < m_values.size(); ++i) m_values[i] = loadSlot(other.m_values[i]);
     m_data = other.m_data;
     markChanged();
     return true;
@@ -244,7 +250,7 @@ CError CAudioParamStorage::save(COutputStream& out, const CString& fullName, int
     if (!m_items) {
         for (uint32_t g = first; g < first + count; ++g) {
             KEL_TRY(out.writeU32(elemsOf(g)));
-            for (double v : groupValues(g)) KEL_TRY(out.writeF64(v));
+            for (const double& slot : groupValues(g)) KEL_TRY(out.writeF64(loadSlot(slot)));
         }
         return {};
     }

@@ -8,11 +8,15 @@
 // rule (CAudioParamDef.h): what the matrix does not hold reads as the
 // defaults.
 //
-// Threads: reading a value is a plain, lock-free, allocation-free read meant
-// for the audio thread. The storage has no lock of its own: writers and
-// readers on different threads are serialised by the owner (changes reach
-// the audio thread at chunk start, where they are applied with writeValue or
-// copyValuesFrom, which never allocate while the shape fits). Every change
+// Threads: reading a value is a lock-free, allocation-free read meant for
+// the audio thread. The storage has no lock of its own: changes reach the
+// audio thread at chunk start, where they are applied with writeValue or
+// copyValuesFrom, which never allocate while the shape fits. The main thread
+// still reads the live values while the audio thread writes them (automation,
+// applied changes, flags), so each numeric slot is read and written as a
+// relaxed atomic: a reader sees a value whole, old or new, and a copy of the
+// storage (state, presets, the protocol) is taken slot by slot. The shape
+// itself changes only while the audio thread does not run. Every change
 // of a value advances the change counter, which processors poll to know when
 // to recompute what depends on the parameter.
 //
@@ -71,15 +75,23 @@ public:
     double value(uint32_t g, uint32_t e, uint32_t c = 0) const noexcept {
         if (m_singleGroup) g = 0;
         if (m_singleElement) e = 0;
-        if (g < m_elems.size() && e < m_elems[g] && c < m_esize) return m_values[m_start[g] + e * m_esize + c];
+        if (g < m_elems.size() && e < m_elems[g] && c < m_esize) return loadSlot(m_values[m_start[g] + e * m_esize + c]);
         return m_info ? m_info->defaultValue(e, c) : 0.0;
+    }
+    // One slot, read or written as a relaxed atomic (see Threads above).
+    static double loadSlot(const double& slot) noexcept {
+        return std::atomic_ref<double>(const_cast<double&>(slot)).load(std::memory_order_relaxed);
+    }
+    static void storeSlot(double& slot, double v) noexcept {
+        std::atomic_ref<double>(slot).store(v, std::memory_order_relaxed);
     }
     uint32_t groupCount() const noexcept { return uint32_t(m_elems.size()); }
     uint32_t elementCount(uint32_t g) const noexcept { return g < m_elems.size() ? m_elems[g] : 0; }
     uint32_t elementSize() const noexcept { return m_esize; }
     // True when the matrix holds at least one element of group g.
     bool holdsGroup(uint32_t g) const noexcept { return elementCount(g) > 0; }
-    // The stored values of group g (k(g) * esize), contiguous.
+    // The stored values of group g (k(g) * esize), contiguous; read them
+    // with loadSlot where another thread may write.
     std::span<const double> groupValues(uint32_t g) const noexcept {
         return g < m_elems.size() ? std::span<const double>(m_values.data() + m_start[g], size_t(m_elems[g]) * m_esize)
                                   : std::span<const double>();

@@ -27,6 +27,8 @@ CAudioWrapper::~CAudioWrapper() {
     if (m_impl->root) m_impl->root.reset();
 }
 
+CObject* CAudioWrapper::instanceRoot() const { return m_impl->root.get(); }
+
 CError CAudioWrapper::acquirePluginCode(const CString& text, uint32_t* code) {
     if (text.length() != 4) return KEL_ERROR(kelstr_CAudioWrapper_acquirePluginCode_PluginCodeError, text);
     uint32_t c = 0;
@@ -151,6 +153,10 @@ CError CAudioWrapper::init() {
     d.useMidSide = project->attrBool("use-mid-side");
     computeEditorSize();
     KEL_TRY(bindHostSide());
+    if (d.interfaceBase) {
+        KEL_TRY(d.interfaceBase->sendInternalChannelCount(m_intChannels));
+        KEL_TRY(d.interfaceBase->sendGroupCount(m_groupCount));
+    }
     d.pendingLayout[0] = 1;
     d.pendingLayout[1] = 0;
     d.pendingLayout[2] = 1;

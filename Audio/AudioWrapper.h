@@ -22,6 +22,7 @@
 #include "Core/String.h"
 
 class CAudioParam;
+class CObject;
 
 KELSTR(CAudioWrapper_init_NoApp, "No application object created.");
 KELSTR(CAudioWrapper_init_PluginNameEmpty, "Plug-in name is empty.");
@@ -80,6 +81,9 @@ public:
     double tailSeconds() const { return m_tailSeconds; }
     int internalChannelCount() const { return m_intChannels; }
     int groupCount() const { return m_groupCount; }
+    // The instance's object tree ("plugin" is its child); an editor hands its
+    // address to its client connector ("BaseConnectorRootPtr"). Null before init.
+    CObject* instanceRoot() const;
 
     // Helpers of init (public for their own tests).
     static CError acquirePluginCode(const CString& text, uint32_t* code);

@@ -7,7 +7,10 @@
 #include "Audio/AudioParam.h"
 #include "Audio/AudioWrapper.h"
 #include "Audio/AudioWrapperImpl.h"
+#include "Audio/Interface/AudioInterfaceBase.h"
 #include "Audio/Processes/ModNode.h"
+#include "Audio/Viz/AudioVizCollector.h"
+#include "Core/Log.h"
 
 namespace {
 constexpr int kChunk = audio::kMaxHostFrames;
@@ -203,7 +206,15 @@ void CAudioWrapper::latencyAcknowledged() {
 void CAudioWrapper::primingStep() {
     Impl& d = *m_impl;
     const int before = d.env->totalLatency();
+    bool layoutChanged = false;
+    {
+        plat::CLock g(d.env->lock());
+        layoutChanged = d.layoutPending;
+    }
     takePendingChanges(1);
+    if (layoutChanged && d.interfaceBase) {
+        if (CError e = d.interfaceBase->sendIoChannelCounts(d.inChannels, d.sideChannels, d.outChannels)) kelLogError(e);
+    }
     CPortBuffers& port = d.main->input(0);
     port.channels = std::min(d.inChannels + d.sideChannels, audio::kMaxChannels);
     for (int k = 0; k < port.channels; ++k) {
@@ -234,6 +245,12 @@ void CAudioWrapper::startProcessing() {
         d.env->setActive(true);
     }
     d.processing.store(true);
+    if (d.interfaceBase) {
+        CError e = d.interfaceBase->sendStartViz();
+        if (!e && !d.vizAlwaysActive) e = d.interfaceBase->sendClearClient();
+        if (!e) e = d.interfaceBase->sendSampleRate(d.sampleRate, d.env->totalLatency());
+        if (e) kelLogError(e);
+    }
     primingStep();
 }
 
@@ -249,6 +266,11 @@ void CAudioWrapper::stopProcessing() {
     primingStep();
     d.main->reset();
     d.output->reset();
+    if (d.interfaceBase) {
+        if (CError e = d.vizAlwaysActive ? d.interfaceBase->sendClearClient() : d.interfaceBase->sendStopViz())
+            kelLogError(e);
+    }
+    if (d.vizCollector) d.vizCollector->reset();
 }
 
 bool CAudioWrapper::isProcessing() const { return m_impl->processing.load(); }

@@ -172,22 +172,39 @@ CError CAudioProcess::prepare(const CProcessConfig& config) {
             if (def->isAutoLinks() && !c.def->isOutOfOrder()) {
                 // A bypassable child may be skipped: the chain keeps the larger of both.
                 chainRate = c.def->bypassStateId() >= 0 ? std::max(chainRate, outRate[size_t(i)]) : outRate[size_t(i)];
-                chainCh = std::max(chainCh, outCh[size_t(i)]);
+                chainCh = c.def->bypassStateId() >= 0 ? std::max(chainCh, outCh[size_t(i)]) : outCh[size_t(i)];
             }
         }
     }
-    double latencyBound = 0.0;
     for (int i = 0; i < n; ++i) {
         Child& c = m_children[size_t(i)];
         KEL_TRY(c.process->prepare(config.at(inRate[size_t(i)], inCh[size_t(i)])));
-        latencyBound += c.process->maxLatencySeconds();
     }
+    // The longest latency any path can bring to each child's input, the
+    // same way: what an alignment delay there may have to make up.
+    std::vector<double> inLat(size_t(n), 0.0), outLat(size_t(n), 0.0);
+    for (int pass = 0; pass < 4; ++pass) {
+        double chainLat = 0.0;
+        for (int i = 0; i < n; ++i) {
+            const Child& c = m_children[size_t(i)];
+            const bool chained = def->isAutoLinks() && !c.def->isOutOfOrder();
+            double l = chained ? chainLat : 0.0;
+            for (const LinkRef& ln : m_links)
+                if (ln.dst == i && ln.src >= 0) l = std::max(l, outLat[size_t(ln.src)]);
+            inLat[size_t(i)] = l;
+            outLat[size_t(i)] = l + c.process->maxLatencySeconds();
+            if (chained)
+                chainLat = c.def->bypassStateId() >= 0 ? std::max(chainLat, outLat[size_t(i)]) : outLat[size_t(i)];
+        }
+    }
+    double latencyBound = 0.0;
+    for (int i = 0; i < n; ++i) latencyBound = std::max(latencyBound, outLat[size_t(i)]);
     m_maxLatencySeconds = latencyBound;
     for (int i = 0; i < n; ++i) {
         Child& c = m_children[size_t(i)];
         if (!c.needsGather) continue;
         const int frames = config.framesAt(inRate[size_t(i)]);
-        const int maxDelay = int(std::ceil(latencyBound * inRate[size_t(i)])) + 2;
+        const int maxDelay = int(std::ceil(inLat[size_t(i)] * inRate[size_t(i)])) + 2;
         const int fade = int(std::lround(kAlignFadeSeconds * inRate[size_t(i)]));
         for (auto& port : c.ports) {
             port.gather.allocate(c.maxLinksPerPort > 1 ? 2 : 1, inCh[size_t(i)], frames);

@@ -1,5 +1,26 @@
 #!/bin/sh
-# The main job: start the application as module load does and show the product identity.
+# The main job: install the built plug-in bundle where Linux hosts look for it
+# (~/.vst3/Tamblor.vst3) and master the built-in demo programme through the
+# installed bundle with tamblor-render, which prints the figures and writes
+# build/tamblor-demo.wav. Arguments go on to tamblor-render
+# (scripts/run.sh --set OutGain=-1.0 --set Oversmp=8X).
 set -eu
 cd "$(dirname "$0")/.."
-exec ./build/Tools/Inspect/tamblor-inspect shared::project
+bundle=build/Tamblor.vst3
+render=build/Tools/Render/tamblor-render
+if [ ! -f "$bundle/Contents/x86_64-linux/Tamblor.so" ] || [ ! -x "$render" ]; then
+    ./scripts/build.sh release
+fi
+
+dest="$HOME/.vst3"
+mkdir -p "$dest"
+# Replace the installed bundle in one step: hosts never see half a copy.
+rm -rf "$dest/.Tamblor.vst3.new"
+cp -R "$bundle" "$dest/.Tamblor.vst3.new"
+rm -rf "$dest/Tamblor.vst3"
+mv "$dest/.Tamblor.vst3.new" "$dest/Tamblor.vst3"
+echo "installed: $dest/Tamblor.vst3"
+echo
+
+cd build
+exec ./Tools/Render/tamblor-render "$@"

@@ -72,8 +72,8 @@ if ! timeout 900 xvfb-run -a sh -c '
     out=build-win64/render-check
     "$WINE" "$render" --plugin build-win64/Tamblor.vst3 --demo --demo-seconds 2 --block 480 \
         -o "$out/out.wav" --save-state "$out/s.aprs" >"$out/first.txt" 2>&1 || status=1
-    "$WINE" "$render" --plugin build-win64/Tamblor.vst3 --demo --demo-seconds 2 --block 333 --f64 \
-        --load-state "$out/s.aprs" >"$out/second.txt" 2>&1 || status=1
+    "$WINE" "$render" --plugin build-win64/Tamblor.vst3 --demo --demo-seconds 2 --block 333 --double \
+        --state "$out/s.aprs" -o "$out/second.wav" >"$out/second.txt" 2>&1 || status=1
     cat "$out/first.txt" "$out/second.txt"
     "$WINESERVER" -k 2>/dev/null || true
     exit $status
@@ -81,12 +81,13 @@ if ! timeout 900 xvfb-run -a sh -c '
     fail "the Windows tests or renders under Wine"
 fi
 
-# The renders: an output row of finite figures with the true peak under
+# The renders: an output row (integrated, range, sample peak, true peak) of
+# finite figures with the true peak under
 # full scale, a WAV file of the input's length, a state chunk.
 for run in first second; do
     f=build-win64/render-check/$run.txt
     [ -f "$f" ] || { fail "render $run produced no output"; continue; }
-    awk '$1 == "Output" { n++; if ($2 !~ /^-?[0-9]+[.][0-9]+$/ || $4 + 0 > 1.0) bad = 1 }
+    awk '$1 == "Output" { n++; if ($2 !~ /^-?[0-9]+[.][0-9]+$/ || $5 + 0 > 1.0) bad = 1 }
          END { exit !(n == 1 && !bad) }' "$f" || fail "render $run: no sensible output figures"
 done
 wav=build-win64/render-check/out.wav

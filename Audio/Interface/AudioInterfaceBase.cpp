@@ -125,13 +125,32 @@ CError CAudioInterfaceBase::sendFact(std::string_view name, uint32_t client) {
 }
 
 CError CAudioInterfaceBase::sendStartViz() {
+    {
+        plat::CLock lock(m_lock);
+        m_facts.vizActive = true;
+    }
     CParamMessage m(ParamMsg::kStartViz);
     return sendToAll(m);
 }
 
 CError CAudioInterfaceBase::sendStopViz() {
+    {
+        plat::CLock lock(m_lock);
+        m_facts.vizActive = false;
+    }
     CParamMessage m(ParamMsg::kStopViz);
     return sendToAll(m);
+}
+
+void CAudioInterfaceBase::welcomeClient(uint32_t client) {
+    bool active = false;
+    {
+        plat::CLock lock(m_lock);
+        active = m_facts.vizActive;
+    }
+    if (!active) return;
+    CParamMessage m(ParamMsg::kStartViz);
+    if (CError e = sendToClient(client, m)) kelLogError(e);
 }
 
 CError CAudioInterfaceBase::sendClearClient() {

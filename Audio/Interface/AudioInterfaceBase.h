@@ -65,6 +65,8 @@ public:
 protected:
     bool handleMessage(uint32_t client, CParamMessageReader& in, CError* err) override;
     void releaseClient(uint32_t client, ClientState& state) override;
+    // A client that connects while visualization runs receives "start-viz".
+    void welcomeClient(uint32_t client) override;
 
 private:
     struct Facts {
@@ -72,6 +74,7 @@ private:
         uint32_t inputs = 0, sidechain = 0, outputs = 0;
         uint32_t latency = 0;
         double sampleRate = 0.0;
+        bool vizActive = false;  // between "start-viz" and "stop-viz"
     };
 
     CError onListenViz(uint32_t client, CParamMessageReader& in);

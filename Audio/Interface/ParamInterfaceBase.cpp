@@ -139,8 +139,11 @@ void CParamInterfaceBase::setConnector(CParamInterfaceBaseConnector* connector) 
 CParamInterfaceBase::ClientState& CParamInterfaceBase::stateLocked(uint32_t client) { return m_clients[client]; }
 
 void CParamInterfaceBase::clientConnected(uint32_t client) {
-    plat::CLock lock(m_lock);
-    stateLocked(client);
+    {
+        plat::CLock lock(m_lock);
+        stateLocked(client);
+    }
+    welcomeClient(client);
 }
 
 void CParamInterfaceBase::clientDisconnected(uint32_t client) {

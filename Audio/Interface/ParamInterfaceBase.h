@@ -170,6 +170,8 @@ protected:
     virtual bool handleMessage(uint32_t client, CParamMessageReader& in, CError* err);
     // Releases what a departing client held (derived classes add theirs).
     virtual void releaseClient(uint32_t client, ClientState& state);
+    // A client connected (after its bookkeeping exists; without the lock).
+    virtual void welcomeClient(uint32_t client) { (void)client; }
 
     // Fails unless the id belongs to the client.
     static CError checkId(uint32_t client, uint32_t id);

@@ -106,7 +106,14 @@ CError CModFilterFIRModule::prepare(const CProcessConfig& config) {
 
 double CModFilterFIRModule::maxLatencySeconds() const {
     const double lowest = std::min(m_config.hostRate, m_config.maxSampleRate);
-    return double(m_capacity + size_t(m_block)) / (lowest > 0.0 ? lowest : 44100.0);
+    const double low = lowest > 0.0 ? lowest : 44100.0;
+    // A kernel designed at a fixed rate keeps its taps at every rate, so it
+    // is longest in time at the lowest rate; one designed at the running rate
+    // scales with it and is longest, in time, as prepared at the highest.
+    // (Whether the design rate is fixed is a structural setting: it is taken
+    // as it stands when the module is prepared.)
+    if (param(3) >= 0.5 || !(m_config.maxSampleRate > 0.0)) return double(m_capacity + size_t(m_block)) / low;
+    return double(m_capacity) / m_config.maxSampleRate + double(m_block) / low;
 }
 
 void CModFilterFIRModule::report(int problem, bool mainThread) {

@@ -11,6 +11,12 @@ CError CModRouter::moduleSetup(CAudioProcessBuild& b) {
     return {};
 }
 
+int CModRouter::maxOutputChannels(int) const {
+    const CAudioEnv* e = env();
+    if (m_isOutput || !e || e->internalChannels() <= 0) return audio::kMaxChannels;
+    return e->internalChannels() < audio::kMaxChannels ? e->internalChannels() : audio::kMaxChannels;
+}
+
 bool CModRouter::update() {
     // The channel layout may change without a parameter change.
     const CAudioEnv* e = env();

@@ -14,7 +14,9 @@ public:
     void process(int) override {}
     const double* outputChannel(int port, int ch) const override;
     int outputChannels() const override { return m_outChannels; }
-    int maxOutputChannels(int) const override { return audio::kMaxChannels; }
+    // The input router feeds the instance's internal channels; the output
+    // router as many host channels as there can be.
+    int maxOutputChannels(int) const override;
     bool isOutput() const { return m_isOutput; }
     // The source channel of a destination channel (-1: silence).
     int source(int ch) const { return m_source[ch]; }

@@ -66,6 +66,17 @@ void CSList::push(SListEntry* e) {
                                       std::memory_order_relaxed));
 }
 
+namespace {
+// The speculative read of pop: the entry may have been popped and reused by
+// another thread meanwhile, so its memory may be written while this reads
+// it; the value is then discarded because the tagged exchange fails. The
+// read alone is kept out of ThreadSanitizer's view (the exchange is not), as
+// it is the one access of the algorithm that is meant to overlap.
+__attribute__((noinline, no_sanitize_thread)) SListEntry* speculativeNext(SListEntry* top) {
+    return __atomic_load_n(&top->next, __ATOMIC_RELAXED);
+}
+}  // namespace
+
 SListEntry* CSList::pop() {
     auto& h = head(m_storage);
     uint64_t old = h.load(std::memory_order_acquire);
@@ -74,7 +85,7 @@ SListEntry* CSList::pop() {
         if (!top) return nullptr;
         // The entry's memory stays mapped even when another thread popped it
         // meanwhile; the counter in the tag makes the exchange fail then.
-        SListEntry* next = __atomic_load_n(&top->next, __ATOMIC_RELAXED);
+        SListEntry* next = speculativeNext(top);
         if (h.compare_exchange_weak(old, wordOf(next, old), std::memory_order_acquire,
                                     std::memory_order_acquire))
             return top;

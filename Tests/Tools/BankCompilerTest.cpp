@@ -2,6 +2,9 @@
 // format, and errors that name the line.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+
 #include "Audio/AudioParam.h"
 #include "Audio/AudioPreset.h"
 #include "Core/MemoryReader.h"
@@ -80,6 +83,16 @@ TEST(BankCompiler, SourceErrorsNameTheLine) {
         {"<bank registry='r'><preset name='A'><param name='x' type='raw' values='0g'/></preset></bank>",
          "test.xml:1: error: invalid hexadecimal value '0g'"},
         {"<bank", "test.xml:1: error: malformed XML"},
+        {"<bank registry='r'><preset name='A'><param name='x' values='3dBs'/></preset></bank>",
+         "test.xml:1: error: invalid number '3dBs'"},
+        {"<bank registry='r'><preset name='A'><param name='x' values='1:0'/></preset></bank>",
+         "test.xml:1: error: invalid number '1:0'"},
+        {"<bank registry='r'><preset name='A'><param name='x' values='2ms:1'/></preset></bank>",
+         "test.xml:1: error: invalid number '2ms:1'"},
+        {"<bank registry='r'>\n<preset name='B' base='A'/>\n<preset name='A'/></bank>",
+         "test.xml:2: error: base preset 'r:A' is not defined before 'r:B'"},
+        {"<bank registry='r'><preset name='A'/>\n<preset name='r:A'/></bank>",
+         "test.xml:2: error: preset 'r:A' appears twice"},
     };
     for (const Case& c : cases) {
         CBankCompiler::Output out;
@@ -88,6 +101,55 @@ TEST(BankCompiler, SourceErrorsNameTheLine) {
         EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
         EXPECT_TRUE(out.block.empty());
     }
+}
+
+// Values written in the user's units come out in the stored form of the
+// converters; a preset based on another keeps its records and replaces the
+// ones it names.
+TEST(BankCompiler, UnitsAndBasePresets) {
+    const auto out = compile(
+        "<bank registry='v87u' prefix='audio.modMain'>"
+        "  <preset name='Base'>"
+        "    <param name='gain' values='+6dB,-6 dB,0dB,0.5'/>"
+        "    <param name='time' values='1.5ms,250ms'/>"
+        "    <param name='mix' values='80%,100%'/>"
+        "    <param name='ratio' values='4:1,1:1,1.5:3'/>"
+        "  </preset>"
+        "  <preset name='Derived' base='Base'>"
+        "    <param name='time' values='10ms'/>"
+        "    <param name='added' values='1'/>"
+        "  </preset>"
+        "</bank>");
+    CAudioPresetBank bank;
+    ASSERT_FALSE(bank.loadBytes(out.bank));
+    ASSERT_EQ(bank.size(), 2u);
+    const auto values = [&](size_t preset, const char* record) {
+        std::vector<double> v;
+        const CAudioPresetRecord* r = bank.preset(preset).find(record);
+        if (!r) return v;
+        // Header: name string, version, esize, dtype, G; then k and the values.
+        size_t at = 4 + (r->data[0] | r->data[1] << 8) + 16;
+        const uint32_t k = r->data[at] | r->data[at + 1] << 8;
+        at += 4;
+        for (uint32_t i = 0; i < k; ++i, at += 8) {
+            double d;
+            std::memcpy(&d, &r->data[at], 8);
+            v.push_back(d);
+        }
+        return v;
+    };
+    const double g6 = std::exp(6.0 / 8.685889638065037);
+    EXPECT_EQ(values(0, "gain"), (std::vector<double>{g6, std::exp(-6.0 / 8.685889638065037), 1.0, 0.5}));
+    EXPECT_EQ(values(0, "time"), (std::vector<double>{1.5 * 0.001, 250 * 0.001}));
+    EXPECT_EQ(values(0, "mix"), (std::vector<double>{0.8, 1.0}));
+    EXPECT_EQ(values(0, "ratio"), (std::vector<double>{0.25, 1.0, 2.0}));
+
+    std::vector<std::string> names;
+    for (const CAudioPresetRecord& r : bank.preset(1).records()) names.push_back(r.shortName.utf8());
+    EXPECT_EQ(names, (std::vector<std::string>{"added", "gain", "mix", "ratio", "time"}));
+    EXPECT_EQ(values(1, "time"), (std::vector<double>{10 * 0.001}));
+    EXPECT_EQ(bank.preset(1).find("gain")->data, bank.preset(0).find("gain")->data);
+    EXPECT_EQ(bank.preset(0).recordCount(), 4u);  // the base is not changed by its derived preset
 }
 
 // Records read into a parameter's storage and saved again come out as the

@@ -1,15 +1,9 @@
 // The built bundle as hosts see it: loaded through the system's loader and
-// its entry points (twice in one process), and mastered end to end by
-// tamblor-render (Linux; scripts/windows-test.sh runs the Windows build).
+// its entry points (twice in one process). tamblor-render's runs through it
+// are in Tests/Tools/RenderToolTest.cpp.
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <sndfile.h>
-#endif
 
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "Tools/Render/Vst3Host.h"
 #include "VstTestSupport.h"
@@ -85,101 +79,5 @@ TEST(VstBundle, MissingBundleIsReported) {
     EXPECT_NE(err.find(expected), std::string::npos) << err;
     EXPECT_EQ(module.factory(), nullptr);
 }
-
-#ifndef _WIN32
-struct RenderRun {
-    int status = -1;
-    std::string out;
-};
-
-// The module's block allocator never gives its chunks back, which the leak
-// checker reports once the module is closed; address errors still fail a run.
-#ifdef TAMBLOR_SANITIZED
-constexpr const char* kChildEnv = "ASAN_OPTIONS=detect_leaks=0 ";
-#else
-constexpr const char* kChildEnv = "";
-#endif
-
-RenderRun runRender(const std::string& dir, const std::string& args) {
-    RenderRun run;
-    const std::string cmd = "cd '" + dir + "' && " + kChildEnv + "'" TAMBLOR_TEST_RENDER "' --plugin '" TAMBLOR_TEST_BUNDLE
-                            "' " + args + " 2>&1";
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (!pipe) return run;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) run.out.append(buf, n);
-    const int st = pclose(pipe);
-    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return run;
-}
-
-// The three figures of a table row ("Input", "Output"); false when the row is missing.
-bool rowFigures(const std::string& text, const std::string& row, double fig[3]) {
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        std::string first, a, b, c;
-        if (!(words >> first >> a >> b >> c) || first != row) continue;
-        std::string extra;
-        if (words >> extra) return false;
-        const std::string s[3] = {a, b, c};
-        for (int i = 0; i < 3; ++i) fig[i] = s[i] == "-inf" ? -INFINITY : std::stod(s[i]);
-        return true;
-    }
-    return false;
-}
-
-TEST(VstBundle, RenderMastersTheDemoEndToEnd) {
-    vsttest::CScratchDir scratch;
-    const RenderRun run = runRender(scratch.path(), "--demo --demo-seconds 3 --block 480 -o out.wav --save-state s.aprs");
-    ASSERT_EQ(run.status, 0) << run.out;
-
-    double in[3], out[3];
-    ASSERT_TRUE(rowFigures(run.out, "Input", in)) << run.out;
-    ASSERT_TRUE(rowFigures(run.out, "Output", out)) << run.out;
-    // The demo programme: loud, peaking at -0.5 dBFS, true peak at or above it.
-    EXPECT_GT(in[0], -30.0);
-    EXPECT_LT(in[0], 0.0);
-    EXPECT_NEAR(in[1], -0.5, 0.01);
-    EXPECT_GE(in[2], in[1] - 0.01);
-    EXPECT_LT(in[2], 3.0);
-    // The output is real audio in a sensible range (a limiter may raise
-    // loudness but keeps the true peak near or under full scale).
-    for (double v : out) EXPECT_TRUE(std::isfinite(v)) << run.out;
-    EXPECT_GT(out[0], in[0] - 12.0);
-    EXPECT_LT(out[2], 1.0);
-    EXPECT_GE(out[2], out[1] - 0.01);
-
-    // The file has the input's layout and length: latency compensated.
-    SF_INFO info{};
-    SNDFILE* f = sf_open((scratch.path() + "/out.wav").c_str(), SFM_READ, &info);
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(info.channels, 2);
-    EXPECT_EQ(info.samplerate, 48000);
-    EXPECT_EQ(info.frames, 3 * 48000);
-    sf_close(f);
-
-    std::ifstream state(scratch.path() + "/s.aprs", std::ios::binary);
-    char id[4] = {};
-    state.read(id, 4);
-    EXPECT_EQ(std::string(id, 4), "aprs");
-
-    // The saved state loads again; 64-bit processing measures the same input.
-    const RenderRun again = runRender(scratch.path(), "--demo --demo-seconds 3 --f64 --block 333 --load-state s.aprs");
-    ASSERT_EQ(again.status, 0) << again.out;
-    double in2[3];
-    ASSERT_TRUE(rowFigures(again.out, "Input", in2));
-    for (int i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(in2[i], in[i]);
-
-    // Unknown parameters and foreign state are errors.
-    EXPECT_EQ(runRender(scratch.path(), "--demo --demo-seconds 1 --set NoSuchParam=1").status, 2);
-    std::ofstream(scratch.path() + "/bad.aprs", std::ios::binary) << "abnk0000000000000000";
-    EXPECT_EQ(runRender(scratch.path(), "--demo --demo-seconds 1 --load-state bad.aprs").status, 1);
-    EXPECT_EQ(runRender(scratch.path(), "").status, 2);
-}
-
-#endif  // !_WIN32
 
 }  // namespace

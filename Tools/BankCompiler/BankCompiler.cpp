@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 
 namespace {
@@ -87,7 +88,15 @@ private:
             if (m_registry.empty()) return fail(n, "preset '" + name + "' needs a registry id (\"registry\" attribute)");
             name = m_registry + ":" + name;
         }
+        if (m_compiled.count(name)) return fail(n, "preset '" + name + "' appears twice");
         std::vector<Record> records;
+        if (!n.attribute("base").empty()) {
+            std::string base = n.attribute("base").value();
+            if (base.find(':') == std::string::npos && !m_registry.empty()) base = m_registry + ":" + base;
+            auto it = m_compiled.find(base);
+            if (it == m_compiled.end()) return fail(n, "base preset '" + base + "' is not defined before '" + name + "'");
+            records = it->second;
+        }
         std::set<std::string> seen;
         for (pugi::xml_node r : n.children()) {
             if (r.type() != pugi::node_element) continue;
@@ -96,10 +105,17 @@ private:
             if (!compileParam(r, &rec)) return false;
             if (!seen.insert(rec.shortName).second)
                 return fail(r, "parameter '" + rec.shortName + "' appears twice in preset '" + name + "'");
-            records.push_back(std::move(rec));
+            // A record of the base preset is replaced.
+            auto same = std::find_if(records.begin(), records.end(),
+                                     [&](const Record& x) { return x.shortName == rec.shortName; });
+            if (same != records.end())
+                *same = std::move(rec);
+            else
+                records.push_back(std::move(rec));
         }
         std::sort(records.begin(), records.end(),
                   [](const Record& a, const Record& b) { return a.shortName < b.shortName; });
+        m_compiled[name] = records;
         Writer w;
         w.str(name);
         w.u32(uint32_t(records.size()));
@@ -135,14 +151,45 @@ private:
         return true;
     }
 
-    bool parseNumber(pugi::xml_node n, const std::string& text, double* v) {
+    static bool plainNumber(const std::string& text, double* v, std::string* unit) {
         std::string t = text;
         t.erase(0, t.find_first_not_of(" \t"));
         t.erase(t.find_last_not_of(" \t") + 1);
         char* end = nullptr;
         errno = 0;
         *v = std::strtod(t.c_str(), &end);
-        if (t.empty() || *end || errno == ERANGE || !std::isfinite(*v)) return fail(n, "invalid number '" + text + "'");
+        if (t.empty() || end == t.c_str() || errno == ERANGE || !std::isfinite(*v)) return false;
+        *unit = end;
+        unit->erase(0, unit->find_first_not_of(" \t"));
+        return true;
+    }
+
+    // A stored value, or a value in the unit the user sees converted the way
+    // the parameter converters convert it: "+6dB" (linear gain), "1.5ms"
+    // (seconds), "80%" (fraction), "4:1" (ratio stored as 1/4).
+    bool parseNumber(pugi::xml_node n, const std::string& text, double* v) {
+        const auto invalid = [&] { return fail(n, "invalid number '" + text + "'"); };
+        std::string unit;
+        const size_t colon = text.find(':');
+        if (colon != std::string::npos) {
+            double a = 0, b = 0;
+            std::string ua, ub;
+            if (!plainNumber(text.substr(0, colon), &a, &ua) || !plainNumber(text.substr(colon + 1), &b, &ub) ||
+                !ua.empty() || !ub.empty() || !(a > 0.0) || !(b > 0.0))
+                return invalid();
+            *v = b / a;
+            return true;
+        }
+        if (!plainNumber(text, v, &unit)) return invalid();
+        if (unit.empty()) return true;
+        if (unit == "dB")
+            *v = std::exp(*v / 8.685889638065037);  // 20 / ln 10, as the gain converter
+        else if (unit == "ms")
+            *v = *v * 0.001;
+        else if (unit == "%")
+            *v = *v / 100.0;
+        else
+            return invalid();
         return true;
     }
 
@@ -264,6 +311,8 @@ private:
     std::vector<size_t> m_lineStarts;
     std::string m_registry, m_prefix;
     std::string m_error;
+    // The records of the presets compiled so far, by full name (for "base").
+    std::map<std::string, std::vector<Record>> m_compiled;
 };
 
 }  // namespace

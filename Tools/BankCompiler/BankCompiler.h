@@ -8,12 +8,15 @@
 // -------------------------------------
 //   <bank name="Factory ROM" registry="v87u" prefix="audio.modMain">
 //     <preset name="Default">
-//       <param name="modTamblor.release" groups="8" values="0.01"/>
+//       <param name="modTamblor.release" groups="8" values="10ms"/>
 //       <param name="io-params.grouping" values="0,0,1,1,2,2,3,3"/>
 //       <param name="instance-name" type="text" values="MASTER BUS"/>
 //       <param name="modTamblor.mode-params.knee">
 //         <group values="0"/> <group values="0.25"/>
 //       </param>
+//     </preset>
+//     <preset name="Loud" base="Default">
+//       <param name="modTamblor.ingain" groups="8" values="+6dB"/>
 //     </preset>
 //   </bank>
 //
@@ -25,7 +28,10 @@
 //   attribute on <param> overrides it).
 // - <preset name="..."> holds <param> records; their order in the output is
 //   ascending byte order of the short names (the order the registry writes),
-//   and a short name may appear once per preset.
+//   and a short name may appear once per preset. A preset name may appear
+//   once per source. With base="..." a preset starts from the records of a
+//   preset defined earlier in the source, and its own <param> records
+//   replace those of the same short name or add to them.
 // - <param>: "name" (short name), "type" ("number" by default, "text", or
 //   "raw" with each value written in hexadecimal), "esize" (components per
 //   element, default 1), "sep" (separator of the values, default ","). The
@@ -34,7 +40,10 @@
 //   attribute or <v> children holding one value each (for texts that contain
 //   the separator). An empty "values" is one empty text for a text record
 //   and no element otherwise. Numbers are the stored values (seconds, linear
-//   gains, fractions), not the texts shown to the user.
+//   gains, fractions), not the texts shown to the user; a number may instead
+//   carry the unit the user sees and is then converted as the parameter
+//   converters convert it: "+6dB" (linear gain exp(dB / (20 / ln 10))),
+//   "1.5ms" (seconds), "80%" (fraction), and a ratio "4:1" (stored as 1/4).
 // - Errors name the source, line and what is wrong; nothing is written.
 
 #include <cstdint>

@@ -18,18 +18,40 @@ std::string lowerExtension(const std::string& path) {
     return ext;
 }
 
+int majorFormatFor(const std::string& path) {
+    const std::string ext = lowerExtension(path);
+    if (ext == "wav") return SF_FORMAT_WAV;
+    if (ext == "flac") return SF_FORMAT_FLAC;
+    if (ext == "aif" || ext == "aiff") return SF_FORMAT_AIFF;
+    return 0;
+}
+
+CSampleFormat formatOfSubtype(int subtype) {
+    switch (subtype) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_PCM_16:
+        case SF_FORMAT_ULAW:
+        case SF_FORMAT_ALAW: return CSampleFormat::Int16;
+        case SF_FORMAT_FLOAT:
+        case SF_FORMAT_DOUBLE: return CSampleFormat::Float32;
+        default: return CSampleFormat::Int24;
+    }
+}
+
 constexpr size_t kChunkFrames = 4096;
 
 }  // namespace
 
-std::string readAudioFile(const std::string& path, CAudioBuffer* out) {
+std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFormat* format) {
     SF_INFO info{};
     SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (!f) return "cannot open '" + path + "': " + sf_strerror(nullptr);
+    if (!f) return "cannot read '" + path + "': " + sf_strerror(nullptr);
     if (info.channels < 1 || info.samplerate < 1) {
         sf_close(f);
         return "'" + path + "' has no audio";
     }
+    if (format) *format = formatOfSubtype(info.format & SF_FORMAT_SUBMASK);
     out->sampleRate = double(info.samplerate);
     const size_t channels = size_t(info.channels);
     out->channels.assign(channels, {});
@@ -41,30 +63,31 @@ std::string readAudioFile(const std::string& path, CAudioBuffer* out) {
         for (sf_count_t i = 0; i < got; ++i)
             for (size_t c = 0; c < channels; ++c) out->channels[c].push_back(chunk[size_t(i) * channels + c]);
     }
+    const int error = sf_error(f);
     sf_close(f);
+    if (error != SF_ERR_NO_ERROR) return "cannot read '" + path + "': " + sf_error_number(error);
     return {};
 }
 
-std::string writeAudioFile(const std::string& path, const CAudioBuffer& buf, bool asFloat) {
-    const std::string ext = lowerExtension(path);
-    int major = 0;
-    if (ext == "wav")
-        major = SF_FORMAT_WAV;
-    else if (ext == "flac")
-        major = SF_FORMAT_FLAC;
-    else if (ext == "aif" || ext == "aiff")
-        major = SF_FORMAT_AIFF;
-    else
-        return "unknown output format '." + ext + "' (use .wav, .flac or .aiff)";
-    if (asFloat && major == SF_FORMAT_FLAC) return "FLAC files hold integer samples only";
+std::string checkOutputFormat(const std::string& path, CSampleFormat format) {
+    const int major = majorFormatFor(path);
+    if (!major) return "unknown output format '" + path + "' (use .wav, .flac or .aiff)";
+    if (format == CSampleFormat::Float32 && major == SF_FORMAT_FLAC) return "FLAC files hold integer samples only";
+    return {};
+}
+
+std::string writeAudioFile(const std::string& path, const CAudioBuffer& buf, CSampleFormat format) {
+    if (std::string err = checkOutputFormat(path, format); !err.empty()) return err;
     SF_INFO info{};
     info.samplerate = int(buf.sampleRate);
     info.channels = int(buf.channels.size());
-    info.format = major | (asFloat ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_24);
+    const int subtype = format == CSampleFormat::Int16   ? SF_FORMAT_PCM_16
+                        : format == CSampleFormat::Int24 ? SF_FORMAT_PCM_24
+                                                         : SF_FORMAT_FLOAT;
+    info.format = majorFormatFor(path) | subtype;
     if (info.channels < 1) return "nothing to write";
     SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!f) return "cannot create '" + path + "': " + sf_strerror(nullptr);
-    // Integer formats clip rather than wrap.
     sf_command(f, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     const size_t channels = buf.channels.size();
     const size_t frames = buf.frames();

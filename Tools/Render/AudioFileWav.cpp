@@ -1,6 +1,6 @@
 // Audio files for builds without libsndfile (Windows): RIFF WAVE only.
 // Reads 16-, 24- and 32-bit integer and 32- and 64-bit float samples (plain
-// or extensible format); writes 24-bit integers or 32-bit floats.
+// or extensible format); writes 16- and 24-bit integers or 32-bit floats.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -49,7 +49,7 @@ double sampleAt(const uint8_t* p, uint16_t format, int bits) {
 
 }  // namespace
 
-std::string readAudioFile(const std::string& path, CAudioBuffer* out) {
+std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFormat* sampleFormat) {
     std::ifstream f(path, std::ios::binary);
     if (!f) return "cannot open '" + path + "'";
     const std::vector<uint8_t> d((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
@@ -79,6 +79,8 @@ std::string readAudioFile(const std::string& path, CAudioBuffer* out) {
     const bool floatOk = format == kFloat && (bits == 32 || bits == 64);
     if (!data || channels < 1 || rate < 1 || !(intOk || floatOk))
         return "'" + path + "' has no audio this build can read";
+    if (sampleFormat)
+        *sampleFormat = format == kFloat ? CSampleFormat::Float32 : bits == 16 ? CSampleFormat::Int16 : CSampleFormat::Int24;
     const size_t frameBytes = size_t(channels) * (bits / 8);
     const size_t frames = dataSize / frameBytes;
     out->sampleRate = double(rate);
@@ -89,14 +91,20 @@ std::string readAudioFile(const std::string& path, CAudioBuffer* out) {
     return {};
 }
 
-std::string writeAudioFile(const std::string& path, const CAudioBuffer& buf, bool asFloat) {
+std::string checkOutputFormat(const std::string& path, CSampleFormat) {
     std::string ext = path.substr(std::min(path.size(), path.rfind('.') + 1));
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
     if (path.rfind('.') == std::string::npos || ext != "wav")
-        return "unknown output format '." + ext + "' (this build writes .wav only)";
+        return "unknown output format '" + path + "' (this build writes .wav only)";
+    return {};
+}
+
+std::string writeAudioFile(const std::string& path, const CAudioBuffer& buf, CSampleFormat format) {
+    if (std::string err = checkOutputFormat(path, format); !err.empty()) return err;
     const size_t channels = buf.channels.size(), frames = buf.frames();
     if (channels < 1) return "nothing to write";
-    const int bytes = asFloat ? 4 : 3;
+    const bool asFloat = format == CSampleFormat::Float32;
+    const int bytes = asFloat ? 4 : format == CSampleFormat::Int16 ? 2 : 3;
     const uint64_t dataSize = uint64_t(channels) * frames * uint64_t(bytes);
     if (dataSize > 0xFFFFFFFFull - 36) return "too long for a WAV file";
     std::vector<uint8_t> out;
@@ -123,8 +131,9 @@ std::string writeAudioFile(const std::string& path, const CAudioBuffer& buf, boo
                 put(out, u, 4);
             } else {
                 // Integer samples clip rather than wrap.
-                const double scaled = std::round(std::clamp(v, -1.0, 1.0) * 8388608.0);
-                put(out, uint32_t(int32_t(std::clamp(scaled, -8388608.0, 8388607.0))), 3);
+                const double full = bytes == 2 ? 32768.0 : 8388608.0;
+                const double scaled = std::round(std::clamp(v, -1.0, 1.0) * full);
+                put(out, uint32_t(int32_t(std::clamp(scaled, -full, full - 1.0))), bytes);
             }
         }
     std::ofstream f(path, std::ios::binary);

@@ -13,10 +13,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "public.sdk/source/common/memorystream.h"
+#include "Tools/Render/ParamText.h"
 #include "public.sdk/source/vst/hosting/hostclasses.h"
 #include "pluginterfaces/base/ustring.h"
 #include "pluginterfaces/vst/ivstmessage.h"
+#include "pluginterfaces/vst/ivstunits.h"
 #include "pluginterfaces/vst/vstspeaker.h"
 
 namespace sb = Steinberg;
@@ -46,10 +47,23 @@ std::string toUtf8(const sv::TChar* s) {
     return out;
 }
 
-// Plain ASCII/Latin-1 text into a UTF-16 buffer (enough for parameter texts).
+// UTF-8 text into a UTF-16 buffer of 128 units (characters of the basic plane).
 void toUtf16(const std::string& s, sv::String128 out) {
-    size_t n = std::min<size_t>(s.size(), 127);
-    for (size_t i = 0; i < n; ++i) out[i] = sv::TChar(static_cast<unsigned char>(s[i]));
+    size_t n = 0;
+    for (size_t i = 0; i < s.size() && n < 127;) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        uint32_t c = b;
+        size_t len = 1;
+        if (b >= 0xE0 && i + 2 < s.size()) {
+            c = (b & 0x0Fu) << 12 | (uint32_t(s[i + 1]) & 0x3Fu) << 6 | (uint32_t(s[i + 2]) & 0x3Fu);
+            len = 3;
+        } else if (b >= 0xC0 && i + 1 < s.size()) {
+            c = (b & 0x1Fu) << 6 | (uint32_t(s[i + 1]) & 0x3Fu);
+            len = 2;
+        }
+        out[n++] = sv::TChar(c);
+        i += len;
+    }
     out[n] = 0;
 }
 
@@ -126,6 +140,76 @@ sv::IParamValueQueue* PLUGIN_API CHostParamChanges::addParameterData(const sv::P
     index = m_count++;
     m_queues[index].reset(id);
     return &m_queues[index];
+}
+
+sb::tresult PLUGIN_API CHostEventList::queryInterface(const sb::TUID iid, void** obj) {
+    if (iidIs(iid, sb::FUnknown::iid) || iidIs(iid, sv::IEventList::iid)) {
+        *obj = this;
+        return sb::kResultOk;
+    }
+    *obj = nullptr;
+    return sb::kNoInterface;
+}
+
+sb::tresult PLUGIN_API CHostEventList::getEvent(sb::int32 index, sv::Event& e) {
+    if (index < 0 || index >= m_count) return sb::kInvalidArgument;
+    e = m_events[index];
+    return sb::kResultOk;
+}
+
+sb::tresult PLUGIN_API CHostEventList::addEvent(sv::Event& e) {
+    if (m_count >= kCapacity) return sb::kOutOfMemory;
+    m_events[m_count++] = e;
+    return sb::kResultOk;
+}
+
+// --- State stream ----------------------------------------------------------------------------
+
+sb::tresult PLUGIN_API CHostStream::queryInterface(const sb::TUID iid, void** obj) {
+    if (iidIs(iid, sb::FUnknown::iid) || iidIs(iid, sb::IBStream::iid)) {
+        *obj = this;
+        return sb::kResultOk;
+    }
+    *obj = nullptr;
+    return sb::kNoInterface;
+}
+
+sb::tresult PLUGIN_API CHostStream::read(void* buffer, sb::int32 numBytes, sb::int32* numBytesRead) {
+    if (numBytes < 0 || (numBytes > 0 && !buffer)) return sb::kInvalidArgument;
+    const size_t n = std::min(size_t(numBytes), m_data.size() - std::min(m_pos, m_data.size()));
+    if (n) std::memcpy(buffer, m_data.data() + m_pos, n);
+    m_pos += n;
+    if (numBytesRead) *numBytesRead = sb::int32(n);
+    return sb::kResultOk;
+}
+
+sb::tresult PLUGIN_API CHostStream::write(void* buffer, sb::int32 numBytes, sb::int32* numBytesWritten) {
+    if (numBytes < 0 || (numBytes > 0 && !buffer)) return sb::kInvalidArgument;
+    if (m_pos + size_t(numBytes) > m_data.size()) m_data.resize(m_pos + size_t(numBytes));
+    if (numBytes) std::memcpy(m_data.data() + m_pos, buffer, size_t(numBytes));
+    m_pos += size_t(numBytes);
+    if (numBytesWritten) *numBytesWritten = numBytes;
+    return sb::kResultOk;
+}
+
+sb::tresult PLUGIN_API CHostStream::seek(sb::int64 pos, sb::int32 mode, sb::int64* result) {
+    sb::int64 base = 0;
+    if (mode == kIBSeekCur)
+        base = sb::int64(m_pos);
+    else if (mode == kIBSeekEnd)
+        base = sb::int64(m_data.size());
+    else if (mode != kIBSeekSet)
+        return sb::kInvalidArgument;
+    if (base + pos < 0) return sb::kInvalidArgument;
+    m_pos = size_t(base + pos);  // past the end: a later write fills the gap with zeros
+    if (result) *result = sb::int64(m_pos);
+    return sb::kResultOk;
+}
+
+sb::tresult PLUGIN_API CHostStream::tell(sb::int64* pos) {
+    if (!pos) return sb::kInvalidArgument;
+    *pos = sb::int64(m_pos);
+    return sb::kResultOk;
 }
 
 sb::tresult PLUGIN_API CHostComponentHandler::queryInterface(const sb::TUID iid, void** obj) {
@@ -411,10 +495,61 @@ std::string CVst3Plugin::setParameter(const std::string& title, const std::strin
     sv::String128 utf16;
     toUtf16(text, utf16);
     sv::ParamValue value = 0.0;
-    if (m_controller->getParamValueByString(id, utf16, value) != sb::kResultOk)
-        return "'" + title + "' does not take '" + text + "'";
+    // The text the value reads back as must say what was asked for: a text
+    // that does not parse or lies outside the range is refused, not clamped.
+    const bool parsed = m_controller->getParamValueByString(id, utf16, value) == sb::kResultOk;
+    const std::string shown = parsed ? parameterText(id, value) : std::string();
+    if (!parsed || !displayTextAgrees(text, shown)) {
+        std::string why = "bad value '" + text + "' for " + title;
+        const std::string lo = parameterText(id, 0.0), hi = parameterText(id, 1.0);
+        if (!lo.empty() && !hi.empty()) why += " (" + lo + " .. " + hi + ")";
+        return why;
+    }
     queueChange(id, value);
     return {};
+}
+
+std::string CVst3Plugin::parameterTextByTitle(const std::string& title) const {
+    sv::ParamID id = 0;
+    if (!findParameter(title, &id).empty()) return {};
+    return parameterText(id, parameterValue(id));
+}
+
+std::vector<std::string> CVst3Plugin::programs() const {
+    std::vector<std::string> names;
+    auto* units = queryFrom<sv::IUnitInfo>(m_controller, sv::IUnitInfo::iid);
+    if (!units) return names;
+    sv::ProgramListInfo list{};
+    if (units->getProgramListCount() > 0 && units->getProgramListInfo(0, list) == sb::kResultOk) {
+        for (sb::int32 i = 0; i < list.programCount; ++i) {
+            sv::String128 name = {};
+            names.push_back(units->getProgramName(list.id, i, name) == sb::kResultOk ? toUtf8(name) : std::string());
+        }
+    }
+    units->release();
+    return names;
+}
+
+std::string CVst3Plugin::selectProgram(const std::string& name) {
+    const std::vector<std::string> names = programs();
+    auto it = std::find(names.begin(), names.end(), name);
+    if (it == names.end())  // names shown with a bank prefix ("bank:name") also answer to the bare name
+        it = std::find_if(names.begin(), names.end(), [&name](const std::string& n) {
+            const size_t colon = n.find(':');
+            return colon != std::string::npos && n.compare(colon + 1, std::string::npos, name) == 0;
+        });
+    if (it == names.end()) {
+        std::string known;
+        for (const std::string& n : names) known += (known.empty() ? "" : ", ") + ("'" + n + "'");
+        return "unknown preset '" + name + "' (the plug-in has " + (known.empty() ? "none" : known) + ")";
+    }
+    const auto index = double(it - names.begin());
+    for (const CPluginParam& p : parameters())
+        if (p.flags & sv::ParameterInfo::kIsProgramChange) {
+            queueChange(p.id, names.size() > 1 ? index / double(names.size() - 1) : 0.0);
+            return {};
+        }
+    return "the plug-in has no program-change parameter";
 }
 
 std::string CVst3Plugin::setParameterNormalized(const std::string& title, double value) {
@@ -427,10 +562,7 @@ std::string CVst3Plugin::setParameterNormalized(const std::string& title, double
 
 std::string CVst3Plugin::loadState(const std::vector<uint8_t>& chunk) {
     if (!m_component) return "no plug-in";
-    sb::MemoryStream stream;
-    sb::int32 written = 0;
-    stream.write(const_cast<uint8_t*>(chunk.data()), sb::int32(chunk.size()), &written);
-    stream.seek(0, sb::IBStream::kIBSeekSet, nullptr);
+    CHostStream stream(chunk);
     if (m_component->setState(&stream) != sb::kResultOk) return "the plug-in refused the state";
     stream.seek(0, sb::IBStream::kIBSeekSet, nullptr);
     m_controller->setComponentState(&stream);
@@ -439,11 +571,9 @@ std::string CVst3Plugin::loadState(const std::vector<uint8_t>& chunk) {
 
 std::string CVst3Plugin::saveState(std::vector<uint8_t>* chunk) {
     if (!m_component) return "no plug-in";
-    sb::MemoryStream stream;
+    CHostStream stream;
     if (m_component->getState(&stream) != sb::kResultOk) return "the plug-in gave no state";
-    sb::int64 size = 0;
-    stream.tell(&size);
-    chunk->assign(stream.getData(), stream.getData() + size);
+    *chunk = stream.data();
     return {};
 }
 
@@ -465,6 +595,7 @@ void CVst3Plugin::process(const double* const* in, double* const* out, int frame
         if (sv::IParamValueQueue* q = m_changes.addParameterData(id, index)) q->addPoint(0, value, index);
     }
     m_pending.clear();
+    m_events.clear();
 
     sv::ProcessData data;
     data.processMode = m_config.offline ? sv::kOffline : sv::kRealtime;
@@ -475,6 +606,7 @@ void CVst3Plugin::process(const double* const* in, double* const* out, int frame
     data.inputs = m_inBuses.empty() ? nullptr : m_inBuses.data();
     data.outputs = m_outBuses.data();
     data.inputParameterChanges = &m_changes;
+    data.inputEvents = &m_events;
     data.processContext = &m_context;
     m_processor->process(data);
     m_context.projectTimeSamples += frames;

@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/base/ipluginbase.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
+#include "pluginterfaces/vst/ivstevents.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 
@@ -65,6 +67,45 @@ public:
 private:
     CHostParamQueue m_queues[kCapacity];
     Steinberg::int32 m_count = 0;
+};
+
+// The events of one block (the host sends none; hosts still hand a list).
+class CHostEventList : public Steinberg::Vst::IEventList {
+public:
+    static constexpr int kCapacity = 64;
+    void clear() { m_count = 0; }
+    Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
+    Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
+    Steinberg::uint32 PLUGIN_API release() override { return 1; }
+    Steinberg::int32 PLUGIN_API getEventCount() override { return m_count; }
+    Steinberg::tresult PLUGIN_API getEvent(Steinberg::int32 index, Steinberg::Vst::Event& e) override;
+    Steinberg::tresult PLUGIN_API addEvent(Steinberg::Vst::Event& e) override;
+
+private:
+    Steinberg::Vst::Event m_events[kCapacity] = {};
+    Steinberg::int32 m_count = 0;
+};
+
+// A byte stream in memory for the state chunk: reads from the start of what
+// it holds, writes at the position (growing as needed).
+class CHostStream : public Steinberg::IBStream {
+public:
+    CHostStream() = default;
+    explicit CHostStream(std::vector<uint8_t> data) : m_data(std::move(data)) {}
+    const std::vector<uint8_t>& data() const { return m_data; }
+
+    Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
+    Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
+    Steinberg::uint32 PLUGIN_API release() override { return 1; }
+    Steinberg::tresult PLUGIN_API read(void* buffer, Steinberg::int32 numBytes, Steinberg::int32* numBytesRead) override;
+    Steinberg::tresult PLUGIN_API write(void* buffer, Steinberg::int32 numBytes,
+                                        Steinberg::int32* numBytesWritten) override;
+    Steinberg::tresult PLUGIN_API seek(Steinberg::int64 pos, Steinberg::int32 mode, Steinberg::int64* result) override;
+    Steinberg::tresult PLUGIN_API tell(Steinberg::int64* pos) override;
+
+private:
+    std::vector<uint8_t> m_data;
+    size_t m_pos = 0;
 };
 
 // Receives the plug-in's edits and restart requests.
@@ -155,6 +196,14 @@ public:
     // processor with the next block.
     std::string setParameter(const std::string& title, const std::string& text);
     std::string setParameterNormalized(const std::string& title, double value);
+    // The display text of a parameter's current value; empty when there is
+    // no parameter of that title.
+    std::string parameterTextByTitle(const std::string& title) const;
+
+    // The names of the programs of the first program list (unit information).
+    std::vector<std::string> programs() const;
+    // Selects a program by name through the program-change parameter.
+    std::string selectProgram(const std::string& name);
 
     std::string loadState(const std::vector<uint8_t>& chunk);
     std::string saveState(std::vector<uint8_t>* chunk);
@@ -186,6 +235,7 @@ private:
     std::vector<std::vector<double>> m_buf64;
     std::vector<void*> m_channelPtrs;
     CHostParamChanges m_changes;
+    CHostEventList m_events;
     std::vector<std::pair<Steinberg::Vst::ParamID, double>> m_pending;
     Steinberg::Vst::ProcessContext m_context{};
 };
