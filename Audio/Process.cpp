@@ -8,6 +8,7 @@
 #include "Audio/ParamAccess.h"
 #include "Audio/ProcessBuild.h"
 #include "Audio/ProcessDef.h"
+#include "Audio/ProcessTerminal.h"
 #include "Audio/AudioDiagnostics.h"
 
 namespace {
@@ -34,6 +35,7 @@ CError CAudioProcess::addProcess(const CAudioProcessDefBase& def, const CString&
     c.def = &def;
     c.process = raw;
     c.isNode = def.tag() == "audio:modNode";
+    c.isTerminal = dynamic_cast<CAudioProcessTerminalBase*>(raw) != nullptr;
     c.comboMode = def.inputComboMode();
     m_children.push_back(std::move(c));
     m_sequenceDirty = true;
@@ -538,6 +540,10 @@ void CAudioProcess::process(int frames) {
         setupInputs(c, i);
         c.process->process(inFrames);
         c.outFrames = c.process->outputFrames(inFrames);
+        // A module that produced NaN or infinity (from such input or from its
+        // own state) starts afresh, and what it wrote becomes silence, so the
+        // modules after it never take such values in.
+        if (c.isTerminal && c.process->clearNonFiniteOutputs(c.outFrames)) c.process->reset();
     }
     // Gather the container's outputs into its own buffers.
     const int outFrames = outputFrames(frames);

@@ -81,6 +81,7 @@ private:
         CAudioProcessBase* process = nullptr;  // owned as a CObject child
         bool active = true;
         bool isNode = false;
+        bool isTerminal = false;    // a leaf module (not a container)
         bool inSequence = false;
         bool needsGather = false;   // more than one link may meet at its inputs
         int comboMode = 0;

@@ -1,9 +1,36 @@
 #include "Audio/ProcessBase.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "Audio/AudioParam.h"
 #include "Audio/ProcessDef.h"
+
+bool CAudioProcessBase::clearNonFiniteOutputs(int frames) {
+    // A sample is non-finite when its exponent bits are all set; the scan
+    // works on the bit patterns so that it vectorises.
+    constexpr uint64_t kExponent = 0x7FF0000000000000ull;
+    const int n = std::min(frames, m_out.capacityFrames());
+    const int channels = std::min(outputChannels(), m_out.channelCapacity());
+    bool any = false;
+    for (int p = 0; p < m_out.ports(); ++p)
+        for (int ch = 0; ch < channels; ++ch) {
+            double* x = m_out.channel(p, ch);
+            uint64_t bad = 0;
+            for (int i = 0; i < n; ++i) {
+                uint64_t u;
+                std::memcpy(&u, x + i, sizeof u);
+                bad |= uint64_t((u & kExponent) == kExponent);
+            }
+            if (!bad) continue;
+            any = true;
+            for (int i = 0; i < n; ++i)
+                if (!std::isfinite(x[i])) x[i] = 0.0;
+        }
+    return any;
+}
 
 void CPortStorage::allocate(int ports, int channels, int frames) {
     m_ports = ports;
