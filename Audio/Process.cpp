@@ -254,7 +254,7 @@ bool CAudioProcess::linkDropped(const LinkRef& l) const {
     auto participating = [&](int idx) {
         if (idx < 0) return true;
         const Child& c = m_children[size_t(idx)];
-        return c.active && !(c.def->bypassStateId() >= 0 && bypassState(c.def->bypassStateId()));
+        return c.active && !c.bypassed;
     };
     return !participating(l.src) || !participating(l.dst);
 }
@@ -288,7 +288,7 @@ void CAudioProcess::rebuildSequence() {
         for (size_t i = 0; i < m_children.size(); ++i) {
             const Child& c = m_children[i];
             if (!c.active || c.def->isOutOfOrder()) continue;
-            if (c.def->bypassStateId() >= 0 && bypassState(c.def->bypassStateId())) continue;
+            if (c.bypassed) continue;
             addActiveLink(prev, 0, int(i), 0);
             linked[i] = 1;
             if (prev >= 0) linked[size_t(prev)] = 1;
@@ -458,6 +458,17 @@ bool CAudioProcess::update() {
             m_sequenceDirty = true;
         }
     }
+    // A child leaves or rejoins the sequence when its state says so and it
+    // is ready for it.
+    for (auto& c : m_children) {
+        if (c.def->bypassStateId() < 0) continue;
+        const bool want = bypassState(c.def->bypassStateId());
+        const bool ready = c.process->readyForBypass(want, m_playing);  // also tells a holding child the state
+        if (want != c.bypassed && ready) {
+            c.bypassed = want;
+            m_sequenceDirty = true;
+        }
+    }
     const double oldLatency = m_latency, oldFactor = m_rateFactor;
     const int oldChannels = m_outChannels;
     if (m_sequenceDirty) rebuildSequence();
@@ -529,6 +540,7 @@ void CAudioProcess::setupInputs(Child& c, int) {
 
 void CAudioProcess::process(int frames) {
     m_inFrames = frames;
+    if (frames > 0) m_playing = true;
     for (int i : m_sequence) {
         Child& c = m_children[size_t(i)];
         int inFrames = frames;
@@ -555,6 +567,7 @@ void CAudioProcess::process(int frames) {
 }
 
 void CAudioProcess::reset() {
+    m_playing = false;
     for (auto& c : m_children) {
         c.process->reset();
         for (auto& p : c.ports)

@@ -83,6 +83,7 @@ private:
         bool isNode = false;
         bool isTerminal = false;    // a leaf module (not a container)
         bool inSequence = false;
+        bool bypassed = false;      // its bypass state holds and the child is ready for it
         bool needsGather = false;   // more than one link may meet at its inputs
         int comboMode = 0;
         int maxLinksPerPort = 1;
@@ -130,6 +131,7 @@ private:
     double m_latency = 0.0;
     double m_maxLatencySeconds = 0.0;
     bool m_sequenceDirty = true;
+    bool m_playing = false;  // audio processed since prepare or reset
     bool m_ratesDirty = true;
     std::vector<double> m_zero;       // silence for unlinked ports
 };

@@ -97,6 +97,17 @@ public:
     // Chunk start: read parameters, re-evaluate bypass states, rebuild what
     // depends on them. Returns true when the process's structure or latency changed.
     virtual bool update() { return false; }
+    // Audio thread, before each update: the container's bypass state for
+    // this process, and whether audio has been flowing through the container
+    // since it was reset. Returns whether the process may be taken out of (or
+    // put back into) the sequence now; a process that must first bring its
+    // own output to where bypassing is seamless returns false and keeps
+    // running until it has (the container asks again at every chunk).
+    virtual bool readyForBypass(bool bypass, bool playing) {
+        (void)bypass;
+        (void)playing;
+        return true;
+    }
     // The rate at the process's input; allocation-free.
     virtual void setRate(double sampleRate) { m_rate = sampleRate; }
     // The number of channels on the input ports (≤ prepared capacity).

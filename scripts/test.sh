@@ -11,8 +11,13 @@ jobs="${JOBS:-$(nproc)}"
 echo "== tests (release)"
 ctest --test-dir build --output-on-failure -j "$jobs"
 echo "== tests (asan+ubsan)"
+# The end-to-end runs of whole product instances (the render tool's runs, the
+# latency sweep over every rate and factor, the overshoot table) repeat under
+# the sanitizers what the module tests cover there already, at many times
+# the cost: they run in the release suite only.
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^(RenderTool|ProductLatency|ProductLimiting)\.'
+
 # The Windows part reuses the build-time tools of build/; its time is shown
 # so that the whole run can be kept within the CI budget.
 echo "== Windows builds"

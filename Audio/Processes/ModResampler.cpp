@@ -123,7 +123,19 @@ void CModResampler::updateParams() {
     const double mode = param(0);
     const int m = int(std::lround(mode));
     const int octaves = m <= 0 ? int(std::lround(param(1))) : m - 1;
-    m_target = std::clamp(octaves, 0, kMaxOctaves);
+    m_paramTarget = std::clamp(octaves, 0, kMaxOctaves);
+    m_target = m_toBypass ? 0 : m_paramTarget;
+}
+
+bool CModResampler::readyForBypass(bool bypass, bool playing) {
+    // Coming back while the audio around it plays: its 1X pass-through has
+    // been carrying that audio, so leaving 1X fades like any switch.
+    if (!bypass && playing && m_toBypass != bypass) m_playing = true;
+    if (!bypass && playing && m_octaves == 0 && !m_playing) m_playing = true;
+    m_toBypass = bypass;
+    m_target = bypass ? 0 : m_paramTarget;
+    if (!bypass || !m_playing) return true;
+    return m_octaves == 0 && !switching() && m_outPos >= m_fadeLength;
 }
 
 int CModResampler::leastOctaves() const {

@@ -63,6 +63,10 @@ public:
 protected:
     CError moduleSetup(CAudioProcessBuild& b) override;
     void updateParams() override;
+    // Bypassed while playing, the resampler first runs down to its 1X
+    // pass-through (fading out, switching, fading in); only then is the
+    // bypass seamless. Brought back, it leaves 1X the same way.
+    bool readyForBypass(bool bypass, bool playing) override;
 
 private:
     int leastOctaves() const;
@@ -78,6 +82,8 @@ private:
     std::array<CAudioProcessBase*, 2 * kMaxOctaves> m_chain{};
     int m_chainLength = 0;
     int m_octaves = 0, m_target = 0;
+    int m_paramTarget = 0;     // what the parameters ask for
+    bool m_toBypass = false;   // running down to 1X before being bypassed
     double m_latency = 0.0;
     bool m_playing = false;  // audio passed since prepare or reset
 

@@ -56,7 +56,7 @@ TEST_F(ProductLatency, ReportedEqualsUniformAndMeasuredAtEveryRateAndFactor) {
     }
 }
 
-TEST_F(ProductLatency, DISABLED_SwitchingOversamplingWhilePlayingKeepsLatencyWithoutClicks) {
+TEST_F(ProductLatency, SwitchingOversamplingWhilePlayingKeepsLatencyWithoutClicks) {
     CHost host;
     ASSERT_TRUE(host.loaded());
     if (host.paramId("Oversmp") < 0) GTEST_SKIP() << "no \"Oversmp\" host parameter";
