@@ -6,7 +6,6 @@
 #include "Audio/Filters/FilterCreators.h"
 #include "Audio/GraphCreators.h"
 #include "Audio/Interface/InterfaceCreators.h"
-#include "Audio/PendingCreators.h"
 #include "Audio/Processes/ModuleCreators.h"
 #include "Audio/RegistryCreators.h"
 #include "Audio/Viz/VizCreators.h"
@@ -27,7 +26,7 @@ const CreatorRow kCoreRows[] = {
 }  // namespace
 
 // Each area of the system contributes its rows; the table is their
-// concatenation in this order. Add an area's function here when it lands.
+// concatenation in this order.
 std::span<const CreatorRow> kelCreatorTable() {
     static const std::vector<CreatorRow> table = [] {
         std::vector<CreatorRow> t;
@@ -36,9 +35,6 @@ std::span<const CreatorRow> kelCreatorTable() {
               audioFilterCreatorRows(), audioModuleCreatorRows(), audioVizCreatorRows(),
               audioRegistryCreatorRows(), audioInterfaceCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
-
-        // Tags of the definitions whose classes are still to come.
-        kelAppendPendingRows(&t);
         return t;
     }();
     return table;
