@@ -70,6 +70,7 @@ CError CAudioWrapper::bindHostSide() {
     }
     if (d.registry) {
         d.programListener = std::make_unique<CProgramChangeListener>(this);
+        d.programListener->setNotifyRegistered();  // leaves the server when destroyed
         CNotifyServer::instance().registerListener(d.registry, "program-changed", d.programListener.get(), 0,
                                                    "on-program-changed");
     }

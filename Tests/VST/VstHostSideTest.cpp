@@ -3,6 +3,7 @@
 // automation with main-thread edits while processing allocates nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -172,8 +173,13 @@ TEST_F(VstHostSide, ProgramChangesActivateTheirPresets) {
     const int count = p->programCount();
     if (count < 2) GTEST_SKIP() << "no factory bank in this build";
     const std::vector<double> first = hostValues();
+    inst->handler.calls.clear();
     ASSERT_FALSE(p->setProgram(count - 1));
     EXPECT_EQ(p->currentProgram(), count - 1);
+    // The host hears of the new program through the program parameter.
+    const bool told = std::any_of(inst->handler.calls.begin(), inst->handler.calls.end(),
+                                  [](const std::string& c) { return c.rfind("perform 999 ", 0) == 0; });
+    EXPECT_TRUE(told);
     EXPECT_NE(hostValues(), first) << p->programName(count - 1).utf8();
     // Back to the first program: its entry kept the state it had.
     ASSERT_FALSE(p->setProgram(0));
