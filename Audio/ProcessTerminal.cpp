@@ -51,6 +51,12 @@ double CAudioProcessTerminalBase::param(int index, int element) const {
     return kelParamValue(s.param, m_group, element, s.fallback);
 }
 
+double CAudioProcessTerminalBase::paramForGroup(int index, int group, int element) const {
+    if (index < 0 || index >= int(m_slots.size())) return 0.0;
+    const Slot& s = m_slots[size_t(index)];
+    return kelParamValue(s.param, group, element, s.fallback);
+}
+
 bool CAudioProcessTerminalBase::paramBound(int index) const {
     return index >= 0 && index < int(m_slots.size()) && m_slots[size_t(index)].param;
 }

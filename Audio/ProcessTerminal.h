@@ -60,6 +60,8 @@ protected:
     // Value of a slot for this module's group at an element (fallback when unbound).
     double param(int index, int element = 0) const;
     bool paramBound(int index) const;
+    // Value of a slot for another channel group.
+    double paramForGroup(int index, int group, int element = 0) const;
 
 private:
     struct Slot {

@@ -128,7 +128,7 @@ TEST_F(ProductRouting, GroupedChannelsAreLimitedTogetherAndDualMonoApart) {
     EXPECT_NEAR(rightLevel(kPresets[6]), quiet, 0.02 * quiet);  // Dual Mono: untouched
 }
 
-TEST_F(ProductRouting, DISABLED_GroupSoloMutesTheOtherGroups) {
+TEST_F(ProductRouting, GroupSoloMutesTheOtherGroups) {
     const Stereo in = twoTones(1.0);
     CCoreInstance core(kRate);
     ASSERT_TRUE(core.ok()) << core.error();
