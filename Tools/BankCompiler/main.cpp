@@ -7,12 +7,10 @@
 // file renamed into place).
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <system_error>
 
 #include "Tools/BankCompiler/BankCompiler.h"
+#include "Tools/Common/WriteOutput.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -26,21 +24,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    const std::string temp = output + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(result.block.data()), std::streamsize(result.block.size()));
-        if (!out) {
-            std::fprintf(stderr, "%s: error: cannot write the output\n", temp.c_str());
-            return 1;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, output, ec);
-    if (ec) {
-        std::fprintf(stderr, "%s: error: cannot rename to %s: %s\n", temp.c_str(), output.c_str(),
-                     ec.message().c_str());
-        return 1;
-    }
-    return 0;
+    return kelWriteToolOutput(output, {result.block.data(), result.block.size()});
 }

@@ -7,11 +7,9 @@
 // file renamed into place), so a failed build never leaves a stale document.
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <system_error>
 
+#include "Tools/Common/WriteOutput.h"
 #include "Tools/DefCompiler/DefCompiler.h"
 
 int main(int argc, char** argv) {
@@ -26,21 +24,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    const std::string temp = output + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        if (!out) {
-            std::fprintf(stderr, "%s: error: cannot write the output\n", temp.c_str());
-            return 1;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, output, ec);
-    if (ec) {
-        std::fprintf(stderr, "%s: error: cannot rename to %s: %s\n", temp.c_str(), output.c_str(),
-                     ec.message().c_str());
-        return 1;
-    }
-    return 0;
+    return kelWriteToolOutput(output, {bytes.data(), bytes.size()});
 }
