@@ -282,7 +282,12 @@ TEST_F(VizTest, LaneHandoverHasNoTornFrames) {
     ASSERT_FALSE(viz->listen(1, "plugin.spsc", 0));
 
     // The producer keeps publishing until the consumer has made enough passes.
+    // It publishes in bursts and, between bursts, waits until the consumer has
+    // made one whole pass while it was quiet: however the two threads are
+    // scheduled, some copies race the producer and some are certain to find
+    // their frames complete.
     constexpr uint64_t kMinFrames = 20000;
+    constexpr uint64_t kBurst = 4096;
     constexpr int kPasses = 6000;
     std::atomic<bool> done{false};
     std::atomic<int> passes{0};
@@ -290,6 +295,10 @@ TEST_F(VizTest, LaneHandoverHasNoTornFrames) {
     std::thread producer([&] {
         uint64_t n = 0;
         while (n < kMinFrames || passes.load() < kPasses) {
+            if (n % kBurst == kBurst - 1) {
+                const int seen = passes.load();
+                for (int now = seen; now < seen + 2; now = passes.load()) passes.wait(now);
+            }
             ++n;
             const int channels = 1 + int(n % kMaxChannels);
             double* f = lane.staging();
@@ -320,6 +329,7 @@ TEST_F(VizTest, LaneHandoverHasNoTornFrames) {
         monotonic = monotonic && newest >= lastSeen;
         lastSeen = newest;
         ++passes;
+        passes.notify_one();
         // The collector's copy of the frames.
         std::vector<uint8_t> bytes = request(1, 64);
         if (bytes.empty()) continue;
