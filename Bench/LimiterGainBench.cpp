@@ -2,7 +2,8 @@
 // the channel linker at 44.1 kHz and at 8x (352.8 kHz), with the product's
 // usual settings (attack 1.5 ms, release 10 ms on, release shape -1) on a
 // music-like level that keeps the limiter working. Reported as ns per sample
-// (per channel).
+// (per channel). The ...Pair runs take two channels side by side, as the
+// module runs the channels of a stereo group.
 
 #include <benchmark/benchmark.h>
 
@@ -69,6 +70,28 @@ void runGainComputer(benchmark::State& state, const std::function<void(M&)>& set
     report(state, kBlock);
 }
 
+// Two channels of one stack run side by side (CModLimTB::processPair), as
+// the module runs a stereo group; reported per channel sample.
+void runTBPair(benchmark::State& state, const CModLimTB::Params& p) {
+    const double sr = static_cast<double>(state.range(0));
+    const std::vector<double> x = level(sr);
+    std::vector<double> g0(kBlock), s0(kBlock), g1(kBlock), s1(kBlock);
+    CModLimTB a, b;
+    for (CModLimTB* m : {&a, &b}) {
+        m->setParams(p);
+        m->prepare(sr, kBlock);
+    }
+    size_t pos = 0;
+    for (auto _ : state) {
+        CModLimTB::processPair(a, b, x.data() + pos, x.data() + (x.size() - kBlock - pos), g0.data(), g1.data(),
+                               s0.data(), s1.data(), kBlock);
+        benchmark::DoNotOptimize(g0.data());
+        benchmark::DoNotOptimize(g1.data());
+        pos = (pos + kBlock) % x.size();
+    }
+    report(state, 2 * kBlock);
+}
+
 CModLimTB::Params tb(int type, int aigc = 0, int drc = 0, double shape = -1.0) {
     CModLimTB::Params p;
     p.type = type;
@@ -88,6 +111,10 @@ void BM_TB4(benchmark::State& st) { runGainComputer<CModLimTB>(st, [](auto& m) {
 void BM_TB4Full(benchmark::State& st) {
     runGainComputer<CModLimTB>(st, [](auto& m) { m.setParams(tb(2, 3, 2, 1.5)); });
 }
+void BM_TB1Pair(benchmark::State& st) { runTBPair(st, tb(0)); }
+void BM_TBUniPair(benchmark::State& st) { runTBPair(st, tb(1)); }
+void BM_TB4Pair(benchmark::State& st) { runTBPair(st, tb(2)); }
+void BM_TB4FullPair(benchmark::State& st) { runTBPair(st, tb(2, 3, 2, 1.5)); }
 void BM_TBC(benchmark::State& st) { runGainComputer<CModLimTBC>(st, [](auto& m) { m.setParams({0.0015}); }); }
 void BM_TBI(benchmark::State& st) { runGainComputer<CModLimTBI>(st, [](auto& m) { m.setParams({0.0015}); }); }
 void BM_AIGC1(benchmark::State& st) {
@@ -141,6 +168,10 @@ LIM_BENCH(BM_TB1);
 LIM_BENCH(BM_TBUni);
 LIM_BENCH(BM_TB4);
 LIM_BENCH(BM_TB4Full);
+LIM_BENCH(BM_TB1Pair);
+LIM_BENCH(BM_TBUniPair);
+LIM_BENCH(BM_TB4Pair);
+LIM_BENCH(BM_TB4FullPair);
 LIM_BENCH(BM_TBC);
 LIM_BENCH(BM_TBI);
 LIM_BENCH(BM_AIGC1);

@@ -13,6 +13,8 @@
 #include <array>
 #include <cmath>
 
+#include "Audio/Vector/Dual.h"
+
 // The longest attack the look-ahead windows are allocated for (seconds).
 inline constexpr double kLimMaxAttack = 0.020;
 
@@ -53,33 +55,96 @@ struct CLimReleaseTables {
     void build(double release, double kTargetCoef, double sampleRate);
 };
 
-struct CLimReleaseState {
-    double rt = 1.0;
-    double r1 = 1.0, r2 = 1.0, r3 = 1.0, r4 = 1.0;
+// The tables of one channel, or of two channels run side by side; rows are
+// read for each lane's own index.
+inline double limReleaseTarget(const CLimReleaseTables& t) { return t.kTarget; }
+inline double limReleaseRow(const std::array<double, CLimReleaseTables::kSize>& t, int j) { return t[size_t(j)]; }
+#if TAMBLOR_HAVE_DUAL
+struct CLimReleaseTablePair {
+    const CLimReleaseTables& a;
+    const CLimReleaseTables& b;
+};
+inline CDual limReleaseTarget(const CLimReleaseTablePair& t) { return {t.a.kTarget, t.b.kTarget}; }
+#endif
+
+// The table row in use and its three coefficients, kept by the processing
+// loop for the length of a block. While the gain recovers the row changes
+// only every few samples; the stages run on the kept coefficients and look
+// them up again when the row moves. That keeps the division and the lookup
+// off the path from one sample's R4 to the next sample's stages, so the
+// processor overlaps consecutive samples. Starts empty (row -1).
+template <class V>
+struct CLimReleaseRowT;
+
+template <>
+struct CLimReleaseRowT<double> {
+    int j = -1;
+    double t1 = 0.0, t2 = 0.0, t3 = 0.0;
+};
+
+#if TAMBLOR_HAVE_DUAL
+template <>
+struct CLimReleaseRowT<CDual> {
+    CDualIndex j{-1, -1};
+    CDual t1 = 0.0, t2 = 0.0, t3 = 0.0;
+};
+#endif
+
+// V is double for one channel, CDual for two side by side (same results).
+template <class V>
+struct CLimReleaseStateT {
+    V rt = 1.0;
+    V r1 = 1.0, r2 = 1.0, r3 = 1.0, r4 = 1.0;
 
     void reset() { rt = r1 = r2 = r3 = r4 = 1.0; }
 
-    // Runs one sample of gain g and returns min(g, release output).
-    double apply(double g, const CLimReleaseTables& tb) {
-        rt += (g - rt) * tb.kTarget;
-        double r;
-        if (r4 >= rt) {
-            r1 = r2 = r3 = r4 = rt;
-            r = rt;
-        } else {
-            // Table row floor(127 R4 / RT + 0.5), limited in the double domain
-            // so that a NaN level selects row 0 instead of an undefined cast.
-            const double q = 127.0 * r4 / rt + 0.5;
-            const int j = q >= 127.0 ? 127 : (q > 0.0 ? static_cast<int>(q) : 0);
-            r1 += (rt - r1) * tb.t1[j];
-            r2 += (r1 - r2) * tb.t2[j];
-            r3 += (r2 - r3) * tb.t2[j];
-            r4 += (r3 - r4) * tb.t3[j];
-            r = r4;
+    // Runs one sample of gain g and returns min(g, release output). Tables
+    // is CLimReleaseTables for double, CLimReleaseTablePair for CDual; row is
+    // the loop's kept row.
+    template <class Tables>
+    V apply(V g, const Tables& tb, CLimReleaseRowT<V>& row) {
+        rt += (g - rt) * limReleaseTarget(tb);
+        // While R4 is at or above the target all stages take the target;
+        // otherwise they rise at the speed of table row
+        // floor(127 R4 / RT + 0.5), limited in the double domain so that a
+        // NaN level selects row 0 instead of an undefined cast.
+        const auto hold = r4 >= rt;
+        const auto j = vIndex(127.0 * r4 / rt + 0.5, 127);
+        if (j != row.j) [[unlikely]] {
+            row.j = j;
+            row.t1 = lookup(tb, &CLimReleaseTables::t1, j);
+            row.t2 = lookup(tb, &CLimReleaseTables::t2, j);
+            row.t3 = lookup(tb, &CLimReleaseTables::t3, j);
         }
-        return std::min(g, r);
+        const V n1 = r1 + (rt - r1) * row.t1;
+        const V n2 = r2 + (n1 - r2) * row.t2;
+        const V n3 = r3 + (n2 - r3) * row.t2;
+        const V n4 = r4 + (n3 - r4) * row.t3;
+        if (vAny(hold)) [[unlikely]] {
+            r1 = vSelect(hold, rt, n1);
+            r2 = vSelect(hold, rt, n2);
+            r3 = vSelect(hold, rt, n3);
+            r4 = vSelect(hold, rt, n4);
+        } else {
+            r1 = n1;
+            r2 = n2;
+            r3 = n3;
+            r4 = n4;
+        }
+        return vMin(g, r4);
     }
+
+private:
+    using Table = std::array<double, CLimReleaseTables::kSize> CLimReleaseTables::*;
+    static double lookup(const CLimReleaseTables& tb, Table t, int j) { return limReleaseRow(tb.*t, j); }
+#if TAMBLOR_HAVE_DUAL
+    static CDual lookup(const CLimReleaseTablePair& tb, Table t, CDualIndex j) {
+        return {limReleaseRow(tb.a.*t, j.i0), limReleaseRow(tb.b.*t, j.i1)};
+    }
+#endif
 };
+using CLimReleaseState = CLimReleaseStateT<double>;
+using CLimReleaseRow = CLimReleaseRowT<double>;
 
 // ---------------------------------------------------------------------------
 // Dynamic-range stage: a slow follower D1 of the total gain z and an input
@@ -88,29 +153,33 @@ struct CLimReleaseState {
 // type 2 ("Exp") also raises it while the gain lies below its average
 // (0.25 ... 4, rising with the 400 Hz and falling with the 40 Hz coefficient).
 
-struct CLimDrcCoefs {
-    double kSlow = 0.0;
-    double k40 = 0.0;
-    double k400 = 0.0;
+template <class V>
+struct CLimDrcCoefsT {
+    V kSlow = 0.0;
+    V k40 = 0.0;
+    V k400 = 0.0;
+};
+
+struct CLimDrcCoefs : CLimDrcCoefsT<double> {
     void build(double sampleRate);
 };
 
-struct CLimDrcState {
-    double d1 = 1.0;
-    double d3 = 1.0;
+template <class V>
+struct CLimDrcStateT {
+    V d1 = 1.0;
+    V d3 = 1.0;
 
     void reset() { d1 = d3 = 1.0; }
 
-    void update(double z, int drcType, const CLimDrcCoefs& k) {
+    void update(V z, int drcType, const CLimDrcCoefsT<V>& k) {
         d1 += (z - d1) * k.kSlow;
-        const double q = d1 / z;
-        if (drcType == 2) {
-            if (q >= 1.0)
-                d3 += (std::min(q, 4.0) - d3) * k.k400;
-            else
-                d3 += (std::max(q, 0.25) - d3) * k.k40;
-        } else {
-            d3 += (std::min(std::max(q, 0.25), 1.0) - d3) * k.k40;
-        }
+        const V q = d1 / z;
+        if (drcType == 2)
+            d3 = vChoose(
+                q >= 1.0, [&] { return d3 + (vMin(q, 4.0) - d3) * k.k400; },
+                [&] { return d3 + (vMax(q, 0.25) - d3) * k.k40; });
+        else
+            d3 += (vMin(vMax(q, 0.25), 1.0) - d3) * k.k40;
     }
 };
+using CLimDrcState = CLimDrcStateT<double>;

@@ -69,8 +69,7 @@ public:
         m_fresh = false;
         const CPortBuffers& in = this->input(0);
         const int channels = this->activeChannels();
-        for (int ch = 0; ch < channels; ++ch)
-            this->m_procs[size_t(ch)]->process(in.ch[ch], this->outputBuffer(0, ch), this->outputBuffer(1, ch), frames);
+        runChannels(in, channels, frames);
         if (!m_fading) return;
         // The copy with the old settings, faded out.
         double* oldGain = m_scratch.data();
@@ -92,6 +91,20 @@ public:
     }
 
     bool fading() const { return m_fading; }
+
+private:
+    // Processors that can run two channels side by side take them in pairs.
+    void runChannels(const CPortBuffers& in, int channels, int frames) {
+        int ch = 0;
+        if constexpr (requires(Proc& p, const double* x, double* y) { Proc::processPair(p, p, x, x, y, y, y, y, 0); }) {
+            for (; ch + 1 < channels; ch += 2)
+                Proc::processPair(*this->m_procs[size_t(ch)], *this->m_procs[size_t(ch) + 1], in.ch[ch], in.ch[ch + 1],
+                                  this->outputBuffer(0, ch), this->outputBuffer(0, ch + 1), this->outputBuffer(1, ch),
+                                  this->outputBuffer(1, ch + 1), frames);
+        }
+        for (; ch < channels; ++ch)
+            this->m_procs[size_t(ch)]->process(in.ch[ch], this->outputBuffer(0, ch), this->outputBuffer(1, ch), frames);
+    }
 
 protected:
     void registerSlots(CAudioProcessBuild& b, std::span<const CModSlot> slots) {

@@ -110,6 +110,7 @@ void CModLimAIGC::process(const double* level, double* __restrict gainOut, doubl
     std::copy(std::begin(c_), std::end(c_), c);
     double s = s_;
     CLimReleaseState rel = rel_;
+    CLimReleaseRow row;
     CLimDrcState drc = drc_;
     const CLimDrcCoefs dk = drcCoefs_;
     const CLimReleaseTables& rt = relTables_;
@@ -124,7 +125,7 @@ void CModLimAIGC::process(const double* level, double* __restrict gainOut, doubl
 
         const double y = a * level[i];
         double g = y <= T ? 1.0 : T / y;
-        if (relOn) g = rel.apply(g, rt);
+        if (relOn) g = rel.apply(g, rt, row);
 
         const double m = win.push(g);
         gainOut[i] = m;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
+#include <type_traits>
 
 #include "Audio/Processes/OnePole.h"
 
@@ -42,10 +44,10 @@ Biquad highPass(double freq, double sr) {
     return b;
 }
 
-template <class Biquad>
-inline double runBiquad(const Biquad& b, double (&w)[2], double x) {
-    const double w0 = x - b.a1 * w[0] - b.a2 * w[1];
-    const double y = b.b0 * w0 + b.b1 * w[0] + b.b2 * w[1];
+template <class V, class Biquad>
+inline V runBiquad(const Biquad& b, V (&w)[2], V x) {
+    const V w0 = x - b.a1 * w[0] - b.a2 * w[1];
+    const V y = b.b0 * w0 + b.b1 * w[0] + b.b2 * w[1];
     w[1] = w[0];
     w[0] = w0;
     return y;
@@ -53,7 +55,8 @@ inline double runBiquad(const Biquad& b, double (&w)[2], double x) {
 
 // The AIGC input factor: ratios of neighbouring slow cascade stages, so it
 // rises above 1 while the slower stages still lag a gain reduction.
-inline double aigcFactor(int type, const double (&c)[12]) {
+template <class V>
+inline V aigcFactor(int type, const V (&c)[12]) {
     switch (type) {
         case 1: return c[5] / c[6] * c[7] / c[8] * c[9] / c[10];
         case 2: return c[6] / c[7] * c[8] / c[9] * c[10] / c[11];
@@ -64,7 +67,10 @@ inline double aigcFactor(int type, const double (&c)[12]) {
 }
 
 // A release cascade stage: falls at once, rises with coefficient a.
-inline void riseOnly(double& stage, double in, double a) { stage += (in - stage) * (stage < in ? a : 1.0); }
+template <class V>
+inline void riseOnly(V& stage, V in, V a) {
+    stage += (in - stage) * vChoose(stage < in, [&] { return a; }, [] { return V(1.0); });
+}
 
 }  // namespace
 
@@ -143,8 +149,8 @@ void CModLimTB::rebuildAll() {
     co_.kBL = onePoleCoefFreq(112.5, sr_);
     co_.kBM = onePoleCoefFreq(187.5, sr_);
     co_.kBH = onePoleCoefFreq(300.0, sr_);
-    co_.hp250 = highPass<Biquad>(250.0, sr_);
-    co_.hp500 = highPass<Biquad>(500.0, sr_);
+    co_.hp250 = highPass<BiquadT<double>>(250.0, sr_);
+    co_.hp500 = highPass<BiquadT<double>>(500.0, sr_);
     updateShape(false);
 }
 
@@ -228,9 +234,30 @@ void CModLimTB::resetState() {
 void CModLimTB::process(const double* level, double* gainOut, double* scaleOut, int n) {
     if (!prepared_ || n <= 0) return;
     switch (params_.type) {
-        case 1: processType<1>(level, gainOut, scaleOut, n); break;
-        case 2: processType<2>(level, gainOut, scaleOut, n); break;
-        default: processType<0>(level, gainOut, scaleOut, n); break;
+        case 1: runOne<1>(level, gainOut, scaleOut, n); break;
+        case 2: runOne<2>(level, gainOut, scaleOut, n); break;
+        default: runOne<0>(level, gainOut, scaleOut, n); break;
+    }
+}
+
+bool CModLimTB::runsLike(const CModLimTB& o) const {
+    return this != &o && prepared_ && o.prepared_ && params_.type == o.params_.type &&
+           params_.aigcType == o.params_.aigcType && params_.drcType == o.params_.drcType &&
+           params_.releaseEnable == o.params_.releaseEnable && st_.mixGlide == o.st_.mixGlide;
+}
+
+void CModLimTB::processPair(CModLimTB& a, CModLimTB& b, const double* levelA, const double* levelB, double* gainA,
+                            double* gainB, double* scaleA, double* scaleB, int n) {
+    if (n <= 0) return;
+    if (!kHaveDual || !a.runsLike(b)) {
+        a.process(levelA, gainA, scaleA, n);
+        b.process(levelB, gainB, scaleB, n);
+        return;
+    }
+    switch (a.params_.type) {
+        case 1: runPair<1>(a, b, levelA, levelB, gainA, gainB, scaleA, scaleB, n); break;
+        case 2: runPair<2>(a, b, levelA, levelB, gainA, gainB, scaleA, scaleB, n); break;
+        default: runPair<0>(a, b, levelA, levelB, gainA, gainB, scaleA, scaleB, n); break;
     }
 }
 
@@ -239,67 +266,143 @@ namespace {
 // S-curve release cascade on `in`: each stage rises towards the stage before
 // it and is pulled up by how far that one lies above the last stage; any part
 // above the input is drawn back towards it with G.
-template <class Coefs>
-inline void sCurve(double (&S)[8], double in, const Coefs& c) {
-    const double s7 = S[7];
-    double prev = in;
+template <class V, class Coefs>
+inline void sCurve(V (&S)[8], V in, const Coefs& c) {
+    const V s7 = S[7];
+    V prev = in;
     for (int j = 0; j < 7; ++j) {
-        const double sj = S[j];
-        const double p = sj + (prev - sj) * (prev > sj ? c.sA[j] : 0.0) + (prev - s7) * (prev > s7 ? c.sB[j] : 0.0);
-        S[j] = p >= in ? p + (in - p) * c.sG : p;
+        const V sj = S[j];
+        const V p = sj + (prev - sj) * vChoose(prev > sj, [&] { return c.sA[j]; }, [] { return V(0.0); }) +
+                    (prev - s7) * vChoose(prev > s7, [&] { return c.sB[j]; }, [] { return V(0.0); });
+        S[j] = vChoose(p >= in, [&] { return p + (in - p) * c.sG; }, [&] { return p; });
         prev = S[j];
     }
-    const double p = s7 + (prev - s7) * (prev > s7 ? c.sA[7] : 0.0);
-    S[7] = p >= in ? p + (in - p) * c.sG : p;
+    const V p = s7 + (prev - s7) * vChoose(prev > s7, [&] { return c.sA[7]; }, [] { return V(0.0); });
+    S[7] = vChoose(p >= in, [&] { return p + (in - p) * c.sG; }, [&] { return p; });
 }
+
+// Every real of the coefficients and of the state, visited in the same order
+// across several sets (to gather two channels into pairs and back).
+template <class F, class... C>
+constexpr void eachCoef(F&& f, C&... c) {
+    f(c.T...), f(c.K0...), f(c.K1...), f(c.B...), f(c.R2...);
+    for (int i = 0; i < 12; ++i) f(c.kc[i]...);
+    f(c.k3...), f(c.k6...), f(c.k12...), f(c.aAtt...), f(c.aRel...), f(c.aQ...);
+    f(c.k3t...), f(c.k3rt...), f(c.k6rt...), f(c.kBL...), f(c.kBM...), f(c.kBH...);
+    f(c.hp250.b0...), f(c.hp250.b1...), f(c.hp250.b2...), f(c.hp250.a1...), f(c.hp250.a2...);
+    f(c.hp500.b0...), f(c.hp500.b1...), f(c.hp500.b2...), f(c.hp500.a1...), f(c.hp500.a2...);
+    for (int i = 0; i < 8; ++i) f(c.sA[i]...);
+    for (int i = 0; i < 7; ++i) f(c.sB[i]...);
+    f(c.sG...), f(c.mixQ...), f(c.mixF...), f(c.mixS...);
+}
+
+template <class F, class... S>
+constexpr void eachStateValue(F&& f, S&... s) {
+    for (int i = 0; i < 12; ++i) f(s.c[i]...);
+    f(s.f...), f(s.q1...), f(s.q2...), f(s.q3...), f(s.q4...), f(s.e1...), f(s.e2...), f(s.e3...);
+    for (int i = 0; i < 2; ++i) f(s.hp250[i]...), f(s.hp500[i]...);
+    f(s.bl...), f(s.bm...), f(s.bh...), f(s.u...), f(s.v...), f(s.eps...);
+    for (int i = 0; i < 8; ++i) f(s.s[i]...);
+    f(s.mix.q...), f(s.mix.f...), f(s.mix.s...), f(s.mixStep.q...), f(s.mixStep.f...), f(s.mixStep.s...);
+}
+
+template <class R, class... S>
+void eachReleaseValue(R&& f, S&... r) {
+    f(r.rt...), f(r.r1...), f(r.r2...), f(r.r3...), f(r.r4...);
+}
+
+template <class R, class... S>
+void eachDrcValue(R&& f, S&... d) {
+    f(d.d1...), f(d.d3...);
+}
+
+#if TAMBLOR_HAVE_DUAL
+constexpr auto kZip = [](CDual& d, const double& a, const double& b) { d = CDual(a, b); };
+constexpr auto kUnzip = [](const CDual& d, double& a, double& b) {
+    a = d.lane0();
+    b = d.lane1();
+};
+#endif
 
 }  // namespace
 
-template <int Type>
-void CModLimTB::processType(const double* level, double* __restrict gainOut, double* __restrict scaleOut, int n) {
-    const Coefs c = co_;
-    State s = st_;
-    CLimReleaseState rel = rel_;
-    CLimDrcState drc = drc_;
-    const CLimDrcCoefs dk = drcCoefs_;
-    const CLimReleaseTables& rt = relTables_;
-    const int aigc = params_.aigcType;
-    const int drcType = params_.drcType;
-    const bool relOn = params_.releaseEnable;
-    CSlidingWindowMin& win = window_;
+// The sample step of one channel (V = double) or of two channels side by
+// side (V = CDual). Coefficients and state are locals of the block loop (see
+// runOne and runPair), which the step reaches by reference; the look-ahead
+// windows and release tables stay with their channels.
+template <class V>
+struct CModLimTB::Lane {
+    static constexpr bool kDual = !std::is_same_v<V, double>;
 
-    for (int i = 0; i < n; ++i) {
-        const double x = level[i];
+    const CoefsT<V>& c;
+    StateT<V>& s;
+    CLimReleaseStateT<V>& rel;
+    CLimDrcStateT<V>& drc;
+    const CLimDrcCoefsT<V>& dk;
+    CLimReleaseRowT<V>& row;
+    CModLimTB& a;
+    CModLimTB& b;  // the same as a for one channel
+    const int aigc = a.params_.aigcType;
+    const int drcType = a.params_.drcType;
+    const bool relOn = a.params_.releaseEnable;
 
-        double p = drc.d3;
+    V release(V g) {
+#if TAMBLOR_HAVE_DUAL
+        if constexpr (kDual) return rel.apply(g, CLimReleaseTablePair{a.relTables_, b.relTables_}, row);
+#endif
+        if constexpr (!kDual) return rel.apply(g, a.relTables_, row);
+    }
+
+    V hold(V g) {
+        if constexpr (kDual)
+            return V(a.window_.push(g.lane0()), b.window_.push(g.lane1()));
+        else
+            return a.window_.push(g);
+    }
+
+    // One sample: returns the gain for level x and sets the input factor.
+    template <int Type>
+    [[gnu::always_inline]] inline V step(V x, V& scale) {
+        const V out = shape<Type>(hold(limit(x, scale)));
+        if (drcType != 0) drc.update(out * scale, drcType, dk);
+        return out;
+    }
+
+    // A sample in three steps: limit() gives the input factor (scale) and the
+    // gain for level x, hold() the minimum over the look-ahead window, shape()
+    // the type stage.
+    [[gnu::always_inline]] inline V limit(V x, V& scale) {
+        V p = drc.d3;
         if (aigc != 0) p *= aigcFactor(aigc, s.c);
-        scaleOut[i] = p;
+        scale = p;
 
-        const double y = p * x;
-        double g;
-        if (y == 0.0) {
-            g = 1.0;
-        } else {
-            const double e = y - c.T;
-            if (e <= c.K0) {
-                g = 1.0;
-            } else if (e < c.K1) {
-                const double d = e - c.K0;
-                g = (std::sqrt(c.R2 - d * d) + c.B) / y + 1.0;
-            } else {
-                g = c.T / y;
-            }
-        }
+        // Knee: 1 at or below its start (and for a zero level), T / y above
+        // its end, the arc in between.
+        const V y = p * x;
+        const V e = y - c.T;
+        const auto arc = [&] {
+            const V d = e - c.K0;
+            return (vSqrt(c.R2 - d * d) + c.B) / y + 1.0;
+        };
+        const auto above = [&] {
+            // A pair skips the arc while neither lane is inside the knee.
+            if (kDual && !vAny((e > c.K0) && (e < c.K1))) return c.T / y;
+            return vChoose(e < c.K1, arc, [&] { return c.T / y; });
+        };
+        V g = vChoose((y == 0.0) || (e <= c.K0), [] { return V(1.0); }, above);
 
         if (aigc != 0) {
             s.c[0] += (g - s.c[0]) * c.kc[0];
             for (int j = 1; j < 12; ++j) s.c[j] += (s.c[j - 1] - s.c[j]) * c.kc[j];
         }
 
-        if (relOn) g = rel.apply(g, rt);
+        if (relOn) g = release(g);
+        return g;
+    }
 
-        const double m = win.push(g);
-        double out;
+    template <int Type>
+    [[gnu::always_inline]] inline V shape(V m) {
+        V out;
 
         if constexpr (Type != 0) {
             if (s.mixGlide > 0) {
@@ -316,69 +419,172 @@ void CModLimTB::processType(const double* level, double* __restrict gainOut, dou
         if constexpr (Type == 0) {
             out = m;
         } else if constexpr (Type == 1) {
-            s.f += (m - s.f) * (s.f > m ? c.aAtt : c.aRel);
-            s.q1 += (m - s.q1) * (s.q1 < m ? c.aQ : c.aAtt);
+            s.f += (m - s.f) * vChoose(s.f > m, [&] { return c.aAtt; }, [&] { return c.aRel; });
+            s.q1 += (m - s.q1) * vChoose(s.q1 < m, [&] { return c.aQ; }, [&] { return c.aAtt; });
             riseOnly(s.q2, s.q1, c.aQ);
             riseOnly(s.q3, s.q2, c.aQ);
             riseOnly(s.q4, s.q3, c.aQ);
             // The detectors see the gain's fast movements through two
             // high-passes; the alternating offset keeps them out of denormals.
-            const double d = (1.0 + s.eps) - m;
+            const V d = (1.0 + s.eps) - m;
             s.eps = -s.eps;
-            s.e1 += ((1.0 - std::abs(runBiquad(c.hp250, s.hp250, d))) - s.e1) * c.k3;
-            s.e2 += ((1.0 - std::abs(runBiquad(c.hp500, s.hp500, d))) - s.e2) * c.k6;
-            if (s.mix.s != 0.0) sCurve(s.s, m, c);
-            out = std::min(m, s.e2 * (s.s[7] * s.mix.s + s.q4 * s.mix.q + s.f * s.mix.f) * s.e1);
+            s.e1 += ((1.0 - vAbs(runBiquad(c.hp250, s.hp250, d))) - s.e1) * c.k3;
+            s.e2 += ((1.0 - vAbs(runBiquad(c.hp500, s.hp500, d))) - s.e2) * c.k6;
+            curve(m);
+            out = vMin(m, s.e2 * (s.s[7] * s.mix.s + s.q4 * s.mix.q + s.f * s.mix.f) * s.e1);
         } else {
             // Split the held gain into a low band (BL) and two band detectors;
             // U and V speed the followers up while the mix lies above the held
             // gain and slow them down correspondingly.
-            const double u = s.u;
-            const double v = s.v;
+            const V u = s.u;
+            const V v = s.v;
             s.bl += (m - s.bl) * c.kBL;
-            const double r1 = m - s.bl;
-            const double mid = s.bm + (r1 - s.bm) * c.kBM;
-            const double r2 = r1 - mid;
-            const double hi = s.bh + (r2 - s.bh) * c.kBH;
+            const V r1 = m - s.bl;
+            const V mid = s.bm + (r1 - s.bm) * c.kBM;
+            const V r2 = r1 - mid;
+            const V hi = s.bh + (r2 - s.bh) * c.kBH;
 
-            s.f += (s.bl - s.f) * (s.f > s.bl ? c.k3t * u : c.k3rt * v);
+            s.f += (s.bl - s.f) * vChoose(s.f > s.bl, [&] { return c.k3t * u; }, [&] { return c.k3rt * v; });
 
-            s.bm = kEpsTB4 - std::abs(mid);
-            s.e1 += (s.bm - s.e1) * std::min(1.0, s.e1 >= s.bm ? c.k3 * u : c.k3 * v);
+            s.bm = kEpsTB4 - vAbs(mid);
+            s.e1 += (s.bm - s.e1) * vMin(1.0, vChoose(s.e1 >= s.bm, [&] { return c.k3 * u; }, [&] { return c.k3 * v; }));
 
-            const double u2 = u * u, u4 = u2 * u2, u8 = u4 * u4, u16 = u8 * u8;
-            const double v2 = v * v, v4 = v2 * v2, v8 = v4 * v4, v16 = v8 * v8;
-            s.bh = kEpsTB4 - std::abs(hi);
-            s.e2 += (s.bh - s.e2) * std::min(1.0, s.e2 < s.bh ? c.k6 * v8 : c.k6 * u8);
-            const double h = kEpsTB4 - std::abs(r2 - hi);
-            s.e3 += (h - s.e3) * std::min(1.0, s.e3 < h ? c.k12 * v16 : c.k12 * u16);
+            const V u2 = u * u, u4 = u2 * u2, u8 = u4 * u4, u16 = u8 * u8;
+            const V v2 = v * v, v4 = v2 * v2, v8 = v4 * v4, v16 = v8 * v8;
+            s.bh = kEpsTB4 - vAbs(hi);
+            s.e2 += (s.bh - s.e2) * vMin(1.0, vChoose(s.e2 < s.bh, [&] { return c.k6 * v8; }, [&] { return c.k6 * u8; }));
+            const V h = kEpsTB4 - vAbs(r2 - hi);
+            s.e3 += (h - s.e3) * vMin(1.0, vChoose(s.e3 < h, [&] { return c.k12 * v16; }, [&] { return c.k12 * u16; }));
 
-            const double aAtt = c.k3t * u;
-            const double aQ = c.k6rt * v;
-            s.q1 += (s.bl - s.q1) * (s.q1 < s.bl ? aQ : aAtt);
+            const V aAtt = c.k3t * u;
+            const V aQ = c.k6rt * v;
+            s.q1 += (s.bl - s.q1) * vChoose(s.q1 < s.bl, [&] { return aQ; }, [&] { return aAtt; });
             riseOnly(s.q2, s.q1, aQ);
             riseOnly(s.q3, s.q2, aQ);
             riseOnly(s.q4, s.q3, aQ);
 
-            if (s.mix.s != 0.0) sCurve(s.s, s.bl, c);
+            curve(s.bl);
 
-            const double total =
+            const V total =
                 s.f * s.mix.f + s.q4 * s.mix.q + s.s[7] * s.mix.s + 0.32 * s.e3 + 0.8 * s.e1 + 0.95 * s.e2;
-            if (total > m) {
-                s.u = total / m;
-                s.v = m / total;
-                out = m;
+            // Mostly the mix lies at or below the held gain: then U and V
+            // stay 1 and the followers' speeds do not wait for the divisions.
+            const auto above = total > m;
+            if (vAny(above)) [[unlikely]] {
+                s.u = vSelect(above, total / m, V(1.0));
+                s.v = vSelect(above, m / total, V(1.0));
+                out = vSelect(above, m, total);
             } else {
                 s.u = s.v = 1.0;
                 out = total;
             }
         }
 
-        if (drcType != 0) drc.update(out * p, drcType, dk);
-        gainOut[i] = out;
+        return out;
     }
 
+    // The S-curve stages run only while their weight in the mix is not 0.
+    void curve(V in) {
+        const auto on = s.mix.s != 0.0;
+        if (!vAny(on)) return;
+        if constexpr (kDual) {
+            V before[8];
+            std::copy(std::begin(s.s), std::end(s.s), before);
+            sCurve(s.s, in, c);
+            for (int j = 0; j < 8; ++j) s.s[j] = vSelect(on, s.s[j], before[j]);
+        } else {
+            sCurve(s.s, in, c);
+        }
+    }
+};
+
+namespace {
+// The number of reals eachCoef and eachStateValue visit: every one there is.
+template <class Coefs, class State>
+constexpr bool visitsEveryValue() {
+    Coefs c{};
+    State s{};
+    int nc = 0, ns = 0;
+    eachCoef([&nc](double&) { ++nc; }, c);
+    eachStateValue([&ns](double&) { ++ns; }, s);
+    return nc * sizeof(double) == sizeof(Coefs) && (ns + 1) * sizeof(double) == sizeof(State);
+}
+}  // namespace
+
+template <int Type>
+void CModLimTB::runOne(const double* level, double* __restrict gainOut, double* __restrict scaleOut, int n) {
+    static_assert(visitsEveryValue<Coefs, State>());
+    const Coefs c = co_;
+    State s = st_;
+    CLimReleaseState rel = rel_;
+    CLimDrcState drc = drc_;
+    const CLimDrcCoefsT<double> dk = drcCoefs_;
+    CLimReleaseRow row;
+    Lane<double> l{c, s, rel, drc, dk, row, *this, *this};
+    if (l.drcType == 0 && Type != 0) {
+        // Nothing leads from the shaped gain back to the limiting: run the
+        // two halves as two passes, which keeps fewer values live at once.
+        for (int i = 0; i < n; ++i) gainOut[i] = l.limit(level[i], scaleOut[i]);
+        for (int i = 0; i < n; ++i) gainOut[i] = l.template shape<Type>(l.hold(gainOut[i]));
+    } else {
+        for (int i = 0; i < n; ++i) gainOut[i] = l.template step<Type>(level[i], scaleOut[i]);
+    }
     st_ = s;
     rel_ = rel;
     drc_ = drc;
+}
+
+// Two channels in one loop, each lane of a register doing exactly the
+// arithmetic its channel does alone.
+template <int Type>
+void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const double* levelB, double* gainA,
+                        double* gainB, double* scaleA, double* scaleB, int n) {
+#if TAMBLOR_HAVE_DUAL
+    CoefsT<CDual> c;
+    StateT<CDual> s;
+    CLimReleaseStateT<CDual> rel;
+    CLimDrcStateT<CDual> drc;
+    CLimDrcCoefsT<CDual> dk;
+    eachCoef(kZip, c, a.co_, b.co_);
+    eachStateValue(kZip, s, a.st_, b.st_);
+    s.mixGlide = a.st_.mixGlide;
+    eachReleaseValue(kZip, rel, a.rel_, b.rel_);
+    eachDrcValue(kZip, drc, a.drc_, b.drc_);
+    kZip(dk.kSlow, a.drcCoefs_.kSlow, b.drcCoefs_.kSlow);
+    kZip(dk.k40, a.drcCoefs_.k40, b.drcCoefs_.k40);
+    kZip(dk.k400, a.drcCoefs_.k400, b.drcCoefs_.k400);
+
+    CLimReleaseRowT<CDual> row;
+    Lane<CDual> l{c, s, rel, drc, dk, row, a, b};
+    const auto put = [](double* x, double* y, int i, CDual v) {
+        x[i] = v.lane0();
+        y[i] = v.lane1();
+    };
+    if (l.drcType == 0 && Type != 0) {
+        // Two passes, as in runOne.
+        for (int i = 0; i < n; ++i) {
+            CDual scale;
+            put(gainA, gainB, i, l.limit(CDual(levelA[i], levelB[i]), scale));
+            put(scaleA, scaleB, i, scale);
+        }
+        for (int i = 0; i < n; ++i) {
+            gainA[i] = a.window_.push(gainA[i]);
+            gainB[i] = b.window_.push(gainB[i]);
+        }
+        for (int i = 0; i < n; ++i) put(gainA, gainB, i, l.template shape<Type>(CDual(gainA[i], gainB[i])));
+    } else {
+        for (int i = 0; i < n; ++i) {
+            CDual scale;
+            put(gainA, gainB, i, l.template step<Type>(CDual(levelA[i], levelB[i]), scale));
+            put(scaleA, scaleB, i, scale);
+        }
+    }
+
+    eachStateValue(kUnzip, s, a.st_, b.st_);
+    a.st_.mixGlide = b.st_.mixGlide = s.mixGlide;
+    eachReleaseValue(kUnzip, rel, a.rel_, b.rel_);
+    eachDrcValue(kUnzip, drc, a.drc_, b.drc_);
+#else
+    (void)a, (void)b, (void)levelA, (void)levelB, (void)gainA, (void)gainB, (void)scaleA, (void)scaleB, (void)n;
+#endif
 }

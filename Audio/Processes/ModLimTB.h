@@ -76,49 +76,70 @@ public:
     // level: n input levels (>= 0); gainOut: n gains; scaleOut: n input factors.
     void process(const double* level, double* gainOut, double* scaleOut, int n);
 
+    // Two channels at once, with exactly the results of a.process() and
+    // b.process(): when both run the same stages (type, AIGC and DRC types,
+    // release on or off) their samples go through one loop side by side,
+    // otherwise each runs alone.
+    static void processPair(CModLimTB& a, CModLimTB& b, const double* levelA, const double* levelB, double* gainA,
+                            double* gainB, double* scaleA, double* scaleB, int n);
+
     int lookAhead() const { return window_.length(); }
     double threshold() const { return co_.T; }
 
 private:
-    struct Biquad {
-        double b0 = 0, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    // Coefficients and state hold one channel's values (V = double) or, while
+    // two channels run side by side, both channels' values (V = CDual).
+    template <class V>
+    struct BiquadT {
+        V b0 = 0.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
     };
 
     // Everything the per-sample loop reads but does not change.
-    struct Coefs {
-        double T = 0.989;
-        double K0 = 0, K1 = 0, B = 0, R2 = 0;  // knee: start, end, arc centre, squared radius
-        double kc[12] = {};                    // AIGC cascade
-        double k3 = 0, k6 = 0, k12 = 0;
-        double aAtt = 0, aRel = 0, aQ = 0;  // type 1 follower and release cascade
-        double k3t = 0, k3rt = 0, k6rt = 0;  // type 2: k3/timing, k3 rr/timing, k6 rr/timing
-        double kBL = 0, kBM = 0, kBH = 0;    // type 2 band split (112.5, 187.5, 300 Hz)
-        Biquad hp250, hp500;                 // type 1 detectors
-        double sA[8] = {}, sB[7] = {}, sG = 0;  // S-curve
-        double mixQ = 0, mixF = 0, mixS = 0;    // mix weights being approached
+    template <class V>
+    struct CoefsT {
+        V T = 0.989;
+        V K0 = 0.0, K1 = 0.0, B = 0.0, R2 = 0.0;  // knee: start, end, arc centre, squared radius
+        V kc[12] = {};                            // AIGC cascade
+        V k3 = 0.0, k6 = 0.0, k12 = 0.0;
+        V aAtt = 0.0, aRel = 0.0, aQ = 0.0;   // type 1 follower and release cascade
+        V k3t = 0.0, k3rt = 0.0, k6rt = 0.0;  // type 2: k3/timing, k3 rr/timing, k6 rr/timing
+        V kBL = 0.0, kBM = 0.0, kBH = 0.0;    // type 2 band split (112.5, 187.5, 300 Hz)
+        BiquadT<V> hp250, hp500;              // type 1 detectors
+        V sA[8] = {}, sB[7] = {}, sG = 0.0;    // S-curve
+        V mixQ = 0.0, mixF = 0.0, mixS = 0.0;  // mix weights being approached
     };
+    using Coefs = CoefsT<double>;
 
     // Weights of the release cascade, the follower and the S-curve in the
     // type stage's mix.
-    struct Mix {
-        double q, f, s;
+    template <class V>
+    struct MixT {
+        V q = 0.0, f = 0.0, s = 0.0;
     };
 
-    struct State {
-        double c[12];
-        double f, q1, q2, q3, q4;
-        double e1, e2, e3;
-        double hp250[2], hp500[2];
-        double bl, bm, bh;
-        double u, v, eps;
-        double s[8];
-        Mix mix;       // weights in effect
-        Mix mixStep;   // per-sample glide towards the coefficients' weights
-        int mixGlide;  // samples of glide left
+    template <class V>
+    struct StateT {
+        V c[12] = {};
+        V f = 0.0, q1 = 0.0, q2 = 0.0, q3 = 0.0, q4 = 0.0;
+        V e1 = 0.0, e2 = 0.0, e3 = 0.0;
+        V hp250[2] = {}, hp500[2] = {};
+        V bl = 0.0, bm = 0.0, bh = 0.0;
+        V u = 0.0, v = 0.0, eps = 0.0;
+        V s[8] = {};
+        MixT<V> mix;       // weights in effect
+        MixT<V> mixStep;   // per-sample glide towards the coefficients' weights
+        int mixGlide = 0;  // samples of glide left (the same in both lanes)
     };
+    using State = StateT<double>;
 
+    template <class V>
+    struct Lane;
     template <int Type>
-    void processType(const double* level, double* gainOut, double* scaleOut, int n);
+    void runOne(const double* level, double* gainOut, double* scaleOut, int n);
+    template <int Type>
+    static void runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const double* levelB, double* gainA,
+                        double* gainB, double* scaleA, double* scaleB, int n);
+    bool runsLike(const CModLimTB& o) const;
 
     void rebuildAll();
     void updateLookAhead();
@@ -130,7 +151,7 @@ private:
     bool prepared_ = false;
     Params params_;
     Coefs co_;
-    State st_{};
+    State st_;
     CLimReleaseTables relTables_;
     CLimReleaseState rel_;
     CLimDrcCoefs drcCoefs_;

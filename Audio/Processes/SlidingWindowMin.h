@@ -1,23 +1,24 @@
 #pragma once
 // Sliding-window extreme: the minimum (or maximum) of the last L values pushed,
 // including the one just pushed; until L values have arrived, the extreme of
-// all values since the window was emptied.
+// all values since the window was emptied. Among equal values the newest is
+// returned (which only tells +0 from -0).
 //
-// A monotonic deque in a ring: it keeps only the values that can still become
-// the extreme, in arrival order, so the front is the extreme of the window. A
-// push drops the dominated values at the back and at most one expired value at
-// the front, which makes it O(1) amortised; over any block of n pushes at most
-// n + L entries are dropped. Among equal values the newest is kept: it leaves
-// the window last and the returned value is the same.
+// Block form (van Herk / Gil-Werman): the input is cut into blocks of L
+// values. A window ending at position k of the current block covers
+// positions k+1 ... L-1 of the previous block and 0 ... k of the current one,
+// so its extreme is that of a suffix of the previous block, kept in a table
+// computed when that block completed, and of the running prefix of the
+// current block. A push costs two comparisons and a store; completing a
+// block costs one more comparison per value of the block. No step depends on
+// the data's order, so the per-sample cost is the same for any signal.
 //
-// NaN: a NaN push clears the deque and is returned for that sample; the next
-// value drops it again.
+// NaN: a NaN push empties the window and is returned for that sample; the
+// values after it start afresh.
 //
-// Storage is allocated by prepare() for the largest window; setLength() and
-// clear() never allocate, and push() is allocation-free.
+// Storage is allocated by prepare() for the largest window; setLength(),
+// clear() and push() never allocate.
 
-#include <bit>
-#include <cstdint>
 #include <vector>
 
 template <bool IsMin>
@@ -27,11 +28,9 @@ public:
     // window to that length, empty.
     void prepare(int maxLength) {
         maxLength_ = maxLength < 1 ? 1 : maxLength;
-        // The deque holds up to L entries plus the new one before the expired
-        // front is dropped.
-        const auto cap = std::bit_ceil(static_cast<uint32_t>(maxLength_) + 1u);
-        ring_.assign(cap, Entry{0.0, 0});
-        mask_ = cap - 1u;
+        block_.assign(static_cast<size_t>(maxLength_), kNone);
+        // One entry past the longest block: the empty suffix.
+        suffix_.assign(static_cast<size_t>(maxLength_) + 1, kNone);
         length_ = maxLength_;
         clear();
     }
@@ -43,50 +42,65 @@ public:
     }
 
     void clear() {
-        head_ = tail_ = 0;
         pos_ = 0;
+        run_ = kNone;
+        havePrevious_ = false;
+        empty_ = true;
     }
 
     int length() const { return length_; }
     int maxLength() const { return maxLength_; }
-    bool empty() const { return head_ == tail_; }
+    bool empty() const { return empty_; }
 
     // Pushes v and returns the extreme of the window that now ends with v.
     double push(double v) {
-        Entry* ring = ring_.data();
-        const uint32_t mask = mask_;
-        const int64_t pos = pos_++;
-        uint32_t tail = tail_;
-        const uint32_t head = head_;
-        while (tail != head && !keeps(ring[(tail - 1u) & mask].value, v)) --tail;
-        ring[tail & mask] = Entry{v, pos};
-        tail_ = tail + 1u;
-        // Only one value leaves the window per push: the front, if it is the
-        // one pushed L values ago.
-        if (ring[head & mask].pos <= pos - length_) head_ = head + 1u;
-        return ring[head_ & mask].value;
+        if (v != v) [[unlikely]] {
+            clear();
+            return v;
+        }
+        empty_ = false;
+        const int pos = pos_;
+        block_[static_cast<size_t>(pos)] = v;
+        run_ = pick(run_, v);
+        const double out = havePrevious_ ? pick(suffix_[static_cast<size_t>(pos) + 1], run_) : run_;
+        if (pos + 1 == length_) {
+            completeBlock();
+        } else {
+            pos_ = pos + 1;
+        }
+        return out;
     }
 
 private:
-    struct Entry {
-        double value;
-        int64_t pos;
-    };
+    static constexpr double kNone = IsMin ? __builtin_inf() : -__builtin_inf();
 
-    // Whether an older value a stays in the deque in front of a newer value b:
-    // only when it is strictly more extreme.
-    static bool keeps(double a, double b) {
+    // The extreme of an older value a and a newer value b; b when they are
+    // equal (a single minsd / maxsd).
+    static double pick(double a, double b) {
         if constexpr (IsMin)
-            return a < b;
+            return a < b ? a : b;
         else
-            return a > b;
+            return a > b ? a : b;
     }
 
-    std::vector<Entry> ring_;
-    uint32_t mask_ = 0;
-    uint32_t head_ = 0;  // running index of the front entry
-    uint32_t tail_ = 0;  // running index one past the back entry
-    int64_t pos_ = 0;    // running number of the next value pushed
+    // The block just filled becomes the previous block: its suffix extremes.
+    void completeBlock() {
+        const double* block = block_.data();
+        double* suffix = suffix_.data();
+        double r = kNone;
+        suffix[length_] = r;
+        for (int k = length_ - 1; k >= 0; --k) suffix[k] = r = pick(block[k], r);
+        pos_ = 0;
+        run_ = kNone;
+        havePrevious_ = true;
+    }
+
+    std::vector<double> block_;   // the current block's values
+    std::vector<double> suffix_;  // suffix extremes of the previous block, plus the empty one
+    double run_ = kNone;          // extreme of the current block so far
+    int pos_ = 0;                 // position of the next value in the current block
+    bool havePrevious_ = false;   // whether a block has completed since the window was emptied
+    bool empty_ = true;
     int length_ = 1;
     int maxLength_ = 0;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <random>
 #include <vector>
@@ -78,4 +79,19 @@ TEST(SlidingWindowExtreme, LengthIsClampedAndChangeEmptiesTheWindow) {
     w.setLength(4);
     EXPECT_TRUE(w.empty());
     EXPECT_EQ(w.push(0.9), 0.9);
+}
+
+// A NaN is returned for its own sample and empties the window: the values
+// before it no longer count.
+TEST(SlidingWindowExtreme, NaNEmptiesTheWindow) {
+    CSlidingWindowMin w;
+    w.prepare(8);
+    w.setLength(4);
+    w.push(0.5);
+    w.push(0.2);
+    EXPECT_TRUE(std::isnan(w.push(std::nan(""))));
+    EXPECT_EQ(w.push(0.9), 0.9);
+    EXPECT_EQ(w.push(0.7), 0.7);
+    for (int i = 0; i < 4; ++i) w.push(1.0);
+    EXPECT_EQ(w.push(0.95), 0.95);
 }
