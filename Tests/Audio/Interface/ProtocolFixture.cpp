@@ -114,8 +114,10 @@ void ProtocolTest::SetUp() {
     ASSERT_NE(m_baseConnector, nullptr);
     plugin->attachChild(std::move(connector));
 
-    // The factory bank of the master registry, as a file.
-    m_bankFile = ::testing::TempDir() + "protocol_factory.cbf";
+    // The factory bank of the master registry, as a file of this test's own:
+    // the tests of this fixture run in parallel processes.
+    m_bankFile = ::testing::TempDir() + "protocol_factory_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".cbf";
     {
         CAudioPresetBank bank("Factory ROM");
         bank.add(ingainPreset("v87u:Alpha", 0.5));
