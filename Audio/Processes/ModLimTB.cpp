@@ -240,9 +240,15 @@ void CModLimTB::process(const double* level, double* gainOut, double* scaleOut, 
     }
 }
 
+// With an AIGC or DRC type the input factor depends on the previous
+// samples' gains: each sample then waits for the one before through the knee's
+// division, and a pair, which computes every branch for both lanes, is no
+// faster than two channels one after the other. So pairs run without them.
 bool CModLimTB::runsLike(const CModLimTB& o) const {
-    return this != &o && prepared_ && o.prepared_ && params_.type == o.params_.type &&
-           params_.aigcType == o.params_.aigcType && params_.drcType == o.params_.drcType &&
+    const auto pairable = [](const CModLimTB& m) {
+        return m.prepared_ && m.params_.aigcType == 0 && m.params_.drcType == 0;
+    };
+    return this != &o && pairable(*this) && pairable(o) && params_.type == o.params_.type &&
            params_.releaseEnable == o.params_.releaseEnable && st_.mixGlide == o.st_.mixGlide;
 }
 
@@ -522,8 +528,9 @@ void CModLimTB::runOne(const double* level, double* __restrict gainOut, double* 
     CLimReleaseRow row;
     Lane<double> l{c, s, rel, drc, dk, row, *this, *this};
     if (l.drcType == 0 && Type != 0) {
-        // Nothing leads from the shaped gain back to the limiting: run the
-        // two halves as two passes, which keeps fewer values live at once.
+        // Nothing leads from the shaped gain back to the limiting: the
+        // limiting and the holding with shaping run as two passes over the
+        // block, which keeps fewer values live at once.
         for (int i = 0; i < n; ++i) gainOut[i] = l.limit(level[i], scaleOut[i]);
         for (int i = 0; i < n; ++i) gainOut[i] = l.template shape<Type>(l.hold(gainOut[i]));
     } else {
@@ -560,8 +567,9 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
         x[i] = v.lane0();
         y[i] = v.lane1();
     };
-    if (l.drcType == 0 && Type != 0) {
-        // Two passes, as in runOne.
+    // Pairs run without a DRC type (see runsLike), in passes as in runOne,
+    // the two windows in a pass of their own.
+    if constexpr (Type != 0) {
         for (int i = 0; i < n; ++i) {
             CDual scale;
             put(gainA, gainB, i, l.limit(CDual(levelA[i], levelB[i]), scale));

@@ -77,9 +77,9 @@ public:
     void process(const double* level, double* gainOut, double* scaleOut, int n);
 
     // Two channels at once, with exactly the results of a.process() and
-    // b.process(): when both run the same stages (type, AIGC and DRC types,
-    // release on or off) their samples go through one loop side by side,
-    // otherwise each runs alone.
+    // b.process(): when both run the same stages (type, release on or off,
+    // no AIGC or DRC type) their samples go through one loop side by side,
+    // both in one SSE2 register; otherwise each runs alone.
     static void processPair(CModLimTB& a, CModLimTB& b, const double* levelA, const double* levelB, double* gainA,
                             double* gainB, double* scaleA, double* scaleB, int n);
 

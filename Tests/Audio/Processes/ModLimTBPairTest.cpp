@@ -41,8 +41,9 @@ struct Setting {
     double shape;
 };
 
-// Everything the pair path can take in one loop, with the glides and stage
-// switches a change of shape, timing, attack and knee brings.
+// The settings a pair runs in one loop (no AIGC or DRC type) and those it
+// hands to single runs, with the glides and stage switches a change of shape,
+// timing, attack and knee brings.
 std::vector<Setting> settings() {
     std::vector<Setting> out;
     for (int type = 0; type < 3; ++type)
