@@ -116,6 +116,11 @@ double CModFilterFIRModule::maxLatencySeconds() const {
     return double(m_capacity) / m_config.maxSampleRate + double(m_block) / low;
 }
 
+double CModFilterFIRModule::maxLatencySecondsAtPreparedRate() const {
+    const double rate = m_config.maxSampleRate > 0.0 ? m_config.maxSampleRate : 44100.0;
+    return double(m_capacity + size_t(m_block)) / rate;
+}
+
 void CModFilterFIRModule::report(int problem, bool mainThread) {
     if (problem == m_problem) return;
     m_problem = problem;

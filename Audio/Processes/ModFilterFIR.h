@@ -78,6 +78,10 @@ public:
     void reset() override;
     double latency() const override { return m_latency; }
     double maxLatencySeconds() const override;
+    // The bound when the module only ever runs at the rate it was prepared
+    // for (the filters of a resampler stage, fixed at their octave of the
+    // host rate).
+    double maxLatencySecondsAtPreparedRate() const;
 
     // Introspection (tests).
     const CAudioFilterList& filterList() const { return m_list; }

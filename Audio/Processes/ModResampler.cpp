@@ -7,6 +7,7 @@
 
 #include "Audio/AudioEnv.h"
 #include "Audio/ProcessBuild.h"
+#include "Audio/Processes/ModFilterFIR.h"
 #include "Audio/Processes/ModuleSlots.h"
 
 namespace {
@@ -103,8 +104,15 @@ CError CModResampler::prepare(const CProcessConfig& config) {
 }
 
 double CModResampler::maxLatencySeconds() const {
+    // Each stage's low-pass runs only at its own octave of the host rate: its
+    // bound is taken at that rate, not at the lowest rate a free-standing FIR
+    // module may see.
     double s = 0.0;
-    for (int k = 0; k < kMaxOctaves; ++k) s += m_stages[size_t(k)]->maxLatencySeconds() + m_filters[size_t(k)]->maxLatencySeconds();
+    for (int k = 0; k < kMaxOctaves; ++k) {
+        const auto* fir = dynamic_cast<const CModFilterFIRModule*>(m_filters[size_t(k)]);
+        s += m_stages[size_t(k)]->maxLatencySeconds() +
+             (fir ? fir->maxLatencySecondsAtPreparedRate() : m_filters[size_t(k)]->maxLatencySeconds());
+    }
     return s + double(kPadRing) / std::max(1.0, std::min(m_config.hostRate, m_config.maxSampleRate));
 }
 
