@@ -12,6 +12,7 @@
 #include "Core/MemoryWriter.h"
 #include "Core/Resources.h"
 #include "Platform/Thread.h"
+#include "Tests/Support/PumpDeliveries.h"
 
 namespace integ {
 
@@ -166,19 +167,7 @@ CEditor& Integration::openEditor() {
     return *m_editors.back();
 }
 
-void Integration::pump() {
-    std::vector<std::pair<CParamInterfaceUniClientConnector*, uint64_t>> waiting;
-    for (auto& e : m_editors)
-        if (e->connector) waiting.emplace_back(e->connector, e->connector->deliveryRuns() + 2);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-        plat::pumpRunLoop();
-        bool done = true;
-        for (auto [c, target] : waiting) done = done && c->deliveryRuns() >= target;
-        if (done || std::chrono::steady_clock::now() > end) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
+void Integration::pump() { pumpDeliveries(m_editors, std::chrono::seconds(10)); }
 
 CObject* Integration::object(const char* path) { return s_core->instanceRoot()->findObject(path); }
 

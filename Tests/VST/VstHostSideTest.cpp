@@ -62,18 +62,12 @@ public:
 
 constexpr int kOversmp = 1, kInGain = 2, kOutGain = 3, kRelease = 5, kDithBln = 13, kMode = 16;
 
-class VstHostSide : public ::testing::Test {
+class VstHostSide : public vsttest::CInstanceTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(vsttest::startApplication());
-        if (!vsttest::embeddedDefinitionsPresent()) GTEST_SKIP() << "built without the product definitions";
-        inst = std::make_unique<vsttest::CInstance>();
-        ASSERT_TRUE(inst->initialized());
-        p = inst->get();
-    }
-    void TearDown() override {
-        inst.reset();
-        vsttest::finishApplication();
+        CInstanceTest::SetUp();
+        if (!HasFatalFailure() && !vsttest::embeddedDefinitionsPresent())
+            GTEST_SKIP() << "built without the product definitions";
     }
 
     std::vector<double> hostValues() {
@@ -100,9 +94,6 @@ protected:
         s.seek(0, sb::IBStream::kIBSeekSet, nullptr);
         return p->setState(&s);
     }
-
-    std::unique_ptr<vsttest::CInstance> inst;
-    CAudioWrapperVST3* p = nullptr;
 };
 
 TEST_F(VstHostSide, TheTwentySixHostParametersAndTheirTexts) {

@@ -66,18 +66,8 @@ TEST(VstParameters, ProgramMappingsDivideByCountMinusOne) {
         for (int i = 0; i < count; ++i) EXPECT_EQ(P::programAt(count, P::indexToNormalized(count, i)), i);
 }
 
-class VstInstance : public ::testing::Test {
+class VstInstance : public vsttest::CInstanceTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(vsttest::startApplication());
-        inst = std::make_unique<vsttest::CInstance>();
-        ASSERT_TRUE(inst->initialized());
-        p = inst->get();
-    }
-    void TearDown() override {
-        inst.reset();
-        vsttest::finishApplication();
-    }
     std::vector<double> values() {
         std::vector<double> v;
         for (int i = 0; i < p->getParameterCount(); ++i) {
@@ -87,8 +77,6 @@ protected:
         }
         return v;
     }
-    std::unique_ptr<vsttest::CInstance> inst;
-    CAudioWrapperVST3* p = nullptr;
 };
 
 TEST_F(VstInstance, ParametersMirrorTheCoreAndEndWithTheProgram) {

@@ -4,7 +4,10 @@
 // stand-in that holds only the project identity (compiled in the definition
 // format); instance helpers; and a scratch folder for runs of the bundle.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,6 +75,25 @@ public:
 private:
     CAudioWrapperVST3* m_obj;
     bool m_initialized = false;
+};
+
+// A test with the application started and one initialised instance: `inst`
+// owns it, `p` is its object.
+class CInstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(startApplication());
+        inst = std::make_unique<CInstance>();
+        ASSERT_TRUE(inst->initialized());
+        p = inst->get();
+    }
+    void TearDown() override {
+        inst.reset();
+        finishApplication();
+    }
+
+    std::unique_ptr<CInstance> inst;
+    CAudioWrapperVST3* p = nullptr;
 };
 
 }  // namespace vsttest

@@ -6,6 +6,7 @@
 #include "Core/MemoryReader.h"
 #include "Core/MemoryWriter.h"
 #include "Platform/Thread.h"
+#include "Tests/Support/PumpDeliveries.h"
 
 std::vector<uint8_t> CSpyClientConnector::last(std::string_view name) const {
     for (auto it = sent.rbegin(); it != sent.rend(); ++it) {
@@ -189,19 +190,7 @@ void ProtocolTest::closeEditor(Editor& e) {
     e.connector = nullptr;
 }
 
-void ProtocolTest::pump() {
-    std::vector<std::pair<CSpyClientConnector*, uint64_t>> waiting;
-    for (auto& e : m_editors)
-        if (e->connector) waiting.emplace_back(e->connector, e->connector->deliveryRuns() + 2);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    for (;;) {
-        plat::pumpRunLoop();
-        bool done = true;
-        for (auto [c, target] : waiting) done = done && c->deliveryRuns() >= target;
-        if (done || std::chrono::steady_clock::now() > end) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
+void ProtocolTest::pump() { pumpDeliveries(m_editors, std::chrono::seconds(5)); }
 
 void ProtocolTest::TearDown() {
     for (auto& e : m_editors) closeEditor(*e);
