@@ -252,6 +252,12 @@ void CAudioWrapper::startProcessing() {
         if (e) kelLogError(e);
     }
     primingStep();
+    // The priming sample only settles the layout, the pending changes and
+    // the latency: the graph starts from rest again, so whatever reaches it
+    // before its first real frame (these changes, those of the first block)
+    // is in force at once instead of fading or gliding in.
+    d.main->reset();
+    d.output->reset();
 }
 
 void CAudioWrapper::stopProcessing() {

@@ -20,6 +20,16 @@ CError CModBypassModule::moduleSetup(CAudioProcessBuild& b) {
     return {};
 }
 
+CError CModBypassModule::prepare(const CProcessConfig& config) {
+    m_playing = false;
+    return CModChannelModule<CModBypass>::prepare(config);
+}
+
+void CModBypassModule::reset() {
+    CModChannelModule<CModBypass>::reset();
+    m_playing = false;
+}
+
 bool CModBypassModule::update() {
     const bool changed = CModChannelModule<CModBypass>::update();
     const uint32_t seen = kelParamChangeCount(m_grouping);
@@ -45,10 +55,12 @@ void CModBypassModule::updateParams() {
         if (m_grouping) g = int(std::lround(kelParamValue(m_grouping, 0, uint32_t(ch), double(g))));
         g = g < 0 ? 0 : (g >= audio::kMaxGroups ? audio::kMaxGroups - 1 : g);
         m_procs[ch]->setParams(CModBypass::Params{enable, any && !solo[g]});
+        if (!m_playing) m_procs[ch]->reset();  // no fade before the first frame
     }
 }
 
 void CModBypassModule::process(int frames) {
+    if (frames > 0) m_playing = true;
     const CPortBuffers& processed = input(0);
     const CPortBuffers& dry = input(1);
     for (int ch = 0; ch < activeChannels(); ++ch)

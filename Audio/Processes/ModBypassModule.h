@@ -6,7 +6,8 @@
 // and above. Outside a stack the channels' groups come from the nearest
 // "io-params.grouping"; inside one every channel is of the instance's group.
 // A change of source cross-fades over the module's "xfade-length" (15 ms when
-// unset).
+// unset) once audio passes; before that (after prepare or reset) it applies
+// at once.
 
 #include "Audio/Processes/ModBypass.h"
 #include "Audio/Processes/ModChannelModule.h"
@@ -15,8 +16,10 @@ class CAudioParam;
 
 class CModBypassModule : public CModChannelModule<CModBypass> {
 public:
+    CError prepare(const CProcessConfig& config) override;
     void process(int frames) override;
     bool update() override;
+    void reset() override;
 
 protected:
     CError moduleSetup(CAudioProcessBuild& b) override;
@@ -26,6 +29,7 @@ protected:
 private:
     const CAudioParam* m_grouping = nullptr;  // channel -> group, outside a stack
     uint32_t m_groupingSeen = 0;
+    bool m_playing = false;  // audio passed since prepare or reset
 };
 
 using CModBypassDef = CModDefT<CModBypassModule>;

@@ -94,6 +94,7 @@ CError CModProcessSwitch::prepare(const CProcessConfig& config) {
     m_fadeCurve.resize(size_t(std::max(1L, std::lround(xfade * config.maxSampleRate))));
     m_fadePos = 0;
     m_fading = nullptr;
+    m_playing = false;
     return {};
 }
 
@@ -107,7 +108,8 @@ void CModProcessSwitch::updateParams() {
     const double v = param(0);
     CAudioProcessBase* next = select(int(v < 0 ? -std::floor(-v + 0.5) : std::floor(v + 0.5)));
     if (next == m_active) return;
-    if (m_active && next) {
+    // Before any audio has passed the new child simply takes over.
+    if (m_active && next && m_playing) {
         m_fading = m_active;
         m_fadePos = 1;
         const double xfade = xfadeLength() > 0 ? xfadeLength() : 0.015;
@@ -161,6 +163,7 @@ void CModProcessSwitch::feed(CAudioProcessBase* c, int frames) {
 
 void CModProcessSwitch::process(int frames) {
     m_mixed = false;
+    if (frames > 0) m_playing = true;
     if (!m_active) return;
     feed(m_active, frames);
     if (!m_fading) return;
@@ -195,4 +198,5 @@ void CModProcessSwitch::reset() {
         if (auto* p = dynamic_cast<CAudioProcessBase*>(c.get())) p->reset();
     m_fading = nullptr;
     m_fadePos = 0;
+    m_playing = false;
 }

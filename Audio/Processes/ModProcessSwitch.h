@@ -76,6 +76,7 @@ private:
     CAudioProcessBase* m_fading = nullptr;  // the child faded out
     int m_fadePos = 0, m_fadeLength = 1;
     bool m_mixed = false;  // the last block's output is in m_out
+    bool m_playing = false;  // audio passed since prepare or reset: changes fade
     int m_outPorts = 1;
     std::vector<double> m_fadeCurve;
 };
