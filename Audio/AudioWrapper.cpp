@@ -153,6 +153,7 @@ CError CAudioWrapper::init() {
     d.useMidSide = project->attrBool("use-mid-side");
     computeEditorSize();
     KEL_TRY(bindHostSide());
+    KEL_TRY(bindRouting());
     if (d.interfaceBase) {
         KEL_TRY(d.interfaceBase->sendInternalChannelCount(m_intChannels));
         KEL_TRY(d.interfaceBase->sendGroupCount(m_groupCount));

@@ -22,6 +22,8 @@
 #include "Core/String.h"
 
 class CAudioParam;
+class CAudioPreset;
+class CAudioPresetBank;
 class CObject;
 
 KELSTR(CAudioWrapper_init_NoApp, "No application object created.");
@@ -133,6 +135,21 @@ public:
     int currentProgram() const;
     CError setProgram(int index);
 
+    // --- Routing presets (main thread) ------------------------------------------------
+    // The routing registry's list ("Default Stereo", "5.1 Surround (Multi)", ...).
+    int routingPresetCount() const;
+    CString routingPresetName(int index) const;
+    // The preset the routing equals now, or -1 for a routing of its own.
+    int currentRoutingPreset() const;
+    CError setRoutingPreset(int index);
+    // The channel count of the host's main bus. While the routing is the
+    // stereo default, a wider bus gets the routing preset made for it (3:
+    // "2.1 Stereo", 6: "5.1 Surround (Multi)", 8: "7.1 Surround (Multi)";
+    // any other width: each channel in and out in place, linked), so that
+    // every channel the host gives comes through; programs and states that
+    // bring the stereo default back are followed the same way.
+    void setBusWidth(int channels);
+
     // --- Editor size ----------------------------------------------------------------------
     int editorWidth() const { return m_editorWidth; }
     int editorHeight() const { return m_editorHeight; }
@@ -164,6 +181,12 @@ private:
     void unbindHostSide();
     void reportHostEdit(CAudioParam& param);
     void reportProgramChange();
+    // Routing (AudioWrapperRouting.cpp).
+    CError bindRouting();
+    CAudioPresetBank routingPresets() const;
+    bool routingEquals(const CAudioPreset& preset) const;
+    bool routingIsDefault() const;
+    void followBusWidth();
     int chunkLengthAt(int offset, int frames) const;
     // Processing internals (AudioWrapperProcess.cpp).
     CError prepareGraph();

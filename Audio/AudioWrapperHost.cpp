@@ -99,6 +99,7 @@ void CAudioWrapper::reportHostEdit(CAudioParam& param) {
 }
 
 void CAudioWrapper::reportProgramChange() {
+    followBusWidth();
     if (m_initialized) onProgramChanged();
 }
 
@@ -149,6 +150,7 @@ CError CAudioWrapper::loadState(CInputStream& in) {
     ++d.hostEditDepth;
     CError err = d.registry->loadPreset(reader);
     --d.hostEditDepth;
+    if (!err) followBusWidth();
     return err;
 }
 

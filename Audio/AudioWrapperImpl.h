@@ -41,6 +41,9 @@ struct CAudioWrapper::Impl {
     CObject* extParamList = nullptr;
     CObject* ccTable = nullptr;
     CAudioParamRegistry* registry = nullptr;
+    CAudioParamRegistry* ioRegistry = nullptr;  // the routing presets' registry (with use-routing)
+    CAudioParam* routing[3] = {};                // in-routing, out-routing, grouping
+    int busWidth = 2;                            // channels of the host's main bus
     CAudioExtParamHostBridge* bridge = nullptr;  // of the ext-param list
     CAudioProcess* main = nullptr;       // plugin.modMain
     CModOutput* output = nullptr;        // plugin.modOutput

@@ -16,7 +16,7 @@ echo "== tests (asan+ubsan)"
 # the sanitizers what the module tests cover there already, at many times
 # the cost: they run in the release suite only.
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^(RenderTool|ProductLatency|ProductLimiting)\.'
+    ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^(RenderTool|ProductLatency|ProductLimiting|ProductStart)\.'
 
 # The Windows part reuses the build-time tools of build/; its time is shown
 # so that the whole run can be kept within the CI budget.

@@ -103,6 +103,7 @@ sb::tresult PLUGIN_API CAudioWrapperVST3::setBusArrangements(sv::SpeakerArrangem
     rules.useSidechain = m_useSidechain;
     const vst3io::CArrangementResult r = vst3io::negotiateArrangements(inputs, numIns, outputs, numOuts, rules);
     applyArrangements(r.input, r.output, r.sidechain);
+    setBusWidth(vst3io::channelCount(r.input));
     requestLatencyRestartIfChanged();
     return r.unchanged ? sb::kResultTrue : sb::kResultFalse;
 }

@@ -243,4 +243,30 @@ TEST_F(ProductStart, ProgramsStatesAndOneSampleFilesStartAtOnce) {
     EXPECT_LE(maxAbsDiff(render(fromState, x), renderSettled(fromState, x), &at), kAgree) << "state, at " << at;
 }
 
+// Every channel of a 3-, 6- or 8-channel bus comes through: its own tone at
+// its own level, and bypassed exactly as it went in.
+TEST_F(ProductStart, EveryChannelOfAWideBusComesThrough) {
+    for (int channels : {3, 6, 8}) {
+        const size_t n = 22050;
+        Channels x(size_t(channels), std::vector<double>(n, 0.0));
+        for (int c = 0; c < channels; ++c)
+            for (size_t i = 0; i < n; ++i)
+                x[size_t(c)][i] = 0.05 * (c + 1) * std::sin(2 * M_PI * (200.0 + 100.0 * c) * double(i) / 44100.0);
+        Render r{44100.0, 512, channels, {{"OutGain", "-6.0"}}, {}, {}};
+        const Channels out = render(r, x);
+        ASSERT_EQ(out.size(), size_t(channels));
+        for (int c = 0; c < channels; ++c) {
+            double m = 0.0;
+            for (size_t i = n / 2; i < n; ++i) m = std::max(m, std::fabs(out[size_t(c)][i]));
+            // On a 3-channel bus the third channel ("2.1 Stereo") is a group
+            // of its own, with its own gains; the host's Out Gain is group 1's.
+            const double gain = channels == 3 && c == 2 ? 1.0 : std::pow(10.0, -6.0 / 20.0);
+            EXPECT_NEAR(m, 0.05 * (c + 1) * gain, 2e-3) << channels << " channels, channel " << c + 1;
+        }
+        Render bypassed{44100.0, 512, channels, {{"Bypass", "On"}}, {}, {}};
+        size_t at = 0;
+        EXPECT_EQ(maxAbsDiff(render(bypassed, x), x, &at), 0.0) << channels << " channels bypassed, at " << at;
+    }
+}
+
 }  // namespace
