@@ -47,6 +47,7 @@ sb::tresult PLUGIN_API CAudioWrapperVST3::initialize(sb::FUnknown* context) {
 
 sb::tresult PLUGIN_API CAudioWrapperVST3::terminate() {
     m_programParam = nullptr;
+    m_routingParam = nullptr;
     m_hostParamCount = 0;
     return CSingleComponentEffect::terminate();
 }
@@ -65,6 +66,11 @@ void CAudioWrapperVST3::createParameters() {
         parameters.addParameter(new CAudioWrapperVST3Parameter(*this, i, hostParamInfo(i)));
     m_programParam = new CAudioWrapperVST3ProgramParameter(*this);
     parameters.addParameter(m_programParam);
+    m_routingParam = nullptr;
+    if (routingPresetCount() > 0) {
+        m_routingParam = new CAudioWrapperVST3ProgramParameter(*this, CAudioWrapperVST3ProgramParameter::List::kRouting);
+        parameters.addParameter(m_routingParam);
+    }
     m_changes.assign(size_t(m_hostParamCount) * vst3proc::kMaxPointsPerParam, CHostParamChange{0, 0, 0.0});
 }
 
@@ -104,6 +110,7 @@ sb::tresult PLUGIN_API CAudioWrapperVST3::setBusArrangements(sv::SpeakerArrangem
     const vst3io::CArrangementResult r = vst3io::negotiateArrangements(inputs, numIns, outputs, numOuts, rules);
     applyArrangements(r.input, r.output, r.sidechain);
     setBusWidth(vst3io::channelCount(r.input));
+    refreshParameterValues();
     requestLatencyRestartIfChanged();
     return r.unchanged ? sb::kResultTrue : sb::kResultFalse;
 }
@@ -277,6 +284,11 @@ void CAudioWrapperVST3::refreshParameterValues() {
         }
     }
     if (m_programParam) m_programParam->syncFromCore();
+    if (m_routingParam) {
+        const double before = m_routingParam->getNormalized();
+        m_routingParam->syncFromCore();
+        changed |= m_routingParam->getNormalized() != before;
+    }
     if (changed && componentHandler) componentHandler->restartComponent(sv::kParamValuesChanged);
 }
 
@@ -306,29 +318,47 @@ sb::tresult PLUGIN_API CAudioWrapperVST3::setState(sb::IBStream* state) {
 
 // --- Units and programs -------------------------------------------------------------------------------------
 
+// The root unit holds the programs; unit 1, "Routing", the routing presets.
+sb::int32 PLUGIN_API CAudioWrapperVST3::getUnitCount() { return m_routingParam ? 2 : 1; }
+
 sb::tresult PLUGIN_API CAudioWrapperVST3::getUnitInfo(int32 unitIndex, sv::UnitInfo& info) {
-    if (unitIndex != 0) return sb::kResultFalse;
-    info.id = sv::kRootUnitId;
-    info.parentUnitId = sv::kNoParentUnitId;
-    vst3CopyString("Root", info.name, 128);
-    info.programListId = kProgramListId;
+    if (unitIndex == 0) {
+        info.id = sv::kRootUnitId;
+        info.parentUnitId = sv::kNoParentUnitId;
+        vst3CopyString("Root", info.name, 128);
+        info.programListId = kProgramListId;
+        return sb::kResultTrue;
+    }
+    if (unitIndex != 1 || !m_routingParam) return sb::kResultFalse;
+    info.id = CAudioWrapperVST3ProgramParameter::kRoutingUnitId;
+    info.parentUnitId = sv::kRootUnitId;
+    vst3CopyString("Routing", info.name, 128);
+    info.programListId = kRoutingListId;
     return sb::kResultTrue;
 }
 
+sb::int32 PLUGIN_API CAudioWrapperVST3::getProgramListCount() { return m_routingParam ? 2 : 1; }
+
+CAudioWrapperVST3ProgramParameter* CAudioWrapperVST3::programList(sv::ProgramListID listId) const {
+    if (listId == kProgramListId) return m_programParam;
+    if (listId == kRoutingListId) return m_routingParam;
+    return nullptr;
+}
+
 sb::tresult PLUGIN_API CAudioWrapperVST3::getProgramListInfo(int32 listIndex, sv::ProgramListInfo& info) {
-    if (listIndex != 0) return sb::kResultFalse;
-    info.id = kProgramListId;
-    vst3CopyString("Programs", info.name, 128);
-    info.programCount = programCount();
+    CAudioWrapperVST3ProgramParameter* list = listIndex == 0 ? m_programParam : listIndex == 1 ? m_routingParam : nullptr;
+    if (!list) return sb::kResultFalse;
+    info.id = listIndex == 0 ? kProgramListId : kRoutingListId;
+    vst3CopyString(listIndex == 0 ? "Programs" : "Routing", info.name, 128);
+    info.programCount = list->count();
     return sb::kResultTrue;
 }
 
 sb::tresult PLUGIN_API CAudioWrapperVST3::getProgramName(sv::ProgramListID listId, int32 programIndex,
                                                          sv::String128 name) {
-    const int count = programCount();
-    if (listId != kProgramListId || !m_programParam || programIndex < 0 || programIndex >= count)
-        return sb::kResultFalse;
-    m_programParam->toString(CAudioWrapperVST3ProgramParameter::indexToNormalized(count, programIndex), name);
+    CAudioWrapperVST3ProgramParameter* list = programList(listId);
+    if (!list || programIndex < 0 || programIndex >= list->count()) return sb::kResultFalse;
+    vst3CopyString(list->name(programIndex), name, 128);
     return sb::kResultTrue;
 }
 
@@ -343,7 +373,8 @@ sb::tresult PLUGIN_API CAudioWrapperVST3::getProgramPitchName(sv::ProgramListID,
 }
 
 sb::tresult PLUGIN_API CAudioWrapperVST3::selectUnit(sv::UnitID unitId) {
-    if (unitId != sv::kRootUnitId) return sb::kResultFalse;
+    if (unitId != sv::kRootUnitId && !(m_routingParam && unitId == CAudioWrapperVST3ProgramParameter::kRoutingUnitId))
+        return sb::kResultFalse;
     m_selectedUnit = unitId;
     return sb::kResultTrue;
 }

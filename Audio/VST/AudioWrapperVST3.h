@@ -26,6 +26,7 @@ class CAudioWrapperVST3ProgramParameter;
 class CAudioWrapperVST3 : public CSingleComponentEffect, public Steinberg::Vst::IUnitInfo, public CAudioWrapper {
 public:
     static constexpr Steinberg::Vst::ProgramListID kProgramListId = 999;
+    static constexpr Steinberg::Vst::ProgramListID kRoutingListId = 998;
 
     CAudioWrapperVST3();
     ~CAudioWrapperVST3() override;
@@ -51,9 +52,9 @@ public:
     uint32 PLUGIN_API getProcessContextRequirements() override;
 
     // --- IUnitInfo ---------------------------------------------------------------------------
-    int32 PLUGIN_API getUnitCount() override { return 1; }
+    int32 PLUGIN_API getUnitCount() override;
     tresult PLUGIN_API getUnitInfo(int32 unitIndex, Steinberg::Vst::UnitInfo& info) override;
-    int32 PLUGIN_API getProgramListCount() override { return 1; }
+    int32 PLUGIN_API getProgramListCount() override;
     tresult PLUGIN_API getProgramListInfo(int32 listIndex, Steinberg::Vst::ProgramListInfo& info) override;
     tresult PLUGIN_API getProgramName(Steinberg::Vst::ProgramListID listId, int32 programIndex,
                                       Steinberg::Vst::String128 name) override;
@@ -115,7 +116,10 @@ private:
 
     Steinberg::int32 m_lastProcessMode = -1;
     bool m_offline = false;
+    CAudioWrapperVST3ProgramParameter* programList(Steinberg::Vst::ProgramListID listId) const;
+
     CAudioWrapperVST3ProgramParameter* m_programParam = nullptr;  // owned by the parameter container
+    CAudioWrapperVST3ProgramParameter* m_routingParam = nullptr;  // likewise; null without routing presets
     Steinberg::Vst::UnitID m_selectedUnit = Steinberg::Vst::kRootUnitId;
     std::vector<CString> m_inputNames;
     std::vector<CString> m_sidechainNames;

@@ -80,57 +80,77 @@ int CAudioWrapperVST3ProgramParameter::programAt(int count, double normalized) {
     return std::clamp(int(idx), 0, count - 1);
 }
 
-CAudioWrapperVST3ProgramParameter::CAudioWrapperVST3ProgramParameter(CAudioWrapper& core) : m_core(core) {
-    const int count = core.programCount();
-    info.id = kId;
-    vst3CopyString("Program", info.title, 128);
+CAudioWrapperVST3ProgramParameter::CAudioWrapperVST3ProgramParameter(CAudioWrapper& core, List list)
+    : m_core(core), m_list(list) {
+    const bool routing = list == List::kRouting;
+    const int n = count();
+    info.id = routing ? kRoutingId : kId;
+    vst3CopyString(routing ? "Routing" : "Program", info.title, 128);
     info.shortTitle[0] = 0;
     info.units[0] = 0;
-    info.stepCount = count > 1 ? count - 1 : 0;
+    info.stepCount = n > 1 ? n - 1 : 0;
     info.defaultNormalizedValue = 0.0;
-    info.unitId = sv::kRootUnitId;
+    info.unitId = routing ? kRoutingUnitId : sv::kRootUnitId;
     info.flags = kFlags;
     syncFromCore();
 }
 
-void CAudioWrapperVST3ProgramParameter::syncFromCore() {
-    Parameter::setNormalized(indexToNormalized(m_core.programCount(), m_core.currentProgram()));
+int CAudioWrapperVST3ProgramParameter::count() const {
+    return m_list == List::kRouting ? m_core.routingPresetCount() + 1 : m_core.programCount();
 }
 
+CString CAudioWrapperVST3ProgramParameter::name(int index) const {
+    if (m_list == List::kPrograms) return m_core.programName(index);
+    return index == count() - 1 ? CString("Custom") : m_core.routingPresetName(index);
+}
+
+int CAudioWrapperVST3ProgramParameter::current() const {
+    if (m_list == List::kPrograms) return m_core.currentProgram();
+    const int preset = m_core.currentRoutingPreset();
+    return preset >= 0 ? preset : count() - 1;
+}
+
+CError CAudioWrapperVST3ProgramParameter::select(int index) {
+    if (m_list == List::kPrograms) return m_core.setProgram(index);
+    return index < count() - 1 ? m_core.setRoutingPreset(index) : CError();
+}
+
+void CAudioWrapperVST3ProgramParameter::syncFromCore() { Parameter::setNormalized(indexToNormalized(count(), current())); }
+
 bool CAudioWrapperVST3ProgramParameter::setNormalized(sv::ParamValue value) {
-    const int count = m_core.programCount();
-    const int index = programAt(count, value);
-    if (index != m_core.currentProgram()) {
+    const int n = count();
+    const int index = programAt(n, value);
+    if (index != current()) {
         m_applyingHostValue = true;
-        CError err = m_core.setProgram(index);
+        CError err = select(index);
         m_applyingHostValue = false;
         if (err) {
             kelLogError(err);
             return false;
         }
     }
-    return Parameter::setNormalized(indexToNormalized(count, index));
+    return Parameter::setNormalized(indexToNormalized(n, index));
 }
 
 sv::ParamValue CAudioWrapperVST3ProgramParameter::toPlain(sv::ParamValue valueNormalized) const {
-    return normalizedToIndex(m_core.programCount(), valueNormalized);
+    return normalizedToIndex(count(), valueNormalized);
 }
 
 sv::ParamValue CAudioWrapperVST3ProgramParameter::toNormalized(sv::ParamValue plainValue) const {
-    return indexToNormalized(m_core.programCount(), plainValue);
+    return indexToNormalized(count(), plainValue);
 }
 
 void CAudioWrapperVST3ProgramParameter::toString(sv::ParamValue valueNormalized, sv::String128 string) const {
-    const int count = m_core.programCount();
-    vst3CopyString(count > 0 ? m_core.programName(programAt(count, valueNormalized)) : CString(), string, 128);
+    const int n = count();
+    vst3CopyString(n > 0 ? name(programAt(n, valueNormalized)) : CString(), string, 128);
 }
 
 bool CAudioWrapperVST3ProgramParameter::fromString(const sv::TChar* string, sv::ParamValue& valueNormalized) const {
     const CString text = vst3String(string);
-    const int count = m_core.programCount();
-    for (int i = 0; i < count; ++i) {
-        if (m_core.programName(i) == text) {
-            valueNormalized = indexToNormalized(count, i);
+    const int n = count();
+    for (int i = 0; i < n; ++i) {
+        if (name(i) == text) {
+            valueNormalized = indexToNormalized(n, i);
             return true;
         }
     }

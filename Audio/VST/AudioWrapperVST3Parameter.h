@@ -1,8 +1,8 @@
 #pragma once
 // The host's view of the core's parameters: one CAudioWrapperVST3Parameter
 // per host parameter of the core (id = its index) and the program-change
-// parameter CAudioWrapperVST3ProgramParameter (id 999) over the core's
-// program list. Texts and parsing are the core's; a host edit is passed to
+// parameters CAudioWrapperVST3ProgramParameter over the core's program list
+// (id 999) and its routing presets (id 998). Texts and parsing are the core's; a host edit is passed to
 // the core before the SDK announces it further.
 
 #include "Audio/AudioWrapper.h"
@@ -32,13 +32,20 @@ private:
     int m_index;
 };
 
+// A program-change parameter over one of the core's lists: the programs
+// (id 999, "Program", root unit) or the routing presets (id 998, "Routing",
+// unit 1), whose last entry "Custom" stands for a routing that no preset
+// gives (choosing it keeps the routing as it is).
 class CAudioWrapperVST3ProgramParameter : public Steinberg::Vst::Parameter {
 public:
+    enum class List { kPrograms, kRouting };
     static constexpr Steinberg::Vst::ParamID kId = 999;
+    static constexpr Steinberg::Vst::ParamID kRoutingId = 998;
+    static constexpr Steinberg::Vst::UnitID kRoutingUnitId = 1;
     static constexpr Steinberg::int32 kFlags =
         Steinberg::Vst::ParameterInfo::kIsList | Steinberg::Vst::ParameterInfo::kIsProgramChange;
 
-    explicit CAudioWrapperVST3ProgramParameter(CAudioWrapper& core);
+    CAudioWrapperVST3ProgramParameter(CAudioWrapper& core, List list = List::kPrograms);
 
     // Mappings between a normalized value and a program index for a list of
     // count programs (a list of one maps everything to program 0).
@@ -46,7 +53,12 @@ public:
     static double normalizedToIndex(int count, double normalized);
     static int programAt(int count, double normalized);
 
-    // A host selection changes the core's program.
+    // The entries of the list.
+    int count() const;
+    CString name(int index) const;
+    int current() const;
+
+    // A host selection changes the core's program (or routing).
     bool setNormalized(Steinberg::Vst::ParamValue value) override;
     // The core's current program: only the record changes.
     void syncFromCore();
@@ -61,7 +73,10 @@ public:
     OBJ_METHODS(CAudioWrapperVST3ProgramParameter, Parameter)
 
 private:
+    CError select(int index);
+
     CAudioWrapper& m_core;
+    List m_list;
     bool m_applyingHostValue = false;
 };
 

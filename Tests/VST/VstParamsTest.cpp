@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "Audio/AudioParamChangeSet.h"
+#include "Audio/AudioParamCollector.h"
 #include "Audio/VST/AudioWrapperVST3Parameter.h"
 #include "VstTestSupport.h"
 #include "public.sdk/source/common/memorystream.h"
@@ -79,9 +81,9 @@ protected:
     }
 };
 
-TEST_F(VstInstance, ParametersMirrorTheCoreAndEndWithTheProgram) {
+TEST_F(VstInstance, ParametersMirrorTheCoreAndEndWithTheProgramAndRouting) {
     const int hostCount = p->hostParamCount();
-    ASSERT_EQ(p->getParameterCount(), hostCount + 1);
+    ASSERT_EQ(p->getParameterCount(), hostCount + 2);
     int bypassCount = 0;
     for (int i = 0; i < hostCount; ++i) {
         sv::ParameterInfo info{};
@@ -113,28 +115,72 @@ TEST_F(VstInstance, ParametersMirrorTheCoreAndEndWithTheProgram) {
     EXPECT_EQ(p->getParamValueByString(999, text, v), sb::kResultTrue);
     EXPECT_DOUBLE_EQ(v, 0.0);
 
-    EXPECT_EQ(p->getParameterInfo(hostCount + 1, prog), sb::kInvalidArgument);
+    sv::ParameterInfo routing{};
+    ASSERT_EQ(p->getParameterInfo(hostCount + 1, routing), sb::kResultTrue);
+    EXPECT_EQ(routing.id, 998u);
+    EXPECT_EQ(utf8(routing.title), "Routing");
+    EXPECT_EQ(routing.flags, 0x8008);
+    EXPECT_EQ(routing.unitId, 1);
+    EXPECT_EQ(routing.stepCount, p->routingPresetCount());  // the presets and "Custom"
+
+    EXPECT_EQ(p->getParameterInfo(hostCount + 2, prog), sb::kInvalidArgument);
     EXPECT_EQ(p->getParameterInfo(-1, prog), sb::kInvalidArgument);
 }
 
+// The routing presets are a program list of their own: choosing one routes
+// the instance, and a routing no preset gives reads "Custom".
+TEST_F(VstInstance, RoutingIsAProgramListTheHostCanChoose) {
+    const int presets = p->routingPresetCount();
+    ASSERT_GT(presets, 2);
+    EXPECT_EQ(p->currentRoutingPreset(), 0);
+    sv::String128 text;
+    ASSERT_EQ(p->getParamStringByValue(998, p->getParamNormalized(998), text), sb::kResultTrue);
+    EXPECT_EQ(utf8(text), "Default Stereo");
+
+    vst3CopyString("5.1 Surround (Multi)", text, 128);
+    sv::ParamValue v = -1.0;
+    ASSERT_EQ(p->getParamValueByString(998, text, v), sb::kResultTrue);
+    ASSERT_EQ(p->setParamNormalized(998, v), sb::kResultTrue);
+    EXPECT_EQ(p->routingPresetName(p->currentRoutingPreset()).utf8(), "5.1 Surround (Multi)");
+
+    // "Custom" changes nothing; a routing of its own reads "Custom".
+    ASSERT_EQ(p->setParamNormalized(998, 1.0), sb::kResultTrue);
+    EXPECT_EQ(p->routingPresetName(p->currentRoutingPreset()).utf8(), "5.1 Surround (Multi)");
+    auto* collector = dynamic_cast<CAudioParamCollector*>(p->instanceRoot()->findObject("plugin.param-collector"));
+    ASSERT_NE(collector, nullptr);
+    CAudioParam* in = collector->findParam("plugin.modMain.io-params.in-routing");
+    ASSERT_NE(in, nullptr);
+    ASSERT_TRUE(kelMainParamWrite(*in, 0, 0, 0, 2.0));
+    EXPECT_EQ(p->currentRoutingPreset(), -1);
+}
+
 TEST_F(VstInstance, UnitAndProgramListInformation) {
-    EXPECT_EQ(p->getUnitCount(), 1);
+    EXPECT_EQ(p->getUnitCount(), 2);
     sv::UnitInfo unit{};
     ASSERT_EQ(p->getUnitInfo(0, unit), sb::kResultTrue);
     EXPECT_EQ(unit.id, 0);
     EXPECT_EQ(unit.parentUnitId, -1);
     EXPECT_EQ(utf8(unit.name), "Root");
     EXPECT_EQ(unit.programListId, 999);
-    EXPECT_EQ(p->getUnitInfo(1, unit), sb::kResultFalse);
+    ASSERT_EQ(p->getUnitInfo(1, unit), sb::kResultTrue);
+    EXPECT_EQ(unit.id, 1);
+    EXPECT_EQ(unit.parentUnitId, 0);
+    EXPECT_EQ(utf8(unit.name), "Routing");
+    EXPECT_EQ(unit.programListId, 998);
+    EXPECT_EQ(p->getUnitInfo(2, unit), sb::kResultFalse);
     EXPECT_EQ(p->getUnitInfo(-1, unit), sb::kResultFalse);
 
-    EXPECT_EQ(p->getProgramListCount(), 1);
+    EXPECT_EQ(p->getProgramListCount(), 2);
     sv::ProgramListInfo list{};
     ASSERT_EQ(p->getProgramListInfo(0, list), sb::kResultTrue);
     EXPECT_EQ(list.id, 999);
     EXPECT_EQ(utf8(list.name), "Programs");
     EXPECT_EQ(list.programCount, p->programCount());
-    EXPECT_EQ(p->getProgramListInfo(1, list), sb::kResultFalse);
+    ASSERT_EQ(p->getProgramListInfo(1, list), sb::kResultTrue);
+    EXPECT_EQ(list.id, 998);
+    EXPECT_EQ(utf8(list.name), "Routing");
+    EXPECT_EQ(list.programCount, p->routingPresetCount() + 1);
+    EXPECT_EQ(p->getProgramListInfo(2, list), sb::kResultFalse);
 
     sv::String128 name;
     for (int i = 0; i < p->programCount(); ++i) {
@@ -142,7 +188,11 @@ TEST_F(VstInstance, UnitAndProgramListInformation) {
         EXPECT_EQ(vst3String(name), p->programName(i));
     }
     EXPECT_EQ(p->getProgramName(999, p->programCount(), name), sb::kResultFalse);
-    EXPECT_EQ(p->getProgramName(998, 0, name), sb::kResultFalse);
+    ASSERT_EQ(p->getProgramName(998, 0, name), sb::kResultTrue);
+    EXPECT_EQ(utf8(name), "Default Stereo");
+    ASSERT_EQ(p->getProgramName(998, p->routingPresetCount(), name), sb::kResultTrue);
+    EXPECT_EQ(utf8(name), "Custom");
+    EXPECT_EQ(p->getProgramName(997, 0, name), sb::kResultFalse);
     EXPECT_EQ(p->getProgramInfo(999, 0, "name", name), sb::kResultFalse);
     EXPECT_EQ(p->hasProgramPitchNames(999, 0), sb::kResultFalse);
     EXPECT_EQ(p->getProgramPitchName(999, 0, 60, name), sb::kResultFalse);
@@ -150,7 +200,7 @@ TEST_F(VstInstance, UnitAndProgramListInformation) {
     EXPECT_EQ(p->getUnitByBus(sv::kAudio, sv::kInput, 0, 0, u), sb::kResultFalse);
     EXPECT_EQ(p->setUnitProgramData(999, 0, nullptr), sb::kResultFalse);
 
-    EXPECT_EQ(p->selectUnit(1), sb::kResultFalse);
+    EXPECT_EQ(p->selectUnit(2), sb::kResultFalse);
     EXPECT_EQ(p->getSelectedUnit(), 0);
     EXPECT_EQ(p->selectUnit(0), sb::kResultTrue);
 }
