@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "Audio/Plugin/ProductCreators.h"
 #include "Core/Application.h"
 #include "Core/Log.h"
 #include "Core/MemAllocator.h"
@@ -16,7 +17,7 @@ namespace {
 void BM_ApplicationStart(benchmark::State& state) {
     kelSetLogSink({});
     for (auto _ : state) {
-        CError e = CApplication::start();
+        CError e = CApplication::start(kelProductStartOptions());
         if (e) state.SkipWithError(e.text().c_str());
         CApplication::finish();
     }

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "Audio/Filters/FilterDesign.h"
-#include "Audio/Processes/DSPModDelay.h"
-#include "Audio/Processes/ModDither.h"
-#include "Audio/Processes/ModFilterIIR.h"
+#include "Audio/Processes/Flow/DSPModDelay.h"
+#include "Audio/Processes/Gain/ModDither.h"
+#include "Audio/Processes/Filters/ModFilterIIR.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include <random>
 #include <vector>
 
-#include "Audio/Processes/ModLeveler.h"
-#include "Audio/Processes/ModLimAIGC.h"
-#include "Audio/Processes/ModLimClip.h"
-#include "Audio/Processes/ModLimEvaluator.h"
-#include "Audio/Processes/ModLimTB.h"
-#include "Audio/Processes/ModLimTBC.h"
-#include "Audio/Processes/ModLimTBI.h"
+#include "Audio/Processes/Limiters/ModLeveler.h"
+#include "Audio/Processes/Limiters/ModLimAIGC.h"
+#include "Audio/Processes/Limiters/ModLimClip.h"
+#include "Audio/Processes/Limiters/ModLimEvaluator.h"
+#include "Audio/Processes/Limiters/ModLimTB.h"
+#include "Audio/Processes/Limiters/ModLimTBC.h"
+#include "Audio/Processes/Limiters/ModLimTBI.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "Audio/AudioParam.h"
+#include "Audio/Params/AudioParam.h"
 #include "Audio/Converters/AudioParamConverterLinear.h"
 
 namespace {

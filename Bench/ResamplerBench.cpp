@@ -10,12 +10,12 @@
 #include <memory>
 #include <vector>
 
-#include "Audio/AudioEnv.h"
-#include "Audio/AudioParam.h"
-#include "Audio/AudioParamCollector.h"
-#include "Audio/Process.h"
-#include "Audio/ProcessBuild.h"
-#include "Audio/ProcessDef.h"
+#include "Audio/Plugin/AudioEnv.h"
+#include "Audio/Params/AudioParam.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Graph/Process.h"
+#include "Audio/Graph/ProcessBuild.h"
+#include "Audio/Graph/ProcessDef.h"
 #include "Audio/Vector/VecKernels.h"
 #include "Core/Application.h"
 #include "Tests/Support/SharedAudioDefs.h"

@@ -1,7 +1,7 @@
 #include "Core/Application.h"
 
 #include "Core/AppErrorWindow.h"
-#include "Core/CreatorTable.h"
+#include "Core/CoreCreators.h"
 #include "Core/Log.h"
 #include "Platform/System.h"
 
@@ -70,7 +70,7 @@ CError CApplication::init(const StartOptions& options) {
     kelLog("Initializing application...");
     // The creator table comes before any definition, the resource map before
     // "SharedData.xml" is opened.
-    KEL_TRY(CreatorRegistry::registerTable(options.creators.empty() ? kelCreatorTable() : options.creators));
+    KEL_TRY(CreatorRegistry::registerTable(options.creators.empty() ? kelCoreCreatorRows() : options.creators));
     ResourceMap::fill(options.resources ? options.resources : g_kelResourceTable);
     KEL_TRY(initSharedObject(options.sharedDefinition ? CString(options.sharedDefinition) : CString()));
     // Once the identity is known, log lines carry the application's name.

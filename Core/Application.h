@@ -67,7 +67,7 @@ private:
 class CApplication {
 public:
     struct StartOptions {
-        std::span<const CreatorRow> creators;          // empty: the product's table
+        std::span<const CreatorRow> creators;          // empty: the object core's rows only
         const KelResourceRow* resources = nullptr;     // null: the embedded table
         const char* sharedDefinition = "SharedData.xml";  // null: no definition
         const void* moduleAddress = nullptr;           // an address inside the module
@@ -76,7 +76,6 @@ public:
     // Module load. On failure the process keeps no application object; the
     // error is logged and shown in the error window, and also returned.
     static CError start(const StartOptions& options);
-    static CError start() { return start(StartOptions{}); }
     // Module unload.
     static void finish();
 

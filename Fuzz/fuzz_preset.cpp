@@ -4,8 +4,8 @@
 // loads into a storage of its shape, consuming exactly the bytes the check
 // counted (and a storage load that succeeds was accepted by the check); a
 // compressed bank written from a loaded one reads back equal.
-#include "Audio/AudioParam.h"
-#include "Audio/AudioPreset.h"
+#include "Audio/Params/AudioParam.h"
+#include "Audio/Registry/AudioPreset.h"
 #include "Core/MemoryReader.h"
 #include "Core/MemoryWriter.h"
 #include "Fuzz/FuzzSupport.h"

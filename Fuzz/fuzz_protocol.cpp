@@ -6,15 +6,15 @@
 #include <memory>
 #include <vector>
 
-#include "Audio/AudioParamCollector.h"
-#include "Audio/AudioParamDef.h"
-#include "Audio/AudioParamRegistry.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Params/AudioParamDef.h"
+#include "Audio/Registry/AudioParamRegistry.h"
 #include "Audio/Interface/AudioInterfaceBase.h"
 #include "Audio/Interface/AudioInterfaceClient.h"
 #include "Core/Application.h"
 #include "Core/MemoryWriter.h"
 #include "Fuzz/FuzzSupport.h"
-#include "Other/ParamInterfaceUni.h"
+#include "Audio/Interface/ParamInterfaceUni.h"
 
 namespace {
 std::unique_ptr<CObject> node(const char* tag, const char* name,

@@ -9,7 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "Audio/AudioWrapper.h"
+#include "Audio/Plugin/ProductCreators.h"
+#include "Audio/Plugin/AudioWrapper.h"
 #include "Core/Application.h"
 #include "Core/MemoryReader.h"
 #include "Core/MemoryWriter.h"
@@ -24,7 +25,7 @@ CFuzzInstance* g_instance = nullptr;
 // that the leak check sees only what the loads left behind.
 CFuzzInstance& instance() {
     if (!g_instance) {
-        FUZZ_CHECK(!CApplication::start());
+        FUZZ_CHECK(!CApplication::start(kelProductStartOptions()));
         g_instance = new CFuzzInstance();
         FUZZ_CHECK(!g_instance->init());
         std::atexit([] {

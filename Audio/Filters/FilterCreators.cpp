@@ -2,10 +2,10 @@
 
 #include "Audio/Filters/AudioFilterGen.h"
 #include "Audio/Filters/AudioFilterGenFIR.h"
-#include "Audio/Processes/ModFilterFIR.h"
-#include "Audio/Processes/ModFilterIIR.h"
-#include "Audio/Processes/ModInterpolator.h"
-#include "Audio/Processes/ModResampler.h"
+#include "Audio/Processes/Filters/ModFilterFIR.h"
+#include "Audio/Processes/Filters/ModFilterIIR.h"
+#include "Audio/Processes/Resampling/ModInterpolator.h"
+#include "Audio/Processes/Resampling/ModResampler.h"
 
 namespace {
 template <class T>

@@ -2,7 +2,7 @@
 
 #include "Audio/Interface/AudioInterfaceBase.h"
 #include "Audio/Interface/AudioInterfaceClient.h"
-#include "Other/ParamInterfaceUni.h"
+#include "Audio/Interface/ParamInterfaceUni.h"
 
 namespace {
 template <class T>

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "Audio/AudioParamChangeSet.h"
-#include "Audio/AudioParamRegistry.h"
+#include "Audio/Params/AudioParamChangeSet.h"
+#include "Audio/Registry/AudioParamRegistry.h"
 #include "Audio/Interface/ParamInterfaceConnector.h"
 #include "Core/Log.h"
 

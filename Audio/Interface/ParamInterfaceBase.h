@@ -92,8 +92,8 @@
 #include <span>
 #include <vector>
 
-#include "Audio/AudioParamCollector.h"
-#include "Audio/AudioParamUndo.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Registry/AudioParamUndo.h"
 #include "Audio/Interface/ParamMessage.h"
 #include "Core/Object.h"
 #include "Platform/Sync.h"

@@ -1,5 +1,5 @@
 // CParamInterfaceBase: the registry messages.
-#include "Audio/AudioParamRegistry.h"
+#include "Audio/Registry/AudioParamRegistry.h"
 #include "Audio/Interface/ParamInterfaceBase.h"
 #include "Core/Log.h"
 

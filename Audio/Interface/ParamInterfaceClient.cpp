@@ -1,6 +1,6 @@
 #include "Audio/Interface/ParamInterfaceClient.h"
 
-#include "Audio/AudioPreset.h"
+#include "Audio/Registry/AudioPreset.h"
 #include "Audio/Interface/ParamInterfaceConnector.h"
 #include "Core/Log.h"
 

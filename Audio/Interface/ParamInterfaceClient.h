@@ -32,7 +32,7 @@
 #include <span>
 #include <vector>
 
-#include "Audio/AudioParam.h"
+#include "Audio/Params/AudioParam.h"
 #include "Audio/Interface/ParamMessage.h"
 #include "Core/Object.h"
 

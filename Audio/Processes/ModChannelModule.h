@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "Audio/ProcessTerminal.h"
+#include "Audio/Graph/ProcessTerminal.h"
 
 template <class Proc>
 class CModChannelModule : public CAudioProcessTerminalBase {

@@ -1,7 +1,7 @@
 #include "Audio/Processes/ModuleSlots.h"
 
-#include "Audio/AudioParamAlloc.h"
-#include "Audio/AudioParamDef.h"
+#include "Audio/Params/AudioParamAlloc.h"
+#include "Audio/Params/AudioParamDef.h"
 
 CString kelModuleSlotName(const CAudioProcessDefBase& def, int index, const char* name) {
     for (const auto& c : def.children())

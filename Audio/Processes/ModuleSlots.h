@@ -5,7 +5,7 @@
 // slot's own name) and the default the definition declares for it (the
 // audio:param child of that name), which serves as the slot's fallback.
 
-#include "Audio/ProcessDef.h"
+#include "Audio/Graph/ProcessDef.h"
 
 CString kelModuleSlotName(const CAudioProcessDefBase& def, int index, const char* name);
 double kelModuleSlotDefault(const CAudioProcessDefBase& def, int index, const char* name, double fallback);

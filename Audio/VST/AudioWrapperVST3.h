@@ -16,7 +16,7 @@
 #include <atomic>
 #include <vector>
 
-#include "Audio/AudioWrapper.h"
+#include "Audio/Plugin/AudioWrapper.h"
 #include "Audio/VST/SingleComponentEffect.h"
 #include "pluginterfaces/vst/ivstunits.h"
 

@@ -5,7 +5,7 @@
 // (id 999) and its routing presets (id 998). Texts and parsing are the core's; a host edit is passed to
 // the core before the SDK announces it further.
 
-#include "Audio/AudioWrapper.h"
+#include "Audio/Plugin/AudioWrapper.h"
 #include "public.sdk/source/vst/vstparameters.h"
 
 class CAudioWrapperVST3Parameter : public Steinberg::Vst::Parameter {

@@ -1,3 +1,4 @@
+#include "Audio/Plugin/ProductCreators.h"
 #include "Audio/VST/PluginFactoryVST3.h"
 
 #include <cstring>
@@ -182,7 +183,7 @@ bool vst3ModuleEntry(const void* moduleAddress) {
         ++g_moduleRefs;
         return true;
     }
-    CApplication::StartOptions options;
+    CApplication::StartOptions options = kelProductStartOptions();
     options.moduleAddress = moduleAddress;
     // A failing start is logged and shown by the application; the host then
     // gives the module up without a matching exit.

@@ -2,7 +2,7 @@
 // Pieces of the VST3 process call that do not need the instance: the
 // thinning of a parameter's automation queue and the sidechain check.
 
-#include "Audio/AudioWrapper.h"
+#include "Audio/Plugin/AudioWrapper.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "Audio/AudioEnv.h"
-#include "Audio/AudioParam.h"
-#include "Audio/AudioParamCollector.h"
-#include "Audio/AudioParamDef.h"
+#include "Audio/Plugin/AudioEnv.h"
+#include "Audio/Params/AudioParam.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Params/AudioParamDef.h"
 #include "Core/MemoryWriter.h"
 
 namespace {

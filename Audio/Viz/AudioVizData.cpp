@@ -4,7 +4,7 @@
 #include <bit>
 #include <cmath>
 
-#include "Audio/AudioParam.h"
+#include "Audio/Params/AudioParam.h"
 
 namespace {
 // Bounds accepted when loading a description, against corrupt data.

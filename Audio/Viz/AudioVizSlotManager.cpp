@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "Audio/AudioParam.h"
+#include "Audio/Params/AudioParam.h"
 
 bool CAudioVizSlotManager::assign(int index, int group, uint32_t color) {
     if (index < 0 || index >= kSlotCount) return false;

@@ -1,11 +1,11 @@
 #include "Audio/Viz/VizCreators.h"
 
-#include "Audio/Processes/ModELoud.h"
-#include "Audio/Processes/ModMeter.h"
-#include "Audio/Processes/ModStatsMaxGR.h"
-#include "Audio/Processes/ModStatsPeak.h"
-#include "Audio/Processes/ModStatsRMS.h"
-#include "Audio/Processes/ModStatsWave.h"
+#include "Audio/Processes/Metering/ModELoud.h"
+#include "Audio/Processes/Metering/ModMeter.h"
+#include "Audio/Processes/Metering/ModStatsMaxGR.h"
+#include "Audio/Processes/Metering/ModStatsPeak.h"
+#include "Audio/Processes/Metering/ModStatsRMS.h"
+#include "Audio/Processes/Metering/ModStatsWave.h"
 #include "Audio/Viz/AudioVizCollector.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioWrapper.h"
-#include "Audio/ProcessTerminal.h"
+#include "Audio/Plugin/AudioWrapper.h"
+#include "Audio/Graph/ProcessTerminal.h"
 #include "Core/Application.h"
-#include "Core/CreatorTable.h"
+#include "Audio/Plugin/ProductCreators.h"
 #include "Tests/Support/AllocationCounter.h"
 #include "Tools/DefCompiler/DefCompiler.h"
 
@@ -50,7 +50,7 @@ struct CoreApp {
         resource.insert(resource.end(), doc.begin(), doc.end());
         table[0] = {resource.data(), "SharedData.xml"};
         table[1] = {nullptr, nullptr};
-        auto all = kelCreatorTable();
+        auto all = kelProductCreatorTable();
         rows.assign(all.begin(), all.end());
         rows.push_back({"test:recorder", [] { return static_cast<CObject*>(new CModDefT<CBlockRecorder>()); }, nullptr});
         CApplication::StartOptions o;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Audio/GraphCreators.h"
+#include "Audio/Graph/GraphCreators.h"
 #include "Core/Application.h"
 
 namespace graphtest {

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "Audio/AudioEnv.h"
-#include "Audio/Process.h"
-#include "Audio/ProcessBuild.h"
-#include "Audio/ProcessTerminal.h"
+#include "Audio/Plugin/AudioEnv.h"
+#include "Audio/Graph/Process.h"
+#include "Audio/Graph/ProcessBuild.h"
+#include "Audio/Graph/ProcessTerminal.h"
 #include "Core/Object.h"
 
 namespace graphtest {

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <functional>
 
-#include "Audio/AudioCCTable.h"
-#include "Audio/AudioExtParam.h"
-#include "Audio/AudioParamSharedStorage.h"
+#include "Audio/Params/AudioCCTable.h"
+#include "Audio/Params/AudioExtParam.h"
+#include "Audio/Params/AudioParamSharedStorage.h"
 #include "Core/MemoryReader.h"
 #include "Tests/Audio/RegistryFixture.h"
 #include "Tests/Support/AllocationCounter.h"

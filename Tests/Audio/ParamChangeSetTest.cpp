@@ -2,8 +2,8 @@
 #include <atomic>
 #include <thread>
 
-#include "Audio/AudioParamChangeSet.h"
-#include "Audio/AudioParamCollector.h"
+#include "Audio/Params/AudioParamChangeSet.h"
+#include "Audio/Params/AudioParamCollector.h"
 #include "Tests/Audio/ParamFixture.h"
 #include "Tests/Support/AllocationCounter.h"
 

@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "Audio/AudioParam.h"
+#include "Audio/Plugin/ProductCreators.h"
+#include "Audio/Params/AudioParam.h"
 #include "Core/Application.h"
 #include "Core/Object.h"
 #include "Core/Stream.h"
@@ -38,7 +39,7 @@ public:
 class ParamTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        CApplication::StartOptions options;
+        CApplication::StartOptions options = kelProductStartOptions();
         options.sharedDefinition = nullptr;
         ASSERT_TRUE(CApplication::start(options).ok());
         CObject* shared = CApplication::sharedObject();

@@ -1,7 +1,7 @@
-#include "Audio/AudioParamAlloc.h"
-#include "Audio/AudioParamCollector.h"
-#include "Audio/AudioParamFilter.h"
-#include "Audio/AudioParamRemap.h"
+#include "Audio/Params/AudioParamAlloc.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Params/AudioParamFilter.h"
+#include "Audio/Params/AudioParamRemap.h"
 #include "Tests/Audio/ParamFixture.h"
 
 namespace {

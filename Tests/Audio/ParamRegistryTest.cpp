@@ -2,8 +2,8 @@
 // and programs, values through the change queue, enumerated lists.
 #include <fstream>
 
-#include "Audio/AudioParamChangeSet.h"
-#include "Audio/AudioPresetStore.h"
+#include "Audio/Params/AudioParamChangeSet.h"
+#include "Audio/Registry/AudioPresetStore.h"
 #include "Core/MemoryReader.h"
 #include "Tests/Audio/RegistryFixture.h"
 #include "Tools/BankCompiler/BankCompiler.h"

@@ -2,7 +2,7 @@
 // redo restore.
 #include <gtest/gtest.h>
 
-#include "Audio/AudioParamUndo.h"
+#include "Audio/Registry/AudioParamUndo.h"
 
 namespace {
 

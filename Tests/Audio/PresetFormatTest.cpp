@@ -2,7 +2,7 @@
 // message of what is wrong while the object keeps its content.
 #include <gtest/gtest.h>
 
-#include "Audio/AudioPreset.h"
+#include "Audio/Registry/AudioPreset.h"
 #include "Core/MemoryReader.h"
 #include "Core/MemoryWriter.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "Audio/AudioDiagnostics.h"
-#include "Audio/ProcessDef.h"
-#include "Audio/ProcessStack.h"
+#include "Audio/Plugin/AudioDiagnostics.h"
+#include "Audio/Graph/ProcessDef.h"
+#include "Audio/Graph/ProcessStack.h"
 #include "Core/Log.h"
 #include "GraphTestSupport.h"
 

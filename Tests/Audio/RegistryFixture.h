@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "Audio/AudioParamCollector.h"
-#include "Audio/AudioParamRegistry.h"
-#include "Audio/AudioParamUndo.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Registry/AudioParamRegistry.h"
+#include "Audio/Registry/AudioParamUndo.h"
 #include "Core/AppData.h"
 #include "Core/MemoryWriter.h"
 #include "Tests/Audio/ParamFixture.h"

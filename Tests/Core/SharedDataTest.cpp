@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Audio/Plugin/ProductCreators.h"
 #include "Core/Application.h"
 #include "Core/Log.h"
 #include "Core/Object.h"
@@ -15,7 +16,7 @@ struct SharedData : ::testing::Test {
     void SetUp() override {
         log.clear();
         kelSetLogSink([this](std::string_view line) { log.emplace_back(line); });
-        CError e = CApplication::start();
+        CError e = CApplication::start(kelProductStartOptions());
         ASSERT_FALSE(e) << e.text();
         shared = CApplication::sharedObject();
     }

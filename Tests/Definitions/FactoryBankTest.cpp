@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioParamChangeSet.h"
-#include "Audio/AudioParamRegistry.h"
+#include "Audio/Params/AudioParamChangeSet.h"
+#include "Audio/Registry/AudioParamRegistry.h"
 #include "Core/MemoryReader.h"
 #include "ProductFixture.h"
 #include "Tests/Audio/RegistryFixture.h"

@@ -1,14 +1,15 @@
+#include "Audio/Plugin/ProductCreators.h"
 #include "ProductFixture.h"
 
-#include "Audio/ProcessDef.h"
-#include "Audio/ProcessStack.h"
+#include "Audio/Graph/ProcessDef.h"
+#include "Audio/Graph/ProcessStack.h"
 #include "Core/Log.h"
 
 namespace producttest {
 
 void ProductDefinition::SetUp() {
     kelSetLogSink([this](std::string_view line) { m_log.emplace_back(line); });
-    CError e = CApplication::start();
+    CError e = CApplication::start(kelProductStartOptions());
     ASSERT_FALSE(e) << e.text();
     m_shared = CApplication::sharedObject();
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioEnv.h"
-#include "Audio/AudioParamCollector.h"
-#include "Audio/ProcessBase.h"
-#include "Audio/ProcessBuild.h"
+#include "Audio/Plugin/AudioEnv.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Graph/ProcessBase.h"
+#include "Audio/Graph/ProcessBuild.h"
 #include "Core/Application.h"
 #include "Core/Object.h"
 

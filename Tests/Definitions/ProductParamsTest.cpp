@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioParamAlloc.h"
-#include "Audio/AudioParamDef.h"
-#include "Audio/AudioParamFilter.h"
-#include "Audio/AudioParamRemap.h"
-#include "Audio/ProcessDef.h"
+#include "Audio/Params/AudioParamAlloc.h"
+#include "Audio/Params/AudioParamDef.h"
+#include "Audio/Params/AudioParamFilter.h"
+#include "Audio/Params/AudioParamRemap.h"
+#include "Audio/Graph/ProcessDef.h"
 #include "ProductFixture.h"
 
 namespace producttest {

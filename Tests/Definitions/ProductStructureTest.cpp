@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioParamDef.h"
-#include "Audio/ProcessDef.h"
-#include "Core/CreatorTable.h"
+#include "Audio/Params/AudioParamDef.h"
+#include "Audio/Graph/ProcessDef.h"
+#include "Audio/Plugin/ProductCreators.h"
 #include "Core/MemoryReader.h"
 #include "Core/Resources.h"
 #include "ProductFixture.h"

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <thread>
 
-#include "Audio/AudioPreset.h"
+#include "Audio/Registry/AudioPreset.h"
 #include "Audio/Viz/AudioVizCollector.h"
 #include "Core/MemoryReader.h"
 #include "Core/MemoryWriter.h"

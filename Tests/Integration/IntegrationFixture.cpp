@@ -1,3 +1,4 @@
+#include "Audio/Plugin/ProductCreators.h"
 #include "Tests/Integration/IntegrationFixture.h"
 
 #include <chrono>
@@ -5,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-#include "Audio/AudioParamChangeSet.h"
+#include "Audio/Params/AudioParamChangeSet.h"
 #include "Audio/Viz/AudioVizData.h"
 #include "Core/Application.h"
 #include "Core/MemoryReader.h"
@@ -105,7 +106,7 @@ void Integration::SetUpTestSuite() {
         s_setupError = "built without the product definitions";
         return;
     }
-    if (CError e = CApplication::start()) {
+    if (CError e = CApplication::start(kelProductStartOptions())) {
         s_setupError = "application start: " + e.message().utf8();
         return;
     }

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioParam.h"
-#include "Audio/AudioParamChangeSet.h"
-#include "Audio/AudioParamCollector.h"
-#include "Audio/AudioParamRegistry.h"
-#include "Audio/AudioWrapper.h"
+#include "Audio/Params/AudioParam.h"
+#include "Audio/Params/AudioParamChangeSet.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Registry/AudioParamRegistry.h"
+#include "Audio/Plugin/AudioWrapper.h"
 #include "Audio/Interface/AudioInterfaceClient.h"
-#include "Other/ParamInterfaceUni.h"
+#include "Audio/Interface/ParamInterfaceUni.h"
 
 namespace integ {
 

@@ -5,7 +5,7 @@
 // restores every value bit for bit.
 #include <cmath>
 
-#include "Audio/AudioPreset.h"
+#include "Audio/Registry/AudioPreset.h"
 #include "Audio/Viz/AudioVizCollector.h"
 #include "Core/MemoryReader.h"
 #include "Tests/Integration/IntegrationFixture.h"

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <sstream>
 
-#include "Audio/AudioParam.h"
-#include "Audio/AudioWrapper.h"
-#include "Audio/ProcessBuild.h"
-#include "Audio/ProcessDef.h"
+#include "Audio/Params/AudioParam.h"
+#include "Audio/Plugin/AudioWrapper.h"
+#include "Audio/Graph/ProcessBuild.h"
+#include "Audio/Graph/ProcessDef.h"
 
 namespace product {
 

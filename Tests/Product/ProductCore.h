@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioEnv.h"
-#include "Audio/AudioParamCollector.h"
-#include "Audio/Process.h"
+#include "Audio/Plugin/AudioEnv.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Graph/Process.h"
 #include "Core/Application.h"
 #include "ProductHost.h"
 

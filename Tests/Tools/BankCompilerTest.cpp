@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "Audio/AudioParam.h"
-#include "Audio/AudioPreset.h"
+#include "Audio/Params/AudioParam.h"
+#include "Audio/Registry/AudioPreset.h"
 #include "Core/MemoryReader.h"
 #include "Core/MemoryWriter.h"
 #include "Tests/Audio/ParamFixture.h"

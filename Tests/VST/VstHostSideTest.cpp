@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "Tests/Support/AllocationCounter.h"
-#include "Audio/AudioParam.h"
-#include "Audio/AudioParamCollector.h"
+#include "Audio/Params/AudioParam.h"
+#include "Audio/Params/AudioParamCollector.h"
 #include "VstTestSupport.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 #include "public.sdk/source/common/memorystream.h"

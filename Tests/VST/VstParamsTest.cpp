@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "Audio/AudioParamChangeSet.h"
-#include "Audio/AudioParamCollector.h"
+#include "Audio/Params/AudioParamChangeSet.h"
+#include "Audio/Params/AudioParamCollector.h"
 #include "Audio/VST/AudioWrapperVST3Parameter.h"
 #include "VstTestSupport.h"
 #include "public.sdk/source/common/memorystream.h"

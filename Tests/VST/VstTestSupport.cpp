@@ -1,3 +1,4 @@
+#include "Audio/Plugin/ProductCreators.h"
 #include "VstTestSupport.h"
 
 #include <cstdio>
@@ -128,7 +129,7 @@ bool embeddedDefinitionsPresent() {
 }
 
 bool startApplication() {
-    if (embeddedDefinitionsPresent()) return !CApplication::start();
+    if (embeddedDefinitionsPresent()) return !CApplication::start(kelProductStartOptions());
     static KelResourceRow table[2] = {{nullptr, "SharedData.xml"}, {nullptr, nullptr}};
     table[0].data = standInResource().data();
     CApplication::StartOptions o;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "Audio/Plugin/ProductCreators.h"
 #include "Core/AppErrorWindow.h"
 #include "Core/Application.h"
 #include "Core/Log.h"
@@ -86,7 +87,7 @@ int main(int argc, char** argv) {
     // there too (through the log) rather than in an error window.
     kelSetLogSink([](std::string_view line) { std::printf("%.*s\n", int(line.size()), line.data()); });
     CAppErrorWindow::enableMessages(false);
-    CError err = CApplication::start();
+    CError err = CApplication::start(kelProductStartOptions());
     kelSetLogSink({});
     if (err) return 3;
 

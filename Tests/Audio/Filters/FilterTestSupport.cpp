@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "Audio/AudioParam.h"
-#include "Audio/ProcessBuild.h"
+#include "Audio/Params/AudioParam.h"
+#include "Audio/Graph/ProcessBuild.h"
 #include "Core/Application.h"
-#include "Core/CreatorTable.h"
+#include "Audio/Plugin/ProductCreators.h"
 #include "Core/XMLData.h"
 #include "Tests/Audio/GraphTestSupport.h"
 #include "Tests/Support/SharedAudioDefs.h"
@@ -30,7 +30,7 @@ CError loadXml(CObject* target, const std::string& body) {
 }
 
 void startApp() {
-    g_rows.assign(kelCreatorTable().begin(), kelCreatorTable().end());
+    g_rows.assign(kelProductCreatorTable().begin(), kelProductCreatorTable().end());
     g_rows.push_back({"test:delay", [] { return static_cast<CObject*>(new CModDefT<graphtest::CTestDelay>()); }, nullptr});
     CApplication::StartOptions o;
     o.creators = g_rows;

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioEnv.h"
-#include "Audio/AudioParamCollector.h"
-#include "Audio/Process.h"
+#include "Audio/Plugin/AudioEnv.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Graph/Process.h"
 #include "Core/Object.h"
 
 namespace filtertest {

@@ -15,13 +15,13 @@
 #include <thread>
 #include <vector>
 
-#include "Audio/AudioParamChangeSet.h"
-#include "Audio/AudioParamCollector.h"
-#include "Audio/AudioParamRegistry.h"
+#include "Audio/Params/AudioParamChangeSet.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Registry/AudioParamRegistry.h"
 #include "Audio/Interface/AudioInterfaceBase.h"
 #include "Audio/Interface/AudioInterfaceClient.h"
 #include "Audio/Viz/AudioVizCollector.h"
-#include "Other/ParamInterfaceUni.h"
+#include "Audio/Interface/ParamInterfaceUni.h"
 #include "Tests/Audio/ParamFixture.h"
 
 // A client connector that keeps a copy of every message it sends.

@@ -5,10 +5,10 @@
 #include <numbers>
 #include <vector>
 
-#include "Audio/Processes/DSPModDelay.h"
-#include "Audio/Processes/ModFixedLatency.h"
-#include "Audio/Processes/ModLatencyUniformer.h"
-#include "Audio/Processes/Ranmar.h"
+#include "Audio/Processes/Flow/DSPModDelay.h"
+#include "Audio/Processes/Flow/ModFixedLatency.h"
+#include "Audio/Processes/Flow/ModLatencyUniformer.h"
+#include "Audio/Processes/Gain/Ranmar.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "Audio/Filters/FilterSection.h"
-#include "Audio/Processes/ModDither.h"
-#include "Audio/Processes/Ranmar.h"
+#include "Audio/Processes/Gain/ModDither.h"
+#include "Audio/Processes/Gain/Ranmar.h"
 #include "Tests/Support/Spectrum.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "Audio/Processes/ModLeveler.h"
-#include "Audio/Processes/ModLimEvaluator.h"
+#include "Audio/Processes/Limiters/ModLeveler.h"
+#include "Audio/Processes/Limiters/ModLimEvaluator.h"
 #include "Tests/Support/AllocationCounter.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioDiagnostics.h"
+#include "Audio/Plugin/AudioDiagnostics.h"
 #include "Audio/Filters/FIRDesign.h"
-#include "Audio/Processes/ModFilterFIR.h"
+#include "Audio/Processes/Filters/ModFilterFIR.h"
 #include "Core/Log.h"
 #include "Tests/Audio/Filters/FilterTestSupport.h"
 #include "Tests/Support/AllocationCounter.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Audio/Processes/ModFilterIIR.h"
+#include "Audio/Processes/Filters/ModFilterIIR.h"
 #include "Tests/Audio/Filters/DCFilterTable.h"
 #include "Tests/Audio/Filters/FilterTestSupport.h"
 #include "Tests/Support/AllocationCounter.h"

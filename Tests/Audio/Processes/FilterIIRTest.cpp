@@ -4,7 +4,7 @@
 #include <numbers>
 #include <vector>
 
-#include "Audio/Processes/ModFilterIIR.h"
+#include "Audio/Processes/Filters/ModFilterIIR.h"
 #include "Tests/Audio/Filters/DCFilterTable.h"
 
 namespace {

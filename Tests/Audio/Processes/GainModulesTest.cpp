@@ -6,10 +6,10 @@
 #include <numbers>
 #include <vector>
 
-#include "Audio/Processes/ModBypass.h"
-#include "Audio/Processes/ModClip.h"
-#include "Audio/Processes/ModDenormNoise.h"
-#include "Audio/Processes/ModGain.h"
+#include "Audio/Processes/Flow/ModBypass.h"
+#include "Audio/Processes/Gain/ModClip.h"
+#include "Audio/Processes/Gain/ModDenormNoise.h"
+#include "Audio/Processes/Gain/ModGain.h"
 
 namespace {
 

@@ -21,16 +21,16 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioEnv.h"
-#include "Audio/AudioParam.h"
-#include "Audio/AudioParamCollector.h"
+#include "Audio/Plugin/AudioEnv.h"
+#include "Audio/Params/AudioParam.h"
+#include "Audio/Params/AudioParamCollector.h"
 #include "Audio/Filters/FIRDesign.h"
-#include "Audio/Process.h"
-#include "Audio/ProcessBuild.h"
-#include "Audio/ProcessStack.h"
-#include "Audio/ProcessTerminal.h"
+#include "Audio/Graph/Process.h"
+#include "Audio/Graph/ProcessBuild.h"
+#include "Audio/Graph/ProcessStack.h"
+#include "Audio/Graph/ProcessTerminal.h"
 #include "Core/Application.h"
-#include "Core/CreatorTable.h"
+#include "Audio/Plugin/ProductCreators.h"
 #include "Core/XMLData.h"
 #include "Tools/DefCompiler/DefCompiler.h"
 
@@ -268,7 +268,7 @@ inline CError loadDefinitions(const char* xml) {
 // any further rows, and loads the limiter definitions.
 inline CError startApplication(std::span<const CreatorRow> extraRows = {}) {
     static std::vector<CreatorRow> rows;
-    rows.assign(kelCreatorTable().begin(), kelCreatorTable().end());
+    rows.assign(kelProductCreatorTable().begin(), kelProductCreatorTable().end());
     rows.push_back({"test:trans", [] { return static_cast<CObject*>(new CModDefT<CTransientStandIn>()); }, nullptr});
     rows.insert(rows.end(), extraRows.begin(), extraRows.end());
     CApplication::StartOptions o;

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <numbers>
 
-#include "Audio/AudioDiagnostics.h"
-#include "Audio/Processes/LimiterStages.h"
-#include "Audio/Processes/ModFixedLatencyModule.h"
+#include "Audio/Plugin/AudioDiagnostics.h"
+#include "Audio/Processes/Limiters/LimiterStages.h"
+#include "Audio/Processes/Flow/ModFixedLatencyModule.h"
 #include "Core/Log.h"
 #include "Tests/Audio/Processes/LimiterGraph.h"
 #include "Tests/Support/AllocationCounter.h"

@@ -6,7 +6,7 @@
 #include <numbers>
 
 #include "Audio/Filters/FilterDesign.h"
-#include "Audio/Processes/ModMeter.h"
+#include "Audio/Processes/Metering/ModMeter.h"
 #include "Tests/Audio/Viz/VizTestSupport.h"
 
 using namespace viztest;

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "Audio/Processes/ModLimTB.h"
+#include "Audio/Processes/Limiters/ModLimTB.h"
 
 namespace {
 

@@ -3,16 +3,16 @@
 #include <memory>
 #include <vector>
 
-#include "Audio/Processes/ModAbs.h"
-#include "Audio/Processes/ModBypass.h"
-#include "Audio/Processes/ModClip.h"
-#include "Audio/Processes/ModDenormNoise.h"
-#include "Audio/Processes/ModDither.h"
-#include "Audio/Processes/ModFilterIIR.h"
-#include "Audio/Processes/ModFixedLatency.h"
-#include "Audio/Processes/ModGain.h"
-#include "Audio/Processes/ModLatencyUniformer.h"
-#include "Audio/Processes/ModMult.h"
+#include "Audio/Processes/Gain/ModAbs.h"
+#include "Audio/Processes/Flow/ModBypass.h"
+#include "Audio/Processes/Gain/ModClip.h"
+#include "Audio/Processes/Gain/ModDenormNoise.h"
+#include "Audio/Processes/Gain/ModDither.h"
+#include "Audio/Processes/Filters/ModFilterIIR.h"
+#include "Audio/Processes/Flow/ModFixedLatency.h"
+#include "Audio/Processes/Gain/ModGain.h"
+#include "Audio/Processes/Flow/ModLatencyUniformer.h"
+#include "Audio/Processes/Gain/ModMult.h"
 #include "Tests/Audio/Filters/DCFilterTable.h"
 #include "Tests/Support/AllocationCounter.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "Audio/Processes/ModFilterFIR.h"
-#include "Audio/Processes/ModInterpolator.h"
-#include "Audio/Processes/ModResampler.h"
+#include "Audio/Processes/Filters/ModFilterFIR.h"
+#include "Audio/Processes/Resampling/ModInterpolator.h"
+#include "Audio/Processes/Resampling/ModResampler.h"
 #include "Tests/Audio/Filters/FilterTestSupport.h"
 #include "Tests/Support/AllocationCounter.h"
 

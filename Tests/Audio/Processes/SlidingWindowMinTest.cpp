@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "Audio/Processes/SlidingWindowMin.h"
+#include "Audio/Processes/Limiters/SlidingWindowMin.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <random>
 
 #include "Audio/Filters/FilterDesign.h"
-#include "Audio/Processes/ModELoud.h"
-#include "Audio/Processes/ModStatsMaxGR.h"
-#include "Audio/Processes/ModStatsPeak.h"
-#include "Audio/Processes/ModStatsRMS.h"
-#include "Audio/Processes/ModStatsWave.h"
+#include "Audio/Processes/Metering/ModELoud.h"
+#include "Audio/Processes/Metering/ModStatsMaxGR.h"
+#include "Audio/Processes/Metering/ModStatsPeak.h"
+#include "Audio/Processes/Metering/ModStatsRMS.h"
+#include "Audio/Processes/Metering/ModStatsWave.h"
 #include "Tests/Audio/Viz/VizTestSupport.h"
 #include "Tests/Support/AllocationCounter.h"
 

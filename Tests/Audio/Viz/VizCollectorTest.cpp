@@ -6,7 +6,7 @@
 #include <atomic>
 #include <thread>
 
-#include "Audio/ProcessDef.h"
+#include "Audio/Graph/ProcessDef.h"
 #include "Tests/Audio/Viz/VizTestSupport.h"
 
 using namespace viztest;

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "Audio/AudioEnv.h"
-#include "Audio/AudioParamCollector.h"
-#include "Audio/Process.h"
-#include "Audio/ProcessBuild.h"
+#include "Audio/Plugin/AudioEnv.h"
+#include "Audio/Params/AudioParamCollector.h"
+#include "Audio/Graph/Process.h"
+#include "Audio/Graph/ProcessBuild.h"
 #include "Audio/Viz/AudioVizCollector.h"
 #include "Core/MemoryReader.h"
 #include "Core/MemoryWriter.h"

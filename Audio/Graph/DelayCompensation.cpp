@@ -1,0 +1,82 @@
+#include "Audio/Graph/DelayCompensation.h"
+
+#include <algorithm>
+#include <cmath>
+
+void CAlignDelay::prepare(int channels, int maxDelay, int fadeLength) {
+    m_channels = channels;
+    m_size = std::max(1, maxDelay + 1);
+    m_buf.assign(size_t(channels) * size_t(m_size), 0.0);
+    m_fadeLength = std::max(1, fadeLength);
+    m_fade.resize(size_t(m_fadeLength));
+    for (int i = 0; i < m_fadeLength; ++i)
+        m_fade[size_t(i)] = 0.5 - 0.5 * std::cos(M_PI * (i + 1) / double(m_fadeLength));
+    reset();
+}
+
+void CAlignDelay::reset() {
+    std::fill(m_buf.begin(), m_buf.end(), 0.0);
+    m_write = 0;
+    m_current = m_target;
+    m_fadePos = 0;
+    m_fresh = true;
+}
+
+void CAlignDelay::setDelay(int delay) {
+    delay = std::clamp(delay, 0, m_size - 1);
+    if (delay == m_target) return;
+    if (m_fresh) {
+        m_current = m_target = delay;
+        m_fadePos = 0;
+        return;
+    }
+    // A change during a fade restarts it from the delay reached so far.
+    if (m_fadePos > 0) m_current = m_target;
+    m_target = delay;
+    m_fadePos = m_current == m_target ? 0 : 1;
+}
+
+void CAlignDelay::process(int ch, const double* in, double* out, int frames) {
+    double* buf = m_buf.data() + size_t(ch) * size_t(m_size);
+    const int size = m_size;
+    int w = m_write;
+    if (m_fadePos == 0) {
+        const int d = m_target;
+        for (int i = 0; i < frames; ++i) {
+            buf[w] = in[i];
+            int r = w - d;
+            if (r < 0) r += size;
+            out[i] = buf[r];
+            if (++w == size) w = 0;
+        }
+        return;
+    }
+    const int d0 = m_current, d1 = m_target;
+    int fp = m_fadePos;
+    for (int i = 0; i < frames; ++i) {
+        buf[w] = in[i];
+        int r0 = w - d0, r1 = w - d1;
+        if (r0 < 0) r0 += size;
+        if (r1 < 0) r1 += size;
+        if (fp > 0 && fp <= m_fadeLength) {
+            const double g = m_fade[size_t(fp - 1)];
+            out[i] = buf[r0] + (buf[r1] - buf[r0]) * g;
+            ++fp;
+        } else {
+            out[i] = buf[r1];
+        }
+        if (++w == size) w = 0;
+    }
+}
+
+void CAlignDelay::endBlock(int frames) {
+    m_fresh = false;
+    m_write = int((m_write + frames) % m_size);
+    if (m_fadePos > 0) {
+        m_fadePos += frames;
+        if (m_fadePos > m_fadeLength) {
+            m_fadePos = 0;
+            m_current = m_target;
+        }
+    }
+}

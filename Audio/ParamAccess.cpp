@@ -1,9 +1,0 @@
-#include "Audio/ParamAccess.h"
-
-#include "Audio/AudioParam.h"
-
-double kelParamValue(const CAudioParam* p, int group, int element, double fallback) {
-    return p ? p->value(uint32_t(group), uint32_t(element)) : fallback;
-}
-
-uint32_t kelParamChangeCount(const CAudioParam* p) { return p ? p->changeCount() : 0; }

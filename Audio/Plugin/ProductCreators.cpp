@@ -1,0 +1,33 @@
+#include "Audio/Plugin/ProductCreators.h"
+
+#include <vector>
+
+#include "Audio/Filters/FilterCreators.h"
+#include "Audio/Graph/GraphCreators.h"
+#include "Audio/Interface/InterfaceCreators.h"
+#include "Audio/Params/AudioCreators.h"
+#include "Audio/Processes/ModuleCreators.h"
+#include "Audio/Registry/RegistryCreators.h"
+#include "Audio/Viz/VizCreators.h"
+#include "Core/CoreCreators.h"
+
+// Each area of the system contributes its rows; the table is their
+// concatenation in this order.
+std::span<const CreatorRow> kelProductCreatorTable() {
+    static const std::vector<CreatorRow> table = [] {
+        std::vector<CreatorRow> t;
+        for (std::span<const CreatorRow> part :
+             {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
+              audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
+              audioInterfaceCreatorRows()})
+            t.insert(t.end(), part.begin(), part.end());
+        return t;
+    }();
+    return table;
+}
+
+CApplication::StartOptions kelProductStartOptions() {
+    CApplication::StartOptions o;
+    o.creators = kelProductCreatorTable();
+    return o;
+}

@@ -1,0 +1,122 @@
+#include "Audio/Processes/Limiters/ModLeveler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr double kEps = std::numeric_limits<double>::epsilon();
+
+template <bool Max>
+inline double common(const double* const* in, int channels, int i) {
+    double v = in[0][i];
+    for (int c = 1; c < channels; ++c) {
+        if constexpr (Max)
+            v = std::max(v, in[c][i]);
+        else
+            v = std::min(v, in[c][i]);
+    }
+    return v;
+}
+
+template <bool Max>
+void blend(const double* const* in, double* const* out, int channels, int n, double linking, double step) {
+    for (int i = 0; i < n; ++i) {
+        const double linked = common<Max>(in, channels, i);
+        for (int c = 0; c < channels; ++c) {
+            const double own = in[c][i];
+            out[c][i] = own + (linked - own) * linking;
+        }
+        linking += step;
+    }
+}
+
+template <bool Max>
+void linkAll(const double* const* in, double* const* out, int channels, int n) {
+    for (int i = 0; i < n; ++i) {
+        const double linked = common<Max>(in, channels, i);
+        for (int c = 0; c < channels; ++c) out[c][i] = linked;
+    }
+}
+
+}  // namespace
+
+CModLeveler::Params CModLeveler::Params::fromValues(std::span<const double> v) {
+    Params p;
+    if (v.size() > 0) p.mode = std::clamp(static_cast<int>(std::round(v[0])), 0, 1);
+    if (v.size() > 1) p.mix = v[1];
+    if (v.size() > 2) p.linking = v[2];
+    return p;
+}
+
+void CModLeveler::prepare(double sampleRate, int /*maxBlock*/) {
+    sr_ = sampleRate > 0.0 ? sampleRate : 44100.0;
+    reset();
+}
+
+void CModLeveler::setParams(const Params& in) {
+    Params p = in;
+    p.mode = std::clamp(p.mode, 0, 1);
+    p.linking = std::clamp(p.linking, 0.0, 1.0);
+    const double target = p.linking;
+    params_ = p;
+    if (fresh_) {
+        reset();
+        return;
+    }
+    if (target == linking_ && glideLeft_ == 0) return;
+    glideLeft_ = std::max(1, static_cast<int>(std::round(kGlideTime * sr_)));
+    step_ = (target - linking_) / glideLeft_;
+}
+
+void CModLeveler::reset() {
+    linking_ = params_.linking;
+    step_ = 0.0;
+    glideLeft_ = 0;
+    fresh_ = true;
+}
+
+void CModLeveler::process(std::span<const double* const> in, std::span<double* const> out, int n) {
+    const int channels = static_cast<int>(std::min({in.size(), out.size(), static_cast<size_t>(kMaxChannels)}));
+    if (channels == 0 || n <= 0) return;
+    fresh_ = false;
+    const double* const* src = in.data();
+    double* const* dst = out.data();
+    const bool max = params_.mode == 0;
+
+    int done = 0;
+    if (glideLeft_ > 0) {
+        const int len = std::min(n, glideLeft_);
+        if (max)
+            blend<true>(src, dst, channels, len, linking_, step_);
+        else
+            blend<false>(src, dst, channels, len, linking_, step_);
+        glideLeft_ -= len;
+        linking_ = glideLeft_ == 0 ? params_.linking : linking_ + step_ * len;
+        done = len;
+    }
+    if (done == n) return;
+
+    const double* srcAt[kMaxChannels];
+    double* dstAt[kMaxChannels];
+    for (int c = 0; c < channels; ++c) {
+        srcAt[c] = src[c] + done;
+        dstAt[c] = dst[c] + done;
+    }
+    const int rest = n - done;
+    if (linking_ <= kEps || channels == 1) {
+        for (int c = 0; c < channels; ++c)
+            if (dstAt[c] != srcAt[c]) std::memmove(dstAt[c], srcAt[c], sizeof(double) * static_cast<size_t>(rest));
+    } else if (linking_ >= 1.0 - kEps) {
+        if (max)
+            linkAll<true>(srcAt, dstAt, channels, rest);
+        else
+            linkAll<false>(srcAt, dstAt, channels, rest);
+    } else if (max) {
+        blend<true>(srcAt, dstAt, channels, rest, linking_, 0.0);
+    } else {
+        blend<false>(srcAt, dstAt, channels, rest, linking_, 0.0);
+    }
+}

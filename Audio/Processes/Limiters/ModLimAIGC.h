@@ -1,0 +1,72 @@
+#pragma once
+// CModLimAIGC: the per-channel gain computer of the limiter modes "AIGC-1"
+// ... "AIGC-4" (types 0 ... 3).
+//
+// A hard-knee look-ahead hold like "TB INS", plus an automatic input gain: the
+// held gain is smoothed (s, at 1 / attack Hz) and runs through a cascade of
+// twelve one-poles from 2048 Hz down to 1 Hz; products of powers of the slow
+// stages form the input factor A that scales the level before limiting (and is
+// written as the second output), so sustained gain reduction moves from the
+// fast gain into the slowly varying input factor. Types 1 and 3 share one
+// formula. The release stage and the dynamic-range stage are those of the TB
+// family.
+//
+// Lifecycle: prepare() allocates the window for the longest attack; an attack
+// change recomputes L, T and the attack-dependent coefficients and empties the
+// window; release and release-enable rebuild the release tables (switching on
+// starts its stages at 1); a change of type or DRC type restarts every state;
+// process() never allocates.
+
+#include <span>
+
+#include "Audio/Graph/ProcessTerminal.h"
+#include "Audio/Processes/Limiters/LimiterStages.h"
+#include "Audio/Processes/Limiters/SlidingWindowMin.h"
+
+class CModLimAIGC : public CModProcessorBase {
+public:
+    // The module parameters in slot order.
+    struct Params {
+        double attack = 0.0015;      // 0 `attack`: seconds
+        int type = 0;                // 1 `type`: 0 ... 3 ("AIGC-1" ... "AIGC-4")
+        double release = 0.25;       // 2 `release`: seconds
+        bool releaseEnable = false;  // 3 `release-enable`
+        int drcType = 0;             // 4 `drc-type`: 0 off, 1 "Rls", 2 "Exp"
+
+        static constexpr int kCount = 5;
+        static Params fromValues(std::span<const double> values);
+        bool operator==(const Params&) const = default;
+    };
+
+    void prepare(double sampleRate, int maxBlock);
+    // A new sample rate at or below the prepared one (the look-ahead window
+    // keeps its prepared size): recomputes everything as a type change does.
+    // Never allocates.
+    void setSampleRate(double sampleRate);
+    void setParams(const Params& p);
+    const Params& params() const { return params_; }
+    void reset();
+    void process(const double* level, double* gainOut, double* scaleOut, int n);
+
+    int lookAhead() const { return window_.length(); }
+    double threshold() const { return T_; }
+
+private:
+    void rebuildAll();
+    void updateAttack();
+    void resetState();
+
+    double sr_ = 44100.0;
+    bool prepared_ = false;
+    Params params_;
+    double T_ = 0.989;
+    double kS_ = 0.0;       // smoother of the held gain, 1 / attack Hz
+    double kc_[12] = {};    // cascade, 2048 Hz ... 1 Hz
+    double s_ = 1.0;
+    double c_[12] = {};
+    CLimReleaseTables relTables_;
+    CLimReleaseState rel_;
+    CLimDrcCoefs drcCoefs_;
+    CLimDrcState drc_;
+    CSlidingWindowMin window_;
+};

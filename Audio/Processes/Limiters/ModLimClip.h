@@ -1,0 +1,55 @@
+#pragma once
+// CModLimClip: the per-channel gain computer of the limiter mode "Clip".
+//
+// No look-ahead: the gain is min(A, T / x) sample by sample, where the input
+// factor A is a product of powers of a twelve-stage cascade that follows the
+// squared gain (time constants 0.5 ms ... 1.024 s), times the dynamic-range
+// factor. A lowers the level slowly under sustained clipping so that less of
+// it is cut hard. A is part of the gain written on the first output; the
+// second output (when given) is 1.
+//
+// The threshold T is the "clip-level" attribute (0 when absent, raised to at
+// least 0.01). The coefficients depend only on the sample rate; a change of
+// the DRC type restarts the dynamic-range stage.
+
+#include <span>
+
+#include "Audio/Graph/ProcessTerminal.h"
+#include "Audio/Processes/Limiters/LimiterStages.h"
+
+class CModLimClip : public CModProcessorBase {
+public:
+    // The module parameters in slot order.
+    struct Params {
+        int drcType = 0;  // 0 `drc-type`: 0 off, 1 "Rls", 2 "Exp"
+
+        static constexpr int kCount = 1;
+        static Params fromValues(std::span<const double> values);
+        bool operator==(const Params&) const = default;
+    };
+
+    static constexpr double kMinClipLevel = 0.01;
+
+    // The "clip-level" attribute (set before or after prepare()).
+    void setClipLevel(double level);
+    double clipLevel() const { return T_; }
+
+    void prepare(double sampleRate, int maxBlock);
+    // Recomputes the rate-dependent coefficients; the states carry on.
+    void setSampleRate(double sampleRate);
+    void setParams(const Params& p);
+    const Params& params() const { return params_; }
+    void reset();
+    // scaleOut may be null.
+    void process(const double* level, double* gainOut, double* scaleOut, int n);
+
+private:
+    double sr_ = 44100.0;
+    bool prepared_ = false;
+    Params params_;
+    double T_ = kMinClipLevel;
+    double k_[12] = {};
+    double c_[12] = {};
+    CLimDrcCoefs drcCoefs_;
+    CLimDrcState drc_;
+};

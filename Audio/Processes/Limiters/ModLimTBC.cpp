@@ -1,0 +1,121 @@
+#include "Audio/Processes/Limiters/ModLimTBC.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Audio/Processes/Limiters/OnePole.h"
+
+namespace {
+
+// Time constants (seconds) of the group coefficients, all stretched by the
+// same factor.
+constexpr double kTimes[8] = {0.063201050283, 0.290185942194, 0.009667109551, 0.043885776166,
+                              1.253696204552, 0.126988565921, 0.110536948645, 0.646890056686};
+constexpr double kTimeStretch = 1.36437632;
+
+inline void moveGroup(double (&s)[4], double in, double rise, double fall) {
+    if (in >= s[0]) {
+        s[0] += (in - s[0]) * rise;
+        s[1] += (s[0] - s[1]) * rise;
+        s[2] += (s[1] - s[2]) * rise;
+        s[3] += (s[2] - s[3]) * rise;
+    } else {
+        s[3] += (in - s[3]) * fall;
+        s[2] += (s[3] - s[2]) * fall;
+        s[1] += (s[2] - s[1]) * fall;
+        s[0] += (s[1] - s[0]) * fall;
+    }
+}
+
+inline double mean(const double (&s)[4]) { return (s[0] + s[1] + s[2] + s[3]) * 0.25; }
+
+}  // namespace
+
+CModLimTBC::Params CModLimTBC::Params::fromValues(std::span<const double> v) {
+    Params p;
+    if (!v.empty()) p.attack = v[0];
+    return p;
+}
+
+void CModLimTBC::prepare(double sampleRate, int /*maxBlock*/) {
+    sr_ = sampleRate > 0.0 ? sampleRate : 44100.0;
+    window_.prepare(limMaxLookAheadLength(sr_));
+    prepared_ = true;
+    rebuild();
+    reset();
+}
+
+void CModLimTBC::setSampleRate(double sampleRate) {
+    if (!(sampleRate > 0.0)) return;
+    sr_ = sampleRate;
+    if (!prepared_) return;
+    rebuild();
+    reset();
+}
+
+void CModLimTBC::setParams(const Params& in) {
+    Params p = in;
+    p.attack = std::max(p.attack, 0.0);
+    const bool changed = !(p == params_);
+    params_ = p;
+    if (!prepared_ || !changed) return;
+    rebuild();
+    reset();
+}
+
+void CModLimTBC::rebuild() {
+    window_.setLength(limLookAheadLength(params_.attack, sr_, window_.maxLength()));
+    T_ = limThresholdForAttack(params_.attack);
+    for (int i = 0; i < 8; ++i) k_[i] = onePoleCoefTimeClamped(kTimes[i] * kTimeStretch, sr_);
+}
+
+void CModLimTBC::reset() {
+    for (auto& group : g_) std::fill(std::begin(group), std::end(group), 1.0);
+    window_.clear();
+}
+
+void CModLimTBC::process(const double* level, double* __restrict gainOut, double* __restrict scaleOut, int n) {
+    if (!prepared_ || n <= 0) return;
+    const double T = T_;
+    double k[8];
+    std::copy(std::begin(k_), std::end(k_), k);
+    double g0[4], g1[4], g2[4], g3[4], g4[4];
+    std::copy(std::begin(g_[0]), std::end(g_[0]), g0);
+    std::copy(std::begin(g_[1]), std::end(g_[1]), g1);
+    std::copy(std::begin(g_[2]), std::end(g_[2]), g2);
+    std::copy(std::begin(g_[3]), std::end(g_[3]), g3);
+    std::copy(std::begin(g_[4]), std::end(g_[4]), g4);
+    CSlidingWindowMin& win = window_;
+
+    for (int i = 0; i < n; ++i) {
+        const double x = level[i];
+
+        // How hard the limiter works on the unscaled level.
+        moveGroup(g0, x > T ? T / x : 1.0, k[7], k[6]);
+        const double a = mean(g0);
+        const double fast = 1.0 / a;     // falls speed up
+        const double slow = std::sqrt(a);  // rises slow down
+
+        const double p = mean(g4) * mean(g2);
+        scaleOut[i] = p;
+
+        const double px = p * x;
+        const double m = win.push(px > T ? T / px : 1.0);
+
+        moveGroup(g1, m, slow * k[1], fast * k[0]);
+        const double out = std::min(m, mean(g1));
+        moveGroup(g2, m, slow * k[3], fast * k[2]);
+
+        const double total = p * out;
+        moveGroup(g3, total, slow * k[4], fast * k[4]);
+        moveGroup(g4, std::min(1.0, mean(g3) / total), slow * k[5], fast * k[5]);
+
+        gainOut[i] = out;
+    }
+
+    std::copy(std::begin(g0), std::end(g0), g_[0]);
+    std::copy(std::begin(g1), std::end(g1), g_[1]);
+    std::copy(std::begin(g2), std::end(g2), g_[2]);
+    std::copy(std::begin(g3), std::end(g3), g_[3]);
+    std::copy(std::begin(g4), std::end(g4), g_[4]);
+}

@@ -1,6 +1,0 @@
-#include "Audio/Processes/ModDenormNoiseModule.h"
-
-void CModDenormNoiseModule::process(int frames) {
-    const CPortBuffers& in = input(0);
-    for (int ch = 0; ch < activeChannels(); ++ch) m_procs[size_t(ch)]->process(in.ch[ch], outputBuffer(0, ch), frames);
-}

@@ -1,0 +1,41 @@
+#!/bin/sh
+# The layers point one way: each top folder may include only itself and the
+# folders below it. Exits non-zero and names every include that points up.
+#   Platform  <- Core  <- Audio  <- Audio/VST, Tools, Tests, Bench, Fuzz
+#   Other (graphics resources) and UI sit beside Audio: above Core, and UI
+#   reaches the audio side only through the interface protocol (Audio/Interface).
+# Usage: scripts/check-layers.sh [SOURCE_ROOT]
+root="${1:-$(dirname "$0")/..}"
+cd "$root" || exit 2
+status=0
+# allowed FOLDER PREFIXES...: include prefixes FOLDER's sources may use.
+check() {
+    folder=$1
+    shift
+    [ -d "$folder" ] || return 0
+    find "$folder" -name '*.h' -o -name '*.cpp' | while read -r f; do
+        case "$f" in "$folder"/VST/*) [ "$folder" = Audio ] && continue ;; esac
+        grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[A-Za-z]*/' "$f" | while IFS= read -r line; do
+            inc=$(printf '%s\n' "$line" | sed 's/.*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/')
+            ok=0
+            for p in "$@"; do
+                case "$inc" in "$p"/*) ok=1 ;; esac
+            done
+            if [ $ok = 0 ]; then
+                echo "layer violation: $f:${line%%:*} includes \"$inc\""
+            fi
+        done
+    done
+}
+out=$(
+    check Platform Platform
+    check Core Core Platform
+    check Audio Audio Core Platform
+    check Other Other Core Platform
+    check UI UI Other Audio/Interface Core Platform
+)
+if [ -n "$out" ]; then
+    printf '%s\n' "$out"
+    status=1
+fi
+exit $status
