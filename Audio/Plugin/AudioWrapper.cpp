@@ -213,6 +213,12 @@ void CAudioWrapper::setIoLayout(int inChannels, int sidechainChannels, int outCh
     Impl& d = *m_impl;
     if (!d.env) return;
     plat::CLock g(d.env->lock());
+    postLayout(inChannels, sidechainChannels, outChannels);
+}
+
+// Under the environment's lock: the layout the audio side takes at its next chunk.
+void CAudioWrapper::postLayout(int inChannels, int sidechainChannels, int outChannels) {
+    Impl& d = *m_impl;
     d.pendingLayout[0] = std::clamp(inChannels, 0, audio::kMaxChannels);
     d.pendingLayout[1] = std::clamp(sidechainChannels, 0, audio::kMaxChannels - d.pendingLayout[0]);
     d.pendingLayout[2] = std::clamp(outChannels, 0, audio::kMaxChannels);

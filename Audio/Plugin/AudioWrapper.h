@@ -96,12 +96,18 @@ public:
     void setMaxBlockSize(int frames);
     // Channel counts of the main input, the sidechain and the output.
     void setIoLayout(int inChannels, int sidechainChannels, int outChannels);
-    void setOffline(bool offline);
-    void setTempo(double bpm);
-    void setRecording(bool recording);
     void setHostOversamplingMode(int mode);
     void setBypass(bool bypass);
     double sampleRate() const;
+
+    // --- Host facts that come with the blocks (audio thread) -----------------------
+    void setOffline(bool offline);
+    void setTempo(double bpm);
+    void setRecording(bool recording);
+    // Channel counts a block brings when they differ from the arrangement:
+    // taken like setIoLayout, unless the main thread holds the environment's
+    // lock, then false (offer them again with the next block).
+    bool offerBlockLayout(int inChannels, int sidechainChannels, int outChannels);
 
     // --- Processing (audio thread, except start/stop) ----------------------------
     void startProcessing();
@@ -192,6 +198,7 @@ private:
     CError prepareGraph();
     void takePendingChanges(int frames);
     void applyLayout();
+    void postLayout(int inChannels, int sidechainChannels, int outChannels);
     void runChunk(const CHostBus& in, const CHostBus* side, CHostBus& out, int offset, int frames);
     void primingStep();
     void checkLatency(int before);

@@ -104,16 +104,26 @@ void CAudioWrapper::applyLayout() {
     d.layoutPending = false;
 }
 
+// Audio thread. It never waits for the main thread: while a batch of edits
+// holds the environment's lock, the layout and the changes wait for the next
+// chunk.
 void CAudioWrapper::takePendingChanges(int frames) {
     Impl& d = *m_impl;
+    d.env->setChunkEndTime(d.env->currentTime() + double(frames) / d.sampleRate);
     CAudioParamChangeSet* changes = nullptr;
-    {
-        plat::CLock g(d.env->lock());
-        d.env->setChunkEndTime(d.env->currentTime() + double(frames) / d.sampleRate);
-        if (d.layoutPending) applyLayout();
-        changes = d.changeQueue.takePending();
-    }
+    if (!d.env->lock().tryLock()) return;
+    if (d.layoutPending) applyLayout();
+    changes = d.changeQueue.takePending();
+    d.env->lock().unlock();
     if (changes) CAudioParamChangeQueue::apply(changes);
+}
+
+bool CAudioWrapper::offerBlockLayout(int inChannels, int sidechainChannels, int outChannels) {
+    Impl& d = *m_impl;
+    if (!d.env || !d.env->lock().tryLock()) return false;
+    postLayout(inChannels, sidechainChannels, outChannels);
+    d.env->lock().unlock();
+    return true;
 }
 
 void CAudioWrapper::runChunk(const CHostBus& in, const CHostBus* side, CHostBus& out, int offset, int frames) {

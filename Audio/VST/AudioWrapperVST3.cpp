@@ -1,5 +1,6 @@
 #include "Audio/VST/AudioWrapperVST3.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Audio/VST/AudioWrapperVST3Parameter.h"
@@ -126,11 +127,8 @@ sb::tresult PLUGIN_API CAudioWrapperVST3::setupProcessing(sv::ProcessSetup& setu
     stopProcessing();
     setSampleRate(setup.sampleRate);
     setMaxBlockSize(setup.maxSamplesPerBlock);
-    const bool offline = setup.processMode == sv::kOffline;
-    if (offline != m_offline) {
-        m_offline = offline;
-        setOffline(offline);
-    }
+    // The mode reaches the core with the blocks, on the audio thread.
+    m_offline.store(setup.processMode == sv::kOffline);
     m_setup = setup;
     startProcessing();
     requestLatencyRestartIfChanged();
@@ -181,8 +179,9 @@ sb::tresult PLUGIN_API CAudioWrapperVST3::process(sv::ProcessData& data) {
     if (data.processMode != m_lastProcessMode) {
         m_lastProcessMode = data.processMode;
         const bool offline = data.processMode == sv::kOffline;
-        if (offline != m_offline) {
-            m_offline = offline;
+        m_offline.store(offline);
+        if (offline != m_blockOffline) {
+            m_blockOffline = offline;
             setOffline(offline);
         }
     }
@@ -217,7 +216,10 @@ sb::tresult PLUGIN_API CAudioWrapperVST3::process(sv::ProcessData& data) {
     sv::AudioBusBuffers& outBuf = data.outputs[0];
     const int sideChannels = vst3proc::sidechainChannels(data);
     m_sidechainBuffers = sideChannels > 0 ? &data.inputs[1] : nullptr;
-    passIoLayout(inBuf.numChannels, sideChannels, outBuf.numChannels);
+    const int blockLayout[3] = {inBuf.numChannels, sideChannels, outBuf.numChannels};
+    if (!std::equal(blockLayout, blockLayout + 3, m_blockLayout) &&
+        offerBlockLayout(blockLayout[0], blockLayout[1], blockLayout[2]))
+        std::copy(blockLayout, blockLayout + 3, m_blockLayout);
     outBuf.silenceFlags = 0;
 
     CHostBus in;

@@ -73,7 +73,7 @@ public:
     // --- Adapter state (tests and the editor) ---------------------------------------------
     const std::vector<CString>& inputChannelNames() const { return m_inputNames; }
     const std::vector<CString>& sidechainChannelNames() const { return m_sidechainNames; }
-    bool isOffline() const { return m_offline; }
+    bool isOffline() const { return m_offline.load(); }
     CAudioWrapperVST3ProgramParameter* programParameter() const { return m_programParam; }
 
     TAMBLOR_OBJ_METHODS(CAudioWrapperVST3, "CAudioWrapperVST3", CSingleComponentEffect)
@@ -115,7 +115,9 @@ private:
     int m_maxChannels = 8;
 
     Steinberg::int32 m_lastProcessMode = -1;
-    bool m_offline = false;
+    std::atomic<bool> m_offline{false};  // the mode the host announced last (any thread)
+    bool m_blockOffline = false;         // the mode last passed to the core (audio thread)
+    int m_blockLayout[3] = {-1, -1, -1}; // channel counts last offered from a block (audio thread)
     CAudioWrapperVST3ProgramParameter* programList(Steinberg::Vst::ProgramListID listId) const;
 
     CAudioWrapperVST3ProgramParameter* m_programParam = nullptr;  // owned by the parameter container
@@ -124,7 +126,7 @@ private:
     std::vector<CString> m_inputNames;
     std::vector<CString> m_sidechainNames;
     Steinberg::Vst::AudioBusBuffers* m_sidechainBuffers = nullptr;  // of the current block
-    int m_ioLayout[3] = {-1, -1, -1};  // input, sidechain, output channels last told to the core
+    int m_ioLayout[3] = {-1, -1, -1};  // channels of the arrangement last told to the core (main thread)
     int m_hostParamCount = 0;
     std::vector<CHostParamChange> m_changes;  // room for every parameter's 32 points
 
