@@ -1,5 +1,5 @@
 // The product instance with its audio running on a thread of its own (blocks
-// of 512 frames with host automation) while the main thread does what an
+// of 64 frames with host automation, as hosts run at low latency) while the main thread does what an
 // editor and a host do meanwhile: protocol traffic with undo brackets, preset
 // activation, undo and redo, host edits, programs, viz polling and state save
 // and load. Built with ThreadSanitizer (scripts/tsan.sh) it proves the
@@ -37,12 +37,12 @@ public:
 
 private:
     void run() {
-        CStereoBlock block(512, 0.5, 0.013);
+        CStereoBlock block(64, 0.5, 0.013);
         CHostParamChange changes[4];
         for (int n = 0; !m_stop.load(); ++n) {
             // Automation of two host parameters, two points each.
             for (int k = 0; k < 4; ++k)
-                changes[k] = {k * 128, k % 2 ? kHostRelease : kHostInGain, 0.3 + 0.1 * std::sin(0.1 * (n + k))};
+                changes[k] = {k * 16, k % 2 ? kHostRelease : kHostInGain, 0.3 + 0.1 * std::sin(0.1 * (n + k))};
             m_core.setBlockParamChanges(changes, 4);
             m_core.process(block.in(), nullptr, block.out(), block.frames());
             if (!block.outputFinite()) m_finite.store(false);
@@ -117,8 +117,12 @@ TEST_F(Integration, AudioThreadRunsWhileEditorAndHostWork) {
                 EXPECT_TRUE(loadState(chunk).ok());
                 break;
             }
-            case 5:
+            case 5:  // host edits, programs, routing and the latency
                 core()->setHostParamNormalized(kHostOutGain, 0.1 * (steps % 10));
+                EXPECT_GT(core()->latencySamples(), 0);
+                if (core()->routingPresetCount() > 6) {
+                    EXPECT_TRUE(core()->setRoutingPreset(steps % 2 ? 0 : 6).ok());  // stereo, dual mono
+                }
                 if (core()->programCount() > 1) {
                     EXPECT_TRUE(core()->setProgram(steps % 2).ok());
                 }
