@@ -52,7 +52,7 @@ CModLeveler::Params CModLeveler::Params::fromValues(std::span<const double> v) {
 }
 
 void CModLeveler::prepare(double sampleRate, int /*maxBlock*/) {
-    sr_ = sampleRate > 0.0 ? sampleRate : 44100.0;
+    m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;
     reset();
 }
 
@@ -61,40 +61,40 @@ void CModLeveler::setParams(const Params& in) {
     p.mode = std::clamp(p.mode, 0, 1);
     p.linking = std::clamp(p.linking, 0.0, 1.0);
     const double target = p.linking;
-    params_ = p;
-    if (fresh_) {
+    m_params = p;
+    if (m_fresh) {
         reset();
         return;
     }
-    if (target == linking_ && glideLeft_ == 0) return;
-    glideLeft_ = std::max(1, static_cast<int>(std::round(kGlideTime * sr_)));
-    step_ = (target - linking_) / glideLeft_;
+    if (target == m_linking && m_glideLeft == 0) return;
+    m_glideLeft = std::max(1, static_cast<int>(std::round(kGlideTime * m_sr)));
+    m_step = (target - m_linking) / m_glideLeft;
 }
 
 void CModLeveler::reset() {
-    linking_ = params_.linking;
-    step_ = 0.0;
-    glideLeft_ = 0;
-    fresh_ = true;
+    m_linking = m_params.linking;
+    m_step = 0.0;
+    m_glideLeft = 0;
+    m_fresh = true;
 }
 
 void CModLeveler::process(std::span<const double* const> in, std::span<double* const> out, int n) {
     const int channels = static_cast<int>(std::min({in.size(), out.size(), static_cast<size_t>(kMaxChannels)}));
     if (channels == 0 || n <= 0) return;
-    fresh_ = false;
+    m_fresh = false;
     const double* const* src = in.data();
     double* const* dst = out.data();
-    const bool max = params_.mode == 0;
+    const bool max = m_params.mode == 0;
 
     int done = 0;
-    if (glideLeft_ > 0) {
-        const int len = std::min(n, glideLeft_);
+    if (m_glideLeft > 0) {
+        const int len = std::min(n, m_glideLeft);
         if (max)
-            blend<true>(src, dst, channels, len, linking_, step_);
+            blend<true>(src, dst, channels, len, m_linking, m_step);
         else
-            blend<false>(src, dst, channels, len, linking_, step_);
-        glideLeft_ -= len;
-        linking_ = glideLeft_ == 0 ? params_.linking : linking_ + step_ * len;
+            blend<false>(src, dst, channels, len, m_linking, m_step);
+        m_glideLeft -= len;
+        m_linking = m_glideLeft == 0 ? m_params.linking : m_linking + m_step * len;
         done = len;
     }
     if (done == n) return;
@@ -106,17 +106,17 @@ void CModLeveler::process(std::span<const double* const> in, std::span<double* c
         dstAt[c] = dst[c] + done;
     }
     const int rest = n - done;
-    if (linking_ <= kEps || channels == 1) {
+    if (m_linking <= kEps || channels == 1) {
         for (int c = 0; c < channels; ++c)
             if (dstAt[c] != srcAt[c]) std::memmove(dstAt[c], srcAt[c], sizeof(double) * static_cast<size_t>(rest));
-    } else if (linking_ >= 1.0 - kEps) {
+    } else if (m_linking >= 1.0 - kEps) {
         if (max)
             linkAll<true>(srcAt, dstAt, channels, rest);
         else
             linkAll<false>(srcAt, dstAt, channels, rest);
     } else if (max) {
-        blend<true>(srcAt, dstAt, channels, rest, linking_, 0.0);
+        blend<true>(srcAt, dstAt, channels, rest, m_linking, 0.0);
     } else {
-        blend<false>(srcAt, dstAt, channels, rest, linking_, 0.0);
+        blend<false>(srcAt, dstAt, channels, rest, m_linking, 0.0);
     }
 }

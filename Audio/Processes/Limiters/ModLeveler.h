@@ -33,9 +33,9 @@ public:
 
     void prepare(double sampleRate, int maxBlock);
     // The rate the glide length is measured at.
-    void setSampleRate(double sampleRate) { sr_ = sampleRate > 0.0 ? sampleRate : 44100.0; }
+    void setSampleRate(double sampleRate) { m_sr = sampleRate > 0.0 ? sampleRate : 44100.0; }
     void setParams(const Params& p);
-    const Params& params() const { return params_; }
+    const Params& params() const { return m_params; }
     // Ends any glide: the linking is the set value from now on.
     void reset();
 
@@ -44,10 +44,10 @@ public:
     void process(std::span<const double* const> in, std::span<double* const> out, int n);
 
 private:
-    double sr_ = 44100.0;
-    Params params_;
-    double linking_ = 1.0;  // the linking in effect
-    double step_ = 0.0;     // per-sample glide step
-    int glideLeft_ = 0;
-    bool fresh_ = true;  // nothing processed since the last reset
+    double m_sr = 44100.0;
+    Params m_params;
+    double m_linking = 1.0;  // the linking in effect
+    double m_step = 0.0;     // per-sample glide step
+    int m_glideLeft = 0;
+    bool m_fresh = true;  // nothing processed since the last reset
 };

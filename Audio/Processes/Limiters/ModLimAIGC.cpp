@@ -36,17 +36,17 @@ CModLimAIGC::Params CModLimAIGC::Params::fromValues(std::span<const double> v) {
 }
 
 void CModLimAIGC::prepare(double sampleRate, int /*maxBlock*/) {
-    sr_ = sampleRate > 0.0 ? sampleRate : 44100.0;
-    window_.prepare(limMaxLookAheadLength(sr_));
-    prepared_ = true;
+    m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;
+    m_window.prepare(limMaxLookAheadLength(m_sr));
+    m_prepared = true;
     rebuildAll();
     resetState();
 }
 
 void CModLimAIGC::setSampleRate(double sampleRate) {
     if (!(sampleRate > 0.0)) return;
-    sr_ = sampleRate;
-    if (!prepared_) return;
+    m_sr = sampleRate;
+    if (!m_prepared) return;
     rebuildAll();
     resetState();
 }
@@ -58,9 +58,9 @@ void CModLimAIGC::setParams(const Params& in) {
     p.attack = std::max(p.attack, 0.0);
     p.release = std::max(p.release, 1e-4);
 
-    const Params old = params_;
-    params_ = p;
-    if (!prepared_ || p == old) return;
+    const Params old = m_params;
+    m_params = p;
+    if (!m_prepared || p == old) return;
 
     if (p.type != old.type || p.drcType != old.drcType) {
         rebuildAll();
@@ -69,8 +69,8 @@ void CModLimAIGC::setParams(const Params& in) {
     }
     if (p.attack != old.attack) updateAttack();
     if (p.attack != old.attack || p.release != old.release || p.releaseEnable != old.releaseEnable) {
-        relTables_.build(params_.release, relTables_.kTarget, sr_);
-        if (p.releaseEnable && !old.releaseEnable) rel_.reset();
+        m_relTables.build(m_params.release, m_relTables.kTarget, m_sr);
+        if (p.releaseEnable && !old.releaseEnable) m_rel.reset();
     }
 }
 
@@ -78,46 +78,46 @@ void CModLimAIGC::reset() { resetState(); }
 
 void CModLimAIGC::rebuildAll() {
     updateAttack();
-    relTables_.build(params_.release, relTables_.kTarget, sr_);
-    drcCoefs_.build(sr_);
-    for (int j = 0; j < 12; ++j) kc_[j] = onePoleCoefFreq(2048.0 / static_cast<double>(1 << j), sr_);
+    m_relTables.build(m_params.release, m_relTables.kTarget, m_sr);
+    m_drcCoefs.build(m_sr);
+    for (int j = 0; j < 12; ++j) m_kc[j] = onePoleCoefFreq(2048.0 / static_cast<double>(1 << j), m_sr);
 }
 
 void CModLimAIGC::updateAttack() {
-    window_.setLength(limLookAheadLength(params_.attack, sr_, window_.maxLength()));
-    T_ = limThresholdForAttack(params_.attack);
+    m_window.setLength(limLookAheadLength(m_params.attack, m_sr, m_window.maxLength()));
+    T_ = limThresholdForAttack(m_params.attack);
     // (Clamped to Nyquist, which only matters for attacks shorter than about
     // 4 samples.)
-    const double attack = std::max(params_.attack, 1e-6);
-    relTables_.kTarget = onePoleCoefFreqClamped(2.0 / attack, sr_);
-    kS_ = onePoleCoefFreqClamped(1.0 / attack, sr_);
+    const double attack = std::max(m_params.attack, 1e-6);
+    m_relTables.kTarget = onePoleCoefFreqClamped(2.0 / attack, m_sr);
+    m_kS = onePoleCoefFreqClamped(1.0 / attack, m_sr);
 }
 
 void CModLimAIGC::resetState() {
-    s_ = 1.0;
-    std::fill(std::begin(c_), std::end(c_), 1.0);
-    rel_.reset();
-    drc_.reset();
-    window_.clear();
+    m_s = 1.0;
+    std::fill(std::begin(m_c), std::end(m_c), 1.0);
+    m_rel.reset();
+    m_drc.reset();
+    m_window.clear();
 }
 
 void CModLimAIGC::process(const double* level, double* __restrict gainOut, double* __restrict scaleOut, int n) {
-    if (!prepared_ || n <= 0) return;
+    if (!m_prepared || n <= 0) return;
     const double T = T_;
-    const double kS = kS_;
+    const double kS = m_kS;
     double kc[12], c[12];
-    std::copy(std::begin(kc_), std::end(kc_), kc);
-    std::copy(std::begin(c_), std::end(c_), c);
-    double s = s_;
-    CLimReleaseState rel = rel_;
+    std::copy(std::begin(m_kc), std::end(m_kc), kc);
+    std::copy(std::begin(m_c), std::end(m_c), c);
+    double s = m_s;
+    CLimReleaseState rel = m_rel;
     CLimReleaseRow row;
-    CLimDrcState drc = drc_;
-    const CLimDrcCoefs dk = drcCoefs_;
-    const CLimReleaseTables& rt = relTables_;
-    const int type = params_.type;
-    const int drcType = params_.drcType;
-    const bool relOn = params_.releaseEnable;
-    CSlidingWindowMin& win = window_;
+    CLimDrcState drc = m_drc;
+    const CLimDrcCoefs dk = m_drcCoefs;
+    const CLimReleaseTables& rt = m_relTables;
+    const int type = m_params.type;
+    const int drcType = m_params.drcType;
+    const bool relOn = m_params.releaseEnable;
+    CSlidingWindowMin& win = m_window;
 
     for (int i = 0; i < n; ++i) {
         const double a = inputFactor(type, c) * drc.d3;
@@ -137,8 +137,8 @@ void CModLimAIGC::process(const double* level, double* __restrict gainOut, doubl
         if (drcType != 0) drc.update(a * m, drcType, dk);
     }
 
-    std::copy(std::begin(c), std::end(c), c_);
-    s_ = s;
-    rel_ = rel;
-    drc_ = drc;
+    std::copy(std::begin(c), std::end(c), m_c);
+    m_s = s;
+    m_rel = rel;
+    m_drc = drc;
 }

@@ -44,11 +44,11 @@ public:
     // Never allocates.
     void setSampleRate(double sampleRate);
     void setParams(const Params& p);
-    const Params& params() const { return params_; }
+    const Params& params() const { return m_params; }
     void reset();
     void process(const double* level, double* gainOut, double* scaleOut, int n);
 
-    int lookAhead() const { return window_.length(); }
+    int lookAhead() const { return m_window.length(); }
     double threshold() const { return T_; }
 
 private:
@@ -56,17 +56,17 @@ private:
     void updateAttack();
     void resetState();
 
-    double sr_ = 44100.0;
-    bool prepared_ = false;
-    Params params_;
+    double m_sr = 44100.0;
+    bool m_prepared = false;
+    Params m_params;
     double T_ = 0.989;
-    double kS_ = 0.0;       // smoother of the held gain, 1 / attack Hz
-    double kc_[12] = {};    // cascade, 2048 Hz ... 1 Hz
-    double s_ = 1.0;
-    double c_[12] = {};
-    CLimReleaseTables relTables_;
-    CLimReleaseState rel_;
-    CLimDrcCoefs drcCoefs_;
-    CLimDrcState drc_;
-    CSlidingWindowMin window_;
+    double m_kS = 0.0;       // smoother of the held gain, 1 / attack Hz
+    double m_kc[12] = {};    // cascade, 2048 Hz ... 1 Hz
+    double m_s = 1.0;
+    double m_c[12] = {};
+    CLimReleaseTables m_relTables;
+    CLimReleaseState m_rel;
+    CLimDrcCoefs m_drcCoefs;
+    CLimDrcState m_drc;
+    CSlidingWindowMin m_window;
 };

@@ -14,39 +14,39 @@ void CModLimClip::setClipLevel(double level) { T_ = level >= kMinClipLevel ? lev
 
 void CModLimClip::prepare(double sampleRate, int /*maxBlock*/) {
     setSampleRate(sampleRate > 0.0 ? sampleRate : 44100.0);
-    prepared_ = true;
+    m_prepared = true;
     reset();
 }
 
 void CModLimClip::setSampleRate(double sampleRate) {
     if (!(sampleRate > 0.0)) return;
-    sr_ = sampleRate;
+    m_sr = sampleRate;
     // Cut-offs 0.7355 / t for t = 0.5 ms ... 1.024 s.
-    for (int i = 0; i < 12; ++i) k_[i] = onePoleCoefW(4.621282793430586 / (sr_ * 0.0005 * static_cast<double>(1 << i)));
-    drcCoefs_.build(sr_);
+    for (int i = 0; i < 12; ++i) m_k[i] = onePoleCoefW(4.621282793430586 / (m_sr * 0.0005 * static_cast<double>(1 << i)));
+    m_drcCoefs.build(m_sr);
 }
 
 void CModLimClip::setParams(const Params& in) {
     Params p = in;
     p.drcType = std::clamp(p.drcType, 0, 2);
-    if (p.drcType != params_.drcType) drc_.reset();
-    params_ = p;
+    if (p.drcType != m_params.drcType) m_drc.reset();
+    m_params = p;
 }
 
 void CModLimClip::reset() {
-    std::fill(std::begin(c_), std::end(c_), 1.0);
-    drc_.reset();
+    std::fill(std::begin(m_c), std::end(m_c), 1.0);
+    m_drc.reset();
 }
 
 void CModLimClip::process(const double* level, double* __restrict gainOut, double* __restrict scaleOut, int n) {
-    if (!prepared_ || n <= 0) return;
+    if (!m_prepared || n <= 0) return;
     const double T = T_;
     double k[12], c[12];
-    std::copy(std::begin(k_), std::end(k_), k);
-    std::copy(std::begin(c_), std::end(c_), c);
-    CLimDrcState drc = drc_;
-    const CLimDrcCoefs dk = drcCoefs_;
-    const int drcType = params_.drcType;
+    std::copy(std::begin(m_k), std::end(m_k), k);
+    std::copy(std::begin(m_c), std::end(m_c), c);
+    CLimDrcState drc = m_drc;
+    const CLimDrcCoefs dk = m_drcCoefs;
+    const int drcType = m_params.drcType;
 
     for (int i = 0; i < n; ++i) {
         // A = D3 C2^4 (C3 ... C8)^2 C9^4 C10^8 C11^16 from the previous sample.
@@ -73,6 +73,6 @@ void CModLimClip::process(const double* level, double* __restrict gainOut, doubl
     if (scaleOut)
         for (int i = 0; i < n; ++i) scaleOut[i] = 1.0;
 
-    std::copy(std::begin(c), std::end(c), c_);
-    drc_ = drc;
+    std::copy(std::begin(c), std::end(c), m_c);
+    m_drc = drc;
 }

@@ -38,18 +38,18 @@ public:
     // Recomputes the rate-dependent coefficients; the states carry on.
     void setSampleRate(double sampleRate);
     void setParams(const Params& p);
-    const Params& params() const { return params_; }
+    const Params& params() const { return m_params; }
     void reset();
     // scaleOut may be null.
     void process(const double* level, double* gainOut, double* scaleOut, int n);
 
 private:
-    double sr_ = 44100.0;
-    bool prepared_ = false;
-    Params params_;
+    double m_sr = 44100.0;
+    bool m_prepared = false;
+    Params m_params;
     double T_ = kMinClipLevel;
-    double k_[12] = {};
-    double c_[12] = {};
-    CLimDrcCoefs drcCoefs_;
-    CLimDrcState drc_;
+    double m_k[12] = {};
+    double m_c[12] = {};
+    CLimDrcCoefs m_drcCoefs;
+    CLimDrcState m_drc;
 };

@@ -13,55 +13,55 @@ CModLimEvaluator::Params CModLimEvaluator::Params::fromValues(std::span<const do
 }
 
 void CModLimEvaluator::prepare(double sampleRate, int /*maxBlock*/) {
-    sr_ = sampleRate > 0.0 ? sampleRate : 44100.0;
-    prepared_ = true;
+    m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;
+    m_prepared = true;
     rebuild();
     reset();
 }
 
 void CModLimEvaluator::setSampleRate(double sampleRate) {
     if (!(sampleRate > 0.0)) return;
-    sr_ = sampleRate;
-    if (prepared_) rebuild();
+    m_sr = sampleRate;
+    if (m_prepared) rebuild();
 }
 
 void CModLimEvaluator::setParams(const Params& in) {
     Params p = in;
     p.avgTime = std::max(p.avgTime, 1e-4);
     p.inGain = std::max(p.inGain, 1e-6);
-    const bool changed = !(p == params_);
-    params_ = p;
-    if (!prepared_ || !changed) return;
+    const bool changed = !(p == m_params);
+    m_params = p;
+    if (!m_prepared || !changed) return;
     rebuild();
-    if (fresh_) g_ = 1.0 / params_.inGain;
+    if (m_fresh) m_g = 1.0 / m_params.inGain;
 }
 
 void CModLimEvaluator::rebuild() {
-    kAvg_ = onePoleCoefTime(1.362 * params_.avgTime, sr_);
-    kGain_ = onePoleCoefTime(0.05, sr_);
-    holdLength_ = static_cast<int>(std::round(0.15 * sr_));
-    hold_ = holdLength_;
+    m_kAvg = onePoleCoefTime(1.362 * m_params.avgTime, m_sr);
+    m_kGain = onePoleCoefTime(0.05, m_sr);
+    m_holdLength = static_cast<int>(std::round(0.15 * m_sr));
+    m_hold = m_holdLength;
 }
 
 void CModLimEvaluator::reset() {
-    p1_ = p2_ = 0.0;
-    g_ = 1.0 / params_.inGain;
-    hold_ = holdLength_;
-    fresh_ = true;
+    m_p1 = m_p2 = 0.0;
+    m_g = 1.0 / m_params.inGain;
+    m_hold = m_holdLength;
+    m_fresh = true;
 }
 
 void CModLimEvaluator::process(std::span<const double* const> signal, std::span<const double* const> inLevel,
                                std::span<const double* const> outLevel, std::span<double* const> out, int n) {
     const size_t channels = std::min({signal.size(), inLevel.size(), outLevel.size(), out.size()});
-    if (!prepared_ || n <= 0 || channels == 0) return;
-    fresh_ = false;
+    if (!m_prepared || n <= 0 || channels == 0) return;
+    m_fresh = false;
 
-    const double kAvg = kAvg_;
-    const double kGain = kGain_;
-    const double holdTarget = 1.0 / params_.inGain;
+    const double kAvg = m_kAvg;
+    const double kGain = m_kGain;
+    const double holdTarget = 1.0 / m_params.inGain;
     const double invChannels = 1.0 / static_cast<double>(channels);
-    double p1 = p1_, p2 = p2_, g = g_;
-    int hold = hold_;
+    double p1 = m_p1, p2 = m_p2, g = m_g;
+    int hold = m_hold;
 
     for (int i = 0; i < n; ++i) {
         double a2 = 0.0, b2 = 0.0;
@@ -85,8 +85,8 @@ void CModLimEvaluator::process(std::span<const double* const> signal, std::span<
         for (size_t c = 0; c < channels; ++c) out[c][i] = signal[c][i] * g;
     }
 
-    p1_ = p1;
-    p2_ = p2;
-    g_ = g;
-    hold_ = hold;
+    m_p1 = p1;
+    m_p2 = p2;
+    m_g = g;
+    m_hold = hold;
 }

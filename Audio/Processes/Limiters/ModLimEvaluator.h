@@ -33,7 +33,7 @@ public:
     void setSampleRate(double sampleRate);
     // Recomputes the coefficients and restarts the 0.15 s hold.
     void setParams(const Params& p);
-    const Params& params() const { return params_; }
+    const Params& params() const { return m_params; }
     // P1 = P2 = 0, G = 1 / in-gain, hold restarted.
     void reset();
 
@@ -42,19 +42,19 @@ public:
     void process(std::span<const double* const> signal, std::span<const double* const> inLevel,
                  std::span<const double* const> outLevel, std::span<double* const> out, int n);
 
-    double currentGain() const { return g_; }
+    double currentGain() const { return m_g; }
 
 private:
     void rebuild();
 
-    double sr_ = 44100.0;
-    bool prepared_ = false;
-    bool fresh_ = true;  // nothing processed since the last reset
-    Params params_;
-    double kAvg_ = 0.0;
-    double kGain_ = 0.0;
-    int holdLength_ = 0;
-    double p1_ = 0.0, p2_ = 0.0;
-    double g_ = 1.0;
-    int hold_ = 0;
+    double m_sr = 44100.0;
+    bool m_prepared = false;
+    bool m_fresh = true;  // nothing processed since the last reset
+    Params m_params;
+    double m_kAvg = 0.0;
+    double m_kGain = 0.0;
+    int m_holdLength = 0;
+    double m_p1 = 0.0, m_p2 = 0.0;
+    double m_g = 1.0;
+    int m_hold = 0;
 };

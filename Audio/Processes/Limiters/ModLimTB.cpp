@@ -91,17 +91,17 @@ CModLimTB::Params CModLimTB::Params::fromValues(std::span<const double> v) {
 }
 
 void CModLimTB::prepare(double sampleRate, int /*maxBlock*/) {
-    sr_ = sampleRate > 0.0 ? sampleRate : 44100.0;
-    window_.prepare(limMaxLookAheadLength(sr_));
-    prepared_ = true;
+    m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;
+    m_window.prepare(limMaxLookAheadLength(m_sr));
+    m_prepared = true;
     rebuildAll();
     resetState();
 }
 
 void CModLimTB::setSampleRate(double sampleRate) {
     if (!(sampleRate > 0.0)) return;
-    sr_ = sampleRate;
-    if (!prepared_) return;
+    m_sr = sampleRate;
+    if (!m_prepared) return;
     rebuildAll();
     resetState();
 }
@@ -117,9 +117,9 @@ void CModLimTB::setParams(const Params& in) {
     p.timing = std::max(p.timing, 0.01);
     p.releaseRatio = std::clamp(p.releaseRatio, 0.01, 1.0);
 
-    const Params old = params_;
-    params_ = p;
-    if (!prepared_ || p == old) return;
+    const Params old = m_params;
+    m_params = p;
+    if (!m_prepared || p == old) return;
 
     if (p.type != old.type || p.aigcType != old.aigcType || p.drcType != old.drcType) {
         rebuildAll();
@@ -132,7 +132,7 @@ void CModLimTB::setParams(const Params& in) {
         updateShape(true);
     if (attackChanged || p.knee != old.knee || p.release != old.release || p.releaseEnable != old.releaseEnable) {
         updateKneeAndRelease();
-        if (p.releaseEnable && !old.releaseEnable) rel_.reset();
+        if (p.releaseEnable && !old.releaseEnable) m_rel.reset();
     }
 }
 
@@ -141,80 +141,80 @@ void CModLimTB::reset() { resetState(); }
 void CModLimTB::rebuildAll() {
     updateLookAhead();
     updateKneeAndRelease();
-    drcCoefs_.build(sr_);
-    for (int i = 0; i < 12; ++i) co_.kc[i] = onePoleCoefFreq(0.75 / cascadeTime(i), sr_);
-    co_.k3 = onePoleCoefFreq(3.0, sr_);
-    co_.k6 = onePoleCoefFreq(6.0, sr_);
-    co_.k12 = onePoleCoefFreq(12.0, sr_);
-    co_.kBL = onePoleCoefFreq(112.5, sr_);
-    co_.kBM = onePoleCoefFreq(187.5, sr_);
-    co_.kBH = onePoleCoefFreq(300.0, sr_);
-    co_.hp250 = highPass<BiquadT<double>>(250.0, sr_);
-    co_.hp500 = highPass<BiquadT<double>>(500.0, sr_);
+    m_drcCoefs.build(m_sr);
+    for (int i = 0; i < 12; ++i) m_co.kc[i] = onePoleCoefFreq(0.75 / cascadeTime(i), m_sr);
+    m_co.k3 = onePoleCoefFreq(3.0, m_sr);
+    m_co.k6 = onePoleCoefFreq(6.0, m_sr);
+    m_co.k12 = onePoleCoefFreq(12.0, m_sr);
+    m_co.kBL = onePoleCoefFreq(112.5, m_sr);
+    m_co.kBM = onePoleCoefFreq(187.5, m_sr);
+    m_co.kBH = onePoleCoefFreq(300.0, m_sr);
+    m_co.hp250 = highPass<BiquadT<double>>(250.0, m_sr);
+    m_co.hp500 = highPass<BiquadT<double>>(500.0, m_sr);
     updateShape(false);
 }
 
 void CModLimTB::updateLookAhead() {
-    window_.setLength(limLookAheadLength(params_.attack, sr_, window_.maxLength()));
-    co_.T = limThresholdForAttack(params_.attack);
+    m_window.setLength(limLookAheadLength(m_params.attack, m_sr, m_window.maxLength()));
+    m_co.T = limThresholdForAttack(m_params.attack);
     // The release target follows at about 2 / attack Hz. (Clamped to Nyquist,
     // which only matters for attacks shorter than about 4 samples.)
-    const double attack = std::max(params_.attack, 1e-6);
-    relTables_.kTarget = onePoleCoefWClamped((1.5 * kPi) / sr_ * 1.3333333 / (0.5 * attack));
+    const double attack = std::max(m_params.attack, 1e-6);
+    m_relTables.kTarget = onePoleCoefWClamped((1.5 * kPi) / m_sr * 1.3333333 / (0.5 * attack));
 }
 
 void CModLimTB::updateKneeAndRelease() {
     // The knee arc starts K0 below the threshold (a hair below it at knee 0),
     // has its centre at (K0, B) below the e' = 0 line and its radius |B| so that
     // it also touches the line e' = -e, at K1.
-    co_.K0 = -0.5 * co_.T * (1.98 * params_.knee + 0.0001);
-    co_.B = 2.414213562373095 * co_.K0;
-    co_.K1 = co_.K0 - 0.7071067811865476 * co_.B;
-    co_.R2 = co_.B * co_.B;
-    relTables_.build(params_.release, relTables_.kTarget, sr_);
+    m_co.K0 = -0.5 * m_co.T * (1.98 * m_params.knee + 0.0001);
+    m_co.B = 2.414213562373095 * m_co.K0;
+    m_co.K1 = m_co.K0 - 0.7071067811865476 * m_co.B;
+    m_co.R2 = m_co.B * m_co.B;
+    m_relTables.build(m_params.release, m_relTables.kTarget, m_sr);
 }
 
 void CModLimTB::updateShape(bool glide) {
-    const double timing = params_.timing;
-    const double rr = params_.releaseRatio;
-    co_.aAtt = co_.k3 / timing;
-    co_.aRel = co_.k3 * rr / timing;
-    co_.aQ = co_.k6 * rr / timing;
-    co_.k3t = co_.k3 / timing;
-    co_.k3rt = co_.k3 * rr / timing;
-    co_.k6rt = co_.k6 * rr / timing;
+    const double timing = m_params.timing;
+    const double rr = m_params.releaseRatio;
+    m_co.aAtt = m_co.k3 / timing;
+    m_co.aRel = m_co.k3 * rr / timing;
+    m_co.aQ = m_co.k6 * rr / timing;
+    m_co.k3t = m_co.k3 / timing;
+    m_co.k3rt = m_co.k3 * rr / timing;
+    m_co.k6rt = m_co.k6 * rr / timing;
 
     const double ta = 0.25 * timing * 1.0267;
     const double tr = 0.25 * timing / rr * 0.91;
-    for (int j = 0; j < 8; ++j) co_.sA[j] = onePoleCoefTimeClamped(tr * (0.75 * kTA[j] + 0.25 * kTC[j]), sr_);
-    for (int j = 0; j < 7; ++j) co_.sB[j] = onePoleCoefTimeClamped(tr * (0.75 * kTB[j] + 0.25 * kTD[j]), sr_);
-    co_.sG = onePoleCoefWClamped(0.77 * 2.0 * kPi / (sr_ * ta));
+    for (int j = 0; j < 8; ++j) m_co.sA[j] = onePoleCoefTimeClamped(tr * (0.75 * kTA[j] + 0.25 * kTC[j]), m_sr);
+    for (int j = 0; j < 7; ++j) m_co.sB[j] = onePoleCoefTimeClamped(tr * (0.75 * kTB[j] + 0.25 * kTD[j]), m_sr);
+    m_co.sG = onePoleCoefWClamped(0.77 * 2.0 * kPi / (m_sr * ta));
 
-    const double s = params_.releaseShape;
+    const double s = m_params.releaseShape;
     if (s > 1.0) {
-        co_.mixQ = 2.0 - s;
-        co_.mixF = 0.0;
-        co_.mixS = s - 1.0;
+        m_co.mixQ = 2.0 - s;
+        m_co.mixF = 0.0;
+        m_co.mixS = s - 1.0;
     } else {
-        co_.mixS = 0.0;
-        co_.mixQ = 0.5 * s + 0.5;
-        co_.mixF = 1.0 - co_.mixQ;
+        m_co.mixS = 0.0;
+        m_co.mixQ = 0.5 * s + 0.5;
+        m_co.mixF = 1.0 - m_co.mixQ;
     }
     if (!glide) return;
-    State& st = st_;
+    State& st = m_st;
     // The S-curve stages do not run while their weight is 0; when it comes in
     // they start from the follower.
-    if (co_.mixS != 0.0 && st.mix.s == 0.0) std::fill(std::begin(st.s), std::end(st.s), st.f);
-    const int n = std::max(1, static_cast<int>(std::round(kMixGlideTime * sr_)));
+    if (m_co.mixS != 0.0 && st.mix.s == 0.0) std::fill(std::begin(st.s), std::end(st.s), st.f);
+    const int n = std::max(1, static_cast<int>(std::round(kMixGlideTime * m_sr)));
     st.mixGlide = n;
-    st.mixStep = {(co_.mixQ - st.mix.q) / n, (co_.mixF - st.mix.f) / n, (co_.mixS - st.mix.s) / n};
+    st.mixStep = {(m_co.mixQ - st.mix.q) / n, (m_co.mixF - st.mix.f) / n, (m_co.mixS - st.mix.s) / n};
 }
 
 void CModLimTB::resetState() {
-    State& s = st_;
+    State& s = m_st;
     std::fill(std::begin(s.c), std::end(s.c), 1.0);
     s.f = s.q1 = s.q2 = s.q3 = s.q4 = 1.0;
-    const bool tb4 = params_.type == 2;
+    const bool tb4 = m_params.type == 2;
     s.e1 = s.e2 = tb4 ? kEpsTB4 : 1.0;
     s.e3 = kEpsTB4;
     s.hp250[0] = s.hp250[1] = s.hp500[0] = s.hp500[1] = 0.0;
@@ -223,17 +223,17 @@ void CModLimTB::resetState() {
     s.u = s.v = 1.0;
     s.eps = tb4 ? kEpsTB4 : kEpsTBUni;
     std::fill(std::begin(s.s), std::end(s.s), 1.0);
-    s.mix = {co_.mixQ, co_.mixF, co_.mixS};
+    s.mix = {m_co.mixQ, m_co.mixF, m_co.mixS};
     s.mixStep = {0.0, 0.0, 0.0};
     s.mixGlide = 0;
-    rel_.reset();
-    drc_.reset();
-    window_.clear();
+    m_rel.reset();
+    m_drc.reset();
+    m_window.clear();
 }
 
 void CModLimTB::process(const double* level, double* gainOut, double* scaleOut, int n) {
-    if (!prepared_ || n <= 0) return;
-    switch (params_.type) {
+    if (!m_prepared || n <= 0) return;
+    switch (m_params.type) {
         case 1: runOne<1>(level, gainOut, scaleOut, n); break;
         case 2: runOne<2>(level, gainOut, scaleOut, n); break;
         default: runOne<0>(level, gainOut, scaleOut, n); break;
@@ -246,10 +246,10 @@ void CModLimTB::process(const double* level, double* gainOut, double* scaleOut, 
 // faster than two channels one after the other. So pairs run without them.
 bool CModLimTB::runsLike(const CModLimTB& o) const {
     const auto pairable = [](const CModLimTB& m) {
-        return m.prepared_ && m.params_.aigcType == 0 && m.params_.drcType == 0;
+        return m.m_prepared && m.m_params.aigcType == 0 && m.m_params.drcType == 0;
     };
-    return this != &o && pairable(*this) && pairable(o) && params_.type == o.params_.type &&
-           params_.releaseEnable == o.params_.releaseEnable && st_.mixGlide == o.st_.mixGlide;
+    return this != &o && pairable(*this) && pairable(o) && m_params.type == o.m_params.type &&
+           m_params.releaseEnable == o.m_params.releaseEnable && m_st.mixGlide == o.m_st.mixGlide;
 }
 
 void CModLimTB::processPair(CModLimTB& a, CModLimTB& b, const double* levelA, const double* levelB, double* gainA,
@@ -260,7 +260,7 @@ void CModLimTB::processPair(CModLimTB& a, CModLimTB& b, const double* levelA, co
         b.process(levelB, gainB, scaleB, n);
         return;
     }
-    switch (a.params_.type) {
+    switch (a.m_params.type) {
         case 1: runPair<1>(a, b, levelA, levelB, gainA, gainB, scaleA, scaleB, n); break;
         case 2: runPair<2>(a, b, levelA, levelB, gainA, gainB, scaleA, scaleB, n); break;
         default: runPair<0>(a, b, levelA, levelB, gainA, gainB, scaleA, scaleB, n); break;
@@ -348,22 +348,22 @@ struct CModLimTB::Lane {
     CLimReleaseRowT<V>& row;
     CModLimTB& a;
     CModLimTB& b;  // the same as a for one channel
-    const int aigc = a.params_.aigcType;
-    const int drcType = a.params_.drcType;
-    const bool relOn = a.params_.releaseEnable;
+    const int aigc = a.m_params.aigcType;
+    const int drcType = a.m_params.drcType;
+    const bool relOn = a.m_params.releaseEnable;
 
     V release(V g) {
 #if TAMBLOR_HAVE_DUAL
-        if constexpr (kDual) return rel.apply(g, CLimReleaseTablePair{a.relTables_, b.relTables_}, row);
+        if constexpr (kDual) return rel.apply(g, CLimReleaseTablePair{a.m_relTables, b.m_relTables}, row);
 #endif
-        if constexpr (!kDual) return rel.apply(g, a.relTables_, row);
+        if constexpr (!kDual) return rel.apply(g, a.m_relTables, row);
     }
 
     V hold(V g) {
         if constexpr (kDual)
-            return V(a.window_.push(g.lane0()), b.window_.push(g.lane1()));
+            return V(a.m_window.push(g.lane0()), b.m_window.push(g.lane1()));
         else
-            return a.window_.push(g);
+            return a.m_window.push(g);
     }
 
     // One sample: returns the gain for level x and sets the input factor.
@@ -520,11 +520,11 @@ constexpr bool visitsEveryValue() {
 template <int Type>
 void CModLimTB::runOne(const double* level, double* __restrict gainOut, double* __restrict scaleOut, int n) {
     static_assert(visitsEveryValue<Coefs, State>());
-    const Coefs c = co_;
-    State s = st_;
-    CLimReleaseState rel = rel_;
-    CLimDrcState drc = drc_;
-    const CLimDrcCoefsT<double> dk = drcCoefs_;
+    const Coefs c = m_co;
+    State s = m_st;
+    CLimReleaseState rel = m_rel;
+    CLimDrcState drc = m_drc;
+    const CLimDrcCoefsT<double> dk = m_drcCoefs;
     CLimReleaseRow row;
     Lane<double> l{c, s, rel, drc, dk, row, *this, *this};
     if (l.drcType == 0 && Type != 0) {
@@ -536,9 +536,9 @@ void CModLimTB::runOne(const double* level, double* __restrict gainOut, double* 
     } else {
         for (int i = 0; i < n; ++i) gainOut[i] = l.template step<Type>(level[i], scaleOut[i]);
     }
-    st_ = s;
-    rel_ = rel;
-    drc_ = drc;
+    m_st = s;
+    m_rel = rel;
+    m_drc = drc;
 }
 
 // Two channels in one loop, each lane of a register doing exactly the
@@ -552,14 +552,14 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
     CLimReleaseStateT<CDual> rel;
     CLimDrcStateT<CDual> drc;
     CLimDrcCoefsT<CDual> dk;
-    eachCoef(kZip, c, a.co_, b.co_);
-    eachStateValue(kZip, s, a.st_, b.st_);
-    s.mixGlide = a.st_.mixGlide;
-    eachReleaseValue(kZip, rel, a.rel_, b.rel_);
-    eachDrcValue(kZip, drc, a.drc_, b.drc_);
-    kZip(dk.kSlow, a.drcCoefs_.kSlow, b.drcCoefs_.kSlow);
-    kZip(dk.k40, a.drcCoefs_.k40, b.drcCoefs_.k40);
-    kZip(dk.k400, a.drcCoefs_.k400, b.drcCoefs_.k400);
+    eachCoef(kZip, c, a.m_co, b.m_co);
+    eachStateValue(kZip, s, a.m_st, b.m_st);
+    s.mixGlide = a.m_st.mixGlide;
+    eachReleaseValue(kZip, rel, a.m_rel, b.m_rel);
+    eachDrcValue(kZip, drc, a.m_drc, b.m_drc);
+    kZip(dk.kSlow, a.m_drcCoefs.kSlow, b.m_drcCoefs.kSlow);
+    kZip(dk.k40, a.m_drcCoefs.k40, b.m_drcCoefs.k40);
+    kZip(dk.k400, a.m_drcCoefs.k400, b.m_drcCoefs.k400);
 
     CLimReleaseRowT<CDual> row;
     Lane<CDual> l{c, s, rel, drc, dk, row, a, b};
@@ -576,8 +576,8 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
             put(scaleA, scaleB, i, scale);
         }
         for (int i = 0; i < n; ++i) {
-            gainA[i] = a.window_.push(gainA[i]);
-            gainB[i] = b.window_.push(gainB[i]);
+            gainA[i] = a.m_window.push(gainA[i]);
+            gainB[i] = b.m_window.push(gainB[i]);
         }
         for (int i = 0; i < n; ++i) put(gainA, gainB, i, l.template shape<Type>(CDual(gainA[i], gainB[i])));
     } else {
@@ -588,10 +588,10 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
         }
     }
 
-    eachStateValue(kUnzip, s, a.st_, b.st_);
-    a.st_.mixGlide = b.st_.mixGlide = s.mixGlide;
-    eachReleaseValue(kUnzip, rel, a.rel_, b.rel_);
-    eachDrcValue(kUnzip, drc, a.drc_, b.drc_);
+    eachStateValue(kUnzip, s, a.m_st, b.m_st);
+    a.m_st.mixGlide = b.m_st.mixGlide = s.mixGlide;
+    eachReleaseValue(kUnzip, rel, a.m_rel, b.m_rel);
+    eachDrcValue(kUnzip, drc, a.m_drc, b.m_drc);
 #else
     (void)a, (void)b, (void)levelA, (void)levelB, (void)gainA, (void)gainB, (void)scaleA, (void)scaleB, (void)n;
 #endif

@@ -68,7 +68,7 @@ public:
     // knee, release and release-enable rebuild the knee and the release tables,
     // and switching the release on starts its stages at 1.
     void setParams(const Params& p);
-    const Params& params() const { return params_; }
+    const Params& params() const { return m_params; }
 
     // Followers, stages and cascades to their start values; window emptied.
     void reset();
@@ -83,8 +83,8 @@ public:
     static void processPair(CModLimTB& a, CModLimTB& b, const double* levelA, const double* levelB, double* gainA,
                             double* gainB, double* scaleA, double* scaleB, int n);
 
-    int lookAhead() const { return window_.length(); }
-    double threshold() const { return co_.T; }
+    int lookAhead() const { return m_window.length(); }
+    double threshold() const { return m_co.T; }
 
 private:
     // Coefficients and state hold one channel's values (V = double) or, while
@@ -147,14 +147,14 @@ private:
     void updateShape(bool glide);
     void resetState();
 
-    double sr_ = 44100.0;
-    bool prepared_ = false;
-    Params params_;
-    Coefs co_;
-    State st_;
-    CLimReleaseTables relTables_;
-    CLimReleaseState rel_;
-    CLimDrcCoefs drcCoefs_;
-    CLimDrcState drc_;
-    CSlidingWindowMin window_;
+    double m_sr = 44100.0;
+    bool m_prepared = false;
+    Params m_params;
+    Coefs m_co;
+    State m_st;
+    CLimReleaseTables m_relTables;
+    CLimReleaseState m_rel;
+    CLimDrcCoefs m_drcCoefs;
+    CLimDrcState m_drc;
+    CSlidingWindowMin m_window;
 };

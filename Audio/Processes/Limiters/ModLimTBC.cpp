@@ -38,17 +38,17 @@ CModLimTBC::Params CModLimTBC::Params::fromValues(std::span<const double> v) {
 }
 
 void CModLimTBC::prepare(double sampleRate, int /*maxBlock*/) {
-    sr_ = sampleRate > 0.0 ? sampleRate : 44100.0;
-    window_.prepare(limMaxLookAheadLength(sr_));
-    prepared_ = true;
+    m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;
+    m_window.prepare(limMaxLookAheadLength(m_sr));
+    m_prepared = true;
     rebuild();
     reset();
 }
 
 void CModLimTBC::setSampleRate(double sampleRate) {
     if (!(sampleRate > 0.0)) return;
-    sr_ = sampleRate;
-    if (!prepared_) return;
+    m_sr = sampleRate;
+    if (!m_prepared) return;
     rebuild();
     reset();
 }
@@ -56,36 +56,36 @@ void CModLimTBC::setSampleRate(double sampleRate) {
 void CModLimTBC::setParams(const Params& in) {
     Params p = in;
     p.attack = std::max(p.attack, 0.0);
-    const bool changed = !(p == params_);
-    params_ = p;
-    if (!prepared_ || !changed) return;
+    const bool changed = !(p == m_params);
+    m_params = p;
+    if (!m_prepared || !changed) return;
     rebuild();
     reset();
 }
 
 void CModLimTBC::rebuild() {
-    window_.setLength(limLookAheadLength(params_.attack, sr_, window_.maxLength()));
-    T_ = limThresholdForAttack(params_.attack);
-    for (int i = 0; i < 8; ++i) k_[i] = onePoleCoefTimeClamped(kTimes[i] * kTimeStretch, sr_);
+    m_window.setLength(limLookAheadLength(m_params.attack, m_sr, m_window.maxLength()));
+    T_ = limThresholdForAttack(m_params.attack);
+    for (int i = 0; i < 8; ++i) m_k[i] = onePoleCoefTimeClamped(kTimes[i] * kTimeStretch, m_sr);
 }
 
 void CModLimTBC::reset() {
-    for (auto& group : g_) std::fill(std::begin(group), std::end(group), 1.0);
-    window_.clear();
+    for (auto& group : m_g) std::fill(std::begin(group), std::end(group), 1.0);
+    m_window.clear();
 }
 
 void CModLimTBC::process(const double* level, double* __restrict gainOut, double* __restrict scaleOut, int n) {
-    if (!prepared_ || n <= 0) return;
+    if (!m_prepared || n <= 0) return;
     const double T = T_;
     double k[8];
-    std::copy(std::begin(k_), std::end(k_), k);
+    std::copy(std::begin(m_k), std::end(m_k), k);
     double g0[4], g1[4], g2[4], g3[4], g4[4];
-    std::copy(std::begin(g_[0]), std::end(g_[0]), g0);
-    std::copy(std::begin(g_[1]), std::end(g_[1]), g1);
-    std::copy(std::begin(g_[2]), std::end(g_[2]), g2);
-    std::copy(std::begin(g_[3]), std::end(g_[3]), g3);
-    std::copy(std::begin(g_[4]), std::end(g_[4]), g4);
-    CSlidingWindowMin& win = window_;
+    std::copy(std::begin(m_g[0]), std::end(m_g[0]), g0);
+    std::copy(std::begin(m_g[1]), std::end(m_g[1]), g1);
+    std::copy(std::begin(m_g[2]), std::end(m_g[2]), g2);
+    std::copy(std::begin(m_g[3]), std::end(m_g[3]), g3);
+    std::copy(std::begin(m_g[4]), std::end(m_g[4]), g4);
+    CSlidingWindowMin& win = m_window;
 
     for (int i = 0; i < n; ++i) {
         const double x = level[i];
@@ -113,9 +113,9 @@ void CModLimTBC::process(const double* level, double* __restrict gainOut, double
         gainOut[i] = out;
     }
 
-    std::copy(std::begin(g0), std::end(g0), g_[0]);
-    std::copy(std::begin(g1), std::end(g1), g_[1]);
-    std::copy(std::begin(g2), std::end(g2), g_[2]);
-    std::copy(std::begin(g3), std::end(g3), g_[3]);
-    std::copy(std::begin(g4), std::end(g4), g_[4]);
+    std::copy(std::begin(g0), std::end(g0), m_g[0]);
+    std::copy(std::begin(g1), std::end(g1), m_g[1]);
+    std::copy(std::begin(g2), std::end(g2), m_g[2]);
+    std::copy(std::begin(g3), std::end(g3), m_g[3]);
+    std::copy(std::begin(g4), std::end(g4), m_g[4]);
 }

@@ -40,21 +40,21 @@ public:
     // Never allocates.
     void setSampleRate(double sampleRate);
     void setParams(const Params& p);
-    const Params& params() const { return params_; }
+    const Params& params() const { return m_params; }
     void reset();
     void process(const double* level, double* gainOut, double* scaleOut, int n);
 
-    int lookAhead() const { return window_.length(); }
+    int lookAhead() const { return m_window.length(); }
     double threshold() const { return T_; }
 
 private:
     void rebuild();
 
-    double sr_ = 44100.0;
-    bool prepared_ = false;
-    Params params_;
+    double m_sr = 44100.0;
+    bool m_prepared = false;
+    Params m_params;
     double T_ = 0.989;
-    double k_[8] = {};      // one-pole coefficients of the eight time constants
-    double g_[5][4] = {};   // groups G0 ... G4
-    CSlidingWindowMin window_;
+    double m_k[8] = {};      // one-pole coefficients of the eight time constants
+    double m_g[5][4] = {};   // groups G0 ... G4
+    CSlidingWindowMin m_window;
 };

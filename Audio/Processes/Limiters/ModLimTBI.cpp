@@ -9,16 +9,16 @@ CModLimTBI::Params CModLimTBI::Params::fromValues(std::span<const double> v) {
 }
 
 void CModLimTBI::prepare(double sampleRate, int /*maxBlock*/) {
-    sr_ = sampleRate > 0.0 ? sampleRate : 44100.0;
-    window_.prepare(limMaxLookAheadLength(sr_));
-    prepared_ = true;
+    m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;
+    m_window.prepare(limMaxLookAheadLength(m_sr));
+    m_prepared = true;
     rebuild();
 }
 
 void CModLimTBI::setSampleRate(double sampleRate) {
     if (!(sampleRate > 0.0)) return;
-    sr_ = sampleRate;
-    if (!prepared_) return;
+    m_sr = sampleRate;
+    if (!m_prepared) return;
     rebuild();
     reset();
 }
@@ -26,22 +26,22 @@ void CModLimTBI::setSampleRate(double sampleRate) {
 void CModLimTBI::setParams(const Params& in) {
     Params p = in;
     p.attack = std::max(p.attack, 0.0);
-    const bool changed = !(p == params_);
-    params_ = p;
-    if (prepared_ && changed) rebuild();
+    const bool changed = !(p == m_params);
+    m_params = p;
+    if (m_prepared && changed) rebuild();
 }
 
 void CModLimTBI::rebuild() {
-    window_.setLength(limLookAheadLength(params_.attack, sr_, window_.maxLength()));
-    T_ = limThresholdForAttack(params_.attack);
+    m_window.setLength(limLookAheadLength(m_params.attack, m_sr, m_window.maxLength()));
+    T_ = limThresholdForAttack(m_params.attack);
 }
 
-void CModLimTBI::reset() { window_.clear(); }
+void CModLimTBI::reset() { m_window.clear(); }
 
 void CModLimTBI::process(const double* level, double* __restrict gainOut, double* __restrict scaleOut, int n) {
-    if (!prepared_ || n <= 0) return;
+    if (!m_prepared || n <= 0) return;
     const double T = T_;
-    CSlidingWindowMin& win = window_;
+    CSlidingWindowMin& win = m_window;
     for (int i = 0; i < n; ++i) {
         const double x = level[i];
         gainOut[i] = win.push(x > T ? T / x : 1.0);

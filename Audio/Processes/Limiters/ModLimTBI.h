@@ -27,19 +27,19 @@ public:
     void setSampleRate(double sampleRate);
     // An attack change recomputes L and T and empties the window.
     void setParams(const Params& p);
-    const Params& params() const { return params_; }
+    const Params& params() const { return m_params; }
     void reset();
     void process(const double* level, double* gainOut, double* scaleOut, int n);
 
-    int lookAhead() const { return window_.length(); }
+    int lookAhead() const { return m_window.length(); }
     double threshold() const { return T_; }
 
 private:
     void rebuild();
 
-    double sr_ = 44100.0;
-    bool prepared_ = false;
-    Params params_;
+    double m_sr = 44100.0;
+    bool m_prepared = false;
+    Params m_params;
     double T_ = 0.989;
-    CSlidingWindowMin window_;
+    CSlidingWindowMin m_window;
 };

@@ -27,30 +27,30 @@ public:
     // Allocates for windows of up to maxLength values (at least 1) and sets the
     // window to that length, empty.
     void prepare(int maxLength) {
-        maxLength_ = maxLength < 1 ? 1 : maxLength;
-        block_.assign(static_cast<size_t>(maxLength_), kNone);
+        m_maxLength = maxLength < 1 ? 1 : maxLength;
+        m_block.assign(static_cast<size_t>(m_maxLength), kNone);
         // One entry past the longest block: the empty suffix.
-        suffix_.assign(static_cast<size_t>(maxLength_) + 1, kNone);
-        length_ = maxLength_;
+        m_suffix.assign(static_cast<size_t>(m_maxLength) + 1, kNone);
+        m_length = m_maxLength;
         clear();
     }
 
     // Sets the window length (clamped to 1 ... maxLength) and empties the window.
     void setLength(int length) {
-        length_ = length < 1 ? 1 : (length > maxLength_ ? maxLength_ : length);
+        m_length = length < 1 ? 1 : (length > m_maxLength ? m_maxLength : length);
         clear();
     }
 
     void clear() {
-        pos_ = 0;
-        run_ = kNone;
-        havePrevious_ = false;
-        empty_ = true;
+        m_pos = 0;
+        m_run = kNone;
+        m_havePrevious = false;
+        m_empty = true;
     }
 
-    int length() const { return length_; }
-    int maxLength() const { return maxLength_; }
-    bool empty() const { return empty_; }
+    int length() const { return m_length; }
+    int maxLength() const { return m_maxLength; }
+    bool empty() const { return m_empty; }
 
     // Pushes v and returns the extreme of the window that now ends with v.
     double push(double v) {
@@ -58,15 +58,15 @@ public:
             clear();
             return v;
         }
-        empty_ = false;
-        const int pos = pos_;
-        block_[static_cast<size_t>(pos)] = v;
-        run_ = pick(run_, v);
-        const double out = havePrevious_ ? pick(suffix_[static_cast<size_t>(pos) + 1], run_) : run_;
-        if (pos + 1 == length_) {
+        m_empty = false;
+        const int pos = m_pos;
+        m_block[static_cast<size_t>(pos)] = v;
+        m_run = pick(m_run, v);
+        const double out = m_havePrevious ? pick(m_suffix[static_cast<size_t>(pos) + 1], m_run) : m_run;
+        if (pos + 1 == m_length) {
             completeBlock();
         } else {
-            pos_ = pos + 1;
+            m_pos = pos + 1;
         }
         return out;
     }
@@ -85,24 +85,24 @@ private:
 
     // The block just filled becomes the previous block: its suffix extremes.
     void completeBlock() {
-        const double* block = block_.data();
-        double* suffix = suffix_.data();
+        const double* block = m_block.data();
+        double* suffix = m_suffix.data();
         double r = kNone;
-        suffix[length_] = r;
-        for (int k = length_ - 1; k >= 0; --k) suffix[k] = r = pick(block[k], r);
-        pos_ = 0;
-        run_ = kNone;
-        havePrevious_ = true;
+        suffix[m_length] = r;
+        for (int k = m_length - 1; k >= 0; --k) suffix[k] = r = pick(block[k], r);
+        m_pos = 0;
+        m_run = kNone;
+        m_havePrevious = true;
     }
 
-    std::vector<double> block_;   // the current block's values
-    std::vector<double> suffix_;  // suffix extremes of the previous block, plus the empty one
-    double run_ = kNone;          // extreme of the current block so far
-    int pos_ = 0;                 // position of the next value in the current block
-    bool havePrevious_ = false;   // whether a block has completed since the window was emptied
-    bool empty_ = true;
-    int length_ = 1;
-    int maxLength_ = 0;
+    std::vector<double> m_block;   // the current block's values
+    std::vector<double> m_suffix;  // suffix extremes of the previous block, plus the empty one
+    double m_run = kNone;          // extreme of the current block so far
+    int m_pos = 0;                 // position of the next value in the current block
+    bool m_havePrevious = false;   // whether a block has completed since the window was emptied
+    bool m_empty = true;
+    int m_length = 1;
+    int m_maxLength = 0;
 };
 
 using CSlidingWindowMin = CSlidingWindowExtreme<true>;
