@@ -13,7 +13,7 @@
 
 namespace {
 // Fade length of alignment delay changes, in seconds.
-constexpr double kAlignFadeSeconds = 0.015;
+constexpr double kAlignFadeSeconds = audio::kDefaultCrossfadeSeconds;
 }  // namespace
 
 CAudioProcess::CAudioProcess() = default;

@@ -21,6 +21,9 @@ class CAudioProcessBuild;
 
 namespace audio {
 constexpr int kMaxChannels = 16;       // internal channels of the graph
+// The cross-fade of a module whose definition sets no "xfade-length": settings,
+// algorithms, bypass and latency changes fade over it while audio plays.
+constexpr double kDefaultCrossfadeSeconds = 0.015;
 constexpr int kMaxHostFrames = 512;    // the plug-in core runs chunks of at most 512 frames
 constexpr int kMaxRateFactor = 8;      // the largest oversampling factor
 }  // namespace audio

@@ -60,7 +60,7 @@ CError CAudioProcessStack::prepare(const CProcessConfig& config) {
     m_outPtr.assign(size_t(m_outPorts) * audio::kMaxChannels, nullptr);
     m_delays.resize(m_instances.size());
     const int maxDelay = int(std::ceil(maxLatencySeconds() * outRate)) + 2;
-    for (auto& d : m_delays) d.prepare(config.maxChannels * m_outPorts, maxDelay, int(std::lround(0.015 * outRate)));
+    for (auto& d : m_delays) d.prepare(config.maxChannels * m_outPorts, maxDelay, int(std::lround(audio::kDefaultCrossfadeSeconds * outRate)));
     return {};
 }
 

@@ -42,6 +42,8 @@ public:
     void setRate(double sampleRate) override;
 
     double xfadeLength() const { return m_xfadeLength; }
+    // The definition's "xfade-length", or the default cross-fade when it sets none.
+    double xfadeSeconds() const { return m_xfadeLength > 0.0 ? m_xfadeLength : audio::kDefaultCrossfadeSeconds; }
     bool isSmoothUpdate() const { return m_def && m_def->isSmoothUpdate(); }
     CAudioEnv* env() const { return m_env; }
 

@@ -273,9 +273,11 @@ TEST_F(ProductDefinition, ChainingStackingAndCrossFadeFlags) {
         if (p->isOutOfOrder()) outOfOrder.insert(n);
         if (p->isStacked()) stacked.insert(n);
         if (auto* c = dynamic_cast<const CAudioProcessDef*>(p); c && !c->isAutoLinks()) manualLinks.insert(n);
-        // Every module cross-fades over 15 ms, the transient filter over 5 ms.
+        // Every module cross-fades over 15 ms (the default, or stated where a
+        // filter would not fade without it), the transient filter over 5 ms.
         if (!p->isContainer() && o.name() != "modOutput") {
-            EXPECT_DOUBLE_EQ(p->xfadeLength(), o.name() == "modTrans" ? 0.005 : 0.015) << n;
+            const double fade = p->xfadeLength() > 0.0 ? p->xfadeLength() : audio::kDefaultCrossfadeSeconds;
+            EXPECT_DOUBLE_EQ(fade, o.name() == "modTrans" ? 0.005 : 0.015) << n;
         }
     });
     EXPECT_EQ(outOfOrder, (std::set<std::string>{

@@ -165,7 +165,7 @@ void CModFilterFIRModule::regenerate(int fadeSamples, bool mainThread) {
 
 void CModFilterFIRModule::updateParams() {
     double seconds = xfadeLength();
-    if (!(seconds > 0.0)) seconds = isSmoothUpdate() ? 0.015 : 0.0;
+    if (!(seconds > 0.0)) seconds = isSmoothUpdate() ? audio::kDefaultCrossfadeSeconds : 0.0;
     regenerate(int(std::lround(seconds * m_rate)), false);
 }
 

@@ -208,7 +208,7 @@ CError CModFilterIIRModule::prepare(const CProcessConfig& config) {
 }
 
 void CModFilterIIRModule::updateParams() {
-    const double xfade = xfadeLength() > 0.0 ? xfadeLength() : 0.015;
+    const double xfade = xfadeSeconds();
     const int fade = isSmoothUpdate() ? int(std::lround(xfade * m_rate)) : 0;
     // One design for every channel of the group.
     const CModFilterIIR::Params params = {int(std::lround(param(0))), param(1), param(2), param(3)};

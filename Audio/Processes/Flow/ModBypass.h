@@ -20,7 +20,7 @@ public:
 
     enum Source { kProcessed = 0, kUnprocessed = 1, kNoise = 2, kSourceCount = 3 };
 
-    // The "xfade-length" attribute in seconds (0.015 unless set).
+    // The "xfade-length" attribute in seconds (the default cross-fade unless set).
     void setXfadeLength(double seconds) { m_xfadeSec = seconds; }
 
     void prepare(double sampleRate, int maxBlock);
@@ -38,7 +38,7 @@ public:
     int fadeLength() const { return m_fadeLen; }
 
 private:
-    double m_xfadeSec = 0.015;
+    double m_xfadeSec = audio::kDefaultCrossfadeSeconds;
     int m_fadeLen = 0;
     int m_fadePos = 0;
     Source m_target = kProcessed;

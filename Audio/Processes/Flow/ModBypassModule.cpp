@@ -41,7 +41,7 @@ bool CModBypassModule::update() {
 }
 
 void CModBypassModule::configureProcessor(CModBypass& p) {
-    p.setXfadeLength(xfadeLength() > 0.0 ? xfadeLength() : 0.015);
+    p.setXfadeLength(xfadeSeconds());
 }
 
 void CModBypassModule::updateParams() {

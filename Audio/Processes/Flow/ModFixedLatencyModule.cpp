@@ -11,7 +11,7 @@ CError CModFixedLatencyModule::moduleSetup(CAudioProcessBuild&) {
 }
 
 int CModFixedLatencyModule::fadeSamples() const {
-    return int(std::lround((xfadeLength() > 0.0 ? xfadeLength() : 0.015) * m_rate));
+    return int(std::lround(xfadeSeconds() * m_rate));
 }
 
 CError CModFixedLatencyModule::prepare(const CProcessConfig& config) {

@@ -27,7 +27,7 @@ public:
     CError setLatencies(std::string_view text);
     const std::vector<Entry>& latencies() const { return m_table; }
 
-    // The "xfade-length" attribute in seconds (0.015 unless set).
+    // The "xfade-length" attribute in seconds (the default cross-fade unless set).
     void setXfadeLength(double seconds) { m_xfadeSec = seconds; }
 
     // The first entry whose rate is at least round(rate), or null.
@@ -62,7 +62,7 @@ public:
 
 private:
     std::vector<Entry> m_table;
-    double m_xfadeSec = 0.015;
+    double m_xfadeSec = audio::kDefaultCrossfadeSeconds;
     double m_rate = 44100.0;
     int m_upstream = 0;
     CDSPModDelay m_delay;

@@ -7,7 +7,7 @@
 
 CError CModLatencyUniformerModule::moduleSetup(CAudioProcessBuild&) {
     KEL_TRY(m_dsp.setLatencies(m_def->attr("latencies").utf8()));
-    m_dsp.setXfadeLength(xfadeLength() > 0.0 ? xfadeLength() : 0.015);
+    m_dsp.setXfadeLength(xfadeSeconds());
     m_dsp.start();
     return {};
 }

@@ -90,7 +90,7 @@ CError CModProcessSwitch::prepare(const CProcessConfig& config) {
             KEL_TRY(p->prepare(config));
         }
     KEL_TRY(CAudioProcessBase::prepare(config));
-    const double xfade = xfadeLength() > 0 ? xfadeLength() : 0.015;
+    const double xfade = xfadeSeconds();
     m_fadeCurve.resize(size_t(std::max(1L, std::lround(xfade * config.maxSampleRate))));
     m_fadePos = 0;
     m_fading = nullptr;
@@ -112,7 +112,7 @@ void CModProcessSwitch::updateParams() {
     if (m_active && next && m_playing) {
         m_fading = m_active;
         m_fadePos = 1;
-        const double xfade = xfadeLength() > 0 ? xfadeLength() : 0.015;
+        const double xfade = xfadeSeconds();
         m_fadeLength = std::clamp(int(std::lround(xfade * m_rate)), 1, int(m_fadeCurve.size()));
         for (int i = 0; i < m_fadeLength; ++i)
             m_fadeCurve[size_t(i)] = 0.5 - 0.5 * std::cos(M_PI * (i + 1) / double(m_fadeLength));

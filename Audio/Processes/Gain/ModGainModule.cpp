@@ -3,7 +3,7 @@
 #include <cmath>
 
 namespace {
-constexpr double kDefaultRampTime = 0.015;
+constexpr double kDefaultRampTime = audio::kDefaultCrossfadeSeconds;
 }
 
 CError CModGainModule::moduleSetup(CAudioProcessBuild& b) {

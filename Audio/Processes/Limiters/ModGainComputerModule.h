@@ -132,7 +132,7 @@ protected:
     }
 
 private:
-    double fadeTime() const { return this->xfadeLength() > 0.0 ? this->xfadeLength() : 0.015; }
+    double fadeTime() const { return this->xfadeSeconds(); }
 
     void applyNow(const Params& p) {
         m_applied = p;

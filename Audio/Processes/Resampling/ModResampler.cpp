@@ -91,7 +91,7 @@ CError CModResampler::prepare(const CProcessConfig& config) {
     m_gain.assign(size_t(inFrames), 1.0);
     m_padRing.assign(size_t(ch) * kPadRing, 0.0);
     m_padWrite = 0;
-    const double xfade = xfadeLength() > 0.0 ? xfadeLength() : 0.015;
+    const double xfade = xfadeSeconds();
     m_fadeLength = std::max(1, int(std::lround(xfade * config.hostRate)));
 
     m_playing = false;
