@@ -14,9 +14,15 @@ echo "== tests (asan+ubsan)"
 # The end-to-end runs of whole product instances (the render tool's runs, the
 # latency sweep over every rate and factor, the overshoot table) repeat under
 # the sanitizers what the module tests cover there already, at many times
-# the cost: they run in the release suite only.
+# the cost: they run in the release suite only (so do the renders from the
+# first sample at every rate, factor and block size).
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^(RenderTool|ProductLatency|ProductLimiting|ProductStart)\.'
+
+# ThreadSanitizer: the instance with its audio thread and a main thread
+# working as hosts and editors do (scripts/tsan.sh); any report fails.
+echo "== tests (thread sanitizer)"
+./scripts/tsan.sh
 
 # The Windows part reuses the build-time tools of build/; its time is shown
 # so that the whole run can be kept within the CI budget.
