@@ -132,7 +132,7 @@ TEST(RenderDelivery, LoudnessTargetsLandWithinATenthOfALu) {
     const Case cases[] = {{Kind::Music, "music", 0.35, -14.0}, {Kind::Speech, "speech", 0.3, -16.0},
                           {Kind::Classical, "classical", 1.0, -23.0}};
     for (const Case& c : cases) {
-        writeProgramme(scratch.path() + "/" + c.name + ".wav", programme(c.kind, 3.0, 1, c.gain));
+        writeProgramme(scratch.path() + "/" + c.name + ".wav", programme(c.kind, 2.0, 1, c.gain));
         for (const char* factor : {"4X", "8X"}) {
             SCOPED_TRACE(std::string(c.name) + " at " + factor);
             char args[256];
@@ -185,9 +185,9 @@ TEST(RenderDelivery, UnreachableTargetsFailCleanly) {
 // the album as one programme lands on the target.
 TEST(RenderDelivery, AlbumKeepsTheTracksLevelRelations) {
     vsttest::CScratchDir scratch;
-    writeProgramme(scratch.path() + "/a.wav", programme(Kind::Classical, 2.5, 3, 2.0));
-    writeProgramme(scratch.path() + "/b.wav", programme(Kind::Speech, 2.5, 3, 0.25));
-    writeProgramme(scratch.path() + "/c.wav", programme(Kind::Classical, 2.5, 4, 0.7));
+    writeProgramme(scratch.path() + "/a.wav", programme(Kind::Classical, 1.5, 3, 2.0));
+    writeProgramme(scratch.path() + "/b.wav", programme(Kind::Speech, 1.5, 3, 0.25));
+    writeProgramme(scratch.path() + "/c.wav", programme(Kind::Classical, 1.5, 4, 0.7));
     const RenderRun run = runRender(scratch.path(), "a.wav b.wav c.wav -d out --album --target-lufs -20 "
                                                     "--set OutGain=-1.0 --set Oversmp=4X -j 2 --json");
     ASSERT_EQ(run.status, 0) << run.err << run.out;
@@ -216,14 +216,14 @@ TEST(RenderDelivery, BatchRendersMatchSingleRendersAndFailuresStayAlone) {
     std::string inputs;
     for (int i = 0; i < 8; ++i) {
         const std::string name = "t" + std::to_string(i) + ".wav";
-        writeProgramme(scratch.path() + "/" + name, programme(Kind(i % 3), 1.0, uint64_t(10 + i), 0.5 + 0.1 * i));
+        writeProgramme(scratch.path() + "/" + name, programme(Kind(i % 3), 0.6, uint64_t(10 + i), 0.5 + 0.1 * i));
         inputs += name + " ";
         if (i == 3) {
             std::ofstream(scratch.path() + "/damaged.wav") << "RIFF....WAVEfmt this is no audio";
             inputs += "damaged.wav ";
         }
     }
-    const std::string settings = "--set InGain=4 --set OutGain=-1.0 --set Oversmp=2X";
+    const std::string settings = "--set InGain=4 --set OutGain=-1.0";
     const RenderRun batch = runRender(scratch.path(), inputs + "-d out -j 2 " + settings);
     EXPECT_EQ(batch.status, 1) << batch.err;
     EXPECT_NE(batch.out.find("damaged.wav"), std::string::npos) << batch.out;
