@@ -154,6 +154,8 @@ int checkDelivery(const CRenderOptions& o) {
     if (o.album && (o.inputs.size() < 2 || !o.targetLufs))
         return reportFailure("--album needs several inputs and --target-lufs", 2);
     if (!o.plot.empty()) {
+        if (o.batch() && o.outputDir.empty())
+            return reportFailure("with several inputs --plot draws beside the results: give -d DIR", 2);
         if (o.batch() && o.plot != "png" && o.plot != "svg")
             return reportFailure("with several inputs --plot takes png or svg (a picture beside each result)", 2);
         if (!o.batch() && !endsWith(o.plot, ".png") && !endsWith(o.plot, ".svg"))
