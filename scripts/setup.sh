@@ -10,7 +10,7 @@ PACKAGES="build-essential cmake ninja-build pkg-config git dpkg-dev
 zlib1g-dev liblz4-dev juce-modules-source-data
 libpugixml-dev libsndfile1-dev
 libgtest-dev libgmock-dev googletest libbenchmark-dev
-libfftw3-dev libebur128-dev
+libfftw3-dev libebur128-dev libcairo2-dev
 clang libclang-rt-14-dev
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
 wine64 xvfb xauth"

@@ -12,99 +12,12 @@
 #include <regex>
 #include <set>
 
-#include "../VST/VstTestSupport.h"
-
-#if !defined(TAMBLOR_TEST_BUNDLE) || !defined(TAMBLOR_TEST_RENDER)
-#error "TAMBLOR_TEST_BUNDLE and TAMBLOR_TEST_RENDER name the built bundle and program"
-#endif
+#include "RenderTestSupport.h"
 
 namespace {
 
+using namespace rendertest;
 namespace fs = std::filesystem;
-
-struct RenderRun {
-    int status = -1;
-    std::string out;  // stdout
-    std::string err;  // stderr
-};
-
-// The module's block allocator never gives its chunks back, which the leak
-// checker reports once the module is closed; address errors still fail a run.
-#ifdef TAMBLOR_SANITIZED
-constexpr const char* kChildEnv = "ASAN_OPTIONS=detect_leaks=0 ";
-#else
-constexpr const char* kChildEnv = "";
-#endif
-
-std::string slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-RenderRun runRender(const std::string& dir, const std::string& args) {
-    RenderRun run;
-    const std::string errFile = dir + "/../" + fs::path(dir).filename().string() + ".stderr";
-    const std::string cmd = "cd '" + dir + "' && " + kChildEnv + "'" TAMBLOR_TEST_RENDER "' --plugin '" TAMBLOR_TEST_BUNDLE
-                            "' " + args + " 2>'" + errFile + "'";
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (!pipe) return run;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) run.out.append(buf, n);
-    const int st = pclose(pipe);
-    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    run.err = slurp(errFile);
-    fs::remove(errFile);
-    return run;
-}
-
-// The "key": value pairs of the flat JSON report (values as written).
-std::map<std::string, std::string> jsonFields(const std::string& text) {
-    std::map<std::string, std::string> f;
-    const std::regex pair("\"([a-z_0-9]+)\": (\"[^\"]*\"|[^,\\n]+)");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), pair); it != std::sregex_iterator(); ++it)
-        f[(*it)[1]] = (*it)[2];
-    return f;
-}
-
-double number(const std::map<std::string, std::string>& f, const std::string& key) {
-    const auto it = f.find(key);
-    return it == f.end() || it->second == "null" ? NAN : std::stod(it->second);
-}
-
-std::set<std::string> filesIn(const std::string& dir) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-    return names;
-}
-
-struct Audio {
-    SF_INFO info{};
-    std::vector<double> samples;  // interleaved
-    bool ok = false;
-};
-
-Audio readAudio(const std::string& path) {
-    Audio a;
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &a.info);
-    if (!f) return a;
-    a.samples.resize(size_t(a.info.frames * a.info.channels));
-    sf_readf_double(f, a.samples.data(), a.info.frames);
-    sf_close(f);
-    a.ok = true;
-    return a;
-}
-
-void writeAudio(const std::string& path, int rate, int channels, int format, const std::vector<double>& interleaved) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
-    sf_writef_double(f, interleaved.data(), sf_count_t(interleaved.size() / size_t(channels)));
-    sf_close(f);
-}
 
 TEST(RenderTool, MastersTheDemoWithoutAnInput) {
     vsttest::CScratchDir scratch;
@@ -144,6 +57,31 @@ TEST(RenderTool, MastersTheDemoWithoutAnInput) {
     EXPECT_NE(again.out.find("max gain reduction"), std::string::npos) << again.out;
 }
 
+// The main job as README.md shows it: scripts/run.sh installs the bundle and
+// masters the demo with settings that put the limiter to work, and the
+// report shows it: louder, with gain reduction, the true peak held.
+TEST(RenderTool, MainJobShowsTheLimiterAtWork) {
+    vsttest::CScratchDir scratch;
+    const fs::path render(TAMBLOR_TEST_RENDER);
+    const std::string build = render.parent_path().parent_path().parent_path().string();
+    const std::string script = fs::path(TAMBLOR_BANKS_DIR).parent_path().parent_path().string() + "/scripts/run.sh";
+    const std::string cmd = "HOME='" + scratch.path() + "' TAMBLOR_BUILD_DIR='" + build + "' " + kChildEnv + "'" +
+                            script + "' --demo-seconds 4 --json -o '" + scratch.path() + "/demo.wav' 2>&1";
+    FILE* pipe = popen(cmd.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+    ASSERT_EQ(pclose(pipe), 0) << out;
+    EXPECT_TRUE(fs::exists(scratch.path() + "/.vst3/Tamblor.vst3")) << out;
+    const auto f = jsonFields(out.substr(out.find('{')));
+    EXPECT_GT(number(f, "output_integrated_lufs") - number(f, "input_integrated_lufs"), 3.0) << out;
+    EXPECT_GT(number(f, "max_gain_reduction_db"), 3.0) << out;
+    EXPECT_DOUBLE_EQ(number(f, "out_gain_db"), -1.0);
+    EXPECT_LE(number(f, "true_peak_over_out_gain_db"), 0.1) << out;
+    EXPECT_TRUE(fs::exists(scratch.path() + "/demo.wav"));
+}
+
 // An impulse comes out at the sample it went in, whatever the block size and
 // sample size, at the common sample rates.
 TEST(RenderTool, OutputIsAlignedWithTheInput) {
@@ -180,6 +118,8 @@ TEST(RenderTool, FailuresWriteNothing) {
     vsttest::CScratchDir scratch;
     std::ofstream(scratch.path() + "/text.wav") << "this is not audio";
     std::ofstream(scratch.path() + "/foreign.aprs", std::ios::binary) << "abnk0000000000000000";
+    fs::create_directory(scratch.path() + "/folder");
+    writeAudio(scratch.path() + "/in.wav", 48000, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, std::vector<double>(2000, 0.1));
     const std::set<std::string> before = filesIn(scratch.path());
     struct Case {
         const char* args;
@@ -199,6 +139,22 @@ TEST(RenderTool, FailuresWriteNothing) {
         {"--demo-seconds 1 --bits 12", 2, "--bits"},
         {"--demo-seconds 1 --frobnicate", 2, "--frobnicate"},
         {"--demo-seconds 1 --plugin /nonexistent/Nothing.vst3", 1, "Nothing"},
+        // Every file read is bounded; folders and endless devices are refused, not read.
+        {"--demo-seconds 1 --state folder --save-state s.aprs", 1, "folder"},
+        {"--demo-seconds 1 --state /dev/zero --save-state s.aprs", 1, "16 MB"},
+        {"folder -o out.wav", 1, "folder"},
+        // A value is read whole, as the plug-in displays it.
+        {"--demo-seconds 1 --set OutGain=0x10 -o out.wav", 2, "bad value"},
+        {"--demo-seconds 1 --set OutGain=0b1 -o out.wav", 2, "bad value"},
+        {"--demo-seconds 1 --set OutGain=1e-1 -o out.wav", 2, "bad value"},
+        {"--demo-seconds 1 --set OutGain=1e0 -o out.wav", 2, "bad value"},
+        {"--demo-seconds 1 --set-norm OutGain=0x1 -o out.wav", 2, "0x1"},
+        // One file is not two: no output over the saved state or the input.
+        {"--demo-seconds 1 -o x.wav --save-state x.wav", 2, "same file"},
+        {"--demo-seconds 1 -o ./x.wav --save-state x.wav", 2, "same file"},
+        {"in.wav -o in.wav", 2, "--overwrite-input"},
+        {"in.wav -o out.wav --save-state in.wav", 2, "in.wav"},
+        {"--demo-seconds 0", 2, "more than 0"},
     };
     for (const Case& c : cases) {
         const RenderRun run = runRender(scratch.path(), c.args);
@@ -207,6 +163,32 @@ TEST(RenderTool, FailuresWriteNothing) {
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.args << "\n" << run.err;
         EXPECT_EQ(filesIn(scratch.path()), before) << c.args;
     }
+}
+
+// --list prints the parameters and programs and renders nothing; an input
+// file cut short is rendered as far as it goes, with a word on how far.
+TEST(RenderTool, ListsWithoutRenderingAndTellsOfShortFiles) {
+    vsttest::CScratchDir scratch;
+    const std::set<std::string> before = filesIn(scratch.path());
+    const RenderRun list = runRender(scratch.path(), "--list");
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("programs:"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("OutGain"), std::string::npos) << list.out;
+    EXPECT_EQ(list.out.find("Integrated"), std::string::npos) << list.out;
+    EXPECT_EQ(filesIn(scratch.path()), before);
+
+    writeAudio(scratch.path() + "/long.wav", 48000, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, std::vector<double>(20000, 0.1));
+    fs::resize_file(scratch.path() + "/long.wav", 44 + 4 * 6000);  // 6000 of 10000 frames left
+    const RenderRun cut = runRender(scratch.path(), "long.wav -o out.wav --json");
+    ASSERT_EQ(cut.status, 0) << cut.err;
+    EXPECT_NE(cut.err.find("6000 of the 10000 frames"), std::string::npos) << cut.err;
+    EXPECT_EQ(number(jsonFields(cut.out), "frames"), 6000);
+    EXPECT_EQ(number(jsonFields(cut.out), "frames_declared"), 10000);
+    EXPECT_EQ(readAudio(scratch.path() + "/out.wav").info.frames, 6000);
+    const RenderRun whole = runRender(scratch.path(), "out.wav -o out.wav --overwrite-input --json");
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    EXPECT_EQ(whole.err, "");
+    EXPECT_EQ(number(jsonFields(whole.out), "frames_declared"), 6000);
 }
 
 // Host parameters by name from display text, programs by name; values that

@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace render {
@@ -41,9 +45,55 @@ CSampleFormat formatOfSubtype(int subtype) {
 
 constexpr size_t kChunkFrames = 4096;
 
+uint32_t readLE(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t readBE(const unsigned char* p) { return uint32_t(p[3]) | uint32_t(p[2]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[0]) << 24; }
+
+// The frame count a WAV or AIFF header declares (its data chunk's size, or
+// the frame count of its common chunk), which libsndfile quietly shortens to
+// what the file holds; 0 when there is none to read.
+size_t declaredFrameCount(const std::string& path, int channels, int bytesPerSample) {
+    std::ifstream f(path, std::ios::binary);
+    std::vector<unsigned char> head(1 << 16);
+    f.read(reinterpret_cast<char*>(head.data()), std::streamsize(head.size()));
+    head.resize(size_t(f.gcount()));
+    if (head.size() < 12) return 0;
+    const bool wav = std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "WAVE", 4) == 0;
+    const bool aiff = std::memcmp(head.data(), "FORM", 4) == 0 &&
+                      (std::memcmp(head.data() + 8, "AIFF", 4) == 0 || std::memcmp(head.data() + 8, "AIFC", 4) == 0);
+    for (size_t pos = 12; (wav || aiff) && pos + 8 <= head.size();) {
+        const unsigned char* c = head.data() + pos;
+        const uint32_t size = wav ? readLE(c + 4) : readBE(c + 4);
+        if (wav && std::memcmp(c, "data", 4) == 0) {
+            const size_t frameBytes = size_t(channels) * size_t(bytesPerSample);
+            return size == 0xFFFFFFFFu || frameBytes == 0 ? 0 : size / frameBytes;
+        }
+        if (aiff && std::memcmp(c, "COMM", 4) == 0 && pos + 14 <= head.size()) return readBE(c + 10);
+        pos += 8 + size_t(size) + (size & 1);
+    }
+    return 0;
+}
+
+int bytesPerSample(int subtype) {
+    switch (subtype) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_ULAW:
+        case SF_FORMAT_ALAW: return 1;
+        case SF_FORMAT_PCM_16: return 2;
+        case SF_FORMAT_PCM_24: return 3;
+        case SF_FORMAT_PCM_32:
+        case SF_FORMAT_FLOAT: return 4;
+        case SF_FORMAT_DOUBLE: return 8;
+        default: return 0;
+    }
+}
+
 }  // namespace
 
-std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFormat* format) {
+std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFormat* format,
+                          size_t* declaredFrames) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return "cannot read '" + path + "': it is a folder";
     SF_INFO info{};
     SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
     if (!f) return "cannot read '" + path + "': " + sf_strerror(nullptr);
@@ -66,6 +116,11 @@ std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFor
     const int error = sf_error(f);
     sf_close(f);
     if (error != SF_ERR_NO_ERROR) return "cannot read '" + path + "': " + sf_error_number(error);
+    if (declaredFrames) {
+        const size_t read = out->frames();
+        const size_t header = declaredFrameCount(path, info.channels, bytesPerSample(info.format & SF_FORMAT_SUBMASK));
+        *declaredFrames = std::max({read, header, size_t(std::max<sf_count_t>(info.frames, 0))});
+    }
     return {};
 }
 

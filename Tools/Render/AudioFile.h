@@ -36,7 +36,11 @@ inline const char* sampleFormatName(CSampleFormat format) {
 // Returns an empty string on success, else a message. format (optional)
 // receives the nearest format this tool writes: 8- and 16-bit files give
 // Int16, other integer files Int24, floating-point files Float32.
-std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFormat* format = nullptr);
+// declaredFrames (optional) receives the length the file's header gives: more
+// than the frames read when the file was cut short (the frames present are
+// read all the same).
+std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFormat* format = nullptr,
+                          size_t* declaredFrames = nullptr);
 
 // Whether a file of this name and format can be written: the container
 // follows the extension (.wav, .flac, .aif/.aiff); FLAC holds integers only.

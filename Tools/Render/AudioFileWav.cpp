@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -49,7 +50,12 @@ double sampleAt(const uint8_t* p, uint16_t format, int bits) {
 
 }  // namespace
 
-std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFormat* sampleFormat) {
+std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFormat* sampleFormat,
+                          size_t* declaredFrames) {
+    // A WAV file holds at most 4 GB; anything else (a device, a folder) is refused before reading.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return "cannot read '" + path + "': not a file";
+    if (std::filesystem::file_size(path, ec) > 0x100000000ull || ec) return "'" + path + "' is too large for a WAV file";
     std::ifstream f(path, std::ios::binary);
     if (!f) return "cannot open '" + path + "'";
     const std::vector<uint8_t> d((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
@@ -58,7 +64,7 @@ std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFor
     uint16_t format = 0, channels = 0, bits = 0;
     uint32_t rate = 0;
     const uint8_t* data = nullptr;
-    size_t dataSize = 0;
+    size_t dataSize = 0, declaredSize = 0;
     for (size_t pos = 12; pos + 8 <= d.size();) {
         const uint32_t size = le(&d[pos + 4], 4);
         const size_t body = pos + 8;
@@ -72,6 +78,7 @@ std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFor
         } else if (std::memcmp(&d[pos], "data", 4) == 0) {
             data = &d[body];
             dataSize = avail;
+            declaredSize = size;
         }
         pos = body + size + (size & 1);
     }
@@ -83,6 +90,7 @@ std::string readAudioFile(const std::string& path, CAudioBuffer* out, CSampleFor
         *sampleFormat = format == kFloat ? CSampleFormat::Float32 : bits == 16 ? CSampleFormat::Int16 : CSampleFormat::Int24;
     const size_t frameBytes = size_t(channels) * (bits / 8);
     const size_t frames = dataSize / frameBytes;
+    if (declaredFrames) *declaredFrames = std::max(frames, declaredSize / frameBytes);
     out->sampleRate = double(rate);
     out->channels.assign(channels, std::vector<double>(frames));
     for (size_t i = 0; i < frames; ++i)

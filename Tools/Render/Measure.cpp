@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "Tools/Render/TruePeak.h"
+
 #ifdef TAMBLOR_RENDER_EBUR128
 #include <ebur128.h>
 #else
@@ -17,11 +19,48 @@ double toDecibels(double linear) {
     return linear > 0.0 ? 20.0 * std::log10(linear) : -std::numeric_limits<double>::infinity();
 }
 
+namespace {
+
+double truePeak16x(const CAudioBuffer& buf) {
+    double peak = 0.0;
+    for (const std::vector<double>& ch : buf.channels) peak = std::max(peak, CTruePeak16::peak(ch));
+    return toDecibels(peak);
+}
+
+}  // namespace
+
 #ifdef TAMBLOR_RENDER_EBUR128
+
+double integratedLoudness(const std::vector<const CAudioBuffer*>& parts) {
+    double v = -std::numeric_limits<double>::infinity();
+    if (parts.empty()) return v;
+    const auto channels = unsigned(parts.front()->channels.size());
+    const double rate = parts.front()->sampleRate;
+    if (!channels || rate < 1.0) return v;
+    ebur128_state* st = ebur128_init(channels, static_cast<unsigned long>(rate), EBUR128_MODE_I);
+    if (!st) return v;
+    constexpr size_t kChunk = 4096;
+    std::vector<double> inter(kChunk * channels);
+    for (const CAudioBuffer* part : parts) {
+        const CAudioBuffer& buf = *part;
+        if (buf.channels.size() != channels) continue;
+        for (size_t done = 0; done < buf.frames(); done += kChunk) {
+            const size_t n = std::min(kChunk, buf.frames() - done);
+            for (size_t i = 0; i < n; ++i)
+                for (unsigned c = 0; c < channels; ++c) inter[i * channels + c] = buf.channels[c][done + i];
+            ebur128_add_frames_double(st, inter.data(), n);
+        }
+    }
+    double l = 0.0;
+    if (ebur128_loudness_global(st, &l) == EBUR128_SUCCESS) v = l;
+    ebur128_destroy(&st);
+    return v;
+}
 
 CSignalFigures measureSignal(const CAudioBuffer& buf) {
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-    CSignalFigures f{-std::numeric_limits<double>::infinity(), kNaN, toDecibels(0.0), toDecibels(0.0)};
+    CSignalFigures f{-std::numeric_limits<double>::infinity(), kNaN, toDecibels(0.0), toDecibels(0.0),
+                     toDecibels(0.0)};
     const auto channels = unsigned(buf.channels.size());
     if (!channels || buf.sampleRate < 1.0) return f;
     ebur128_state* st = ebur128_init(channels, static_cast<unsigned long>(buf.sampleRate),
@@ -46,6 +85,7 @@ CSignalFigures measureSignal(const CAudioBuffer& buf) {
     }
     f.samplePeak = toDecibels(sp);
     f.truePeak = toDecibels(std::max(tp, sp));
+    f.truePeak16x = truePeak16x(buf);
     ebur128_destroy(&st);
     return f;
 }
@@ -58,10 +98,24 @@ CSignalFigures measureSignal(const CAudioBuffer& buf) {
     for (const auto& ch : buf.channels) ptrs.push_back(ch.data());
     meter.process(ptrs.data(), buf.frames());
     return {meter.integratedLoudness(), std::numeric_limits<double>::quiet_NaN(), toDecibels(meter.samplePeak()),
-            toDecibels(meter.truePeak())};
+            toDecibels(meter.truePeak()), truePeak16x(buf)};
+}
+
+double integratedLoudness(const std::vector<const CAudioBuffer*>& parts) {
+    if (parts.empty()) return -std::numeric_limits<double>::infinity();
+    CLoudnessMeter meter(int(parts.front()->channels.size()), parts.front()->sampleRate);
+    for (const CAudioBuffer* part : parts) {
+        if (part->channels.size() != parts.front()->channels.size()) continue;
+        std::vector<const double*> ptrs;
+        for (const auto& ch : part->channels) ptrs.push_back(ch.data());
+        meter.process(ptrs.data(), part->frames());
+    }
+    return meter.integratedLoudness();
 }
 
 #endif
+
+double integratedLoudness(const CAudioBuffer& buf) { return integratedLoudness(std::vector<const CAudioBuffer*>{&buf}); }
 
 double maxGainReduction(const CAudioBuffer& in, const CAudioBuffer& out, double staticGainDb) {
     const double gain = std::pow(10.0, staticGainDb / 20.0);
@@ -104,6 +158,24 @@ COvers countOvers(const CAudioBuffer& out, double ceilingDb) {
         }
     }
     o.maxOvershootDb = toDecibels(peak) - ceilingDb;
+
+    double truePeak = 0.0;
+    std::vector<double> framePeaks;
+    for (const std::vector<double>& ch : out.channels) {
+        CTruePeak16::framePeaks(ch, &framePeaks);
+        bool inRun = false;
+        for (size_t i = 0; i < framePeaks.size(); ++i) {
+            truePeak = std::max(truePeak, framePeaks[i]);
+            const bool over = framePeaks[i] > ceiling;
+            if (over && !inRun) {
+                ++o.truePeakRuns;
+                o.truePeakOverAt.push_back(i);
+            }
+            inRun = over;
+        }
+    }
+    std::sort(o.truePeakOverAt.begin(), o.truePeakOverAt.end());
+    o.truePeakOverDb = toDecibels(truePeak) - ceilingDb;
     return o;
 }
 

@@ -100,9 +100,9 @@ std::string renderThrough(CVst3Plugin& plugin, const CAudioBuffer& in, int block
 CProgressBar::CProgressBar(std::FILE* f)
     : m_file(f),
 #ifdef _WIN32
-      m_terminal(_isatty(_fileno(f)) != 0),
+      m_terminal(f && _isatty(_fileno(f)) != 0),
 #else
-      m_terminal(isatty(fileno(f)) != 0),
+      m_terminal(f && isatty(fileno(f)) != 0),
 #endif
       m_start(wallSeconds()) {
 }

@@ -23,7 +23,8 @@ std::string renderThrough(CVst3Plugin& plugin, const CAudioBuffer& in, int block
 
 // A one-line progress bar on a terminal: drawn only when the stream is a
 // terminal and the work has taken a moment (short renders show nothing),
-// redrawn at most ten times a second, erased by finish().
+// redrawn at most ten times a second, erased by finish(). A null stream
+// draws nothing.
 class CProgressBar {
 public:
     explicit CProgressBar(std::FILE* f);

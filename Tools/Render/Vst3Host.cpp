@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "Tools/Render/ParamText.h"
@@ -557,6 +558,35 @@ std::string CVst3Plugin::setParameterNormalized(const std::string& title, double
     if (std::string err = findParameter(title, &id); !err.empty()) return err;
     if (!(value >= 0.0 && value <= 1.0)) return "normalized values lie in 0..1";
     queueChange(id, value);
+    return {};
+}
+
+std::string CVst3Plugin::setParameterNumber(const std::string& title, double number) {
+    sv::ParamID id = 0;
+    if (std::string err = findParameter(title, &id); !err.empty()) return err;
+    auto shown = [&](double normalized, double* v) { return leadingNumber(parameterText(id, normalized), v); };
+    double lo = 0.0, hi = 0.0;
+    if (!shown(0.0, &lo) || !shown(1.0, &hi) || !(hi > lo)) return title + " shows no rising number";
+    if (number < lo || number > hi) return "no value " + std::to_string(number) + " for " + title;
+    double a = 0.0, b = 1.0;  // the text at a is at most the number, at b above it
+    for (int i = 0; i < 48; ++i) {
+        const double m = 0.5 * (a + b);
+        double v = 0.0;
+        if (!shown(m, &v)) return title + " shows no number at " + std::to_string(m);
+        (v <= number ? a : b) = m;
+    }
+    double va = 0.0, vb = 0.0;
+    shown(a, &va);
+    shown(b, &vb);
+    queueChange(id, std::fabs(va - number) <= std::fabs(vb - number) ? a : b);
+    return {};
+}
+
+std::string CVst3Plugin::parameterRange(const std::string& title, double* lo, double* hi) const {
+    sv::ParamID id = 0;
+    if (std::string err = findParameter(title, &id); !err.empty()) return err;
+    if (!leadingNumber(parameterText(id, 0.0), lo) || !leadingNumber(parameterText(id, 1.0), hi))
+        return title + " shows no number";
     return {};
 }
 

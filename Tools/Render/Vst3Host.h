@@ -196,6 +196,13 @@ public:
     // processor with the next block.
     std::string setParameter(const std::string& title, const std::string& text);
     std::string setParameterNormalized(const std::string& title, double value);
+    // By the number its display text shows (dB for a gain), for a parameter
+    // whose text grows with its value: the normalized value whose text comes
+    // nearest, to the precision the text shows. Values outside the range
+    // are refused.
+    std::string setParameterNumber(const std::string& title, double number);
+    // The numbers the display texts show at the ends of a parameter's range.
+    std::string parameterRange(const std::string& title, double* lo, double* hi) const;
     // The display text of a parameter's current value; empty when there is
     // no parameter of that title.
     std::string parameterTextByTitle(const std::string& title) const;
