@@ -255,4 +255,38 @@ TEST(RenderTool, WritesTheFormatsAsked) {
     }
 }
 
+// A 6-channel file keeps every channel by default (the plug-in routes the
+// bus's width); --routing chooses another routing preset by name, the report
+// names the one in force, and an unknown name is refused with nothing written.
+TEST(RenderTool, RoutesEveryChannelAndTakesARoutingByName) {
+    vsttest::CScratchDir scratch;
+    constexpr size_t kFrames = 22050;
+    std::vector<double> x(kFrames * 6);
+    for (size_t i = 0; i < kFrames; ++i)
+        for (size_t c = 0; c < 6; ++c) x[i * 6 + c] = 0.2 * std::sin(0.01 * double(c + 1) * double(i));
+    writeAudio(scratch.path() + "/six.wav", 44100, 6, SF_FORMAT_WAV | SF_FORMAT_FLOAT, x);
+    auto channelPeaks = [&](const std::string& file) {
+        const Audio out = readAudio(scratch.path() + "/" + file);
+        std::vector<double> peaks(6, 0.0);
+        for (size_t i = 0; out.ok && i < kFrames; ++i)
+            for (size_t c = 0; c < 6; ++c) peaks[c] = std::max(peaks[c], std::fabs(out.samples[i * 6 + c]));
+        return peaks;
+    };
+    const RenderRun all = runRender(scratch.path(), "six.wav -o all.wav --json");
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(jsonFields(all.out).at("routing"), "\"5.1 Surround (Multi)\"");
+    for (double p : channelPeaks("all.wav")) EXPECT_GT(p, 0.15);
+
+    const RenderRun stereo = runRender(scratch.path(), "six.wav -o stereo.wav --routing 'Default Stereo'");
+    ASSERT_EQ(stereo.status, 0) << stereo.err;
+    EXPECT_NE(stereo.out.find("routing: Default Stereo"), std::string::npos) << stereo.out;
+    const std::vector<double> peaks = channelPeaks("stereo.wav");
+    for (size_t c = 0; c < 6; ++c) EXPECT_EQ(peaks[c] > 0.15, c < 2) << "channel " << c + 1;
+
+    const RenderRun bad = runRender(scratch.path(), "six.wav -o bad.wav --routing 'Quadraphonic'");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("unknown routing preset 'Quadraphonic'"), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(scratch.path() + "/bad.wav"));
+}
+
 }  // namespace

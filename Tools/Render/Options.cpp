@@ -38,6 +38,9 @@ const char kRenderUsage[] =
     "  --plugin BUNDLE       the plug-in bundle (default: ~/.vst3/Tamblor.vst3 if installed,\n"
     "                        else " TAMBLOR_RENDER_DEFAULT_BUNDLE ")\n"
     "  --preset NAME         select a factory program by name\n"
+    "  --routing NAME        choose a routing preset by name (\"5.1 Surround (Multi)\"; --list\n"
+    "                        shows them); by default the plug-in routes every channel of\n"
+    "                        the file's width\n"
     "  --set NAME=VALUE      set a host parameter from its display text (--set OutGain=-1.0)\n"
     "  --set-norm NAME=V     set a host parameter to a normalized value 0..1\n"
     "  --state FILE          load a state chunk before rendering\n"
@@ -203,6 +206,8 @@ int parseRenderOptions(int argc, const char* const* argv, CRenderOptions* o) {
             if (!value(&o->plugin)) return reportFailure(a + " needs a bundle path", 2);
         } else if (a == "--preset") {
             if (!value(&o->preset)) return reportFailure(a + " needs a program name", 2);
+        } else if (a == "--routing") {
+            if (!value(&o->routing) || o->routing.empty()) return reportFailure(a + " needs a routing preset name", 2);
         } else if (a == "--state") {
             if (!value(&o->loadState) || o->loadState.empty()) return reportFailure(a + " needs a file", 2);
         } else if (a == "--save-state") {

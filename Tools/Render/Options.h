@@ -13,7 +13,7 @@ namespace render {
 
 struct CRenderOptions {
     std::vector<std::string> inputs;  // none: the demo programme
-    std::string output, plugin, preset, loadState, saveState;
+    std::string output, plugin, preset, routing, loadState, saveState;
     bool demo = false, is64 = false, realtime = false, list = false, json = false;
     bool overwriteInput = false;
     bool formatGiven = false;

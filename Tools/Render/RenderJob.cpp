@@ -41,6 +41,8 @@ CRenderFailure createConfigured(Steinberg::IPluginFactory* factory, const CRende
         if (std::string err = plugin->loadState(*state); !err.empty()) return {o.loadState + ": " + err, 1};
     if (!o.preset.empty())
         if (std::string err = plugin->selectProgram(o.preset); !err.empty()) return {err, 2};
+    if (!o.routing.empty())
+        if (std::string err = plugin->selectProgram(o.routing, "Routing"); !err.empty()) return {err, 2};
     for (const auto& [title, text] : o.setText)
         if (std::string err = plugin->setParameter(title, text); !err.empty()) return {err, 2};
     for (const auto& [title, text] : o.setNorm) {
@@ -60,6 +62,9 @@ void printParameters(const CVst3Plugin& plugin) {
     }
     std::printf("\nprograms:\n");
     for (const std::string& name : plugin.programs()) std::printf("  %s\n", name.c_str());
+    const std::vector<std::string> routings = plugin.programs("Routing");
+    if (!routings.empty()) std::printf("\nrouting presets (--routing):\n");
+    for (const std::string& name : routings) std::printf("  %s\n", name.c_str());
 }
 
 }  // namespace
@@ -98,6 +103,7 @@ CRenderFailure renderJob(Steinberg::IPluginFactory* factory, const CJobRequest& 
     result->outGainDb = settingDb(plugin, "OutGain");
     const std::string dither = plugin.parameterTextByTitle("DithEnb");
     result->ditherOn = !dither.empty() && displayTextAgrees("On", dither);
+    result->routing = plugin.parameterTextByTitle("Routing");
     if (request.saveState)
         if (std::string e = plugin.saveState(&result->state); !e.empty()) return {e, 1};
     plugin.close();
@@ -121,6 +127,7 @@ void measureJob(const CAudioBuffer& input, const CJobResult& job, CRenderReport*
     report->outChannels = int(job.output.channels.size());
     report->inGainDb = job.inGainDb;
     report->outGainDb = job.outGainDb;
+    report->routing = job.routing;
     report->in = measureSignal(input);
     report->out = measureSignal(job.output);
     report->maxGainReductionDb = maxGainReduction(input, job.output, job.inGainDb + job.outGainDb);

@@ -35,6 +35,7 @@ struct CJobResult {
     double cpuSeconds = 0.0;
     double inGainDb = 0.0, outGainDb = 0.0;  // the settings as the plug-in shows them
     bool ditherOn = false;
+    std::string routing;  // the routing preset in force ("Custom" for one of its own)
     double inGainMinDb = 0.0, inGainMaxDb = 0.0;  // the In Gain parameter's range
 };
 

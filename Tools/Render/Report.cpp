@@ -49,6 +49,7 @@ void printReportTable(std::FILE* f, const CRenderReport& r) {
                  r.className.c_str(), r.input.c_str(), r.sampleRate, r.inChannels, r.outChannels, r.seconds(),
                  r.block, r.is64 ? "64" : "32", r.latency);
     if (!r.preset.empty()) std::fprintf(f, "preset: %s\n", r.preset.c_str());
+    if (!r.routing.empty()) std::fprintf(f, "routing: %s\n", r.routing.c_str());
     std::fprintf(f, "\n%-8s %11s %10s %12s %10s %10s\n", "", "Integrated", "Range", "Sample peak", "True peak",
                  "16x peak");
     std::fprintf(f, "%-8s %11s %10s %12s %10s %10s\n", "", "(LUFS)", "(LU)", "(dBFS)", "(dBTP)", "(dBTP)");
@@ -104,6 +105,7 @@ std::string reportJson(const CRenderReport& r, const std::string& indent) {
     add("input", jsonString(r.input));
     add("output", r.output.empty() ? "null" : jsonString(r.output));
     add("preset", r.preset.empty() ? "null" : jsonString(r.preset));
+    add("routing", r.routing.empty() ? "null" : jsonString(r.routing));
     add("sample_rate", jsonNumber(r.sampleRate, 0));
     add("input_channels", std::to_string(r.inChannels));
     add("output_channels", std::to_string(r.outChannels));

@@ -17,6 +17,7 @@ struct CRenderReport {
     std::string input;   // file name, or "demo"
     std::string output;  // file written, or empty
     std::string preset;  // as selected, or empty
+    std::string routing;  // the plug-in's routing preset, or empty when it has none
     double sampleRate = 0.0;
     int inChannels = 0, outChannels = 0;
     size_t frames = 0;

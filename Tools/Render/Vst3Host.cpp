@@ -461,7 +461,7 @@ std::vector<CPluginParam> CVst3Plugin::parameters() const {
         sv::ParameterInfo info{};
         if (m_controller->getParameterInfo(i, info) != sb::kResultOk) continue;
         list.push_back({info.id, toUtf8(info.title), toUtf8(info.units), info.flags, info.stepCount,
-                        info.defaultNormalizedValue});
+                        info.defaultNormalizedValue, info.unitId});
     }
     return list;
 }
@@ -516,12 +516,32 @@ std::string CVst3Plugin::parameterTextByTitle(const std::string& title) const {
     return parameterText(id, parameterValue(id));
 }
 
-std::vector<std::string> CVst3Plugin::programs() const {
+namespace {
+// The program list of that name (the first one for an empty name) and the
+// unit that owns it; false when there is none.
+bool findProgramList(sv::IUnitInfo& units, const std::string& listName, sv::ProgramListInfo* list,
+                     sv::UnitID* unit) {
+    bool found = false;
+    for (sb::int32 i = 0; i < units.getProgramListCount() && !found; ++i)
+        found = units.getProgramListInfo(i, *list) == sb::kResultOk &&
+                (listName.empty() || toUtf8(list->name) == listName);
+    if (!found) return false;
+    *unit = sv::kRootUnitId;
+    for (sb::int32 i = 0; i < units.getUnitCount(); ++i) {
+        sv::UnitInfo info{};
+        if (units.getUnitInfo(i, info) == sb::kResultOk && info.programListId == list->id) *unit = info.id;
+    }
+    return true;
+}
+}  // namespace
+
+std::vector<std::string> CVst3Plugin::programs(const std::string& listName) const {
     std::vector<std::string> names;
     auto* units = queryFrom<sv::IUnitInfo>(m_controller, sv::IUnitInfo::iid);
     if (!units) return names;
     sv::ProgramListInfo list{};
-    if (units->getProgramListCount() > 0 && units->getProgramListInfo(0, list) == sb::kResultOk) {
+    sv::UnitID unit = 0;
+    if (findProgramList(*units, listName, &list, &unit)) {
         for (sb::int32 i = 0; i < list.programCount; ++i) {
             sv::String128 name = {};
             names.push_back(units->getProgramName(list.id, i, name) == sb::kResultOk ? toUtf8(name) : std::string());
@@ -531,8 +551,15 @@ std::vector<std::string> CVst3Plugin::programs() const {
     return names;
 }
 
-std::string CVst3Plugin::selectProgram(const std::string& name) {
-    const std::vector<std::string> names = programs();
+std::string CVst3Plugin::selectProgram(const std::string& name, const std::string& listName) {
+    sv::UnitID unit = sv::kRootUnitId;
+    if (auto* units = queryFrom<sv::IUnitInfo>(m_controller, sv::IUnitInfo::iid)) {
+        sv::ProgramListInfo list{};
+        findProgramList(*units, listName, &list, &unit);
+        units->release();
+    }
+    const std::vector<std::string> names = programs(listName);
+    const std::string what = listName.empty() ? "preset" : "routing preset";
     auto it = std::find(names.begin(), names.end(), name);
     if (it == names.end())  // names shown with a bank prefix ("bank:name") also answer to the bare name
         it = std::find_if(names.begin(), names.end(), [&name](const std::string& n) {
@@ -542,11 +569,11 @@ std::string CVst3Plugin::selectProgram(const std::string& name) {
     if (it == names.end()) {
         std::string known;
         for (const std::string& n : names) known += (known.empty() ? "" : ", ") + ("'" + n + "'");
-        return "unknown preset '" + name + "' (the plug-in has " + (known.empty() ? "none" : known) + ")";
+        return "unknown " + what + " '" + name + "' (the plug-in has " + (known.empty() ? "none" : known) + ")";
     }
     const auto index = double(it - names.begin());
     for (const CPluginParam& p : parameters())
-        if (p.flags & sv::ParameterInfo::kIsProgramChange) {
+        if ((p.flags & sv::ParameterInfo::kIsProgramChange) && p.unitId == unit) {
             queueChange(p.id, names.size() > 1 ? index / double(names.size() - 1) : 0.0);
             return {};
         }

@@ -158,6 +158,7 @@ struct CPluginParam {
     Steinberg::int32 flags = 0;
     Steinberg::int32 stepCount = 0;
     double defaultValue = 0.0;
+    Steinberg::Vst::UnitID unitId = 0;
 };
 
 struct CProcessConfig {
@@ -207,10 +208,13 @@ public:
     // no parameter of that title.
     std::string parameterTextByTitle(const std::string& title) const;
 
-    // The names of the programs of the first program list (unit information).
-    std::vector<std::string> programs() const;
+    // The names of the programs of a program list (unit information): the
+    // first list, or the one of that name ("Routing").
+    std::vector<std::string> programs(const std::string& listName = {}) const;
     // Selects a program by name through the program-change parameter.
-    std::string selectProgram(const std::string& name);
+    // listName as for programs(); the unit that owns the list has the
+    // program-change parameter that selects it.
+    std::string selectProgram(const std::string& name, const std::string& listName = {});
 
     std::string loadState(const std::vector<uint8_t>& chunk);
     std::string saveState(std::vector<uint8_t>* chunk);
