@@ -32,6 +32,12 @@ std::span<const uint8_t> find(const CString& name) {
 bool contains(const CString& name) { return resourceMap().count(name) != 0; }
 size_t size() { return resourceMap().size(); }
 
+std::vector<CString> names() {
+    std::vector<CString> out;
+    for (const auto& [name, bytes] : resourceMap()) out.push_back(name);
+    return out;
+}
+
 }  // namespace ResourceMap
 
 CResourceReader::CResourceReader() = default;
@@ -52,6 +58,9 @@ CError CResourceReader::open(const CString& name) {
         m_memory.open(m_embedded.data(), m_embedded.size());
         return {};
     }
+    // Fonts and image sets are always embedded: their names must never reach
+    // the file system, where they would be relative to the host's folder.
+    if (name.utf8().rfind(kEmbeddedOnlyPrefix, 0) == 0) return KEL_ERROR(kelstr_CResourceReader_open_NotEmbedded, name);
     auto file = std::make_unique<CFileReader>();
     KEL_TRY(file->open(name));
     m_file = std::move(file);

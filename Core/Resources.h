@@ -3,15 +3,22 @@
 // whose datum is null. Each datum is a u32 little-endian length L followed by
 // L bytes. The resource map (name -> bytes) is filled once at application
 // start and read-only afterwards. CResourceReader opens a resource by name,
-// falling back to a file of that name.
+// falling back to a file of that name, except for the graphics resources
+// (fonts and image sets), which are only ever embedded.
 
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "Core/Error.h"
 #include "Core/MemoryReader.h"
 #include "Core/String.h"
+
+KELSTR(CResourceReader_open_NotEmbedded, "Resource '%1' is not embedded.");
+
+// Names under this folder are embedded resources only (no file fall-back).
+inline constexpr char kEmbeddedOnlyPrefix[] = "../../../Gfx/";
 
 struct KelResourceRow {
     const uint8_t* data;
@@ -29,6 +36,8 @@ void clear();
 std::span<const uint8_t> find(const CString& name);
 bool contains(const CString& name);
 size_t size();
+// Every name of the map, in order.
+std::vector<CString> names();
 }  // namespace ResourceMap
 
 class CResourceReader {

@@ -13,7 +13,8 @@ libgtest-dev libgmock-dev googletest libbenchmark-dev
 libfftw3-dev libebur128-dev libcairo2-dev
 clang libclang-rt-14-dev
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-wine64 xvfb xauth"
+wine64 xvfb xauth
+libfreetype-dev fonts-dejavu-core libcairo2-dev libpng-dev"
 
 SUDO=""
 if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi

@@ -19,7 +19,7 @@ host="${TAMBLOR_HOST_BUILD:-build}"
 if [ ! -f "$host/build.ninja" ]; then
     cmake -S . -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$host" -j "$jobs" --target tamblor-defc tamblor-bankc tamblor-embed
+cmake --build "$host" -j "$jobs" --target tamblor-defc tamblor-bankc tamblor-embed tamblor-isgen tamblor-fontgen tamblor-uidata
 hostdir=$(cd "$host" && pwd)
 
 # Optimised without debug information: the quickest build that is the product.
