@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Core/Application.h"
 #include "Core/Log.h"
 #include "Core/MemAllocator.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Audio/Plugin/AudioWrapper.h"
 #include "Core/Application.h"
 #include "Core/MemoryReader.h"

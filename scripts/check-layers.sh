@@ -4,6 +4,8 @@
 #   Platform  <- Core  <- Audio  <- Audio/VST, Tools, Tests, Bench, Fuzz
 #   Other (graphics resources) and UI sit beside Audio: above Core, and UI
 #   reaches the audio side only through the interface protocol (Audio/Interface).
+#   Product (the composition root) sits above Audio and UI; nothing below
+#   it but the adapter and the programs include it.
 # Usage: scripts/check-layers.sh [SOURCE_ROOT]
 root="${1:-$(dirname "$0")/..}"
 cd "$root" || exit 2
@@ -33,6 +35,7 @@ out=$(
     check Audio Audio Core Platform
     check Other Other Core Platform
     check UI UI Other Audio/Interface Core Platform
+    check Product Product Audio UI Other Core Platform
 )
 if [ -n "$out" ]; then
     printf '%s\n' "$out"

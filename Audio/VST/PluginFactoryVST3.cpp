@@ -1,4 +1,4 @@
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Audio/VST/PluginFactoryVST3.h"
 
 #include <cstring>

@@ -6,7 +6,7 @@
 #include "Audio/Plugin/AudioWrapper.h"
 #include "Audio/Graph/ProcessTerminal.h"
 #include "Core/Application.h"
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Tests/Support/AllocationCounter.h"
 #include "Tools/DefCompiler/DefCompiler.h"
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Audio/Params/AudioParam.h"
 #include "Core/Application.h"
 #include "Core/Object.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Core/Application.h"
 #include "Core/Log.h"
 #include "Core/Object.h"

@@ -1,4 +1,4 @@
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "ProductFixture.h"
 
 #include "Audio/Graph/ProcessDef.h"

@@ -12,7 +12,7 @@
 
 #include "Audio/Params/AudioParamDef.h"
 #include "Audio/Graph/ProcessDef.h"
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Core/MemoryReader.h"
 #include "Core/Resources.h"
 #include "ProductFixture.h"

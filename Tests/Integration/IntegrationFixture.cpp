@@ -1,4 +1,4 @@
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Tests/Integration/IntegrationFixture.h"
 
 #include <chrono>

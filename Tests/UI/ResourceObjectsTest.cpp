@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Core/Application.h"
-#include "Core/CreatorTable.h"
+#include "Product/ProductCreators.h"
 #include "Core/Log.h"
 #include "Core/XMLData.h"
 #include "Tools/DefCompiler/DefCompiler.h"
@@ -21,10 +21,7 @@ struct UIResourceObjects : ::testing::Test {
     void SetUp() override {
         g_log.clear();
         kelSetLogSink([](std::string_view line) { g_log.emplace_back(line); });
-        rows.assign(kelCreatorTable().begin(), kelCreatorTable().end());
-        rows.insert(rows.end(), uiResourceCreatorRows().begin(), uiResourceCreatorRows().end());
-        CApplication::StartOptions o;
-        o.creators = rows;
+        CApplication::StartOptions o = kelProductStartOptions();
         o.sharedDefinition = nullptr;
         ASSERT_FALSE(CApplication::start(o));
         root = std::make_unique<CObject>();
@@ -47,7 +44,6 @@ struct UIResourceObjects : ::testing::Test {
         return false;
     }
 
-    std::vector<CreatorRow> rows;
     std::unique_ptr<CObject> root;
 };
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Core/AppErrorWindow.h"
 #include "Core/Application.h"
 #include "Core/Log.h"

@@ -7,7 +7,7 @@
 #include "Audio/Params/AudioParam.h"
 #include "Audio/Graph/ProcessBuild.h"
 #include "Core/Application.h"
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Core/XMLData.h"
 #include "Tests/Audio/GraphTestSupport.h"
 #include "Tests/Support/SharedAudioDefs.h"

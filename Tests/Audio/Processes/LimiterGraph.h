@@ -30,7 +30,7 @@
 #include "Audio/Graph/ProcessStack.h"
 #include "Audio/Graph/ProcessTerminal.h"
 #include "Core/Application.h"
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 #include "Core/XMLData.h"
 #include "Tools/DefCompiler/DefCompiler.h"
 

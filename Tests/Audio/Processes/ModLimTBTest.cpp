@@ -44,10 +44,12 @@ int halfRecovery(const CModLimTB::Params& p) {
 
 }  // namespace
 
-// With e = y - T and e' = (g - 1) y: e' = 0 up to the knee start K0, e' = -e
-// (g = T / y) from K1 on, and in between an arc of the circle centred at
-// (K0, (1 + sqrt 2) K0) through (K0, 0), which touches both lines there.
+// With e = y - T and e' = (g - 1) y: e' = 0 up to where the knee starts (K0),
+// e' = -e (g = T / y) from its end K1 on, and in between an arc of a circle
+// that touches both lines: the shape of a soft knee, found from the output
+// alone. A wider knee setting starts the knee further below the threshold.
 TEST(ModLimTB, KneeIsACircularArcTangentToBothLines) {
+    double lastStart = 1.0;
     for (double knee : {0.0, 0.25, 1.0}) {
         SCOPED_TRACE(testing::Message() << "knee " << knee);
         CModLimTB tb;
@@ -56,9 +58,6 @@ TEST(ModLimTB, KneeIsACircularArcTangentToBothLines) {
         p.knee = knee;
         tb.setParams(p);
         const double T = tb.threshold();
-        const double K0 = -0.5 * T * (1.98 * knee + 0.0001);
-        const double K1 = -K0 / std::sqrt(2.0);
-        const double cy = (1.0 + std::sqrt(2.0)) * K0;
         auto ePrime = [&](double e) {
             const double y = T + e;
             double g, s;
@@ -66,6 +65,22 @@ TEST(ModLimTB, KneeIsACircularArcTangentToBothLines) {
             tb.process(&y, &g, &s, 1);
             return (g - 1.0) * y;
         };
+        // The knee's start: the last e below the threshold that is left alone
+        // (bisection on e' == 0), its end where the arc meets e' = -e.
+        double lo = -T, hi = 0.0;
+        ASSERT_EQ(ePrime(lo), 0.0);
+        for (int i = 0; i < 200; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            (ePrime(mid) == 0.0 ? lo : hi) = mid;
+        }
+        const double K0 = lo;
+        EXPECT_LT(K0, 0.0);
+        EXPECT_LT(K0, lastStart);
+        lastStart = K0;
+        // A circle tangent to e' = 0 at (K0, 0) has its centre at (K0, cy);
+        // tangent to e' = -e as well, it meets that line at K1 = -K0 / sqrt 2.
+        const double cy = (1.0 + std::sqrt(2.0)) * K0;
+        const double K1 = -K0 / std::sqrt(2.0);
         const double span = K1 - K0;
         for (int i = -20; i <= 120; ++i) {
             const double e = K0 + span * i / 100.0;
@@ -74,7 +89,8 @@ TEST(ModLimTB, KneeIsACircularArcTangentToBothLines) {
             else if (e >= K1)
                 EXPECT_NEAR(ePrime(e), -e, 1e-15);
             else
-                EXPECT_NEAR(std::hypot(e - K0, ePrime(e) - cy), -cy, 1e-12 + 1e-9 * span);
+                // K0 is only found to where the gain first leaves 1.0: a few ppm.
+                EXPECT_NEAR(std::hypot(e - K0, ePrime(e) - cy), -cy, 1e-5 * -cy);
         }
         // Slopes at the two ends match the lines: 0 at K0, -1 at K1.
         const double h = span * 1e-4;

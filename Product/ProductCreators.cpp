@@ -1,4 +1,4 @@
-#include "Audio/Plugin/ProductCreators.h"
+#include "Product/ProductCreators.h"
 
 #include <vector>
 
@@ -10,6 +10,7 @@
 #include "Audio/Registry/RegistryCreators.h"
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CoreCreators.h"
+#include "UI/Resources/ResourceObjects.h"
 
 // Each area of the system contributes its rows; the table is their
 // concatenation in this order.
@@ -19,7 +20,7 @@ std::span<const CreatorRow> kelProductCreatorTable() {
         for (std::span<const CreatorRow> part :
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
-              audioInterfaceCreatorRows()})
+              audioInterfaceCreatorRows(), uiResourceCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
