@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 
 #include "Audio/AudioParam.h"
 #include "Audio/ProcessDef.h"
