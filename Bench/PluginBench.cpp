@@ -9,10 +9,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "Audio/VST/PluginFactoryVST3.h"
 #include "Core/Log.h"
@@ -69,6 +72,82 @@ std::vector<std::vector<float>> program() {
         x[1][i] = float(kick + 0.8 * body - hit);
     }
     return x;
+}
+
+// Resident set of this process in bytes (0 where /proc is missing).
+double residentBytes() {
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0.0;
+    long size = 0, resident = 0;
+    const int got = std::fscanf(f, "%ld %ld", &size, &resident);
+    std::fclose(f);
+    return got == 2 ? double(resident) * double(sysconf(_SC_PAGESIZE)) : 0.0;
+}
+
+// Instance start: creation through the factory to the first processed block
+// (stereo 44.1 kHz, product defaults), and the resident memory that instance
+// adds (measured on the first iteration, before freed pages can be reused).
+void startPlugin(benchmark::State& state) {
+    kelSetLogSink({});
+    if (!vst3ModuleEntry(reinterpret_cast<const void*>(&startPlugin))) {
+        state.SkipWithError("the module did not start");
+        return;
+    }
+    sb::IPluginFactory* factory = vst3PluginFactory();
+    sb::PClassInfo info{};
+    if (!factory || factory->getClassInfo(0, &info) != sb::kResultOk) {
+        state.SkipWithError("no factory");
+        if (factory) factory->release();
+        vst3ModuleExit();
+        return;
+    }
+    std::vector<float> in(kBlock, 0.25f), outL(kBlock), outR(kBlock);
+    float* inPtrs[2] = {in.data(), in.data()};
+    float* outPtrs[2] = {outL.data(), outR.data()};
+    double residentGrowth = -1.0;
+    for (auto _ : state) {
+        const double before = residentBytes();
+        void* obj = nullptr;
+        if (factory->createInstance(info.cid, sv::IComponent::iid, &obj) != sb::kResultOk) {
+            state.SkipWithError("no instance");
+            break;
+        }
+        auto* component = static_cast<sv::IComponent*>(obj);
+        component->initialize(nullptr);
+        sv::IAudioProcessor* processor = nullptr;
+        component->queryInterface(sv::IAudioProcessor::iid, reinterpret_cast<void**>(&processor));
+        sv::SpeakerArrangement arr = sv::SpeakerArr::kStereo;
+        processor->setBusArrangements(&arr, 1, &arr, 1);
+        sv::ProcessSetup setup{sv::kRealtime, sv::kSample32, kBlock, kRate};
+        processor->setupProcessing(setup);
+        component->setActive(true);
+        processor->setProcessing(true);
+        sv::AudioBusBuffers inBus, outBus;
+        inBus.numChannels = outBus.numChannels = 2;
+        inBus.channelBuffers32 = inPtrs;
+        outBus.channelBuffers32 = outPtrs;
+        sv::ProcessData data;
+        data.processMode = sv::kRealtime;
+        data.symbolicSampleSize = sv::kSample32;
+        data.numSamples = kBlock;
+        data.numInputs = data.numOutputs = 1;
+        data.inputs = &inBus;
+        data.outputs = &outBus;
+        processor->process(data);
+        benchmark::DoNotOptimize(outL.data());
+        if (residentGrowth < 0.0) residentGrowth = residentBytes() - before;
+
+        state.PauseTiming();
+        processor->setProcessing(false);
+        component->setActive(false);
+        processor->release();
+        component->terminate();
+        component->release();
+        state.ResumeTiming();
+    }
+    factory->release();
+    state.counters["resident_MB"] = std::max(residentGrowth, 0.0) / 1048576.0;
+    vst3ModuleExit();
 }
 
 void runPlugin(benchmark::State& state) {
@@ -167,3 +246,4 @@ void runPlugin(benchmark::State& state) {
 
 // Argument: the oversampling factor.
 BENCHMARK(runPlugin)->Name("BM_PluginStereo44k")->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(startPlugin)->Name("BM_PluginStart44k")->Iterations(3)->Unit(benchmark::kMillisecond);

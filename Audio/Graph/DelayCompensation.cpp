@@ -41,13 +41,25 @@ void CAlignDelay::process(int ch, const double* in, double* out, int frames) {
     const int size = m_size;
     int w = m_write;
     if (m_fadePos == 0) {
+        // A steady delay d moves whole runs: each run of at most size - d
+        // frames is written into the ring and then read from d behind. A run
+        // so short never overwrites a slot it still has to read, so the
+        // result is the per-sample write-then-read, copied in bulk.
         const int d = m_target;
-        for (int i = 0; i < frames; ++i) {
-            buf[w] = in[i];
+        const int run = size - d;
+        for (int i = 0; i < frames;) {
+            const int len = std::min(frames - i, run);
+            const int toEnd = std::min(len, size - w);
+            std::copy_n(in + i, toEnd, buf + w);
+            std::copy_n(in + i + toEnd, len - toEnd, buf);
             int r = w - d;
             if (r < 0) r += size;
-            out[i] = buf[r];
-            if (++w == size) w = 0;
+            const int fromEnd = std::min(len, size - r);
+            std::copy_n(buf + r, fromEnd, out + i);
+            std::copy_n(buf, len - fromEnd, out + i + fromEnd);
+            w += len;
+            if (w >= size) w -= size;
+            i += len;
         }
         return;
     }

@@ -288,6 +288,14 @@ int vecInitDispatch() {
     return level;
 }
 
+namespace {
+// The processor's builds are chosen when the library is loaded, so neither
+// the plug-in module nor a tool has to remember the call. (Kernels run from
+// other units' static initialisers before this one get the portable build,
+// which computes the same result.)
+[[maybe_unused]] const int s_loadLevel = vecInitDispatch();
+}  // namespace
+
 int vecActiveLevel() { return s_dispatch.level.load(std::memory_order_acquire); }
 
 bool vecSelectLevel(int level) {

@@ -9,9 +9,9 @@
 //
 // The kernels exist in several builds (portable C++, SSE2, AVX2 + FMA). Each
 // public entry point is a dispatcher that jumps through one pointer to the
-// build chosen by vecInitDispatch(); before that call (or when it is never
-// made) the portable build runs. Every build computes the same result within
-// rounding.
+// build chosen by vecInitDispatch(), which runs when the library is loaded;
+// only static initialisers that run before it get the portable build. Every
+// build computes the same result within rounding.
 //
 // All kernels return a status: kVecOk or one of the negative codes below.
 // They never allocate; the transform setup ("plan") and the work buffer are
@@ -101,9 +101,9 @@ struct CVecProcessorInfo {
 // Identifies the processor (once; later calls return the cached result).
 const CVecProcessorInfo& vecProcessorInfo();
 
-// Identifies the processor and selects the builds for its level. Called once
-// at module load; calling it again (from any thread) changes nothing. Returns
-// the selected level.
+// Identifies the processor and selects the builds for its level. Runs once
+// when the library is loaded; calling it again restores that selection (after
+// vecSelectLevel) and otherwise changes nothing. Returns the selected level.
 int vecInitDispatch();
 
 // The level whose builds the dispatchers currently use.

@@ -332,3 +332,23 @@ TEST(VecKernels, DispatchFollowsTheProcessorLevel) {
     EXPECT_EQ(std::string(vecKernelTable(1)->name), "sse2");
 #endif
 }
+
+// ctest runs each test in a process of its own, so this one sees the builds
+// as the library's load left them: the best this processor can run, checked
+// against the compiler's own processor identification.
+TEST(VecKernels, LoadSelectsTheProcessorsVectorBuild) {
+    const int cpu = vecProcessorInfo().level;
+    EXPECT_EQ(vecActiveLevel(), cpu);
+    const std::string active = vecKernelTable(vecActiveLevel())->name;
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+        EXPECT_EQ(active, "avx2");
+    } else if (__builtin_cpu_supports("sse2")) {
+        EXPECT_EQ(active, "sse2");
+    }
+#endif
+#if defined(__x86_64__) || defined(_M_X64)
+    EXPECT_NE(active, "portable");
+#endif
+}

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "Audio/DelayCompensation.h"
+
+namespace {
+
+// A steady delay is an exact shift: y[t] = x[t - d] (silence before the
+// start), whatever the block lengths (also longer than the ring), the
+// channel, and also when the output buffer is the input buffer.
+TEST(AlignDelay, SteadyDelayIsAnExactShift) {
+    struct Case {
+        int maxDelay, delay, maxBlock;
+        bool inPlace;
+    };
+    const Case cases[] = {
+        {0, 0, 7, false},   {5, 0, 9, false},     {5, 5, 13, false},     {5, 3, 2, false},
+        {64, 63, 200, false}, {64, 64, 1, false}, {64, 17, 64, true},    {300, 299, 512, true},
+        {300, 1, 777, false}, {1000, 513, 512, false},
+    };
+    constexpr int kChannels = 2;
+    for (const Case& c : cases) {
+        CAlignDelay d;
+        d.prepare(kChannels, c.maxDelay, 16);
+        d.setDelay(c.delay);
+        std::mt19937 rng(uint32_t(c.maxDelay * 131 + c.delay));
+        std::uniform_real_distribution<double> uni(-1.0, 1.0);
+        std::uniform_int_distribution<int> blockLength(1, c.maxBlock);
+        std::vector<std::vector<double>> x(kChannels), y(kChannels);
+        for (int t = 0; t < 6 * (c.maxDelay + c.maxBlock);) {
+            const int n = blockLength(rng);
+            for (int ch = 0; ch < kChannels; ++ch) {
+                std::vector<double> in(static_cast<size_t>(n)), out(static_cast<size_t>(n));
+                for (double& v : in) v = uni(rng);
+                x[size_t(ch)].insert(x[size_t(ch)].end(), in.begin(), in.end());
+                if (c.inPlace) {
+                    d.process(ch, in.data(), in.data(), n);
+                    out = in;
+                } else {
+                    d.process(ch, in.data(), out.data(), n);
+                }
+                y[size_t(ch)].insert(y[size_t(ch)].end(), out.begin(), out.end());
+            }
+            d.endBlock(n);
+            t += n;
+        }
+        for (int ch = 0; ch < kChannels; ++ch)
+            for (size_t t = 0; t < y[size_t(ch)].size(); ++t) {
+                const double expected = t < size_t(c.delay) ? 0.0 : x[size_t(ch)][t - size_t(c.delay)];
+                ASSERT_EQ(y[size_t(ch)][t], expected)
+                    << "max " << c.maxDelay << " delay " << c.delay << " ch " << ch << " t " << t;
+            }
+    }
+}
+
+// After a change of delay has faded in, the line is again an exact shift by
+// the new delay: the steady path picks up the ring where the fade left it.
+TEST(AlignDelay, AfterAFadeTheNewDelayIsExact) {
+    constexpr int kMax = 100, kFade = 30, kBlock = 37;
+    for (const auto& [from, to] : {std::pair{10, 90}, std::pair{90, 0}, std::pair{0, 100}}) {
+        CAlignDelay d;
+        d.prepare(1, kMax, kFade);
+        d.setDelay(from);
+        std::vector<double> x, y;
+        for (int block = 0; block < 20; ++block) {
+            if (block == 5) d.setDelay(to);
+            std::vector<double> in(kBlock), out(kBlock);
+            for (int i = 0; i < kBlock; ++i) in[size_t(i)] = double(x.size()) + i + 1;
+            x.insert(x.end(), in.begin(), in.end());
+            d.process(0, in.data(), out.data(), kBlock);
+            d.endBlock(kBlock);
+            y.insert(y.end(), out.begin(), out.end());
+        }
+        EXPECT_EQ(d.delay(), to);
+        for (size_t t = 8 * kBlock; t < y.size(); ++t) ASSERT_EQ(y[t], x[t - size_t(to)]) << from << "->" << to;
+    }
+}
+
+}  // namespace
