@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-#include "Audio/DelayCompensation.h"
+#include "Audio/Graph/DelayCompensation.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "Audio/ProcessBase.h"
+#include "Audio/Graph/ProcessBase.h"
 
 namespace {
 
