@@ -17,7 +17,7 @@ echo "== tests (asan+ubsan)"
 # the cost: they run in the release suite only (so do the renders from the
 # first sample at every rate, factor and block size).
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^(RenderTool|ProductLatency|ProductLimiting|ProductStart)\.'
+    ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^(RenderTool|RenderDelivery|ProductLatency|ProductLimiting|ProductStart)\.'
 
 # ThreadSanitizer: the instance with its audio thread and a main thread
 # working as hosts and editors do (scripts/tsan.sh); any report fails.
