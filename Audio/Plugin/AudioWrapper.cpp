@@ -111,7 +111,8 @@ CError CAudioWrapper::init() {
     d.env->setInternalChannels(m_intChannels);
     d.env->setGroupCount(m_groupCount);
     d.env->setSampleRate(d.sampleRate);
-    // 10. The main and the output process from the shared definitions.
+    // 9. The main and the output process from the shared definitions (the bound
+    // parameters below live in them).
     const CAudioProcessDefBase* mainDef = nullptr;
     const CAudioProcessDefBase* outDef = nullptr;
     KEL_TRY(root->findObjectChecked<const CAudioProcessDefBase>("shared::audio.modMain", &mainDef));
@@ -132,7 +133,7 @@ CError CAudioWrapper::init() {
     outProc->setTag(outDef->tag());
     d.plugin->attachChild(std::move(outProc));
     KEL_TRY(d.output->build(*outDef, build));
-    // 9. Bound parameters and flags.
+    // 10. Bound parameters and flags.
     auto bind = [&](const char* name) { return d.collector->findParam(name); };
     d.hostOversampling = bind("plugin.modMain.host-oversampling-mode");
     d.hostOffline = bind("plugin.modMain.host-offline");

@@ -54,7 +54,7 @@ protected:
             err = plugin.loadState(r.state);
             EXPECT_TRUE(err.empty()) << err;
         }
-        render::CProcessConfig cfg;
+        render::CHostSetup cfg;
         cfg.sampleRate = r.rate;
         cfg.maxBlock = r.block;
         cfg.is64 = true;

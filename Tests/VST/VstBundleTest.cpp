@@ -24,7 +24,7 @@ void exerciseOnce(render::CVst3Module& module) {
     render::CVst3Plugin plugin;
     ASSERT_EQ(plugin.create(module.factory()), "");
     EXPECT_EQ(plugin.className(), "Tamblor");
-    render::CProcessConfig config;
+    render::CHostSetup config;
     config.maxBlock = 256;
     ASSERT_EQ(plugin.prepare(config), "");
     ASSERT_EQ(plugin.inputChannels(), 2);

@@ -30,7 +30,7 @@ CRenderFailure createConfigured(Steinberg::IPluginFactory* factory, const CRende
                                 const std::vector<uint8_t>* state, double sampleRate, int channels,
                                 CVst3Plugin* plugin) {
     if (std::string err = plugin->create(factory); !err.empty()) return {err, 1};
-    CProcessConfig config;
+    CHostSetup config;
     config.sampleRate = sampleRate;
     config.maxBlock = o.block;
     config.is64 = o.is64;

@@ -374,7 +374,7 @@ std::string CVst3Plugin::create(sb::IPluginFactory* factory) {
     return {};
 }
 
-std::string CVst3Plugin::prepare(const CProcessConfig& config) {
+std::string CVst3Plugin::prepare(const CHostSetup& config) {
     if (!m_processor) return "no plug-in";
     m_config = config;
     const sv::SpeakerArrangement wanted = arrangementFor(config.channels);

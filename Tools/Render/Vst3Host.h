@@ -161,7 +161,7 @@ struct CPluginParam {
     Steinberg::Vst::UnitID unitId = 0;
 };
 
-struct CProcessConfig {
+struct CHostSetup {
     double sampleRate = 48000.0;
     int maxBlock = 512;
     bool is64 = false;
@@ -182,7 +182,7 @@ public:
 
     // Bus arrangements, processing set-up, activation. Channel counts of the
     // main buses the plug-in accepted are then in inputChannels/outputChannels.
-    std::string prepare(const CProcessConfig& config);
+    std::string prepare(const CHostSetup& config);
     int inputChannels() const { return m_inChannels; }
     int outputChannels() const { return m_outChannels; }
     // The latency the plug-in reports now (re-read after a restart request).
@@ -239,7 +239,7 @@ private:
     bool m_active = false, m_processing = false;
     std::string m_className;
 
-    CProcessConfig m_config;
+    CHostSetup m_config;
     int m_inChannels = 0, m_outChannels = 0;
     std::vector<Steinberg::Vst::AudioBusBuffers> m_inBuses, m_outBuses;
     std::vector<std::vector<float>> m_buf32;    // every channel of every bus
