@@ -57,6 +57,23 @@ protected:
         return true;
     }
 
+    // For processors whose Params list their slots in a table (kTable): the
+    // slots registered in table order, and Params read from them.
+    void registerTableSlots(CAudioProcessBuild& b)
+        requires requires { Proc::Params::kTable; }
+    {
+        int slot = 0;
+        for (const auto& row : Proc::Params::kTable) this->registerParam(b, slot++, row.name, row.fallback());
+    }
+    auto readTableSlots() const
+        requires requires { Proc::Params::kTable; }
+    {
+        typename Proc::Params p;
+        int slot = 0;
+        for (const auto& row : Proc::Params::kTable) row.set(p, this->param(slot++));
+        return p;
+    }
+
     // The active channels (never more than were prepared).
     int activeChannels() const { return std::min(m_channels, int(m_procs.size())); }
 

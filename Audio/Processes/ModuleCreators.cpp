@@ -9,12 +9,8 @@
 #include "Audio/Processes/Gain/ModGainModule.h"
 #include "Audio/Processes/Flow/ModLatencyUniformerModule.h"
 #include "Audio/Processes/Limiters/ModLevelerModule.h"
-#include "Audio/Processes/Limiters/ModLimAIGCModule.h"
-#include "Audio/Processes/Limiters/ModLimClipModule.h"
+#include "Audio/Processes/Limiters/GainComputerModules.h"
 #include "Audio/Processes/Limiters/ModLimEvaluatorModule.h"
-#include "Audio/Processes/Limiters/ModLimTBCModule.h"
-#include "Audio/Processes/Limiters/ModLimTBIModule.h"
-#include "Audio/Processes/Limiters/ModLimTBModule.h"
 #include "Audio/Processes/Gain/ModMultModule.h"
 
 namespace {

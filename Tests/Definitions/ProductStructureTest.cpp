@@ -12,6 +12,9 @@
 
 #include "Audio/Params/AudioParamDef.h"
 #include "Audio/Graph/ProcessDef.h"
+#include "Audio/Processes/Limiters/GainComputerModules.h"
+#include "Audio/Processes/Limiters/ModLeveler.h"
+#include "Audio/Processes/Limiters/ModLimEvaluator.h"
 #include "Product/ProductCreators.h"
 #include "Core/MemoryReader.h"
 #include "Core/Resources.h"
@@ -408,6 +411,43 @@ TEST_F(ProductDefinition, FilterArraysListTheirGeneratorsByIndex) {
     }
     for (int t = 0; t < 3; ++t)
         EXPECT_EQ(def(("audio.flt.firlim" + std::to_string(t + 1)).c_str()).attrInt("type", -1), t);
+}
+
+// The limiter algorithms list their slots once, in C++ (Params::kTable); the
+// definitions bind those slots by index. A slot list out of step with the
+// table would feed one setting into another (the release shape into the
+// ratio, say) without any error.
+template <class P>
+void expectSlotsInTableOrder(const CObject& module) {
+    size_t allocs = 0;
+    for (const auto& c : module.children()) {
+        if (!(c->tag() == "audio:param-alloc")) continue;
+        ++allocs;
+        const int64_t index = c->attrInt("index", -1);
+        ASSERT_TRUE(index >= 0 && index < int64_t(std::size(P::kTable))) << module.fullName().utf8() << " " << index;
+        const std::string name = c->attr("param-name").utf8();
+        EXPECT_EQ(name.substr(name.rfind('.') + 1), P::kTable[index].name) << module.fullName().utf8() << " " << index;
+    }
+    EXPECT_EQ(allocs, std::size(P::kTable)) << module.fullName().utf8();
+}
+
+TEST_F(ProductDefinition, LimiterSlotListsFollowTheAlgorithmsTables) {
+    std::map<std::string, int> seen;
+    walk(def("audio"), [&](const CObject& o) {
+        const std::string tag = o.tag().utf8();
+        ++seen[tag];
+        if (tag == "audio:modLimTB") expectSlotsInTableOrder<CModLimTB::Params>(o);
+        else if (tag == "audio:modLimAIGC") expectSlotsInTableOrder<CModLimAIGC::Params>(o);
+        else if (tag == "audio:modLimTBC") expectSlotsInTableOrder<CModLimTBC::Params>(o);
+        else if (tag == "audio:modLimTBI") expectSlotsInTableOrder<CModLimTBI::Params>(o);
+        else if (tag == "audio:modLimClip") expectSlotsInTableOrder<CModLimClip::Params>(o);
+        else if (tag == "audio:modLeveler") expectSlotsInTableOrder<CModLeveler::Params>(o);
+        else if (tag == "audio:modLimEvaluator") expectSlotsInTableOrder<CModLimEvaluator::Params>(o);
+        else seen.erase(tag);
+    });
+    EXPECT_EQ(seen, (std::map<std::string, int>{{"audio:modLimTB", 3}, {"audio:modLimAIGC", 4}, {"audio:modLimTBC", 1},
+                                                {"audio:modLimTBI", 1}, {"audio:modLimClip", 1},
+                                                {"audio:modLeveler", 3}, {"audio:modLimEvaluator", 1}}));
 }
 
 }  // namespace

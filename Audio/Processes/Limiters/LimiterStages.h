@@ -28,16 +28,6 @@ int limLookAheadLength(double attack, double sampleRate, int maxLength);
 // The window length the processors allocate for at a sample rate.
 int limMaxLookAheadLength(double sampleRate);
 
-// A received integer parameter: rounded half away from zero, limited to lo ... hi.
-inline int limParamInt(double v, int lo, int hi) {
-    const double r = std::round(v);
-    if (!(r >= lo)) return lo;
-    return r > hi ? hi : static_cast<int>(r);
-}
-
-// A received switch parameter: on at 0.5 and above.
-inline bool limParamSwitch(double v) { return v >= 0.5; }
-
 // ---------------------------------------------------------------------------
 // Release stage: a fast target follower RT and four release stages R1...R4
 // that rise towards it at a speed looked up from how far R4 still lies below

@@ -1,10 +1,11 @@
 #pragma once
 // CModGainComputerModule<Proc>: the common part of the limiter's gain
 // computers in the graph. One input (the rectified, linked level) and two
-// outputs: port 0 the gain, port 1 the input-scaling factor. The module reads
-// its slots in table order, hands them to the processors as their Params
-// (integers rounded, switches on at 0.5, as Params::fromValues reads them)
-// and runs one processor per channel.
+// outputs: port 0 the gain, port 1 the input-scaling factor. Its slots are
+// the rows of the algorithm's parameter table (`Params::kTable`, in index
+// order, each falling back to the Params default while unbound); the module
+// reads them into Params as the table says and runs one processor per
+// channel.
 //
 // A settings change while audio runs would step the gain (an attack change
 // empties the look-ahead window; some algorithms restart their followers).
@@ -22,16 +23,24 @@
 #include <span>
 #include <vector>
 
+#include "Audio/Processes/Limiters/LimiterParams.h"
 #include "Audio/Processes/ModChannelModule.h"
 
 class CAudioProcessBuild;
 
-struct CModSlot {
-    const char* name;
-    double fallback;
+// What a gain computer offers the module: Params with its slot table, and
+// the per-channel processor calls.
+template <class Proc>
+concept LimGainComputer = requires(Proc& p, const typename Proc::Params& params, const double* x, double* y) {
+    Proc::Params::kTable;
+    p.prepare(1.0, 1);
+    p.setSampleRate(1.0);
+    p.setParams(params);
+    p.reset();
+    p.process(x, y, y, 1);
 };
 
-template <class Proc>
+template <LimGainComputer Proc>
 class CModGainComputerModule : public CModChannelModule<Proc> {
     using Params = typename Proc::Params;
     using Base = CModChannelModule<Proc>;
@@ -107,8 +116,9 @@ private:
     }
 
 protected:
-    void registerSlots(CAudioProcessBuild& b, std::span<const CModSlot> slots) {
-        for (size_t i = 0; i < slots.size(); ++i) this->registerParam(b, int(i), slots[i].name, slots[i].fallback);
+    CError moduleSetup(CAudioProcessBuild& b) override {
+        this->registerTableSlots(b);
+        return {};
     }
 
     void updateParams() override {
@@ -117,10 +127,7 @@ protected:
             m_fading = false;
             m_fresh = true;
         }
-        constexpr int n = Params::kCount;
-        double v[n];
-        for (int i = 0; i < n; ++i) v[i] = this->param(i);
-        const Params p = Params::fromValues(std::span<const double>(v, size_t(n)));
+        const Params p = this->readTableSlots();
         if (m_fresh) {
             m_hasPending = false;
             applyNow(p);

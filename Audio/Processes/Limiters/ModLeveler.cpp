@@ -43,13 +43,6 @@ void linkAll(const double* const* in, double* const* out, int channels, int n) {
 
 }  // namespace
 
-CModLeveler::Params CModLeveler::Params::fromValues(std::span<const double> v) {
-    Params p;
-    if (v.size() > 0) p.mode = std::clamp(static_cast<int>(std::round(v[0])), 0, 1);
-    if (v.size() > 1) p.mix = v[1];
-    if (v.size() > 2) p.linking = v[2];
-    return p;
-}
 
 void CModLeveler::prepare(double sampleRate, int /*maxBlock*/) {
     m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;

@@ -14,6 +14,7 @@
 #include <span>
 
 #include "Audio/Graph/ProcessTerminal.h"
+#include "Audio/Processes/Limiters/LimiterParams.h"
 
 class CModLeveler : public CModProcessorBase {
 public:
@@ -23,8 +24,9 @@ public:
         double mix = 0.0;      // 1 `mix`: fraction (not used)
         double linking = 1.0;  // 2 `linking`: fraction 0 ... 1
 
-        static constexpr int kCount = 3;
-        static Params fromValues(std::span<const double> values);
+        static constexpr CLimParam<Params> kTable[] = {
+            limInt("mode", &Params::mode, 0, 1), limReal("mix", &Params::mix), limReal("linking", &Params::linking)};
+        static Params fromValues(std::span<const double> values) { return limReadParams(kTable, values); }
         bool operator==(const Params&) const = default;
     };
 

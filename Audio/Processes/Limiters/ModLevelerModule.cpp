@@ -2,16 +2,13 @@
 
 CError CModLevelerModule::moduleSetup(CAudioProcessBuild& b) {
     m_whole = m_def->isTerminalWhole();
-    registerParam(b, 0, "mode", 0.0);
-    registerParam(b, 1, "mix", 0.0);
-    registerParam(b, 2, "linking", 1.0);
+    registerTableSlots(b);
     return {};
 }
 
 void CModLevelerModule::updateParams() {
     syncRate();
-    const double v[] = {param(0), param(1), param(2)};
-    const CModLeveler::Params p = CModLeveler::Params::fromValues(v);
+    const CModLeveler::Params p = readTableSlots();
     for (auto& proc : m_procs) proc->setParams(p);
 }
 

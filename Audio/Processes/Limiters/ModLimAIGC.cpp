@@ -24,16 +24,6 @@ inline double inputFactor(int type, const double (&c)[12]) {
 
 }  // namespace
 
-CModLimAIGC::Params CModLimAIGC::Params::fromValues(std::span<const double> v) {
-    Params p;
-    const auto n = v.size();
-    if (n > 0) p.attack = v[0];
-    if (n > 1) p.type = limParamInt(v[1], 0, 3);
-    if (n > 2) p.release = v[2];
-    if (n > 3) p.releaseEnable = limParamSwitch(v[3]);
-    if (n > 4) p.drcType = limParamInt(v[4], 0, 2);
-    return p;
-}
 
 void CModLimAIGC::prepare(double sampleRate, int /*maxBlock*/) {
     m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;

@@ -20,6 +20,7 @@
 #include <span>
 
 #include "Audio/Graph/ProcessTerminal.h"
+#include "Audio/Processes/Limiters/LimiterParams.h"
 #include "Audio/Processes/Limiters/LimiterStages.h"
 #include "Audio/Processes/Limiters/SlidingWindowMin.h"
 
@@ -33,8 +34,12 @@ public:
         bool releaseEnable = false;  // 3 `release-enable`
         int drcType = 0;             // 4 `drc-type`: 0 off, 1 "Rls", 2 "Exp"
 
-        static constexpr int kCount = 5;
-        static Params fromValues(std::span<const double> values);
+        static constexpr CLimParam<Params> kTable[] = {
+            limReal("attack", &Params::attack),     limInt("type", &Params::type, 0, 3),
+            limReal("release", &Params::release),   limSwitch("release-enable", &Params::releaseEnable),
+            limInt("drc-type", &Params::drcType, 0, 2),
+        };
+        static Params fromValues(std::span<const double> values) { return limReadParams(kTable, values); }
         bool operator==(const Params&) const = default;
     };
 

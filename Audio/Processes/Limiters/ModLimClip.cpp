@@ -4,11 +4,6 @@
 
 #include "Audio/Processes/Limiters/OnePole.h"
 
-CModLimClip::Params CModLimClip::Params::fromValues(std::span<const double> v) {
-    Params p;
-    if (!v.empty()) p.drcType = limParamInt(v[0], 0, 2);
-    return p;
-}
 
 void CModLimClip::setClipLevel(double level) { T_ = level >= kMinClipLevel ? level : kMinClipLevel; }
 

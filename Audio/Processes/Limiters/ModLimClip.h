@@ -15,6 +15,7 @@
 #include <span>
 
 #include "Audio/Graph/ProcessTerminal.h"
+#include "Audio/Processes/Limiters/LimiterParams.h"
 #include "Audio/Processes/Limiters/LimiterStages.h"
 
 class CModLimClip : public CModProcessorBase {
@@ -23,8 +24,8 @@ public:
     struct Params {
         int drcType = 0;  // 0 `drc-type`: 0 off, 1 "Rls", 2 "Exp"
 
-        static constexpr int kCount = 1;
-        static Params fromValues(std::span<const double> values);
+        static constexpr CLimParam<Params> kTable[] = {limInt("drc-type", &Params::drcType, 0, 2)};
+        static Params fromValues(std::span<const double> values) { return limReadParams(kTable, values); }
         bool operator==(const Params&) const = default;
     };
 

@@ -5,12 +5,6 @@
 
 #include "Audio/Processes/Limiters/OnePole.h"
 
-CModLimEvaluator::Params CModLimEvaluator::Params::fromValues(std::span<const double> v) {
-    Params p;
-    if (v.size() > 0) p.avgTime = v[0];
-    if (v.size() > 1) p.inGain = v[1];
-    return p;
-}
 
 void CModLimEvaluator::prepare(double sampleRate, int /*maxBlock*/) {
     m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;

@@ -15,6 +15,7 @@
 #include <span>
 
 #include "Audio/Graph/ProcessTerminal.h"
+#include "Audio/Processes/Limiters/LimiterParams.h"
 
 class CModLimEvaluator : public CModProcessorBase {
 public:
@@ -23,8 +24,9 @@ public:
         double avgTime = 1.0;  // 0 `avg-time`: seconds (1 ... 5000 ms)
         double inGain = 1.0;   // 1 `in-gain`: linear factor
 
-        static constexpr int kCount = 2;
-        static Params fromValues(std::span<const double> values);
+        static constexpr CLimParam<Params> kTable[] = {
+            limReal("avg-time", &Params::avgTime), limReal("in-gain", &Params::inGain)};
+        static Params fromValues(std::span<const double> values) { return limReadParams(kTable, values); }
         bool operator==(const Params&) const = default;
     };
 

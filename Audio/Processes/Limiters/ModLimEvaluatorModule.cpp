@@ -3,15 +3,13 @@
 CError CModLimEvaluatorModule::moduleSetup(CAudioProcessBuild& b) {
     m_whole = m_def->isTerminalWhole();
     setInputPortCount(3);
-    registerParam(b, 0, "avg-time", 1.0);
-    registerParam(b, 1, "in-gain", 1.0);
+    registerTableSlots(b);
     return {};
 }
 
 void CModLimEvaluatorModule::updateParams() {
     syncRate();
-    const double v[] = {param(0), param(1)};
-    const CModLimEvaluator::Params p = CModLimEvaluator::Params::fromValues(v);
+    const CModLimEvaluator::Params p = readTableSlots();
     for (auto& proc : m_procs) proc->setParams(p);
 }
 

@@ -74,21 +74,6 @@ inline void riseOnly(V& stage, V in, V a) {
 
 }  // namespace
 
-CModLimTB::Params CModLimTB::Params::fromValues(std::span<const double> v) {
-    Params p;
-    const auto n = v.size();
-    if (n > 0) p.attack = v[0];
-    if (n > 1) p.type = limParamInt(v[1], 0, 2);
-    if (n > 2) p.knee = v[2];
-    if (n > 3) p.release = v[3];
-    if (n > 4) p.releaseEnable = limParamSwitch(v[4]);
-    if (n > 5) p.aigcType = limParamInt(v[5], 0, 5);
-    if (n > 6) p.drcType = limParamInt(v[6], 0, 2);
-    if (n > 7) p.timing = v[7];
-    if (n > 8) p.releaseRatio = v[8];
-    if (n > 9) p.releaseShape = v[9];
-    return p;
-}
 
 void CModLimTB::prepare(double sampleRate, int /*maxBlock*/) {
     m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;

@@ -27,6 +27,7 @@
 #include <span>
 
 #include "Audio/Graph/ProcessTerminal.h"
+#include "Audio/Processes/Limiters/LimiterParams.h"
 #include "Audio/Processes/Limiters/LimiterStages.h"
 #include "Audio/Processes/Limiters/SlidingWindowMin.h"
 
@@ -45,10 +46,15 @@ public:
         double releaseRatio = 0.5;   // 8 `release-ratio`: 1 / ratio (2:1 gives 0.5)
         double releaseShape = 0.5;   // 9 `release-shape`: -1 ... 2
 
-        static constexpr int kCount = 10;
-        // From the raw slot values (integers rounded half away from zero,
-        // switches on at >= 0.5); slots past the end keep their fallback.
-        static Params fromValues(std::span<const double> values);
+        static constexpr CLimParam<Params> kTable[] = {
+            limReal("attack", &Params::attack),          limInt("type", &Params::type, 0, 2),
+            limReal("knee", &Params::knee),              limReal("release", &Params::release),
+            limSwitch("release-enable", &Params::releaseEnable),
+            limInt("aigc-type", &Params::aigcType, 0, 5), limInt("drc-type", &Params::drcType, 0, 2),
+            limReal("timing", &Params::timing),          limReal("release-ratio", &Params::releaseRatio),
+            limReal("release-shape", &Params::releaseShape),
+        };
+        static Params fromValues(std::span<const double> values) { return limReadParams(kTable, values); }
         bool operator==(const Params&) const = default;
     };
 

@@ -31,11 +31,6 @@ inline double mean(const double (&s)[4]) { return (s[0] + s[1] + s[2] + s[3]) * 
 
 }  // namespace
 
-CModLimTBC::Params CModLimTBC::Params::fromValues(std::span<const double> v) {
-    Params p;
-    if (!v.empty()) p.attack = v[0];
-    return p;
-}
 
 void CModLimTBC::prepare(double sampleRate, int /*maxBlock*/) {
     m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;

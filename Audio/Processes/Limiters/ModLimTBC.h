@@ -20,6 +20,7 @@
 #include <span>
 
 #include "Audio/Graph/ProcessTerminal.h"
+#include "Audio/Processes/Limiters/LimiterParams.h"
 #include "Audio/Processes/Limiters/LimiterStages.h"
 #include "Audio/Processes/Limiters/SlidingWindowMin.h"
 
@@ -29,8 +30,8 @@ public:
     struct Params {
         double attack = 0.0015;  // 0 `attack`: seconds
 
-        static constexpr int kCount = 1;
-        static Params fromValues(std::span<const double> values);
+        static constexpr CLimParam<Params> kTable[] = {limReal("attack", &Params::attack)};
+        static Params fromValues(std::span<const double> values) { return limReadParams(kTable, values); }
         bool operator==(const Params&) const = default;
     };
 

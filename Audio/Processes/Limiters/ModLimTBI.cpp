@@ -2,11 +2,6 @@
 
 #include <algorithm>
 
-CModLimTBI::Params CModLimTBI::Params::fromValues(std::span<const double> v) {
-    Params p;
-    if (!v.empty()) p.attack = v[0];
-    return p;
-}
 
 void CModLimTBI::prepare(double sampleRate, int /*maxBlock*/) {
     m_sr = sampleRate > 0.0 ? sampleRate : 44100.0;
