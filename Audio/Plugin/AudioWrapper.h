@@ -110,6 +110,9 @@ public:
     bool offerBlockLayout(int inChannels, int sidechainChannels, int outChannels);
 
     // --- Processing (audio thread, except start/stop) ----------------------------
+    // Start and stop come from the main thread or the audio thread, as the
+    // host chooses; they prime the graph on the calling thread only while no
+    // block runs, otherwise the audio thread does it before its next block.
     void startProcessing();
     void stopProcessing();
     bool isProcessing() const;
@@ -201,6 +204,10 @@ private:
     void postLayout(int inChannels, int sidechainChannels, int outChannels);
     void runChunk(const CHostBus& in, const CHostBus* side, CHostBus& out, int offset, int frames);
     void primingStep();
+    // One priming sample, then the graph back at rest; deferred to the audio
+    // thread when a block is running there (the caller never waits).
+    void primeGraph();
+    void primeNow();
     void checkLatency(int before);
     void applyHostChanges(int offset, int frames);
 

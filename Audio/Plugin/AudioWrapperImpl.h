@@ -74,6 +74,12 @@ struct CAudioWrapper::Impl {
     bool prepared = false;
     double preparedRate = 0.0;
     std::atomic<bool> processing{false};
+    // The graph belongs to one thread at a time: the audio thread while it
+    // runs a block, the thread of startProcessing/stopProcessing while it
+    // primes the graph. primePending: a priming that found a block running,
+    // done by the audio thread before its next block.
+    std::atomic<bool> graphBusy{false};
+    std::atomic<bool> primePending{false};
     std::atomic<bool> latencyChanged{false};
 
     // 64-bit buffers between the host and the graph: inputs (main then

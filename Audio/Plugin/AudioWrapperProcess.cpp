@@ -180,13 +180,15 @@ void CAudioWrapper::setBlockParamChanges(const CHostParamChange* changes, int co
 void CAudioWrapper::process(const CHostBus& in, const CHostBus* sidechain, CHostBus& out, int frames) {
     Impl& d = *m_impl;
     if (!d.env) return;
-    const int before = d.env->totalLatency();
-    if (!d.prepared) {
-        // Never prepared for this rate (the host skipped its set-up): silence.
+    // Not prepared for this rate (the host skipped its set-up), or another
+    // thread is priming the graph right now: a silent block, no waiting.
+    if (!d.prepared || d.graphBusy.exchange(true, std::memory_order_acquire)) {
         if (busUsable(out))
             for (int k = 0; k < out.channels; ++k) copyOut(out, k, 0, frames, nullptr);
         return;
     }
+    if (d.primePending.exchange(false, std::memory_order_acq_rel)) primeNow();
+    const int before = d.env->totalLatency();
     int offset = 0;
     bool first = true;
     while (first || offset < frames) {
@@ -201,6 +203,7 @@ void CAudioWrapper::process(const CHostBus& in, const CHostBus* sidechain, CHost
     d.blockChanges = nullptr;
     d.blockChangeCount = 0;
     checkLatency(before);
+    d.graphBusy.store(false, std::memory_order_release);
 }
 
 int CAudioWrapper::latencySamples() const { return m_impl->env ? m_impl->env->totalLatency() : 0; }
@@ -243,6 +246,27 @@ void CAudioWrapper::primingStep() {
     checkLatency(before);
 }
 
+void CAudioWrapper::primeNow() {
+    Impl& d = *m_impl;
+    primingStep();
+    // The priming sample only settles the layout, the pending changes and
+    // the latency: the graph starts from rest again, so whatever reaches it
+    // before its first real frame (these changes, those of the first block)
+    // is in force at once instead of fading or gliding in.
+    d.main->reset();
+    d.output->reset();
+}
+
+void CAudioWrapper::primeGraph() {
+    Impl& d = *m_impl;
+    if (d.graphBusy.exchange(true, std::memory_order_acquire)) {
+        d.primePending.store(true, std::memory_order_release);
+        return;
+    }
+    primeNow();
+    d.graphBusy.store(false, std::memory_order_release);
+}
+
 void CAudioWrapper::startProcessing() {
     Impl& d = *m_impl;
     if (!d.env || !d.main) return;
@@ -261,13 +285,7 @@ void CAudioWrapper::startProcessing() {
         if (!e) e = d.interfaceBase->sendSampleRate(d.sampleRate, d.env->totalLatency());
         if (e) kelLogError(e);
     }
-    primingStep();
-    // The priming sample only settles the layout, the pending changes and
-    // the latency: the graph starts from rest again, so whatever reaches it
-    // before its first real frame (these changes, those of the first block)
-    // is in force at once instead of fading or gliding in.
-    d.main->reset();
-    d.output->reset();
+    primeGraph();
 }
 
 void CAudioWrapper::stopProcessing() {
@@ -279,9 +297,7 @@ void CAudioWrapper::stopProcessing() {
         d.env->setActive(false);
     }
     d.processing.store(false);
-    primingStep();
-    d.main->reset();
-    d.output->reset();
+    primeGraph();
     if (d.interfaceBase) {
         if (CError e = d.vizAlwaysActive ? d.interfaceBase->sendClearClient() : d.interfaceBase->sendStopViz())
             kelLogError(e);

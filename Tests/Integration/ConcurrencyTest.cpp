@@ -1,8 +1,8 @@
 // The product instance with its audio running on a thread of its own (blocks
 // of 64 frames with host automation, as hosts run at low latency) while the main thread does what an
 // editor and a host do meanwhile: protocol traffic with undo brackets, preset
-// activation, undo and redo, host edits, programs, viz polling and state save
-// and load. Built with ThreadSanitizer (scripts/tsan.sh) it proves the
+// activation, undo and redo, host edits, programs, viz polling, state save
+// and load, processing switched off and on. Built with ThreadSanitizer (scripts/tsan.sh) it proves the
 // threads share nothing unguarded; in every build it checks that both sides
 // keep working and end in agreement.
 #include <atomic>
@@ -129,6 +129,15 @@ TEST_F(Integration, AudioThreadRunsWhileEditorAndHostWork) {
                 break;
             default:
                 EXPECT_TRUE(c.requestVizData(viz, 4, CVizDataRequest::kInfo).ok());
+                // Some hosts switch processing off and on from their main
+                // thread while the audio thread still runs blocks.
+                if (steps % 14 == 6) {
+                    core()->stopProcessing();
+                    core()->startProcessing();
+                    EXPECT_TRUE(core()->isProcessing());
+                    // A start clears the editor's meter subscriptions.
+                    EXPECT_TRUE(c.listenViz("plugin.modMain.modMeterOut", 0, &viz).ok());
+                }
                 break;
         }
         pump();
@@ -138,13 +147,14 @@ TEST_F(Integration, AudioThreadRunsWhileEditorAndHostWork) {
     EXPECT_GT(steps, 14);
     EXPECT_GT(audio.blocks(), 10);
     EXPECT_TRUE(audio.finite());
-    ASSERT_NE(c.viz(viz), nullptr);
-    EXPECT_GT(c.viz(viz)->updates, 0u);
     // At rest both sides agree: the audio side takes what waits, the editor
-    // receives what changed.
+    // receives what changed (the meters too).
+    EXPECT_TRUE(c.requestVizData(viz, 4, CVizDataRequest::kInfo).ok());
     CStereoBlock block(512, 0.25, 0.02);
     core()->process(block.in(), nullptr, block.out(), block.frames());
     pump();
+    ASSERT_NE(c.viz(viz), nullptr);
+    EXPECT_GT(c.viz(viz)->updates, 0u);
     for (auto [id, name] : {std::pair{in, kInGain}, std::pair{out, kOutGain}}) {
         EXPECT_EQ(param(name)->value(0, 0), value(name)) << name;
         EXPECT_EQ(c.paramValue(id, 0, 0), value(name)) << name;
