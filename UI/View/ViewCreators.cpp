@@ -2,6 +2,7 @@
 #include "UI/View/ViewCreators.h"
 
 #include "UI/Render/WindowRenderer.h"
+#include "UI/Text/TextView.h"
 #include "UI/View/StateSwitch.h"
 #include "UI/View/View.h"
 #include "UI/View/ViewState.h"
@@ -19,6 +20,9 @@ std::span<const CreatorRow> uiViewCreatorRows() {
         {"ui:view-state", &make<CViewState>, &CObject::registerEvents},
         {"ui:view-command", &make<CViewCommand>, &CViewCommand::registerEvents},
         {"ui:state-switch", &make<CStateSwitch>, &CStateSwitch::registerEvents},
+        {"ui:textview", &make<CTextView>, &CTextView::registerEvents},
+        {"ui:caption", &make<CTextView>, &CTextView::registerEvents},
+        {"ui:readout", &make<CTextView>, &CTextView::registerEvents},
         {"ui:window-renderer", &make<CWindowRenderer>, &CWindowRenderer::registerEvents},
     };
     return rows;
