@@ -44,6 +44,31 @@ void CPainter::drawBox(const CImageSet& set, int first, const CRectD& r, const C
     const int lw = std::min(c, w / 2), rw = std::min(c, w - lw);
     const int th = std::min(c, h / 2), bh = std::min(c, h - th);
     const int ix0 = px.x0 + lw, ix1 = px.x1 - rw, iy0 = px.y0 + th, iy1 = px.y1 - bh;
+    auto fillMiddle = [&] {
+    // The middle shows the inside of the box: the top-left piece's innermost pixel.
+    const CImageLayerData& d = tlLayer.data();
+    // Under the pieces from where their drawn part ends, so that the
+    // partly covered pixels at a piece's inner edge blend into the middle.
+    const int inset = int(std::floor(d.width * d.invScale * m_scale));
+    const int fx0 = px.x0 + std::min(inset, lw), fx1 = px.x1 - std::min(inset, rw);
+    const int fy0 = px.y0 + std::min(inset, th), fy1 = px.y1 - std::min(inset, bh);
+    if (fx1 <= fx0 || fy1 <= fy0 || d.width <= 0 || d.height <= 0) return;
+    const int bpp = d.bytesPerPixel;
+    const CImageLayer::Pixels src = tlLayer.pixels(set.texture());
+    if (!src.first) return;
+    const uint8_t* s = src.first + size_t(d.height - 1) * src.stride + size_t(d.width - 1) * size_t(bpp);
+    const int slot = (tlLayer.mode() == 1 || tlLayer.mode() == 2) ? tlLayer.mode() : 0;
+    const bool plain = tlLayer.mode() == int16_t(ELayerMode::Plain);
+    const CColor* table = colors.slots[slot];
+    if (!plain && !table) return;
+    int grey = bpp == 1 ? 255 : bpp == 2 ? s[0] : (s[0] + s[1] + s[2]) / 3;
+    CRgb color{uint8_t(grey), uint8_t(grey), uint8_t(grey)};
+    if (!plain) color = table->table[size_t(grey)];
+    else if (bpp == 4) color = {s[0], s[1], s[2]};
+    const int alpha = (s[bpp - 1] * alphaScaleOf(colors.opacity * (plain ? 1.0 : table->value))) >> 8;
+    fillPixels(*m_target, kelIntersect(m_clip, {fx0, fy0, fx1, fy1}), color, alpha);
+    };
+    fillMiddle();
     auto piece = [&](int k, int x, int y, const CPixelClip& part) {
         const CImage* im = set.image(size_t(first + k));
         if (!im) return;
@@ -55,28 +80,29 @@ void CPainter::drawBox(const CImageSet& set, int first, const CRectD& r, const C
     piece(2, px.x1 - c, px.y0, {ix1, px.y0, px.x1, iy0});
     piece(4, px.x1 - c, px.y1 - c, {ix1, iy1, px.x1, px.y1});
     piece(6, px.x0, px.y1 - c, {px.x0, iy1, ix0, px.y1});
-    for (int x = ix0; x < ix1; x += c) {
-        piece(1, x, px.y0, {ix0, px.y0, ix1, iy0});
-        piece(5, x, px.y1 - c, {ix0, iy1, ix1, px.y1});
-    }
-    for (int y = iy0; y < iy1; y += c) {
-        piece(7, px.x0, y, {px.x0, iy0, ix0, iy1});
-        piece(3, px.x1 - c, y, {ix1, iy0, px.x1, iy1});
-    }
-    // The middle shows the inside of the box: the top-left piece's innermost pixel.
-    if (ix1 <= ix0 || iy1 <= iy0 || cell.pixels.empty()) return;
-    const int bpp = cell.bytesPerPixel;
-    const uint8_t* s = cell.pixels.data() + (size_t(cell.height - 1) * size_t(cell.width) + size_t(cell.width - 1)) * size_t(bpp);
-    const int slot = (tlLayer.mode() == 1 || tlLayer.mode() == 2) ? tlLayer.mode() : 0;
-    const bool plain = tlLayer.mode() == int16_t(ELayerMode::Plain);
-    const CColor* table = colors.slots[slot];
-    if (!plain && !table) return;
-    int grey = bpp == 1 ? 255 : bpp == 2 ? s[0] : (s[0] + s[1] + s[2]) / 3;
-    CRgb color{uint8_t(grey), uint8_t(grey), uint8_t(grey)};
-    if (!plain) color = table->table[size_t(grey)];
-    else if (bpp == 4) color = {s[0], s[1], s[2]};
-    const int alpha = (s[bpp - 1] * alphaScaleOf(colors.opacity * (plain ? 1.0 : table->value))) >> 8;
-    fillPixels(*m_target, kelIntersect(m_clip, {ix0, iy0, ix1, iy1}), color, alpha);
+    // Edges: the middle line of each edge piece repeated along the edge, so
+    // that no seam shows at scales where a piece is not a whole number of pixels.
+    auto edge = [&](int k, bool horizontal, int x, int y, const CPixelClip& part) {
+        const CImage* im = set.image(size_t(first + k));
+        if (!im) return;
+        const CPixelClip pc = kelIntersect(m_clip, part);
+        if (kelEmpty(pc)) return;
+        for (size_t li = 0; li < im->layerCount(); ++li) {
+            const CImageLayer& layer = im->layer(li);
+            const CScaledLayer& sl = *layer.scaled(set.texture(), m_scale);
+            const int mid = horizontal ? sl.width / 2 : sl.height / 2;
+            const int from = horizontal ? pc.x0 : pc.y0, to = horizontal ? pc.x1 : pc.y1;
+            for (int at = from; at < to; ++at) {
+                const CPixelClip line = horizontal ? CPixelClip{at, pc.y0, at + 1, pc.y1} : CPixelClip{pc.x0, at, pc.x1, at + 1};
+                kelDrawScaledLayer(*m_target, horizontal ? at - mid - sl.originX : x, horizontal ? y : at - mid - sl.originY,
+                                   sl, layer.mode(), colors, &line);
+            }
+        }
+    };
+    edge(1, true, 0, px.y0, {ix0, px.y0, ix1, iy0});
+    edge(5, true, 0, px.y1 - c, {ix0, iy1, ix1, px.y1});
+    edge(7, false, px.x0, 0, {px.x0, iy0, ix0, iy1});
+    edge(3, false, px.x1 - c, 0, {ix1, iy0, px.x1, iy1});
 }
 
 double CPainter::drawText(const CFont& font, double x, double baseline, std::string_view utf8, double textScale,

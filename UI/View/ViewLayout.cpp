@@ -71,11 +71,10 @@ struct Layout {
         else if (r.kind == CSizeRule::Percent) s = r.value * space;
         return bounded(v, axis, s, space);
     }
-    // The size along an axis that fills a space unless the rule fixes it.
+    // The size along an axis that fills a space unless the rule is a length or a share.
     double fillSize(const CView& v, int axis, double space) const {
         const CSizeRule& r = v.sizeRule(axis);
-        if (r.kind == CSizeRule::Fixed || r.kind == CSizeRule::Percent || r.kind == CSizeRule::Compact)
-            return fixedSize(v, axis, space);
+        if (r.kind == CSizeRule::Fixed || r.kind == CSizeRule::Percent) return fixedSize(v, axis, space);
         return bounded(v, axis, space, space);
     }
     CGrowEntry growEntry(const CView& v, int axis, double space) const {
