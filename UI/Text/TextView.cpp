@@ -136,6 +136,8 @@ void CTextView::contentSize(double scale, double* w, double* h) const {
     if (attrBool("is-text-wrapped") && sizeRule(0).kind == CSizeRule::Fixed) {
         const CBorder in = innerBorder().evaluate(scale);
         width = std::max(sizeRule(0).value * scale - in.l - in.r, 1.0);
+    } else if (attrBool("is-text-wrapped") && m_wrapWidth > 0) {
+        width = m_wrapWidth;  // the width the layout gave last time
     }
     const std::vector<CTextLine> lines = wrapAll(scale, width, nullptr);
     double tw = 0, th = 0;
@@ -150,10 +152,12 @@ void CTextView::contentSize(double scale, double* w, double* h) const {
     *h = std::max(*h, std::ceil(th));
 }
 
-void CTextView::layoutContent(double scale) {
+bool CTextView::layoutContent(double scale) {
     m_scale = scale;
     m_lineParagraph.clear();
     const double width = attrBool("is-text-wrapped") ? std::max(area().inner.w, 1.0) : 0.0;
+    const bool widthChanged = width > 0 && width != m_wrapWidth;
+    m_wrapWidth = width;
     m_lines = wrapAll(scale, width, &m_lineParagraph);
     m_lineTops.assign(m_lines.size(), 0.0);
     const double spacing = attrReal("paragraph-spacing", 10.0) * scale;
@@ -167,6 +171,7 @@ void CTextView::layoutContent(double scale) {
     const double shown = maxH > 0 ? std::min(y, maxH) : y;
     const double offset = std::round((area().inner.h - shown) * (m_alignV == 1 ? 0.5 : m_alignV == 2 ? 1.0 : 0.0));
     for (double& t : m_lineTops) t += offset;
+    return widthChanged && sizeRule(1).kind == CSizeRule::Compact;
 }
 
 void CTextView::paint(const CPainter& p) const {
@@ -187,7 +192,7 @@ void CTextView::paint(const CPainter& p) const {
         const double extra = in.w - line.width;
         if (m_align == 1) offset = extra;
         else if (m_align == 2) offset = extra / 2;
-        else if (m_align == 3 && !line.endsParagraph && extra > 0) {
+        else if (m_align == 3 && !line.endsParagraph && !line.endsWithBreak && extra > 0) {
             int blanks = 0;
             for (const CTextPiece& piece : line.pieces) blanks += piece.kind == CTextPiece::Blank;
             if (blanks) perBlank = extra / blanks;

@@ -35,7 +35,7 @@ public:
     CError initLinks() override;
 
     void contentSize(double scale, double* w, double* h) const override;
-    void layoutContent(double scale) override;
+    bool layoutContent(double scale) override;
     void paint(const CPainter& p) const override;
 
     // The laid out lines (for tests and diagnosis): y of each line's top
@@ -73,4 +73,5 @@ private:
     std::vector<double> m_lineTops;
     double m_textHeight = 0;
     double m_scale = 1.0;
+    double m_wrapWidth = 0;  // the inner width wrapped text was last laid out in
 };

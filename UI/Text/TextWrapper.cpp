@@ -76,6 +76,7 @@ std::vector<CTextLine> CTextWrapper::wrap(const std::vector<CTextRun>& runs, con
     for (Item& it : items) {
         CTextLine* line = &lines.back();
         if (it.lineBreak) {
+            line->endsWithBreak = true;
             newLine();
             continue;
         }

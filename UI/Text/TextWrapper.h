@@ -38,6 +38,7 @@ struct CTextLine {
     std::vector<CTextPiece> pieces;
     double width = 0, height = 0, ascent = 0;
     bool endsParagraph = false;
+    bool endsWithBreak = false;  // "[BR]": not spread by justification
     bool rule = false;
 };
 

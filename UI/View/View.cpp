@@ -63,11 +63,15 @@ CError CView::init() {
     m_parentView = dynamic_cast<CView*>(parent());
     if (!m_parentView && !attrBool("is-root-view")) return KEL_ERROR(kelstr_CViewBasePlacement_init_NoParentView);
     m_rootView = nullptr;
-    for (CView* v = this; v; v = v->m_parentView)
+    // Children initialise before their parents: walk the objects, not the parent views.
+    for (CObject* o = this; o; o = o->parent()) {
+        auto* v = dynamic_cast<CView*>(o);
+        if (!v) break;
         if (v->attrBool("is-root-view")) {
             m_rootView = v;
             break;
         }
+    }
     if (!m_rootView) return KEL_ERROR(kelstr_CViewBasePlacement_init_NoRootView);
     m_childViews.clear();
     for (const auto& c : children())
@@ -344,7 +348,7 @@ void CView::contentSize(double scale, double* w, double* h) const {
     *h = d.height * d.invScale * scale;
 }
 
-void CView::layoutContent(double) {}
+bool CView::layoutContent(double) { return false; }
 
 CDrawColors CView::drawColors() const {
     CDrawColors c;

@@ -70,8 +70,10 @@ public:
     CViewArea& areaForLayout() { return m_area; }
     // The compact size of the view's own content in window pixels.
     virtual void contentSize(double scale, double* w, double* h) const;
-    // Runs after the layout has set the view's area.
-    virtual void layoutContent(double scale);
+    // Runs after the layout has set the view's area; returns true when the
+    // content's compact size changed with the area (wrapped text), which
+    // makes the layout run once more.
+    virtual bool layoutContent(double scale);
     // Draws the view (the painter is clipped to the view's clip area).
     virtual void paint(const CPainter& p) const;
 

@@ -45,6 +45,7 @@ struct Layout {
     double scale;
     CRectD window;
     std::vector<CView*> matches;
+    bool again = false;  // a view's compact size followed its area
 
     double outer(const CView& v, int axis) const {
         const CBorder b = v.outerBorder().evaluate(scale);
@@ -175,7 +176,7 @@ struct Layout {
         area.inner = rect.grown(-in.l, -in.t, -in.r, -in.b);
         const CBorder sp = v.spread().evaluate(scale);
         area.draw = rect.grown(sp.l, sp.t, sp.r, sp.b);
-        v.layoutContent(scale);
+        again |= v.layoutContent(scale);
 
         CRectD avail = area.inner;
         std::vector<CView*> flow;
@@ -337,13 +338,18 @@ struct Layout {
 
 void kelLayoutViews(CView& root, const CRectD& window, double scale) {
     Layout l{scale, window, {}};
-    l.compact(root);
-    l.arrange(root, window);
-    for (size_t i = 0; i < l.matches.size(); ++i) {
-        CView* c = l.matches[i];
-        auto* target = dynamic_cast<CView*>(c->findObject(c->attr("placement-match").trimmed()));
-        const CRectD slot = target ? target->area().total : CRectD{};
-        l.arrange(*c, slot);
+    for (int pass = 0; pass < 2; ++pass) {
+        l.again = false;
+        l.matches.clear();
+        l.compact(root);
+        l.arrange(root, window);
+        for (size_t i = 0; i < l.matches.size(); ++i) {
+            CView* c = l.matches[i];
+            auto* target = dynamic_cast<CView*>(c->findObject(c->attr("placement-match").trimmed()));
+            const CRectD slot = target ? target->area().total : CRectD{};
+            l.arrange(*c, slot);
+        }
+        if (!l.again) break;
     }
     std::vector<CRectD> ancestors;
     l.clip(root, ancestors);
