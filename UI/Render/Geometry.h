@@ -7,6 +7,13 @@
 
 #include "Other/ImageDraw.h"
 
+// A coordinate rounded to the nearest pixel, kept in a range that any
+// window holds many times over (so that no rounding overflows).
+inline int kelPixel(double v) {
+    if (!(v == v)) return 0;
+    return int(std::lround(std::clamp(v, -1e9, 1e9)));
+}
+
 struct CRectD {
     double x = 0, y = 0, w = 0, h = 0;
 
@@ -33,7 +40,7 @@ struct CRectD {
     }
     // The whole pixels whose centres lie inside (edges rounded to the nearest pixel).
     CPixelClip pixels() const {
-        return {int(std::lround(x)), int(std::lround(y)), int(std::lround(right())), int(std::lround(bottom()))};
+        return {kelPixel(x), kelPixel(y), kelPixel(right()), kelPixel(bottom())};
     }
 };
 

@@ -5,6 +5,9 @@
 #include <cmath>
 
 namespace {
+// Positions far outside any window are not drawn (and never rounded).
+bool drawable(double x, double y) { return std::fabs(x) < 1e8 && std::fabs(y) < 1e8; }
+
 int alphaScaleOf(double opacity) { return int(std::lround(std::clamp(opacity, 0.0, 1.0) * 256.0)); }
 
 void fillPixels(CBitmap32& t, const CPixelClip& c, CRgb color, int alpha) {
@@ -28,7 +31,7 @@ void CPainter::fillRect(const CRectD& r, CRgb color, double opacity) const {
 
 void CPainter::drawImage(const CImageSet& set, const CImage& image, double x, double y,
                          const CDrawColors& colors) const {
-    if (clipEmpty()) return;
+    if (clipEmpty() || !drawable(x, y)) return;
     kelDrawImage(*m_target, x, y, image, set.texture(), m_scale, colors, &m_clip);
 }
 
@@ -107,7 +110,7 @@ void CPainter::drawBox(const CImageSet& set, int first, const CRectD& r, const C
 
 double CPainter::drawText(const CFont& font, double x, double baseline, std::string_view utf8, double textScale,
                           const CDrawColors& colors, double slant) const {
-    if (clipEmpty()) return x + font.textWidth(utf8, textScale);
+    if (clipEmpty() || !drawable(x, baseline)) return x + font.textWidth(utf8, textScale);
     if (slant <= 0.0) return font.drawText(*m_target, x, baseline, utf8, textScale, colors, &m_clip);
     // Leaning glyphs: bands of two pixel rows, each shifted by its height
     // above the baseline.

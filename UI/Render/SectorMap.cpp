@@ -16,7 +16,7 @@ void CSectorMap::resize(int w, int h) {
 CSectorRange CSectorMap::range(const CRectD& r) const {
     if (m_cols == 0 || m_rows == 0 || r.empty()) return {};
     auto bound = [](double v, int shift, int count) {
-        const long long i = std::llround(v);
+        const long long i = kelPixel(v);
         const long long s = i < 0 ? 0 : i >> shift;
         return int(std::min<long long>(s, count - 1));
     };

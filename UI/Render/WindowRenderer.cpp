@@ -144,6 +144,8 @@ CError CWindowRenderer::layout() {
         for (int axis = 0; axis < 2; ++axis)
             if (size[axis] < 0) size[axis] = m_root->area().compact[axis];
     }
+    if (!(size[0] >= 0 && size[0] <= kMaxSide && size[1] >= 0 && size[1] <= kMaxSide))
+        return KEL_ERROR(kelstr_CWindowRenderer_layout_TooLarge, CString::number(size[0], 1), CString::number(size[1], 1));
     const int w = int(std::lround(size[0])), h = int(std::lround(size[1]));
     std::vector<std::pair<CView*, CRectD>> before;
     forEachPainted(m_root, [&](CView* v) { before.emplace_back(v, v->area().clip); });

@@ -29,6 +29,7 @@
 
 KELSTR(CWindow_init_NoRootView, "Unable to find root view.");
 KELSTR(CWindowRenderer_onUpdateWindowScale_InvalidMode, "Invalid mode.");
+KELSTR(CWindowRenderer_layout_TooLarge, "Window size %1 x %2 is out of range.");
 
 class CView;
 
@@ -70,6 +71,9 @@ double kelUiScale(const CUiScaleSettings& s);
 
 class CWindowRenderer : public CObject {
 public:
+    // The largest window side in pixels (a scaled 4K screen and then some).
+    static constexpr int kMaxSide = 16384;
+
     CWindowRenderer();
     ~CWindowRenderer() override;
     static void registerEvents(CClassRecord& record);

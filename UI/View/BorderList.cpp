@@ -29,7 +29,7 @@ CBorderList::EParse CBorderList::parse(const CString& text, CString* badToken) {
                 const char16_t c = number.at(k);
                 if (!(c >= u'0' && c <= u'9') && c != u'.' && c != u'-') fault = kBadNumber;
             }
-            if (!fault && !number.toDouble(&t.value)) fault = kBadNumber;
+            if (!fault && (!number.toDouble(&t.value) || !std::isfinite(t.value))) fault = kBadNumber;
         }
         if (fault) {
             if (badToken) *badToken = tok;

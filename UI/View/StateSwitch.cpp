@@ -79,8 +79,9 @@ bool kelEvaluateStateExpression(const CStateExpression& e,
                 all = false;
                 break;
             }
-            const int64_t rounded = std::llround(v);  // half away from zero
-            const bool listed = std::find(c.values.begin(), c.values.end(), rounded) != c.values.end();
+            const bool inRange = std::fabs(v) < 9e18;
+            const int64_t rounded = inRange ? std::llround(v) : 0;  // half away from zero
+            const bool listed = inRange && std::find(c.values.begin(), c.values.end(), rounded) != c.values.end();
             if (listed == c.negate) {
                 all = false;
                 break;

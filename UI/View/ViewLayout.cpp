@@ -198,7 +198,7 @@ struct Layout {
             const int axis = (p == EPlacement::Top || p == EPlacement::Bottom) ? 1 : 0;
             const double room = (axis ? avail.h : avail.w) - outer(*c, axis);
             const double along = c->sizeRule(axis).growing() ? bounded(*c, axis, room, room)
-                                                             : fixedSize(*c, axis, axis ? avail.h : avail.w);
+                                                             : fixedSize(*c, axis, axis ? area.inner.h : area.inner.w);
             const double cross = fillSize(*c, 1 - axis, (axis ? avail.w : avail.h) - outer(*c, 1 - axis));
             const double taken = along + outer(*c, axis);
             CRectD slot = avail;

@@ -3,13 +3,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace {
 // "N%" as a share; false for anything else.
 bool parsePercent(const CString& t, double* out) {
     if (t.length() < 2 || t.at(t.length() - 1) != u'%') return false;
     double v;
-    if (!t.substr(0, t.length() - 1).trimmed().toDouble(&v)) return false;
+    if (!t.substr(0, t.length() - 1).trimmed().toDouble(&v) || !std::isfinite(v)) return false;
     *out = v / 100.0;
     return true;
 }
@@ -34,7 +35,7 @@ bool CSizeRule::parse(const CString& text, CSizeRule* out) {
     CSizeRule r;
     if (parsePercent(t, &r.value)) {
         r.kind = Percent;
-    } else if (t.toDouble(&r.value) && r.value >= 0) {
+    } else if (t.toDouble(&r.value) && r.value >= 0 && std::isfinite(r.value)) {
         r.kind = Fixed;
     } else {
         return false;
@@ -53,7 +54,7 @@ bool CSizeBound::parse(const CString& text, bool allowCompact, CSizeBound* out) 
         b.kind = Compact;
     } else if (parsePercent(t, &b.value)) {
         b.kind = Percent;
-    } else if (t.toDouble(&b.value)) {
+    } else if (t.toDouble(&b.value) && std::isfinite(b.value)) {
         b.kind = Fixed;
     } else {
         return false;
@@ -86,7 +87,8 @@ CError CViewBasePlacement::setBorder(CBorderList* field, const CString& v) {
 CError CViewBasePlacement::setNumber(double* field, const CString& v, const char* attrName, double def) {
     const CString t = v.trimmed();
     double d = def;
-    if (!t.empty() && !t.toDouble(&d)) return KEL_ERROR(kelstr_CViewBasePlacement_attrValue_Invalid, v, attrName);
+    if (!t.empty() && (!t.toDouble(&d) || !std::isfinite(d)))
+        return KEL_ERROR(kelstr_CViewBasePlacement_attrValue_Invalid, v, attrName);
     *field = d;
     return {};
 }
@@ -118,7 +120,7 @@ CError CViewBasePlacement::setCompact(int axis, const CString& v, const char* at
     const CString t = v.trimmed();
     double d;
     if (t.empty() || t == "auto") m_compact[axis].reset();
-    else if (t.toDouble(&d) && d >= 0) m_compact[axis] = d;
+    else if (t.toDouble(&d) && d >= 0 && std::isfinite(d)) m_compact[axis] = d;
     else return KEL_ERROR(kelstr_CViewBasePlacement_attrValue_Invalid, v, attrName);
     return {};
 }
