@@ -134,6 +134,30 @@ TEST_F(UiStates, MisplacedOrIncompleteDeclarationsFail) {
     }
 }
 
+TEST_F(UiStates, TimedStatesMoveTheOpacityOverTheFrames) {
+    ASSERT_FALSE(load(R"(
+        <ui:view name="v" width="10" height="10" color="Action" opacity="0.2">
+          <ui:view-state state-name="shown" state-attrs="opacity color-state" opacity="100%" color-state="Hover"
+                         duration="0.2"/>
+          <ui:view-command on-event="state-ready" set-attr="hint" set-attr-value="ready"/>
+        </ui:view>)"));
+    CView* v = view("v");
+    ASSERT_FALSE(v->setState("shown"));
+    EXPECT_TRUE(v->inTransition());
+    EXPECT_DOUBLE_EQ(v->opacity(), 0.2);             // moves with the frames
+    EXPECT_EQ(v->attr("color-state").utf8(), "Hover");  // not a moving attribute: at once
+    const double start = kelSecondsSinceStart();
+    double last = 0.2;
+    while (v->inTransition() && kelSecondsSinceStart() - start < 2.0) {
+        ASSERT_FALSE(renderer().render());
+        EXPECT_GE(v->opacity(), last);
+        last = v->opacity();
+    }
+    EXPECT_FALSE(v->inTransition());
+    EXPECT_DOUBLE_EQ(v->opacity(), 1.0);
+    EXPECT_EQ(v->attr("hint").utf8(), "ready");
+}
+
 TEST(StateExpression, ParsesAndEvaluatesConditions) {
     struct Case {
         const char* text;

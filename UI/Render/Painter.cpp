@@ -47,29 +47,29 @@ void CPainter::drawBox(const CImageSet& set, int first, const CRectD& r, const C
     const int lw = std::min(c, w / 2), rw = std::min(c, w - lw);
     const int th = std::min(c, h / 2), bh = std::min(c, h - th);
     const int ix0 = px.x0 + lw, ix1 = px.x1 - rw, iy0 = px.y0 + th, iy1 = px.y1 - bh;
-    auto fillMiddle = [&] {
     // The middle shows the inside of the box: the top-left piece's innermost pixel.
-    const CImageLayerData& d = tlLayer.data();
-    // Under the pieces from where their drawn part ends, so that the
-    // partly covered pixels at a piece's inner edge blend into the middle.
-    const int inset = int(std::floor(d.width * d.invScale * m_scale));
-    const int fx0 = px.x0 + std::min(inset, lw), fx1 = px.x1 - std::min(inset, rw);
-    const int fy0 = px.y0 + std::min(inset, th), fy1 = px.y1 - std::min(inset, bh);
-    if (fx1 <= fx0 || fy1 <= fy0 || d.width <= 0 || d.height <= 0) return;
-    const int bpp = d.bytesPerPixel;
-    const CImageLayer::Pixels src = tlLayer.pixels(set.texture());
-    if (!src.first) return;
-    const uint8_t* s = src.first + size_t(d.height - 1) * src.stride + size_t(d.width - 1) * size_t(bpp);
-    const int slot = (tlLayer.mode() == 1 || tlLayer.mode() == 2) ? tlLayer.mode() : 0;
-    const bool plain = tlLayer.mode() == int16_t(ELayerMode::Plain);
-    const CColor* table = colors.slots[slot];
-    if (!plain && !table) return;
-    int grey = bpp == 1 ? 255 : bpp == 2 ? s[0] : (s[0] + s[1] + s[2]) / 3;
-    CRgb color{uint8_t(grey), uint8_t(grey), uint8_t(grey)};
-    if (!plain) color = table->table[size_t(grey)];
-    else if (bpp == 4) color = {s[0], s[1], s[2]};
-    const int alpha = (s[bpp - 1] * alphaScaleOf(colors.opacity * (plain ? 1.0 : table->value))) >> 8;
-    fillPixels(*m_target, kelIntersect(m_clip, {fx0, fy0, fx1, fy1}), color, alpha);
+    auto fillMiddle = [&] {
+        const CImageLayerData& d = tlLayer.data();
+        // Under the pieces from where their drawn part ends, so that the
+        // partly covered pixels at a piece's inner edge blend into the middle.
+        const int inset = int(std::floor(d.width * d.invScale * m_scale));
+        const int fx0 = px.x0 + std::min(inset, lw), fx1 = px.x1 - std::min(inset, rw);
+        const int fy0 = px.y0 + std::min(inset, th), fy1 = px.y1 - std::min(inset, bh);
+        if (fx1 <= fx0 || fy1 <= fy0 || d.width <= 0 || d.height <= 0) return;
+        const int bpp = d.bytesPerPixel;
+        const CImageLayer::Pixels src = tlLayer.pixels(set.texture());
+        if (!src.first) return;
+        const uint8_t* s = src.first + size_t(d.height - 1) * src.stride + size_t(d.width - 1) * size_t(bpp);
+        const int slot = (tlLayer.mode() == 1 || tlLayer.mode() == 2) ? tlLayer.mode() : 0;
+        const bool plain = tlLayer.mode() == int16_t(ELayerMode::Plain);
+        const CColor* table = colors.slots[slot];
+        if (!plain && !table) return;
+        int grey = bpp == 1 ? 255 : bpp == 2 ? s[0] : (s[0] + s[1] + s[2]) / 3;
+        CRgb color{uint8_t(grey), uint8_t(grey), uint8_t(grey)};
+        if (!plain) color = table->table[size_t(grey)];
+        else if (bpp == 4) color = {s[0], s[1], s[2]};
+        const int alpha = (s[bpp - 1] * alphaScaleOf(colors.opacity * (plain ? 1.0 : table->value))) >> 8;
+        fillPixels(*m_target, kelIntersect(m_clip, {fx0, fy0, fx1, fy1}), color, alpha);
     };
     fillMiddle();
     auto piece = [&](int k, int x, int y, const CPixelClip& part) {
@@ -116,12 +116,11 @@ double CPainter::drawText(const CFont& font, double x, double baseline, std::str
     // above the baseline.
     const int top = int(std::floor(baseline - font.ascent * textScale)) - 1;
     const int bottom = int(std::ceil(baseline + font.descent * textScale)) + 1;
-    double end = x;
     for (int y = top; y < bottom; y += 2) {
         const CPixelClip band = kelIntersect(m_clip, {m_clip.x0, y, m_clip.x1, y + 2});
         if (kelEmpty(band)) continue;
         const double shift = std::round(slant * (baseline - (y + 1)));
-        end = font.drawText(*m_target, x + shift, baseline, utf8, textScale, colors, &band) - shift;
+        font.drawText(*m_target, x + shift, baseline, utf8, textScale, colors, &band);
     }
-    return top < bottom ? x + font.textWidth(utf8, textScale) : end;
+    return x + font.textWidth(utf8, textScale);
 }

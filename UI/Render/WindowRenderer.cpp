@@ -39,7 +39,6 @@ CWindowRenderer::~CWindowRenderer() = default;
 
 void CWindowRenderer::registerEvents(CClassRecord& record) {
     CObject::registerEvents(record);
-    auto self = [](CObject* o) { return static_cast<CWindowRenderer*>(o); };
     record.addEvent("render-timer", [](CObject* o, CEventParams&) -> CError {
         return static_cast<CWindowRenderer*>(o)->render();
     });
@@ -49,6 +48,13 @@ void CWindowRenderer::registerEvents(CClassRecord& record) {
         p.get("x").toDouble(&x), p.get("y").toDouble(&y), p.get("width").toDouble(&w), p.get("height").toDouble(&h);
         r->markDirty({x, y, w, h});
         return r->render();
+    });
+    // A view's area to draw again with the next frame ("x", "y", "width", "height").
+    record.addEvent("request-view-area-updates", [](CObject* o, CEventParams& p) -> CError {
+        double x = 0, y = 0, w = 0, h = 0;
+        p.get("x").toDouble(&x), p.get("y").toDouble(&y), p.get("width").toDouble(&w), p.get("height").toDouble(&h);
+        static_cast<CWindowRenderer*>(o)->markDirty({x, y, w, h});
+        return {};
     });
     record.addEvent("mouse-move", [](CObject* o, CEventParams& p) -> CError {
         double x = 0, y = 0;
@@ -81,7 +87,6 @@ void CWindowRenderer::registerEvents(CClassRecord& record) {
         if (ui != r->m_uiScale || mode == "force") r->setScale(ui, r->m_pixelRatio);
         return {};
     });
-    (void)self;
 }
 
 CError CWindowRenderer::init() {
@@ -188,8 +193,19 @@ void CWindowRenderer::renderSector(int index) {
     }
 }
 
+void CWindowRenderer::addTransition(CView* view) {
+    if (std::find(m_transitions.begin(), m_transitions.end(), view) == m_transitions.end()) m_transitions.push_back(view);
+}
+
 CError CWindowRenderer::render() {
     KEL_TRY(runPostedEvents());
+    if (!m_transitions.empty()) {
+        const double now = kelSecondsSinceStart();
+        std::vector<CView*> running;
+        for (CView* v : m_transitions)
+            if (v->advanceTransition(now)) running.push_back(v);
+        m_transitions = std::move(running);
+    }
     if (m_needsLayout) KEL_TRY(layout());
     const std::vector<int> dirty = m_sectors.takeDirty();
     m_sectorsLastFrame = dirty.size();

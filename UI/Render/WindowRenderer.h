@@ -105,6 +105,8 @@ public:
     // The topmost view under a window pixel that takes the mouse, or nullptr.
     CView* viewAt(double x, double y) const;
     CView* hoveredView() const { return m_hovered.empty() ? nullptr : m_hovered.front(); }
+    // A view whose state change runs over time; advanced on every frame.
+    void addTransition(CView* view);
     // Queues an event for after the current one (bridged commands).
     void postEvent(CObject* target, const CString& eventName, const CEventParams& params);
     CError runPostedEvents();
@@ -137,4 +139,5 @@ private:
         CEventParams params;
     };
     std::vector<Posted> m_posted;
+    std::vector<CView*> m_transitions;
 };

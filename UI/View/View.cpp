@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Core/Application.h"
 #include "Core/Log.h"
 #include "UI/Render/WindowRenderer.h"
 #include "UI/Resources/DynamicColor.h"
@@ -256,22 +257,63 @@ void CView::updateEffectiveOpacity() {
 
 // --- States ----------------------------------------------------------------------------------
 
+namespace {
+// An opacity value as its attribute gives it (number or "N%"), 1 when empty.
+double opacityValue(const CString& text) {
+    const CString t = text.trimmed();
+    double v = 1.0;
+    if (t.length() > 1 && t.at(t.length() - 1) == u'%' && t.substr(0, t.length() - 1).toDouble(&v)) v /= 100.0;
+    else if (!t.toDouble(&v)) v = 1.0;
+    return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 1.0;
+}
+}  // namespace
+
 CError CView::applyStates() {
     const CViewStateSet::Combined combined = m_states.combine();
+    const bool timed = combined.duration > 0 && m_renderer;
+    std::vector<Transition> moves;
+    // Sets a value, or starts moving it when the change is timed.
+    auto change = [&](const CString& name, const CString& value) -> CError {
+        if (timed && (name == "opacity" || name == "draw-opacity")) {
+            moves.push_back({name, name == "opacity" ? opacity() : drawOpacity(), opacityValue(value)});
+            return {};
+        }
+        return setAttr(name, value);
+    };
     for (const CString& name : m_states.controlledAttrs()) {
         auto it = std::find_if(combined.attrs.begin(), combined.attrs.end(), [&](auto& p) { return p.first == name; });
         auto base = std::find_if(m_stateBase.begin(), m_stateBase.end(), [&](auto& p) { return p.first == name; });
         if (it != combined.attrs.end()) {
             if (base == m_stateBase.end()) m_stateBase.emplace_back(name, attr(name));
-            KEL_TRY(setAttr(name, it->second));
+            KEL_TRY(change(name, it->second));
         } else if (base != m_stateBase.end()) {
             // No set state names it any more: back to the value it had before.
             const CString restore = base->second;
             m_stateBase.erase(base);
-            KEL_TRY(setAttr(name, restore));
+            KEL_TRY(change(name, restore));
         }
     }
+    if (!moves.empty()) {
+        m_transitions = std::move(moves);
+        m_transitionStart = kelSecondsSinceStart();
+        m_transitionDuration = combined.duration;
+        m_renderer->addTransition(this);
+    }
     return {};
+}
+
+bool CView::advanceTransition(double now) {
+    if (m_transitions.empty()) return false;
+    const double t = std::clamp((now - m_transitionStart) / m_transitionDuration, 0.0, 1.0);
+    for (const Transition& m : m_transitions) {
+        const double v = t >= 1.0 ? m.to : m.from + (m.to - m.from) * t;
+        if (CError e = setAttr(m.attr, CString::number(v))) kelLogError(e);
+    }
+    if (t < 1.0) return true;
+    m_transitions.clear();
+    CEventParams p;
+    if (CError e = runCommands("state-ready", p)) kelLogError(e);
+    return false;
 }
 
 CError CView::setState(const CString& name) {

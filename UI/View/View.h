@@ -95,7 +95,12 @@ public:
     CError setState(const CString& name);
     CError unsetState(const CString& name);
     CError toggleState(const CString& name);
-    bool inTransition() const { return false; }
+    // A state change with a "duration" moves "opacity" and "draw-opacity"
+    // linearly to their new values, one step per frame; the view gets
+    // "state-ready" when it ends. Other attributes change at once.
+    bool inTransition() const { return !m_transitions.empty(); }
+    // Moves a running transition to a time (seconds); true while it runs.
+    bool advanceTransition(double now);
     void addCommand(CViewCommand* command) { m_commands.push_back(command); }
     // Runs the commands registered for an event, in definition order.
     CError runCommands(const CString& eventName, CEventParams& params);
@@ -144,6 +149,12 @@ private:
     std::vector<CViewCommand*> m_commands;
     std::vector<std::pair<CString, CString>> m_stateBase;  // attribute values before states changed them
     std::vector<std::pair<CString, CString>> m_applied;    // last accepted value per attribute
+    struct Transition {
+        CString attr;
+        double from, to;
+    };
+    std::vector<Transition> m_transitions;
+    double m_transitionStart = 0, m_transitionDuration = 0;
 
     const CDynamicPalette* m_palette = nullptr;
     const CDynamicColorData* m_colors[3] = {nullptr, nullptr, nullptr};

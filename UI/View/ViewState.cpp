@@ -49,7 +49,9 @@ CViewStateSet::Combined CViewStateSet::combine() const {
     for (const CString& name : m_active) {
         const CStateDef* d = find(name);
         if (!d) continue;
-        for (const auto& [attr, value] : d->attrs) {
+        for (const auto& entry : d->attrs) {
+            const CString& attr = entry.first;
+            const CString& value = entry.second;
             auto it = std::find_if(out.attrs.begin(), out.attrs.end(), [&](auto& p) { return p.first == attr; });
             if (it == out.attrs.end()) {
                 out.attrs.emplace_back(attr, attr == "color-state" && value.startsWith("/") ? value.substr(1) : value);
