@@ -63,13 +63,13 @@ double CFont::textWidth(std::string_view utf8, double scale) const {
 }
 
 double CFont::drawText(CBitmap32& target, double x, double baselineY, std::string_view utf8, double scale,
-                       const CDrawColors& colors) const {
+                       const CDrawColors& colors, const CPixelClip* clip) const {
     // The pen moves by the advance at the drawing scale; glyph rectangles
     // are placed at whole pixels so that text stays crisp.
     for (uint32_t cp : codePoints(utf8)) {
         const CImage* g = glyph(cp);
         if (!g) continue;
-        kelDrawImage(target, std::floor(x + 0.5), baselineY, *g, m_set.texture(), scale, colors);
+        kelDrawImage(target, std::floor(x + 0.5), baselineY, *g, m_set.texture(), scale, colors, clip);
         x += advance(cp) * scale;
     }
     return x;

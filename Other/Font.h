@@ -32,7 +32,7 @@ public:
     // Draws a UTF-8 text with the pen starting at (x, baselineY) in target
     // pixels; returns the pen's end x.
     double drawText(CBitmap32& target, double x, double baselineY, std::string_view utf8, double scale,
-                    const CDrawColors& colors) const;
+                    const CDrawColors& colors, const CPixelClip* clip = nullptr) const;
 
     // Code points of a UTF-8 text (invalid bytes are taken as Latin-1).
     static std::vector<uint32_t> codePoints(std::string_view utf8);

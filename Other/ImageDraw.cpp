@@ -180,7 +180,7 @@ const CScaledLayer* CImageLayer::scaled(const CImageTexture& texture, double dis
 }
 
 void kelDrawScaledLayer(CBitmap32& target, double x, double y, const CScaledLayer& layer, int16_t mode,
-                        const CDrawColors& colors) {
+                        const CDrawColors& colors, const CPixelClip* clip) {
     const int slot = (mode == 1 || mode == 2) ? mode : 0;
     const bool plain = mode == int16_t(ELayerMode::Plain);
     const CColor* table = colors.slots[slot];
@@ -190,8 +190,10 @@ void kelDrawScaledLayer(CBitmap32& target, double x, double y, const CScaledLaye
     if (alphaScale <= 0) return;
     const int x0 = int(std::lround(x)) + layer.originX, y0 = int(std::lround(y)) + layer.originY;
     const int bpp = layer.bytesPerPixel;
-    const int cx0 = std::max(0, -x0), cy0 = std::max(0, -y0);
-    const int cx1 = std::min(layer.width, target.width - x0), cy1 = std::min(layer.height, target.height - y0);
+    const CPixelClip bounds = clip ? *clip : CPixelClip();
+    const int cx0 = std::max(std::max(0, bounds.x0) - x0, 0), cy0 = std::max(std::max(0, bounds.y0) - y0, 0);
+    const int cx1 = std::min(layer.width, std::min(target.width, bounds.x1) - x0);
+    const int cy1 = std::min(layer.height, std::min(target.height, bounds.y1) - y0);
     for (int ly = cy0; ly < cy1; ++ly) {
         const uint8_t* s = layer.pixels.data() + (size_t(ly) * size_t(layer.width) + size_t(cx0)) * size_t(bpp);
         uint32_t* dst = target.pixels.data() + size_t(y0 + ly) * size_t(target.width) + size_t(x0 + cx0);
@@ -227,9 +229,9 @@ void kelDrawScaledLayer(CBitmap32& target, double x, double y, const CScaledLaye
 }
 
 void kelDrawImage(CBitmap32& target, double x, double y, const CImage& image, const CImageTexture& texture,
-                  double displayScale, const CDrawColors& colors) {
+                  double displayScale, const CDrawColors& colors, const CPixelClip* clip) {
     for (size_t i = 0; i < image.layerCount(); ++i) {
         const CImageLayer& layer = image.layer(i);
-        kelDrawScaledLayer(target, x, y, *layer.scaled(texture, displayScale), layer.mode(), colors);
+        kelDrawScaledLayer(target, x, y, *layer.scaled(texture, displayScale), layer.mode(), colors, clip);
     }
 }

@@ -47,6 +47,13 @@ struct CScaledLayer {
     std::vector<uint8_t> pixels;  // width * height * bytesPerPixel
 };
 
+// A pixel rectangle [x0, x1) x [y0, y1) that drawing stays inside (besides
+// the target's bounds); render workers drawing disjoint parts of one target
+// each pass their own.
+struct CPixelClip {
+    int x0 = 0, y0 = 0, x1 = 1 << 30, y1 = 1 << 30;
+};
+
 // The colours a view draws with: the tables of its three colour slots
 // (nullptr: the slot's layers are not drawn) and its opacity.
 struct CDrawColors {
@@ -67,8 +74,8 @@ CScaledCacheStats kelScaledCacheStats();
 
 // Draws one scaled layer with its anchor at (x, y) in target pixels.
 void kelDrawScaledLayer(CBitmap32& target, double x, double y, const CScaledLayer& layer, int16_t mode,
-                        const CDrawColors& colors);
+                        const CDrawColors& colors, const CPixelClip* clip = nullptr);
 
 // Draws an image (its layers bottom first) at a display scale.
 void kelDrawImage(CBitmap32& target, double x, double y, const CImage& image, const CImageTexture& texture,
-                  double displayScale, const CDrawColors& colors);
+                  double displayScale, const CDrawColors& colors, const CPixelClip* clip = nullptr);

@@ -11,6 +11,7 @@
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CoreCreators.h"
 #include "UI/Resources/ResourceObjects.h"
+#include "UI/View/ViewCreators.h"
 
 // Each area of the system contributes its rows; the table is their
 // concatenation in this order.
@@ -20,7 +21,7 @@ std::span<const CreatorRow> kelProductCreatorTable() {
         for (std::span<const CreatorRow> part :
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
-              audioInterfaceCreatorRows(), uiResourceCreatorRows()})
+              audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();

@@ -1,7 +1,7 @@
 #pragma once
 // The product's composition root: the creator table of every class the
 // definitions name (the object core's rows, each area of the audio side,
-// the editor's resources), and the start options that load the product with it.
+// the editor's resources and views), and the start options that load the product with it.
 
 #include <span>
 

@@ -5,7 +5,9 @@
 #   Other (graphics resources) and UI sit beside Audio: above Core, and UI
 #   reaches the audio side only through the interface protocol (Audio/Interface).
 #   Product (the composition root) sits above Audio and UI; nothing below
-#   it but the adapter and the programs include it.
+#   it but the adapter and the programs include it. Inside UI the resources
+#   know nothing of views; tamblor-uishot (Tools/UiShot) never reaches the
+#   audio side.
 # Usage: scripts/check-layers.sh [SOURCE_ROOT]
 root="${1:-$(dirname "$0")/..}"
 cd "$root" || exit 2
@@ -35,6 +37,8 @@ out=$(
     check Audio Audio Core Platform
     check Other Other Core Platform
     check UI UI Other Audio/Interface Core Platform
+    check UI/Resources UI/Resources Other Core Platform
+    check Tools/UiShot Tools UI Other Core Platform Product
     check Product Product Audio UI Other Core Platform
 )
 if [ -n "$out" ]; then

@@ -1,0 +1,128 @@
+// The editor's software renderer: a full frame of a 590 x 444 window with a
+// few dozen views (panels, frames, buttons, knobs, meters, captions and
+// wrapped text) at scales 1 and 2, with and without render workers, and the
+// repaint after one knob moved.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "Core/Application.h"
+#include "Product/ProductCreators.h"
+#include "Tools/UiShot/UiShot.h"
+#include "UI/Render/WindowRenderer.h"
+#include "UI/View/View.h"
+
+namespace {
+
+void ensureApplication() {
+    static const bool started = [] {
+        CApplication::StartOptions o = kelProductStartOptions();
+        o.sharedDefinition = nullptr;
+        return !CApplication::start(o);
+    }();
+    (void)started;
+}
+
+std::string knobGroup(int group) {
+    std::string s = "<ui:view name=\"group" + std::to_string(group) +
+                    "\" width=\"full\" height=\"full\" color=\"Panel\" image-set=\"is.frame\" inner-border=\"6\""
+                    " outer-border=\"3\">"
+                    "<ui:caption name=\"title\" placement=\"top\" font-name=\"font.title\" text=\"Section " +
+                    std::to_string(group) + "\" text-alignment=\"center\" height=\"20\"/>";
+    for (int k = 0; k < 4; ++k) {
+        const std::string n = std::to_string(k);
+        s += "<ui:view name=\"cell" + n + "\" width=\"full\" height=\"full\" is-inline-vertical=\"true\""
+             " inline-alignment-h=\"center\">"
+             "<ui:view name=\"knob\" width=\"40\" height=\"40\" color=\"Knob\" image-set=\"is.knob\""
+             " image-set-index=\"" + std::to_string(10 * k + 20) + "\"/>"
+             "<ui:readout name=\"value\" font-name=\"font.compact\" text=\"-" + n + ".5 dB\" width=\"56\""
+             " text-alignment=\"center\" color=\"EditBox\" image-set=\"is.knob\" image-set-range=\"Readout\"/>"
+             "</ui:view>";
+    }
+    return s + "</ui:view>";
+}
+
+std::string benchDocument() {
+    std::string views;
+    views += "<ui:view name=\"header\" placement=\"top\" height=\"36\" color=\"Caption\" image-set=\"is.frame\""
+             " inner-border=\"LR8\" inline-alignment-v=\"center\">";
+    for (const char* b : {"Undo", "Redo", "A", "B", "Copy", "Bypass"})
+        views += std::string("<ui:view name=\"b") + b + "\" width=\"56\" height=\"24\" color=\"Button\""
+                 " image-set=\"is.button\" outer-border=\"R4\"><ui:caption name=\"t\" placement=\"full\""
+                 " font-name=\"font.base\" text=\"" + b + "\" text-alignment=\"center\" text-alignment-v=\"center\"/>"
+                 "</ui:view>";
+    views += "</ui:view>";
+    views += "<ui:view name=\"meters\" placement=\"right\" width=\"70\" color=\"MeterBack\" image-set=\"is.levelmeter\""
+             " image-set-range=\"Back\" inner-border=\"6\" outer-border=\"L4\">";
+    for (int m = 0; m < 4; ++m)
+        views += "<ui:view name=\"m" + std::to_string(m) + "\" width=\"12\" height=\"full\" color=\"Meter\""
+                 " outer-border=\"R2\" opacity=\"0.8\"/>";
+    views += "</ui:view>";
+    views += "<ui:textview name=\"status\" placement=\"bottom\" height=\"44\" font-name=\"font.small\""
+             " is-text-wrapped=\"true\" color=\"Panel\" inner-border=\"4\" text=\"[B]Status[/B]: the limiter keeps"
+             " its peaks under the ceiling; [C1]true peak[/C1] -1.0 dBTP, loudness -9.8 LUFS, gain reduction"
+             " 3.2 dB at the loudest passage.\" text-color1=\"Action\"/>";
+    for (int g = 0; g < 4; ++g) views += knobGroup(g);
+    // Two rows of two groups: the third group starts a new row.
+    const size_t third = views.find("<ui:view name=\"group2\"");
+    views.insert(third + std::string("<ui:view name=\"group2\"").size(), " is-new-inline-row=\"true\"");
+    return "<definitions><core:object name=\"ui\"><core:object name=\"main-window\">"
+           "<ui:window-renderer name=\"window-renderer\">"
+           "<ui:view name=\"root\" is-root-view=\"true\" width=\"590\" height=\"444\" color=\"Background\""
+           " palette=\"palette\" inner-border=\"6\">" +
+           views + "</ui:view></ui:window-renderer></core:object></core:object></definitions>";
+}
+
+std::unique_ptr<CUiShot> makeEditor(double scale, int workers, benchmark::State& state) {
+    ensureApplication();
+    auto shot = std::make_unique<CUiShot>();
+    CUiShot::Options o;
+    o.scale = scale;
+    o.workers = workers;
+    if (CError e = shot->loadXml(benchDocument(), "bench", o)) {
+        state.SkipWithError(e.text().c_str());
+        return nullptr;
+    }
+    if (CError e = shot->render()) state.SkipWithError(e.text().c_str());  // scaled layers cached
+    return shot;
+}
+
+size_t countViews(const CObject& o) {
+    size_t n = dynamic_cast<const CView*>(&o) ? 1 : 0;
+    for (const auto& c : o.children()) n += countViews(*c);
+    return n;
+}
+
+// A full repaint: every sector drawn again (args: scale x 10, workers).
+void BM_UiFullFrame(benchmark::State& state) {
+    auto shot = makeEditor(state.range(0) / 10.0, int(state.range(1)), state);
+    if (!shot) return;
+    for (auto _ : state) {
+        shot->renderer()->invalidateAll();
+        if (CError e = shot->render()) state.SkipWithError(e.text().c_str());
+    }
+    state.counters["views"] = double(countViews(*shot->root()));
+    state.counters["sectors"] = double(shot->renderer()->sectorsLastFrame());
+}
+BENCHMARK(BM_UiFullFrame)->Args({10, 0})->Args({20, 0})->Args({10, 1})->Args({20, 1})->Unit(benchmark::kMillisecond);
+
+// One knob moves: its image index changes and only its sectors are drawn.
+void BM_UiKnobRepaint(benchmark::State& state) {
+    auto shot = makeEditor(state.range(0) / 10.0, 0, state);
+    if (!shot) return;
+    CObject* knob = shot->root()->findObject("ui.main-window.window-renderer.root.group1.cell2.knob");
+    if (!knob) {
+        state.SkipWithError("no knob");
+        return;
+    }
+    int index = 0;
+    for (auto _ : state) {
+        index = (index + 7) % 85;
+        if (CError e = knob->setAttr("image-set-index", CString::number(int64_t(index)))) state.SkipWithError("set");
+        if (CError e = shot->render()) state.SkipWithError(e.text().c_str());
+    }
+    state.counters["sectors"] = double(shot->renderer()->sectorsLastFrame());
+}
+BENCHMARK(BM_UiKnobRepaint)->Arg(10)->Arg(20)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,70 @@
+// The sector map: which views paint into which 256 x 128 sector.
+#include "UI/Render/SectorMap.h"
+
+#include <algorithm>
+#include <cmath>
+
+void CSectorMap::resize(int w, int h) {
+    m_width = std::max(w, 0);
+    m_height = std::max(h, 0);
+    m_cols = (m_width + kWidth - 1) >> kShiftX;
+    m_rows = (m_height + kHeight - 1) >> kShiftY;
+    m_views.assign(size_t(sectorCount()), {});
+    m_dirty.assign(size_t(sectorCount()), 0);
+}
+
+CSectorRange CSectorMap::range(const CRectD& r) const {
+    if (m_cols == 0 || m_rows == 0 || r.empty()) return {};
+    auto bound = [](double v, int shift, int count) {
+        const long long i = kelPixel(v);
+        const long long s = i < 0 ? 0 : i >> shift;
+        return int(std::min<long long>(s, count - 1));
+    };
+    CSectorRange out;
+    out.col0 = bound(r.x, kShiftX, m_cols);
+    out.col1 = bound(r.x + r.w - 1, kShiftX, m_cols);
+    out.row0 = bound(r.y, kShiftY, m_rows);
+    out.row1 = bound(r.y + r.h - 1, kShiftY, m_rows);
+    return out;
+}
+
+CPixelClip CSectorMap::sectorPixels(int index) const {
+    const int col = index % m_cols, row = index / m_cols;
+    return {col << kShiftX, row << kShiftY, std::min((col + 1) << kShiftX, m_width),
+            std::min((row + 1) << kShiftY, m_height)};
+}
+
+void CSectorMap::clearViews() {
+    for (auto& v : m_views) v.clear();
+}
+
+void CSectorMap::addView(CView* view, const CRectD& area) {
+    const CSectorRange s = range(area);
+    for (int row = s.row0; row <= s.row1; ++row)
+        for (int col = s.col0; col <= s.col1; ++col) m_views[size_t(row * m_cols + col)].push_back(view);
+}
+
+int CSectorMap::sectorAt(double x, double y) const {
+    if (!(x >= 0) || !(y >= 0) || x >= m_width || y >= m_height) return -1;
+    return (int(y) >> kShiftY) * m_cols + (int(x) >> kShiftX);
+}
+
+void CSectorMap::markDirty(const CRectD& area) {
+    const CSectorRange s = range(area);
+    for (int row = s.row0; row <= s.row1; ++row)
+        for (int col = s.col0; col <= s.col1; ++col) m_dirty[size_t(row * m_cols + col)] = 1;
+}
+
+void CSectorMap::markAllDirty() { std::fill(m_dirty.begin(), m_dirty.end(), uint8_t(1)); }
+
+bool CSectorMap::anyDirty() const { return std::find(m_dirty.begin(), m_dirty.end(), 1) != m_dirty.end(); }
+
+std::vector<int> CSectorMap::takeDirty() {
+    std::vector<int> out;
+    for (size_t i = 0; i < m_dirty.size(); ++i)
+        if (m_dirty[i]) {
+            out.push_back(int(i));
+            m_dirty[i] = 0;
+        }
+    return out;
+}

@@ -1,0 +1,55 @@
+#pragma once
+// CSectorMap: the window area in sectors of 256 x 128 pixels (column x >> 8,
+// row y >> 7). Each sector lists the views that overlap it, in painting
+// order (bottom first), and carries a dirty flag for the next frame.
+
+#include <cstdint>
+#include <vector>
+
+#include "UI/Render/Geometry.h"
+
+class CView;
+
+struct CSectorRange {
+    int col0 = 0, col1 = -1, row0 = 0, row1 = -1;
+    bool empty() const { return col1 < col0 || row1 < row0; }
+    bool operator==(const CSectorRange&) const = default;
+};
+
+class CSectorMap {
+public:
+    static constexpr int kShiftX = 8, kShiftY = 7;
+    static constexpr int kWidth = 1 << kShiftX, kHeight = 1 << kShiftY;
+
+    // Sizes the map for a window of pixel size w x h; clears views and marks.
+    void resize(int w, int h);
+    int columns() const { return m_cols; }
+    int rows() const { return m_rows; }
+    int sectorCount() const { return m_cols * m_rows; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+
+    // The sectors a rectangle touches: first column round(x) >> 8, last
+    // round(x + w - 1) >> 8, rows likewise with >> 7; negative bounds become
+    // 0 and bounds are clamped to the map.
+    CSectorRange range(const CRectD& r) const;
+    // The pixels of a sector (cut at the window's edge).
+    CPixelClip sectorPixels(int index) const;
+
+    void clearViews();
+    void addView(CView* view, const CRectD& area);
+    const std::vector<CView*>& views(int index) const { return m_views[size_t(index)]; }
+    // The sector of a pixel, or -1 outside the map.
+    int sectorAt(double x, double y) const;
+
+    void markDirty(const CRectD& area);
+    void markAllDirty();
+    bool anyDirty() const;
+    // The dirty sectors' indices, in row order; clears the marks.
+    std::vector<int> takeDirty();
+
+private:
+    int m_width = 0, m_height = 0, m_cols = 0, m_rows = 0;
+    std::vector<std::vector<CView*>> m_views;
+    std::vector<uint8_t> m_dirty;
+};
