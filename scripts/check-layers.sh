@@ -6,6 +6,9 @@
 #   reaches the audio side only through the interface protocol (Audio/Interface).
 #   Product (the composition root) sits above Audio and UI; nothing below
 #   it but the adapter and the programs include it.
+#   Host (the host side of VST3, for the programs, tests and benchmarks that
+#   run the bundle) sits with the tools and reaches the plug-in only through
+#   the SDK's interfaces: it includes no folder of the system.
 # Usage: scripts/check-layers.sh [SOURCE_ROOT]
 root="${1:-$(dirname "$0")/..}"
 cd "$root" || exit 2
@@ -36,6 +39,7 @@ out=$(
     check Other Other Core Platform
     check UI UI Other Audio/Interface Core Platform
     check Product Product Audio UI Other Core Platform
+    check Host Host pluginterfaces
 )
 if [ -n "$out" ]; then
     printf '%s\n' "$out"

@@ -10,13 +10,13 @@
 #include <fstream>
 #include <random>
 
+#include "Host/MemoryStream.h"
 #include "Tools/Render/Measure.h"
 #include "Tools/Render/Options.h"
 #include "Tools/Render/ParamText.h"
 #include "Tools/Render/PendingFiles.h"
 #include "Tools/Render/Report.h"
 #include "Tools/Render/TruePeak.h"
-#include "Tools/Render/Vst3Host.h"
 
 namespace {
 
@@ -96,7 +96,7 @@ TEST(RenderMeasure, OversAboveTheCeiling) {
 }
 
 TEST(RenderHostStream, ReadsWritesAndSeeksAsPluginsExpect) {
-    render::CHostStream s;
+    host::CMemoryStream s;
     char abc[] = "abcdef";
     Steinberg::int32 n = -1;
     EXPECT_EQ(s.write(abc, 6, &n), Steinberg::kResultOk);
