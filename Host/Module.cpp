@@ -1,14 +1,14 @@
 #include "Host/Module.h"
 
+// The system's loader: LoadLibrary on Windows, dlopen elsewhere.
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
 #endif
+
+#include <string>
 
 namespace sb = Steinberg;
 

@@ -109,14 +109,7 @@ std::string CPluginInstance::create(sb::IPluginFactory* factory) {
         m_controller = static_cast<sv::IEditController*>(obj);
         m_separateController = true;
         if (m_controller->initialize(m_hostContext) != sb::kResultOk) return "the edit controller failed to initialise";
-        auto* cpA = queryFrom<sv::IConnectionPoint>(m_component);
-        auto* cpB = queryFrom<sv::IConnectionPoint>(m_controller);
-        if (cpA && cpB) {
-            cpA->connect(cpB);
-            cpB->connect(cpA);
-        }
-        if (cpA) cpA->release();
-        if (cpB) cpB->release();
+        joinParts(true);
     }
     m_controller->setComponentHandler(&m_handler);
     m_changes.setCapacity(std::max(int(m_controller->getParameterCount()), 1), kMaxPointsPerBlock);
@@ -397,17 +390,26 @@ void CPluginInstance::runBlock(int frames) {
     m_context.projectTimeMusic = double(m_context.projectTimeSamples) / m_config.sampleRate * (m_context.tempo / 60.0);
 }
 
+void CPluginInstance::joinParts(bool connect) {
+    auto* a = queryFrom<sv::IConnectionPoint>(m_component);
+    auto* b = queryFrom<sv::IConnectionPoint>(m_controller);
+    if (a && b) {
+        if (connect) {
+            a->connect(b);
+            b->connect(a);
+        } else {
+            a->disconnect(b);
+            b->disconnect(a);
+        }
+    }
+    if (a) a->release();
+    if (b) b->release();
+}
+
 void CPluginInstance::close() {
     stop();
     if (m_separateController && m_controller) {
-        auto* cpA = queryFrom<sv::IConnectionPoint>(m_component);
-        auto* cpB = queryFrom<sv::IConnectionPoint>(m_controller);
-        if (cpA && cpB) {
-            cpA->disconnect(cpB);
-            cpB->disconnect(cpA);
-        }
-        if (cpA) cpA->release();
-        if (cpB) cpB->release();
+        joinParts(false);
         m_controller->terminate();
     }
     if (m_controller) m_controller->release();

@@ -127,6 +127,8 @@ private:
     template <class Sample>
     void processCopied(const Sample* const* in, Sample* const* out, int frames);
     void runBlock(int frames);
+    // Connects (or disconnects) a separate controller and the component.
+    void joinParts(bool connect);
 
     std::unique_ptr<Steinberg::Vst::HostApplication> m_host;  // not reference counted
     Steinberg::FUnknown* m_hostContext = nullptr;
