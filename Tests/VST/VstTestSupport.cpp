@@ -1,7 +1,6 @@
 #include "Product/ProductCreators.h"
 #include "VstTestSupport.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
