@@ -2,14 +2,17 @@
 // the module's factory, stereo 44.1 kHz in blocks of 512 frames of 32-bit
 // samples through IAudioProcessor::process, product defaults with the
 // oversampling factor set through its host parameter ("Oversmp"), on program
-// material that keeps the limiter working. Reported per stereo frame and as
-// the real-time factor (seconds of audio per second of processing, one core).
+// material that keeps the limiter working; the host library runs the
+// instance on this program's buffers as they are. Reported per stereo frame
+// and as the real-time factor (seconds of audio per second of processing,
+// one core).
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <numbers>
 #include <random>
 #include <string>
@@ -19,10 +22,7 @@
 
 #include "Audio/VST/PluginFactoryVST3.h"
 #include "Core/Log.h"
-#include "pluginterfaces/vst/ivstaudioprocessor.h"
-#include "pluginterfaces/vst/ivstcomponent.h"
-#include "pluginterfaces/vst/ivsteditcontroller.h"
-#include "pluginterfaces/vst/ivstparameterchanges.h"
+#include "Host/PluginInstance.h"
 
 namespace {
 
@@ -31,30 +31,6 @@ namespace sv = Steinberg::Vst;
 
 constexpr int kBlock = 512;
 constexpr double kRate = 44100.0;
-
-// One point for one parameter, delivered with the first block.
-class COnePoint : public sv::IParamValueQueue, public sv::IParameterChanges {
-public:
-    COnePoint(sv::ParamID id, double value) : m_id(id), m_value(value) {}
-    sb::tresult PLUGIN_API queryInterface(const sb::TUID, void**) override { return sb::kNoInterface; }
-    sb::uint32 PLUGIN_API addRef() override { return 1; }
-    sb::uint32 PLUGIN_API release() override { return 1; }
-    sv::ParamID PLUGIN_API getParameterId() override { return m_id; }
-    sb::int32 PLUGIN_API getPointCount() override { return 1; }
-    sb::tresult PLUGIN_API getPoint(sb::int32, sb::int32& offset, sv::ParamValue& value) override {
-        offset = 0;
-        value = m_value;
-        return sb::kResultOk;
-    }
-    sb::tresult PLUGIN_API addPoint(sb::int32, sv::ParamValue, sb::int32&) override { return sb::kResultFalse; }
-    sb::int32 PLUGIN_API getParameterCount() override { return 1; }
-    sv::IParamValueQueue* PLUGIN_API getParameterData(sb::int32) override { return this; }
-    sv::IParamValueQueue* PLUGIN_API addParameterData(const sv::ParamID&, sb::int32&) override { return nullptr; }
-
-private:
-    sv::ParamID m_id;
-    double m_value;
-};
 
 // One second of stereo program: a kick, noise bursts and partials, peaking
 // about 6 dB over full scale so the limiter works throughout.
@@ -84,162 +60,109 @@ double residentBytes() {
     return got == 2 ? double(resident) * double(sysconf(_SC_PAGESIZE)) : 0.0;
 }
 
+// The module linked into this program, entered for one benchmark, and its
+// factory; skips the benchmark when either is missing.
+class CLinkedModule {
+public:
+    explicit CLinkedModule(benchmark::State& state) {
+        kelSetLogSink({});
+        m_entered = vst3ModuleEntry(reinterpret_cast<const void*>(&residentBytes));
+        m_factory = m_entered ? vst3PluginFactory() : nullptr;
+        if (!m_factory) state.SkipWithError(m_entered ? "no factory" : "the module did not start");
+    }
+    ~CLinkedModule() {
+        if (m_factory) m_factory->release();
+        if (m_entered) vst3ModuleExit();
+    }
+    CLinkedModule(const CLinkedModule&) = delete;
+    CLinkedModule& operator=(const CLinkedModule&) = delete;
+    sb::IPluginFactory* factory() const { return m_factory; }
+
+private:
+    bool m_entered = false;
+    sb::IPluginFactory* m_factory = nullptr;
+};
+
+host::CHostSetup stereoSetup() {
+    host::CHostSetup setup;
+    setup.sampleRate = kRate;
+    setup.maxBlock = kBlock;
+    setup.offline = false;
+    return setup;
+}
+
 // Instance start: creation through the factory to the first processed block
 // (stereo 44.1 kHz, product defaults), and the resident memory that instance
 // adds (measured on the first iteration, before freed pages can be reused).
 void startPlugin(benchmark::State& state) {
-    kelSetLogSink({});
-    if (!vst3ModuleEntry(reinterpret_cast<const void*>(&startPlugin))) {
-        state.SkipWithError("the module did not start");
-        return;
-    }
-    sb::IPluginFactory* factory = vst3PluginFactory();
-    sb::PClassInfo info{};
-    if (!factory || factory->getClassInfo(0, &info) != sb::kResultOk) {
-        state.SkipWithError("no factory");
-        if (factory) factory->release();
-        vst3ModuleExit();
-        return;
-    }
+    CLinkedModule module(state);
+    if (!module.factory()) return;
     std::vector<float> in(kBlock, 0.25f), outL(kBlock), outR(kBlock);
-    float* inPtrs[2] = {in.data(), in.data()};
-    float* outPtrs[2] = {outL.data(), outR.data()};
+    void* inPtrs[2] = {in.data(), in.data()};
+    void* outPtrs[2] = {outL.data(), outR.data()};
     double residentGrowth = -1.0;
     for (auto _ : state) {
         const double before = residentBytes();
-        void* obj = nullptr;
-        if (factory->createInstance(info.cid, sv::IComponent::iid, &obj) != sb::kResultOk) {
+        auto plugin = std::make_unique<host::CPluginInstance>();
+        if (!plugin->create(module.factory()).empty() || !plugin->prepare(stereoSetup()).empty()) {
             state.SkipWithError("no instance");
             break;
         }
-        auto* component = static_cast<sv::IComponent*>(obj);
-        component->initialize(nullptr);
-        sv::IAudioProcessor* processor = nullptr;
-        component->queryInterface(sv::IAudioProcessor::iid, reinterpret_cast<void**>(&processor));
-        sv::SpeakerArrangement arr = sv::SpeakerArr::kStereo;
-        processor->setBusArrangements(&arr, 1, &arr, 1);
-        sv::ProcessSetup setup{sv::kRealtime, sv::kSample32, kBlock, kRate};
-        processor->setupProcessing(setup);
-        component->setActive(true);
-        processor->setProcessing(true);
-        sv::AudioBusBuffers inBus, outBus;
-        inBus.numChannels = outBus.numChannels = 2;
-        inBus.channelBuffers32 = inPtrs;
-        outBus.channelBuffers32 = outPtrs;
-        sv::ProcessData data;
-        data.processMode = sv::kRealtime;
-        data.symbolicSampleSize = sv::kSample32;
-        data.numSamples = kBlock;
-        data.numInputs = data.numOutputs = 1;
-        data.inputs = &inBus;
-        data.outputs = &outBus;
-        processor->process(data);
+        plugin->processDirect(inPtrs, outPtrs, kBlock);
         benchmark::DoNotOptimize(outL.data());
         if (residentGrowth < 0.0) residentGrowth = residentBytes() - before;
 
         state.PauseTiming();
-        processor->setProcessing(false);
-        component->setActive(false);
-        processor->release();
-        component->terminate();
-        component->release();
+        plugin.reset();
         state.ResumeTiming();
     }
-    factory->release();
     state.counters["resident_MB"] = std::max(residentGrowth, 0.0) / 1048576.0;
-    vst3ModuleExit();
 }
 
 void runPlugin(benchmark::State& state) {
-    kelSetLogSink({});
-    if (!vst3ModuleEntry(reinterpret_cast<const void*>(&runPlugin))) {
-        state.SkipWithError("the module did not start");
-        return;
-    }
-    sb::IPluginFactory* factory = vst3PluginFactory();
-    sb::PClassInfo info{};
-    void* obj = nullptr;
-    sv::IComponent* component = nullptr;
-    if (factory && factory->getClassInfo(0, &info) == sb::kResultOk &&
-        factory->createInstance(info.cid, sv::IComponent::iid, &obj) == sb::kResultOk)
-        component = static_cast<sv::IComponent*>(obj);
-    if (factory) factory->release();
-    if (!component || component->initialize(nullptr) != sb::kResultOk) {
+    CLinkedModule module(state);
+    if (!module.factory()) return;
+    host::CPluginInstance plugin;
+    if (!plugin.create(module.factory()).empty()) {
         state.SkipWithError("no instance");
-        vst3ModuleExit();
         return;
     }
-    sv::IAudioProcessor* processor = nullptr;
-    sv::IEditController* controller = nullptr;
-    component->queryInterface(sv::IAudioProcessor::iid, reinterpret_cast<void**>(&processor));
-    component->queryInterface(sv::IEditController::iid, reinterpret_cast<void**>(&controller));
-
     // The factor's host parameter and its value.
     const std::string factor = std::to_string(state.range(0)) + "X";
-    int oversmp = -1;
-    for (int i = 0; i < controller->getParameterCount(); ++i) {
-        sv::ParameterInfo pi{};
-        controller->getParameterInfo(i, pi);
-        std::string title;
-        for (const sv::TChar* c = pi.title; *c; ++c) title += char(*c);
-        if (title == "Oversmp") oversmp = int(pi.id);
-    }
-    sv::ParamValue value = 0.0;
-    if (oversmp >= 0) {
-        sv::String128 text{};
-        for (size_t i = 0; i < factor.size(); ++i) text[i] = sv::TChar(factor[i]);
-        if (controller->getParamValueByString(sv::ParamID(oversmp), text, value) != sb::kResultOk) oversmp = -1;
-    }
-    if (oversmp < 0 && factor != "1X") {
+    sv::ParamID oversmp = 0;
+    double value = 0.0;
+    const bool canSwitch =
+        plugin.findParameter("Oversmp", &oversmp).empty() && plugin.valueFromText(oversmp, factor, &value);
+    if (!canSwitch && factor != "1X") {
         state.SkipWithError("no \"Oversmp\" host parameter");
-    } else {
-        sv::SpeakerArrangement arr = sv::SpeakerArr::kStereo;
-        processor->setBusArrangements(&arr, 1, &arr, 1);
-        sv::ProcessSetup setup{sv::kRealtime, sv::kSample32, kBlock, kRate};
-        processor->setupProcessing(setup);
-        component->setActive(true);
-        processor->setProcessing(true);
-
-        auto x = program();
-        std::vector<float> outL(kBlock), outR(kBlock);
-        float* inPtrs[2] = {nullptr, nullptr};
-        float* outPtrs[2] = {outL.data(), outR.data()};
-        sv::AudioBusBuffers inBus, outBus;
-        inBus.numChannels = outBus.numChannels = 2;
-        inBus.channelBuffers32 = inPtrs;
-        outBus.channelBuffers32 = outPtrs;
-        sv::ProcessData data;
-        data.processMode = sv::kRealtime;
-        data.symbolicSampleSize = sv::kSample32;
-        data.numSamples = kBlock;
-        data.numInputs = data.numOutputs = 1;
-        data.inputs = &inBus;
-        data.outputs = &outBus;
-        COnePoint change(sv::ParamID(std::max(oversmp, 0)), value);
-        auto runSecond = [&](bool first) {
-            for (size_t s = 0; s < x[0].size(); s += kBlock) {
-                inPtrs[0] = x[0].data() + s;
-                inPtrs[1] = x[1].data() + s;
-                data.inputParameterChanges = first && s == 0 && oversmp >= 0 ? &change : nullptr;
-                processor->process(data);
-                benchmark::DoNotOptimize(outL.data());
-            }
-        };
-        runSecond(true);  // the factor change and its cross-fades
-        for (auto _ : state) runSecond(false);
-        const double frames = double(x[0].size());
-        state.counters["per_frame"] =
-            benchmark::Counter(frames, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-        state.counters["rt_factor"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsIterationInvariantRate);
-        state.counters["latency"] = double(processor->getLatencySamples());
-        processor->setProcessing(false);
-        component->setActive(false);
+        return;
     }
-    processor->release();
-    controller->release();
-    component->terminate();
-    component->release();
-    vst3ModuleExit();
+    if (!plugin.prepare(stereoSetup()).empty()) {
+        state.SkipWithError("the instance refused the set-up");
+        return;
+    }
+    auto x = program();
+    std::vector<float> outL(kBlock), outR(kBlock);
+    void* inPtrs[2] = {nullptr, nullptr};
+    void* outPtrs[2] = {outL.data(), outR.data()};
+    auto runSecond = [&]() {
+        for (size_t s = 0; s < x[0].size(); s += kBlock) {
+            inPtrs[0] = x[0].data() + s;
+            inPtrs[1] = x[1].data() + s;
+            plugin.processDirect(inPtrs, outPtrs, kBlock);
+            benchmark::DoNotOptimize(outL.data());
+        }
+    };
+    // The factor change with the first block, then its cross-fades.
+    if (canSwitch) plugin.queuePoint(oversmp, value);
+    runSecond();
+    for (auto _ : state) runSecond();
+    const double frames = double(x[0].size());
+    state.counters["per_frame"] =
+        benchmark::Counter(frames, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["rt_factor"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["latency"] = double(plugin.latency());
+    plugin.close();
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 #   it but the adapter and the programs include it. Inside UI the resources
 #   know nothing of views; tamblor-uishot (Tools/UiShot) never reaches the
 #   audio side.
+#   Host (the host side of VST3, for the programs, tests and benchmarks that
+#   run the bundle) sits with the tools and reaches the plug-in only through
+#   the SDK's interfaces: it includes no folder of the system.
 # Usage: scripts/check-layers.sh [SOURCE_ROOT]
 root="${1:-$(dirname "$0")/..}"
 cd "$root" || exit 2
@@ -40,6 +43,7 @@ out=$(
     check UI/Resources UI/Resources Other Core Platform
     check Tools/UiShot Tools UI Other Core Platform Product
     check Product Product Audio UI Other Core Platform
+    check Host Host pluginterfaces
 )
 if [ -n "$out" ]; then
     printf '%s\n' "$out"

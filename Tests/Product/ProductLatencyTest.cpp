@@ -77,7 +77,7 @@ TEST_F(ProductLatency, SwitchingOversamplingWhilePlayingKeepsLatencyWithoutClick
         EXPECT_LT(maxStep(out, 0, out.size()), 1.5 * naturalStep);
         EXPECT_GT(rms(out, out.size() / 2, out.size()), 0.5 * amp / std::sqrt(2.0));
     }
-    EXPECT_EQ(host.handler.latencyRestarts, 0);
+    EXPECT_EQ(host.handler().latencyRestarts(), 0);
 }
 
 }  // namespace

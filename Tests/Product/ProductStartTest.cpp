@@ -11,7 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "Tools/Render/Vst3Host.h"
+#include "Host/Module.h"
+#include "Host/PluginInstance.h"
+#include "Tools/Render/PluginSettings.h"
 
 namespace {
 
@@ -34,7 +36,7 @@ struct Render {
 class ProductStart : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_module = new render::CVst3Module;
+        s_module = new host::CModule;
         const std::string err = s_module->load(TAMBLOR_TEST_BUNDLE);
         ASSERT_TRUE(err.empty()) << err;
     }
@@ -47,14 +49,14 @@ protected:
     // the input (the reported latency dropped from the front). No block
     // without frames goes first: the first block carries the settings.
     static Channels render(const Render& r, const Channels& in, int* latencyOut = nullptr) {
-        render::CVst3Plugin plugin;
+        host::CPluginInstance plugin;
         std::string err = plugin.create(s_module->factory());
         EXPECT_TRUE(err.empty()) << err;
         if (!r.state.empty()) {
             err = plugin.loadState(r.state);
             EXPECT_TRUE(err.empty()) << err;
         }
-        render::CHostSetup cfg;
+        host::CHostSetup cfg;
         cfg.sampleRate = r.rate;
         cfg.maxBlock = r.block;
         cfg.is64 = true;
@@ -67,7 +69,7 @@ protected:
             EXPECT_TRUE(err.empty()) << err;
         }
         for (const auto& [name, value] : r.settings) {
-            err = plugin.setParameter(name, value);
+            err = render::setParameter(plugin, name, value);
             EXPECT_TRUE(err.empty()) << err;
         }
         const int latency = plugin.latency();
@@ -112,7 +114,7 @@ protected:
         return out;
     }
 
-    static inline render::CVst3Module* s_module = nullptr;
+    static inline host::CModule* s_module = nullptr;
 };
 
 double maxAbsDiff(const Channels& a, const Channels& b, size_t* where = nullptr) {
@@ -232,10 +234,10 @@ TEST_F(ProductStart, ProgramsStatesAndOneSampleFilesStartAtOnce) {
     // A state saved with 8X and a hotter input, loaded into a new instance.
     std::vector<uint8_t> chunk;
     {
-        render::CVst3Plugin p;
+        host::CPluginInstance p;
         ASSERT_TRUE(p.create(s_module->factory()).empty());
-        ASSERT_TRUE(p.setParameter("Oversmp", "8X").empty());
-        ASSERT_TRUE(p.setParameter("InGain", "4.0").empty());
+        ASSERT_TRUE(render::setParameter(p, "Oversmp", "8X").empty());
+        ASSERT_TRUE(render::setParameter(p, "InGain", "4.0").empty());
         ASSERT_TRUE(p.saveState(&chunk).empty());
         p.close();
     }

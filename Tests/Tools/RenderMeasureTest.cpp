@@ -1,5 +1,5 @@
 // tamblor-render's own pieces: checking parameter texts, the gain-reduction
-// and overs figures, the state stream it hands plug-ins, JSON values.
+// and overs figures, JSON values.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,7 +16,6 @@
 #include "Tools/Render/PendingFiles.h"
 #include "Tools/Render/Report.h"
 #include "Tools/Render/TruePeak.h"
-#include "Tools/Render/Vst3Host.h"
 
 namespace {
 
@@ -93,30 +92,6 @@ TEST(RenderMeasure, OversAboveTheCeiling) {
     EXPECT_NEAR(o.maxOvershootDb, 20 * std::log10(1.05), 1e-9);
     EXPECT_EQ(render::countOvers(out, 0.0).samples, 0u);
     EXPECT_LT(render::countOvers(out, 0.0).maxOvershootDb, 0.0);
-}
-
-TEST(RenderHostStream, ReadsWritesAndSeeksAsPluginsExpect) {
-    render::CHostStream s;
-    char abc[] = "abcdef";
-    Steinberg::int32 n = -1;
-    EXPECT_EQ(s.write(abc, 6, &n), Steinberg::kResultOk);
-    EXPECT_EQ(n, 6);
-    Steinberg::int64 pos = -1;
-    EXPECT_EQ(s.seek(2, Steinberg::IBStream::kIBSeekSet, &pos), Steinberg::kResultOk);
-    EXPECT_EQ(pos, 2);
-    char got[8] = {};
-    EXPECT_EQ(s.read(got, 8, &n), Steinberg::kResultOk);  // short read at the end
-    EXPECT_EQ(n, 4);
-    EXPECT_EQ(std::string(got, 4), "cdef");
-    EXPECT_EQ(s.read(got, 1, &n), Steinberg::kResultOk);
-    EXPECT_EQ(n, 0);
-    // Writing past the end leaves zeros in the gap; negative positions are refused.
-    EXPECT_EQ(s.seek(2, Steinberg::IBStream::kIBSeekEnd, nullptr), Steinberg::kResultOk);
-    EXPECT_EQ(s.write(abc, 1, nullptr), Steinberg::kResultOk);
-    EXPECT_EQ(s.data(), (std::vector<uint8_t>{'a', 'b', 'c', 'd', 'e', 'f', 0, 0, 'a'}));
-    EXPECT_NE(s.seek(-10, Steinberg::IBStream::kIBSeekCur, nullptr), Steinberg::kResultOk);
-    EXPECT_EQ(s.tell(&pos), Steinberg::kResultOk);
-    EXPECT_EQ(pos, 9);
 }
 
 // The 16x interpolator against the ideal one: a sinc summed over the whole

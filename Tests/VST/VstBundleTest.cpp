@@ -5,7 +5,8 @@
 
 #include <cmath>
 
-#include "Tools/Render/Vst3Host.h"
+#include "Host/Module.h"
+#include "Host/PluginInstance.h"
 #include "VstTestSupport.h"
 
 #ifndef TAMBLOR_TEST_BUNDLE
@@ -19,12 +20,12 @@ namespace {
 
 // Creates an instance and runs blocks of 1 kHz tone: 24 blocks of 256 frames
 // outlast any latency the chain reports at 48 kHz.
-void exerciseOnce(render::CVst3Module& module) {
+void exerciseOnce(host::CModule& module) {
     constexpr int blocks = 24;
-    render::CVst3Plugin plugin;
+    host::CPluginInstance plugin;
     ASSERT_EQ(plugin.create(module.factory()), "");
     EXPECT_EQ(plugin.className(), "Tamblor");
-    render::CHostSetup config;
+    host::CHostSetup config;
     config.maxBlock = 256;
     ASSERT_EQ(plugin.prepare(config), "");
     ASSERT_EQ(plugin.inputChannels(), 2);
@@ -53,13 +54,13 @@ TEST(VstBundle, LoadsTwiceInOneProcess) {
     vsttest::CWorkingDir cwd(scratch.path());
     // One after the other: the second load starts from a finished module.
     for (int round = 0; round < 2; ++round) {
-        render::CVst3Module module;
+        host::CModule module;
         ASSERT_EQ(module.load(TAMBLOR_TEST_BUNDLE), "") << "round " << round;
         exerciseOnce(module);
         module.unload();
     }
     // Both at once: the entries are counted, the first exit keeps the other alive.
-    render::CVst3Module a, b;
+    host::CModule a, b;
     ASSERT_EQ(a.load(TAMBLOR_TEST_BUNDLE), "");
     ASSERT_EQ(b.load(TAMBLOR_TEST_BUNDLE), "");
     exerciseOnce(a);
@@ -69,7 +70,7 @@ TEST(VstBundle, LoadsTwiceInOneProcess) {
 }
 
 TEST(VstBundle, MissingBundleIsReported) {
-    render::CVst3Module module;
+    host::CModule module;
     const std::string err = module.load("/nonexistent/Nothing.vst3");
 #ifdef _WIN32
     const char* expected = "/nonexistent/Nothing.vst3/Contents/x86_64-win/Nothing.vst3";

@@ -12,9 +12,9 @@
 #include "Tests/Support/AllocationCounter.h"
 #include "Audio/Params/AudioParam.h"
 #include "Audio/Params/AudioParamCollector.h"
+#include "Host/MemoryStream.h"
+#include "Host/ParamChanges.h"
 #include "VstTestSupport.h"
-#include "pluginterfaces/vst/ivstparameterchanges.h"
-#include "public.sdk/source/common/memorystream.h"
 
 namespace sb = Steinberg;
 namespace sv = Steinberg::Vst;
@@ -25,41 +25,6 @@ const char* const kHostNames[] = {"Bypass",  "Oversmp", "InGain",  "OutGain", "R
                                   "DCFreq",  "DCType",  "DithEnb", "DithBit", "DithTyp", "DithShp", "DithBln",
                                   "Meterin", "ChLink",  "Mode",    "TBAIGC",  "Knee",    "XTime",   "XForm",
                                   "XShape",  "DRCType", "Timing",  "RlsRto",  "RlsShp"};
-// Automation of one parameter: a fixed list of points.
-class CPointQueue : public sv::IParamValueQueue {
-public:
-    CPointQueue(sv::ParamID id, std::vector<std::pair<int, double>> points) : m_id(id), m_points(std::move(points)) {}
-    sb::tresult PLUGIN_API queryInterface(const sb::TUID, void**) override { return sb::kNoInterface; }
-    sb::uint32 PLUGIN_API addRef() override { return 1; }
-    sb::uint32 PLUGIN_API release() override { return 1; }
-    sv::ParamID PLUGIN_API getParameterId() override { return m_id; }
-    sb::int32 PLUGIN_API getPointCount() override { return sb::int32(m_points.size()); }
-    sb::tresult PLUGIN_API getPoint(sb::int32 i, sb::int32& offset, sv::ParamValue& value) override {
-        if (i < 0 || i >= getPointCount()) return sb::kResultFalse;
-        offset = m_points[size_t(i)].first;
-        value = m_points[size_t(i)].second;
-        return sb::kResultTrue;
-    }
-    sb::tresult PLUGIN_API addPoint(sb::int32, sv::ParamValue, sb::int32&) override { return sb::kResultFalse; }
-
-private:
-    sv::ParamID m_id;
-    std::vector<std::pair<int, double>> m_points;
-};
-
-class CQueueList : public sv::IParameterChanges {
-public:
-    sb::tresult PLUGIN_API queryInterface(const sb::TUID, void**) override { return sb::kNoInterface; }
-    sb::uint32 PLUGIN_API addRef() override { return 1; }
-    sb::uint32 PLUGIN_API release() override { return 1; }
-    sb::int32 PLUGIN_API getParameterCount() override { return sb::int32(queues.size()); }
-    sv::IParamValueQueue* PLUGIN_API getParameterData(sb::int32 i) override {
-        return i >= 0 && i < getParameterCount() ? &queues[size_t(i)] : nullptr;
-    }
-    sv::IParamValueQueue* PLUGIN_API addParameterData(const sv::ParamID&, sb::int32&) override { return nullptr; }
-    std::vector<CPointQueue> queues;
-};
-
 constexpr int kOversmp = 1, kInGain = 2, kOutGain = 3, kRelease = 5, kDithBln = 13, kMode = 16;
 
 class VstHostSide : public vsttest::CInstanceTest {
@@ -81,17 +46,12 @@ protected:
         return v;
     }
     std::vector<uint8_t> save() {
-        sb::MemoryStream s;
+        host::CMemoryStream s;
         EXPECT_EQ(p->getState(&s), sb::kResultOk);
-        sb::int64 size = 0;
-        s.tell(&size);
-        return std::vector<uint8_t>(s.getData(), s.getData() + size);
+        return s.data();
     }
     sb::tresult load(const std::vector<uint8_t>& chunk) {
-        sb::MemoryStream s;
-        sb::int32 n = 0;
-        s.write(const_cast<uint8_t*>(chunk.data()), sb::int32(chunk.size()), &n);
-        s.seek(0, sb::IBStream::kIBSeekSet, nullptr);
+        host::CMemoryStream s(chunk);
         return p->setState(&s);
     }
 };
@@ -128,7 +88,7 @@ TEST_F(VstHostSide, TheTwentySixHostParametersAndTheirTexts) {
     EXPECT_FALSE(p->hostParamFromText(kOversmp, "9X", &untouched));
     EXPECT_EQ(untouched, 0.25);
     // The host's own changes are not echoed back to it as edits.
-    EXPECT_TRUE(inst->handler.calls.empty());
+    EXPECT_TRUE(inst->handler.calls().empty());
 }
 
 TEST_F(VstHostSide, StateRestoresEveryValueAndRefusalChangesNothing) {
@@ -164,11 +124,11 @@ TEST_F(VstHostSide, ProgramChangesActivateTheirPresets) {
     const int count = p->programCount();
     if (count < 2) GTEST_SKIP() << "no factory bank in this build";
     const std::vector<double> first = hostValues();
-    inst->handler.calls.clear();
+    inst->handler.calls().clear();
     ASSERT_FALSE(p->setProgram(count - 1));
     EXPECT_EQ(p->currentProgram(), count - 1);
     // The host hears of the new program through the program parameter.
-    const bool told = std::any_of(inst->handler.calls.begin(), inst->handler.calls.end(),
+    const bool told = std::any_of(inst->handler.calls().begin(), inst->handler.calls().end(),
                                   [](const std::string& c) { return c.rfind("perform 999 ", 0) == 0; });
     EXPECT_TRUE(told);
     EXPECT_NE(hostValues(), first) << p->programName(count - 1).utf8();
@@ -194,12 +154,9 @@ TEST_F(VstHostSide, AutomationAndEditsWhileProcessingAllocateNothing) {
     outBus.channelBuffers32 = outPtr;
 
     // 100 points for two parameters, prepared before the counting starts.
-    CQueueList changes;
-    for (sv::ParamID id : {sv::ParamID(kInGain), sv::ParamID(kRelease)}) {
-        std::vector<std::pair<int, double>> points;
-        for (int k = 0; k < 100; ++k) points.emplace_back(k * 11, 0.3 + 0.004 * k);
-        changes.queues.emplace_back(id, std::move(points));
-    }
+    host::CParamChanges changes(2, 100);
+    for (sv::ParamID id : {sv::ParamID(kInGain), sv::ParamID(kRelease)})
+        for (int k = 0; k < 100; ++k) changes.add(id, 0.3 + 0.004 * k, k * 11);
     sv::ProcessData data;
     data.numSamples = kFrames;
     data.symbolicSampleSize = sv::kSample32;

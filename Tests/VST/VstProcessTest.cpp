@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "Audio/VST/ProcessHelpersVST.h"
+#include "Host/ParamChanges.h"
 #include "VstTestSupport.h"
 
 namespace sb = Steinberg;
@@ -14,29 +16,18 @@ namespace sv = Steinberg::Vst;
 namespace {
 
 // A queue of n points: offset i, value i / 1000.
-class CFakeQueue : public sv::IParamValueQueue {
-public:
-    explicit CFakeQueue(int n, sv::ParamID id = 0) : m_n(n), m_id(id) {}
-    sb::tresult PLUGIN_API queryInterface(const sb::TUID, void**) override { return sb::kNoInterface; }
-    sb::uint32 PLUGIN_API addRef() override { return 1; }
-    sb::uint32 PLUGIN_API release() override { return 1; }
-    sv::ParamID PLUGIN_API getParameterId() override { return m_id; }
-    sb::int32 PLUGIN_API getPointCount() override { return m_n; }
-    sb::tresult PLUGIN_API getPoint(sb::int32 index, sb::int32& offset, sv::ParamValue& value) override {
-        if (index < 0 || index >= m_n) return sb::kInvalidArgument;
-        offset = index;
-        value = index / 1000.0;
-        return sb::kResultOk;
+host::CParamValueQueue pointQueue(int n) {
+    host::CParamValueQueue q(n);
+    q.reset(0);
+    for (int i = 0; i < n; ++i) {
+        sb::int32 index = 0;
+        q.addPoint(i, i / 1000.0, index);
     }
-    sb::tresult PLUGIN_API addPoint(sb::int32, sv::ParamValue, sb::int32&) override { return sb::kResultFalse; }
-
-private:
-    int m_n;
-    sv::ParamID m_id;
-};
+    return q;
+}
 
 std::vector<int> decimatedOffsets(int points, int capacity = 64) {
-    CFakeQueue q(points);
+    host::CParamValueQueue q = pointQueue(points);
     std::vector<CHostParamChange> out(size_t(std::max(capacity, 1)));
     const int n = vst3proc::decimateQueue(q, 7, out.data(), capacity);
     std::vector<int> offsets;
@@ -211,20 +202,9 @@ TEST_F(VstProcess, ZeroFrameBlocksAndMissingBusesAreAccepted) {
 
     // Parameter changes with a zero-frame block and no buffers at all; ids
     // beyond the host parameters (the program parameter among them) are ignored.
-    CFakeQueue queues[3] = {CFakeQueue(100, 0), CFakeQueue(3, 999), CFakeQueue(5, 12345)};
-    class CChanges : public sv::IParameterChanges {
-    public:
-        explicit CChanges(CFakeQueue* q) : m_q(q) {}
-        sb::tresult PLUGIN_API queryInterface(const sb::TUID, void**) override { return sb::kNoInterface; }
-        sb::uint32 PLUGIN_API addRef() override { return 1; }
-        sb::uint32 PLUGIN_API release() override { return 1; }
-        sb::int32 PLUGIN_API getParameterCount() override { return 3; }
-        sv::IParamValueQueue* PLUGIN_API getParameterData(sb::int32 i) override { return &m_q[i]; }
-        sv::IParamValueQueue* PLUGIN_API addParameterData(const sv::ParamID&, sb::int32&) override { return nullptr; }
-
-    private:
-        CFakeQueue* m_q;
-    } changes(queues);
+    host::CParamChanges changes(3, 100);
+    for (const auto& [id, points] : {std::pair<sv::ParamID, int>{0, 100}, {999, 3}, {12345, 5}})
+        for (int i = 0; i < points; ++i) changes.add(id, i / 1000.0, i);
 
     sv::AudioBusBuffers inBus, outBus;
     inBus.numChannels = outBus.numChannels = 2;

@@ -1,7 +1,6 @@
 #include "Product/ProductCreators.h"
 #include "VstTestSupport.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -167,40 +166,6 @@ CWorkingDir::CWorkingDir(const std::string& dir) {
 CWorkingDir::~CWorkingDir() {
     std::error_code ec;
     std::filesystem::current_path(m_previous, ec);
-}
-
-// --- Handler ------------------------------------------------------------------------------------
-
-Steinberg::tresult PLUGIN_API CRecordingHandler::queryInterface(const Steinberg::TUID iid, void** obj) {
-    if (Steinberg::FUnknownPrivate::iidEqual(iid, Steinberg::FUnknown::iid) ||
-        Steinberg::FUnknownPrivate::iidEqual(iid, Steinberg::Vst::IComponentHandler::iid)) {
-        *obj = this;
-        return Steinberg::kResultOk;
-    }
-    *obj = nullptr;
-    return Steinberg::kNoInterface;
-}
-
-Steinberg::tresult PLUGIN_API CRecordingHandler::beginEdit(Steinberg::Vst::ParamID id) {
-    calls.push_back("begin " + std::to_string(id));
-    return Steinberg::kResultOk;
-}
-
-Steinberg::tresult PLUGIN_API CRecordingHandler::performEdit(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue v) {
-    char s[64];
-    std::snprintf(s, sizeof s, "perform %u %g", unsigned(id), v);
-    calls.emplace_back(s);
-    return Steinberg::kResultOk;
-}
-
-Steinberg::tresult PLUGIN_API CRecordingHandler::endEdit(Steinberg::Vst::ParamID id) {
-    calls.push_back("end " + std::to_string(id));
-    return Steinberg::kResultOk;
-}
-
-Steinberg::tresult PLUGIN_API CRecordingHandler::restartComponent(Steinberg::int32 flags) {
-    calls.push_back("restart " + std::to_string(flags));
-    return Steinberg::kResultOk;
 }
 
 // --- Instance ---------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Audio/VST/AudioWrapperVST3.h"
+#include "Host/ComponentHandler.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 namespace vsttest {
@@ -48,20 +49,6 @@ private:
     std::string m_previous;
 };
 
-// Records what a plug-in tells its host.
-class CRecordingHandler : public Steinberg::Vst::IComponentHandler {
-public:
-    Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
-    Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
-    Steinberg::uint32 PLUGIN_API release() override { return 1; }
-    Steinberg::tresult PLUGIN_API beginEdit(Steinberg::Vst::ParamID id) override;
-    Steinberg::tresult PLUGIN_API performEdit(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue v) override;
-    Steinberg::tresult PLUGIN_API endEdit(Steinberg::Vst::ParamID id) override;
-    Steinberg::tresult PLUGIN_API restartComponent(Steinberg::int32 flags) override;
-
-    std::vector<std::string> calls;  // "begin 3", "perform 3 0.5", "end 3", "restart 8"
-};
-
 // A created and initialised instance (released by the destructor).
 class CInstance {
 public:
@@ -70,7 +57,7 @@ public:
     CAudioWrapperVST3* operator->() const { return m_obj; }
     CAudioWrapperVST3* get() const { return m_obj; }
     bool initialized() const { return m_initialized; }
-    CRecordingHandler handler;
+    host::CComponentHandler handler{true};  // records what the plug-in tells its host
 
 private:
     CAudioWrapperVST3* m_obj;

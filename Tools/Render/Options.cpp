@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "Tools/Render/Vst3Host.h"
+#include "Host/Module.h"
 
 #ifndef TAMBLOR_RENDER_DEFAULT_BUNDLE
 #define TAMBLOR_RENDER_DEFAULT_BUNDLE "Tamblor.vst3"
@@ -108,7 +108,7 @@ std::string defaultBundle() {
     if (const char* home = std::getenv("HOME")) {
         const std::string installed = std::string(home) + "/.vst3/Tamblor.vst3";
         std::error_code ec;
-        if (fs::exists(CVst3Module::libraryPath(installed), ec)) return installed;
+        if (fs::exists(host::CModule::libraryPath(installed), ec)) return installed;
     }
 #endif
     return TAMBLOR_RENDER_DEFAULT_BUNDLE;

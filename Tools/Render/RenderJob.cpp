@@ -7,8 +7,8 @@
 
 #include "Tools/Render/Measure.h"
 #include "Tools/Render/ParamText.h"
+#include "Tools/Render/PluginSettings.h"
 #include "Tools/Render/RenderLoop.h"
-#include "Tools/Render/Vst3Host.h"
 
 namespace render {
 
@@ -19,18 +19,18 @@ namespace {
 std::mutex g_setupLock;
 
 // The setting in dB a parameter's display text shows; 0 without the parameter.
-double settingDb(const CVst3Plugin& plugin, const std::string& title) {
+double settingDb(const host::CPluginInstance& plugin, const std::string& title) {
     double v = 0.0;
-    return leadingNumber(plugin.parameterTextByTitle(title), &v) ? v : 0.0;
+    return leadingNumber(parameterTextByTitle(plugin, title), &v) ? v : 0.0;
 }
 
 // A fresh instance, prepared for the input's rate and channels, with the
 // run's state, program and parameters applied.
 CRenderFailure createConfigured(Steinberg::IPluginFactory* factory, const CRenderOptions& o,
                                 const std::vector<uint8_t>* state, double sampleRate, int channels,
-                                CVst3Plugin* plugin) {
+                                host::CPluginInstance* plugin) {
     if (std::string err = plugin->create(factory); !err.empty()) return {err, 1};
-    CHostSetup config;
+    host::CHostSetup config;
     config.sampleRate = sampleRate;
     config.maxBlock = o.block;
     config.is64 = o.is64;
@@ -44,18 +44,18 @@ CRenderFailure createConfigured(Steinberg::IPluginFactory* factory, const CRende
     if (!o.routing.empty())
         if (std::string err = plugin->selectProgram(o.routing, "Routing"); !err.empty()) return {err, 2};
     for (const auto& [title, text] : o.setText)
-        if (std::string err = plugin->setParameter(title, text); !err.empty()) return {err, 2};
+        if (std::string err = setParameter(*plugin, title, text); !err.empty()) return {err, 2};
     for (const auto& [title, text] : o.setNorm) {
         double v = 0.0;
         if (!parseDecimal(text, &v)) return {"'" + text + "' is not a number", 2};
-        if (std::string err = plugin->setParameterNormalized(title, v); !err.empty()) return {err, 2};
+        if (std::string err = setParameterNormalized(*plugin, title, v); !err.empty()) return {err, 2};
     }
     return {};
 }
 
-void printParameters(const CVst3Plugin& plugin) {
+void printParameters(const host::CPluginInstance& plugin) {
     std::printf("%5s  %-10s %-16s %-8s %s\n", "id", "title", "value", "units", "flags");
-    for (const CPluginParam& p : plugin.parameters()) {
+    for (const host::CPluginParam& p : plugin.parameters()) {
         const double v = plugin.parameterValue(p.id);
         std::printf("%5u  %-10s %-16s %-8s 0x%X\n", unsigned(p.id), p.title.c_str(),
                     plugin.parameterText(p.id, v).c_str(), p.units.c_str(), unsigned(p.flags));
@@ -73,19 +73,19 @@ CRenderFailure renderJob(Steinberg::IPluginFactory* factory, const CJobRequest& 
                          CJobResult* result) {
     const CRenderOptions& o = *request.options;
     std::unique_lock setup(g_setupLock);  // before the instance: held again when it goes
-    CVst3Plugin plugin;
+    host::CPluginInstance plugin;
     if (CRenderFailure f = createConfigured(factory, o, request.state, input.sampleRate,
                                             int(input.channels.size()), &plugin))
         return f;
     if (request.inGainDb) {
         double lo = 0.0, hi = 0.0;
-        if (std::string err = plugin.parameterRange("InGain", &lo, &hi); !err.empty()) return {err, 2};
+        if (std::string err = parameterRange(plugin, "InGain", &lo, &hi); !err.empty()) return {err, 2};
         result->inGainMinDb = lo;
         result->inGainMaxDb = hi;
-        if (std::string err = plugin.setParameterNumber("InGain", std::clamp(*request.inGainDb, lo, hi)); !err.empty())
+        if (std::string err = setParameterNumber(plugin, "InGain", std::clamp(*request.inGainDb, lo, hi)); !err.empty())
             return {err, 1};
     } else {
-        plugin.parameterRange("InGain", &result->inGainMinDb, &result->inGainMaxDb);
+        parameterRange(plugin, "InGain", &result->inGainMinDb, &result->inGainMaxDb);
     }
     result->className = plugin.className();
     setup.unlock();
@@ -101,9 +101,9 @@ CRenderFailure renderJob(Steinberg::IPluginFactory* factory, const CJobRequest& 
     result->cpuSeconds = rendered.cpuSeconds;
     result->inGainDb = settingDb(plugin, "InGain");
     result->outGainDb = settingDb(plugin, "OutGain");
-    const std::string dither = plugin.parameterTextByTitle("DithEnb");
+    const std::string dither = parameterTextByTitle(plugin, "DithEnb");
     result->ditherOn = !dither.empty() && displayTextAgrees("On", dither);
-    result->routing = plugin.parameterTextByTitle("Routing");
+    result->routing = parameterTextByTitle(plugin, "Routing");
     if (request.saveState)
         if (std::string e = plugin.saveState(&result->state); !e.empty()) return {e, 1};
     plugin.close();
@@ -113,7 +113,7 @@ CRenderFailure renderJob(Steinberg::IPluginFactory* factory, const CJobRequest& 
 CRenderFailure listPlugin(Steinberg::IPluginFactory* factory, const CRenderOptions& options,
                           const std::vector<uint8_t>* state, double sampleRate) {
     std::lock_guard setup(g_setupLock);
-    CVst3Plugin plugin;
+    host::CPluginInstance plugin;
     if (CRenderFailure f = createConfigured(factory, options, state, sampleRate, 2, &plugin)) return f;
     printParameters(plugin);
     plugin.close();

@@ -36,7 +36,7 @@ double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-std::string renderThrough(CVst3Plugin& plugin, const CAudioBuffer& in, int block, CAudioBuffer* out,
+std::string renderThrough(host::CPluginInstance& plugin, const CAudioBuffer& in, int block, CAudioBuffer* out,
                           CRenderResult* result, const std::function<void(double)>& progress) {
     const int inCh = plugin.inputChannels(), outCh = plugin.outputChannels();
     const size_t frames = in.frames();

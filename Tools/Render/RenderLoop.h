@@ -8,7 +8,7 @@
 #include <string>
 
 #include "Tools/Render/DemoSignal.h"
-#include "Tools/Render/Vst3Host.h"
+#include "Host/PluginInstance.h"
 
 namespace render {
 
@@ -18,7 +18,7 @@ struct CRenderResult {
 };
 
 // progress (optional) is called now and then with the fraction done (0..1).
-std::string renderThrough(CVst3Plugin& plugin, const CAudioBuffer& in, int block, CAudioBuffer* out,
+std::string renderThrough(host::CPluginInstance& plugin, const CAudioBuffer& in, int block, CAudioBuffer* out,
                           CRenderResult* result, const std::function<void(double)>& progress = {});
 
 // A one-line progress bar on a terminal: drawn only when the stream is a

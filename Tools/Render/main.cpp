@@ -20,7 +20,7 @@
 #include "Tools/Render/Plot.h"
 #include "Tools/Render/RenderJob.h"
 #include "Tools/Render/Report.h"
-#include "Tools/Render/Vst3Host.h"
+#include "Host/Module.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ int run(const CRenderOptions& opt) {
     const std::vector<uint8_t>* state = opt.loadState.empty() ? nullptr : &stateIn;
     if (!opt.plot.empty() && !plotSupported()) return reportFailure("this build draws no plots", 2);
 
-    CVst3Module module;
+    host::CModule module;
     if (std::string err = module.load(opt.plugin); !err.empty()) return reportFailure(err);
     if (opt.list) {
         const CRenderFailure f = listPlugin(module.factory(), opt, state, opt.rate);
