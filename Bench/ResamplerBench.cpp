@@ -18,6 +18,7 @@
 #include "Audio/Graph/ProcessDef.h"
 #include "Audio/Vector/VecKernels.h"
 #include "Core/Application.h"
+#include "Product/ProductCreators.h"
 #include "Tests/Support/SharedAudioDefs.h"
 
 namespace {
@@ -35,6 +36,7 @@ struct RoundTrip {
         vecInitDispatch();
         CApplication::StartOptions o;
         o.sharedDefinition = nullptr;
+        o.creators = kelProductCreatorTable();
         if (CApplication::start(o) || shared_audio::addSharedAudio(CApplication::sharedObject())) return;
         root = std::make_unique<CObject>();
         using shared_audio::add;

@@ -304,3 +304,46 @@ TEST(ResampleStages, InterpolateAndDecimateAcrossBlocksOfAnyLength) {
     for (size_t i = 0; i < 40; ++i) EXPECT_TRUE(up[2 * i] == 2 * ramp[i] && up[2 * i + 1] == 0.0) << i;
     for (size_t i = 0; i < 20; ++i) EXPECT_EQ(down[i], ramp[2 * i]) << i;
 }
+
+TEST_F(Resampler, OneSectionOwnsBothEndsAndTheirFactor) {
+    // Two sections one after the other, and only the up ends bound to the
+    // parameters: each down end follows the factor of the up end before it.
+    const std::string two =
+        "<audio:process-def name='modMain'>"
+        "<audio:param name='oversampling' converter='shared::audio.paramcvt.real' min-values='0' max-values='4'"
+        " def-values='1'/>"
+        "<audio:modResampler name='modUpsampler' is-upsampler='true'/>"
+        "<test:delay name='modGain' latency-samples='16'/>"
+        "<audio:modResampler name='modDownsampler' is-upsampler='false'/>"
+        "<audio:modResampler name='up2' is-upsampler='true'/>"
+        "<audio:modResampler name='down2' is-upsampler='false'/>"
+        "<audio:param-remap orig='modUpsampler.mode' new='oversampling'/>"
+        "<audio:param-remap orig='up2.mode' new='oversampling'/></audio:process-def>";
+    ASSERT_TRUE(build(44100, 4, 0, two).ok());
+    auto* up2 = dynamic_cast<CModResampler*>(graph.process->findProcess("up2"));
+    auto* down2 = dynamic_cast<CModResampler*>(graph.process->findProcess("down2"));
+    ASSERT_TRUE(up && down && up2 && down2);
+    EXPECT_EQ(&up->section(), &down->section());
+    EXPECT_EQ(&up2->section(), &down2->section());
+    EXPECT_NE(&up->section(), &up2->section());
+    std::vector<double> x(8192, 0.0);
+    x[1000] = 1.0;
+    const auto y = run(x, 512);
+    for (const CModResampler* r : {up, down, up2, down2}) EXPECT_EQ(r->octaves(), 3);
+    EXPECT_EQ(names(down), (Names{"modFilter3", "modInterpDecim3", "modFilter2", "modInterpDecim2", "modFilter1",
+                                  "modInterpDecim1"}));
+    // Both sections pass the impulse whole, at the latency the graph reports.
+    const auto peak = size_t(std::max_element(y.begin(), y.end()) - y.begin());
+    EXPECT_EQ(double(peak), 1000.0 + graph.process->latency());
+    EXPECT_GT(y[peak], 0.8);
+
+    // A down end with no up end before it runs a section of its own.
+    const std::string alone = "<audio:process-def name='modMain'><audio:param name='oversampling'"
+                              " converter='shared::audio.paramcvt.real' min-values='0' max-values='4' def-values='2'/>"
+                              "<audio:modResampler name='modDownsampler'/>"
+                              "<audio:param-remap orig='modDownsampler.mode' new='oversampling'/></audio:process-def>";
+    ASSERT_TRUE(build(88200, 2, 0, alone).ok());
+    run(std::vector<double>(512, 0.0));
+    EXPECT_FALSE(down->section().hasEnd(COversampledSection::kUp));
+    EXPECT_EQ(down->octaves(), 1);
+}
