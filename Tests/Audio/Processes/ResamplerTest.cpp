@@ -312,6 +312,8 @@ TEST_F(Resampler, OneSectionOwnsBothEndsAndTheirFactor) {
         "<audio:process-def name='modMain'>"
         "<audio:param name='oversampling' converter='shared::audio.paramcvt.real' min-values='0' max-values='4'"
         " def-values='1'/>"
+        "<audio:param name='host-oversampling-mode' converter='shared::audio.paramcvt.real' min-values='0'"
+        " max-values='3' def-values='0'/>"
         "<audio:modResampler name='modUpsampler' is-upsampler='true'/>"
         "<test:delay name='modGain' latency-samples='16'/>"
         "<audio:modResampler name='modDownsampler' is-upsampler='false'/>"
