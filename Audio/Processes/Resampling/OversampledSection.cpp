@@ -92,6 +92,12 @@ CError COversampledSection::prepare(End end, const CProcessConfig& config, doubl
         Stage& s = e.stages[size_t(k - 1)];
         KEL_TRY(s.rate->prepare(config.at(stageIn, ch)));
         KEL_TRY(static_cast<CAudioProcessBase*>(s.filter)->prepare(config.at(filterRate, ch)));
+        // The block the FIR module delays by, as the polyphase form's delay.
+        const int delay = int(std::lround(s.filter->latency())) - s.filter->filterList().latency();
+        KEL_TRY(e.poly[size_t(k - 1)].prepare(end == kUp ? CPolyphaseStage::kUp : CPolyphaseStage::kDown, ch,
+                                              s.filter->preparedTaps(), std::max(delay, 0),
+                                              config.framesAt(stageIn)));
+        e.fast[size_t(k - 1)] = false;
     }
     const int inFrames = config.framesAt(maxIn);
     e.workFrames = inFrames;
@@ -176,8 +182,11 @@ void COversampledSection::switchTo(int octaves) {
             down.chain[size_t(down.chainLength++)] = down.stages[size_t(k - 1)].rate;
         }
     // The new chains start from rest.
-    for (EndState* e : {&up, &down})
+    for (EndState* e : {&up, &down}) {
         for (int i = 0; i < e->chainLength; ++i) e->chain[size_t(i)]->reset();
+        if (e->owner)
+            for (int k = 0; k < octaves; ++k) e->poly[size_t(k)].reset();
+    }
     std::fill(m_padRing.begin(), m_padRing.end(), 0.0);
 }
 
@@ -192,6 +201,7 @@ void COversampledSection::updateChain(End end, double inputLatency) {
         lat = lat * n->rateFactor() + n->latency();
         rate *= n->rateFactor();
     }
+    choosePolyphase(end);
     if (end == kUp) {
         e.latency = lat;
         return;
@@ -236,6 +246,24 @@ void COversampledSection::update(End end, double rate, int channels, double inpu
     if (end == kDown && e.muteDue)
         e.mute = int(std::ceil(inputLatency * rateFactor(kDown) + e.latency - 1e-9));
     e.muteDue = false;
+}
+
+void COversampledSection::choosePolyphase(End end) {
+    EndState& e = m_ends[end];
+    for (int k = 0; k < kMaxOctaves; ++k) {
+        bool fast = false;
+        if (k < m_octaves && e.prepared && m_polyTapLimit > 0) {
+            const CModFilterFIRModule& f = *e.stages[size_t(k)].filter;
+            const CAudioFilterList& list = f.filterList();
+            if (list.kernelCount() == 1 && list.kernel(0).size() <= m_polyTapLimit) {
+                const std::span<const double> taps = list.kernel(0);
+                const int delay = int(std::lround(f.latency())) - list.latency();
+                CPolyphaseStage& p = e.poly[size_t(k)];
+                fast = p.sameKernel(taps, delay) || p.setKernel(taps, delay);
+            }
+        }
+        e.fast[size_t(k)] = fast;
+    }
 }
 
 // --- Processing ----------------------------------------------------------------------------
@@ -312,14 +340,29 @@ void COversampledSection::process(End end, const CPortBuffers& in, int channels,
         for (int ch = 0; ch < channels; ++ch) out[ch] = e.work.data() + size_t(ch) * size_t(e.workFrames);
     }
     int n = frames;
-    for (int i = 0; i < e.chainLength; ++i) {
-        CAudioProcessBase* node = e.chain[size_t(i)];
+    auto run = [&](CAudioProcessBase* node) {
         CPortBuffers& nodeIn = node->input(0);
         nodeIn.channels = channels;
         for (int ch = 0; ch < channels; ++ch) nodeIn.ch[ch] = out[ch];
         node->process(n);
         n = node->outputFrames(n);
         for (int ch = 0; ch < channels; ++ch) out[ch] = node->outputChannel(0, ch);
+    };
+    // The chain stage by stage: up from the host rate, down towards it.
+    const int stages = e.chainLength / 2;
+    for (int i = 0; i < stages; ++i) {
+        const size_t k = size_t(end == kUp ? i : stages - 1 - i);
+        if (e.fast[k]) {
+            CPolyphaseStage& p = e.poly[k];
+            n = p.process(out, channels, n);
+            for (int ch = 0; ch < channels; ++ch) out[ch] = p.output(ch);
+        } else if (end == kUp) {
+            run(e.stages[k].rate);
+            run(e.stages[k].filter);
+        } else {
+            run(e.stages[k].filter);
+            run(e.stages[k].rate);
+        }
     }
     if (end == kDown && fadeGains(kDown, n))
         for (int ch = 0; ch < channels; ++ch) {
@@ -331,10 +374,11 @@ void COversampledSection::process(End end, const CPortBuffers& in, int channels,
 
 void COversampledSection::reset() {
     for (EndState& e : m_ends)
-        for (Stage& s : e.stages)
-            if (s.rate) {
+        for (size_t k = 0; k < e.stages.size(); ++k)
+            if (Stage& s = e.stages[k]; s.rate) {
                 s.rate->reset();
                 static_cast<CAudioProcessBase*>(s.filter)->reset();
+                e.poly[k].reset();
             }
     std::fill(m_padRing.begin(), m_padRing.end(), 0.0);
     m_playing = false;

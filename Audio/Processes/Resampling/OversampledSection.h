@@ -14,6 +14,14 @@
 // The nodes are children of the end they belong to, so their parameters keep
 // that end's names.
 //
+// Each stage whose kernel has at most polyphaseTapLimit() taps runs in
+// polyphase form (PolyphaseStage.h): the same output within rounding, without
+// the inserted zeros and the samples thrown away; longer kernels run the
+// stage's nodes, the FIR module's block convolution. Measured (Bench/README),
+// the direct polyphase sums beat the block convolution for the 39-tap soft
+// filters and lose to it for the 367- and 1017-tap steep ones, hence the limit. A kernel change of such
+// a stage takes effect at once rather than with the module's cross-fade.
+//
 // Changing the factor while playing: the section fades out over the
 // cross-fade length (host samples), switches both chains at one chunk
 // boundary (the new nodes start from rest) and fades back in; the down end
@@ -28,6 +36,7 @@
 #include <vector>
 
 #include "Audio/Graph/ProcessBase.h"
+#include "Audio/Processes/Resampling/PolyphaseStage.h"
 
 class CAudioProcessBuild;
 class CAudioProcessDefBase;
@@ -79,12 +88,22 @@ public:
         return end == kUp ? f : 1.0 / f;
     }
     std::vector<CString> chainNames(End end) const;
+    // Stages with kernels up to this many taps run in polyphase form (0:
+    // every stage runs its nodes, the straightforward form). Main thread,
+    // before prepare.
+    static constexpr size_t kDefaultPolyphaseTapLimit = 64;
+    void setPolyphaseTapLimit(size_t taps) { m_polyTapLimit = taps; }
+    size_t polyphaseTapLimit() const { return m_polyTapLimit; }
+    // Whether stage k (1 ... 3) of an end runs in polyphase form now.
+    bool polyphase(End end, int k) const { return m_ends[end].fast[size_t(k - 1)]; }
     CAudioProcessBase* node(End end, const CString& name) const;
 
 private:
     struct EndState {
         CAudioProcessBase* owner = nullptr;
         std::array<Stage, kMaxOctaves> stages{};
+        std::array<CPolyphaseStage, kMaxOctaves> poly;
+        std::array<bool, kMaxOctaves> fast{};
         std::array<CAudioProcessBase*, 2 * kMaxOctaves> chain{};
         int chainLength = 0;
         double rate = 0.0;
@@ -109,6 +128,8 @@ private:
     // The end's weights for this chunk in its gain buffer; false when all are 1.
     bool fadeGains(End end, int frames);
     void padInput(const CPortBuffers& in, int channels, int frames);
+    // Chooses each active stage's form and installs its kernel.
+    void choosePolyphase(End end);
 
     std::array<EndState, 2> m_ends;
     int m_octaves = 0, m_target = 0;
@@ -127,4 +148,5 @@ private:
     std::vector<double> m_padRing;  // channels x kPadRing
     unsigned m_padWrite = 0;
     int m_pad = 0;
+    size_t m_polyTapLimit = kDefaultPolyphaseTapLimit;
 };

@@ -349,3 +349,66 @@ TEST_F(Resampler, OneSectionOwnsBothEndsAndTheirFactor) {
     EXPECT_FALSE(down->section().hasEnd(COversampledSection::kUp));
     EXPECT_EQ(down->octaves(), 1);
 }
+
+TEST_F(Resampler, PolyphaseStagesMatchTheStraightforwardSection) {
+    // One programme (partials and noise near full scale, a factor change on
+    // the way) through the section with every stage in its straightforward
+    // form and with the polyphase forms: the outputs and the oversampled
+    // signal agree within -140 dB.
+    const size_t frames = 441 * 60;
+    std::vector<double> x(frames);
+    uint32_t seed = 12345;
+    for (size_t i = 0; i < frames; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double noise = double(seed >> 8) / double(1u << 24) - 0.5;
+        x[i] = 0.4 * std::sin(0.031 * double(i)) + 0.3 * std::sin(2.71 * double(i)) + 0.25 * noise;
+    }
+    struct Run {
+        std::vector<double> out, inner;
+        bool steepFast = false, softFast = false;
+    };
+    auto render = [&](int mode, size_t limit) {
+        Run r;
+        EXPECT_TRUE(build(44100, mode).ok());
+        up->section().setPolyphaseTapLimit(limit);
+        CProcessConfig cfg;
+        cfg.hostRate = cfg.maxSampleRate = 44100;
+        cfg.maxChannels = 2;
+        EXPECT_TRUE(graph.process->prepare(cfg).ok());
+        graph.process->setRate(44100);
+        graph.process->setChannels(2);
+        for (size_t pos = 0, block = 0; pos + 441 <= frames; pos += 441, ++block) {
+            if (block == 30) graph.set("plugin.modMain.oversampling", mode == 4 ? 3 : 4);
+            const double* in[2] = {x.data() + pos, x.data() + pos};
+            const int n = graph.step(in, 2, 441);
+            const double* o = graph.process->outputChannel(0, 1);
+            r.out.insert(r.out.end(), o, o + n);
+            const double* g = graph.process->findProcess("modGain")->outputChannel(0, 0);
+            r.inner.insert(r.inner.end(), g, g + (441 << up->octaves()));
+            if (block == 10) {
+                const COversampledSection& sec = up->section();
+                r.steepFast = sec.polyphase(COversampledSection::kUp, 1) && sec.polyphase(COversampledSection::kDown, 1);
+                r.softFast = sec.polyphase(COversampledSection::kUp, 2) && sec.polyphase(COversampledSection::kDown, 2);
+            }
+        }
+        return r;
+    };
+    for (int mode : {2, 3, 4})
+        for (size_t limit : {COversampledSection::kDefaultPolyphaseTapLimit, size_t(2000)}) {
+            SCOPED_TRACE("mode " + std::to_string(mode) + ", tap limit " + std::to_string(limit));
+            const Run ref = render(mode, 0);
+            const Run fast = render(mode, limit);
+            EXPECT_FALSE(ref.steepFast || ref.softFast);
+            EXPECT_EQ(fast.steepFast, limit >= 1017);  // the steep kernels: 367 and 1017 taps
+            EXPECT_EQ(fast.softFast, mode >= 3);       // the soft ones: 39 taps, from 4X on
+            ASSERT_EQ(ref.out.size(), fast.out.size());
+            ASSERT_EQ(ref.inner.size(), fast.inner.size());
+            double worst = 0.0, innerWorst = 0.0;
+            for (size_t i = 0; i < ref.out.size(); ++i) worst = std::max(worst, std::fabs(ref.out[i] - fast.out[i]));
+            for (size_t i = 0; i < ref.inner.size(); ++i)
+                innerWorst = std::max(innerWorst, std::fabs(ref.inner[i] - fast.inner[i]));
+            EXPECT_LT(worst, 1e-7);
+            EXPECT_LT(innerWorst, 1e-7);
+            EXPECT_GT(*std::max_element(fast.out.begin(), fast.out.end()), 0.5);
+        }
+}
