@@ -10,6 +10,7 @@
 #include "Audio/Registry/RegistryCreators.h"
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CoreCreators.h"
+#include "UI/Controls/ControlCreators.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/View/ViewCreators.h"
 
@@ -21,7 +22,8 @@ std::span<const CreatorRow> kelProductCreatorTable() {
         for (std::span<const CreatorRow> part :
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
-              audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows()})
+              audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
+              uiControlCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
