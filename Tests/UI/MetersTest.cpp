@@ -1,0 +1,214 @@
+// The level meters on a real instance: known signals through the product,
+// the editor polling the output meter and the statistics through the
+// protocol, the readings checked against the signals (and the loudness
+// against libebur128); metering types chosen through the protocol.
+#include <ebur128.h>
+
+#include <cmath>
+#include <functional>
+
+#include "Tests/UI/ControlsFixture.h"
+#include "UI/Controls/ParamBridge.h"
+#include "UI/Meters/LevelMeter.h"
+#include "UI/Controls/MinMax.h"
+#include "UI/Meters/VizExchange.h"
+
+namespace uitest {
+namespace {
+
+constexpr double kRate = 44100.0;
+
+// Planar stereo blocks of a generated signal (the same on both channels).
+class CSignal {
+public:
+    explicit CSignal(std::function<double(int64_t)> gen, int frames = 512)
+        : m_gen(std::move(gen)), m_frames(frames), m_in(size_t(2 * frames)), m_out(size_t(2 * frames)) {
+        for (int c = 0; c < 2; ++c) {
+            m_inPtr[c] = m_in.data() + size_t(c * frames);
+            m_outPtr[c] = m_out.data() + size_t(c * frames);
+        }
+        m_inBus.channels = m_outBus.channels = 2;
+        m_inBus.planar = m_inPtr;
+        m_outBus.planar = m_outPtr;
+    }
+    void next() {
+        for (int i = 0; i < m_frames; ++i) {
+            const double v = m_gen(m_pos++);
+            m_in[size_t(i)] = m_in[size_t(m_frames + i)] = float(v);
+            m_history.push_back(float(v));
+        }
+    }
+    CHostBus& in() { return m_inBus; }
+    CHostBus& out() { return m_outBus; }
+    int frames() const { return m_frames; }
+    const std::vector<float>& history() const { return m_history; }
+
+private:
+    std::function<double(int64_t)> m_gen;
+    int m_frames;
+    int64_t m_pos = 0;
+    std::vector<float> m_in, m_out, m_history;
+    void* m_inPtr[2] = {};
+    void* m_outPtr[2] = {};
+    CHostBus m_inBus, m_outBus;
+};
+
+std::function<double(int64_t)> sine(double dbfs, double hz) {
+    const double a = std::pow(10.0, dbfs / 20.0);
+    return [a, hz](int64_t n) { return a * std::sin(2 * M_PI * hz * double(n) / kRate); };
+}
+
+// Momentary (400 ms) loudness of the last 400 ms of one channel, by libebur128.
+double oracleMomentary(const std::vector<float>& x) {
+    ebur128_state* st = ebur128_init(1, (unsigned long)kRate, EBUR128_MODE_M);
+    ebur128_add_frames_float(st, x.data(), x.size());
+    double l = 0;
+    ebur128_loudness_momentary(st, &l);
+    ebur128_destroy(&st);
+    return l;
+}
+
+const char* const kObjects =
+    "<ui:viz-exchange name=\"viz-exchange\" fps=\"0\"/>"
+    "<ui:param-bridge name=\"ingain-bridge\" param=\"plugin.modMain.modTamblor.ingain\"/>"
+    "<ui:param-bridge name=\"outgain-bridge\" param=\"plugin.modMain.modTamblor.outgain\"/>"
+    "<ui:param-bridge name=\"min-bridge\" param=\"plugin.modMain.modTamblor.outmeter-params.min\"/>"
+    "<ui:param-bridge name=\"max-bridge\" param=\"plugin.modMain.modTamblor.outmeter-params.max\"/>"
+    "<ui:min-max name=\"out-range\" min=\"-48\" max=\"0\" ui-param-min=\"ui.min-bridge\" ui-param-max=\"ui.max-bridge\"/>";
+
+const char* const kMeters =
+    "<ui:level-meter name=\"out\" width=\"20\" height=\"120\" min-max=\"ui.out-range\" audio-channels-list=\"0 1\" zone-yellow=\"-6\" zone-red=\"-1\">"
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modMeterOut\"/></ui:level-meter>"
+    "<ui:level-meter name=\"stats\" width=\"20\" height=\"120\" peak-field=\"true-peak\" level-field=\"peak\" audio-channels-list=\"0 1\">"
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modStatsPeak\"/></ui:level-meter>";
+
+class UiMeters : public UiInstance {
+protected:
+    void SetUp() override {
+        UiInstance::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_TRUE(master().activateDefaultPreset().ok());
+        openUi(kMeters, kObjects);
+        exchange = uiObject<CVizExchange>("ui.viz-exchange");
+        out = uiView<CLevelMeter>("out");
+        ASSERT_NE(exchange, nullptr);
+        ASSERT_NE(out, nullptr);
+        ASSERT_TRUE(client().listenRegistry("plugin.param-registry-outmeter", &outmeterRegistry).ok());
+        pumpUi();
+    }
+    // Runs the signal for `seconds`, the editor polling every tenth block.
+    void run(CSignal& s, double seconds) {
+        const int blocks = int(std::ceil(seconds * kRate / s.frames()));
+        for (int i = 0; i < blocks; ++i) {
+            s.next();
+            core()->process(s.in(), nullptr, s.out(), s.frames());
+            if (i % 10 == 9 || i == blocks - 1) {
+                ASSERT_FALSE(exchange->poll());
+                pumpUi();
+            }
+        }
+    }
+    // Chooses a metering type through the protocol (the output meter's
+    // registry program of that index).
+    void meteringType(uint32_t index) {
+        ASSERT_TRUE(client().setCurrentProgram(outmeterRegistry, index).ok());
+        pumpUi();
+    }
+    CVizExchange* exchange = nullptr;
+    CLevelMeter* out = nullptr;
+    uint32_t outmeterRegistry = 0;
+};
+
+constexpr uint32_t kDbfs = 0, kDbfs30 = 1, kK20 = 4, kK14 = 5, kK20Cal = 7, kLufsM = 10, kEbu9 = 12;
+
+TEST_F(UiMeters, SineReadsItsLevelOnPeakAndMatchingRmsScales) {
+    CSignal s(sine(-20.0, 997.0));
+    run(s, 1.0);
+    ASSERT_EQ(out->bars().size(), 2u);
+    for (size_t ch = 0; ch < 2; ++ch) EXPECT_NEAR(out->barPeakDb(ch), -20.0, 0.3) << "dBFS peak, channel " << ch;
+    // K-20 referred to a sine: 0 on its scale is -20 dBFS.
+    meteringType(kK20Cal);
+    run(s, 3.0);
+    for (size_t ch = 0; ch < 2; ++ch) EXPECT_NEAR(out->barLevelDb(ch), 0.0, 0.3) << "K-20 cal level, channel " << ch;
+    // K-14 (not referred to a sine): the RMS 3.01 dB below the peak, 14 dB up.
+    meteringType(kK14);
+    run(s, 3.0);
+    for (size_t ch = 0; ch < 2; ++ch) {
+        EXPECT_NEAR(out->barLevelDb(ch), -20.0 - 3.0103 + 14.0, 0.3) << "K-14 level, channel " << ch;
+        EXPECT_NEAR(out->barPeakDb(ch), -20.0 + 14.0, 0.3) << "K-14 peak, channel " << ch;
+    }
+    // The range follows the type: K-14 spans -36 .. +14.
+    EXPECT_DOUBLE_EQ(out->range()->min(), -36.0);
+    EXPECT_DOUBLE_EQ(out->range()->max(), 14.0);
+    EXPECT_EQ(out->attr("sum-value").utf8(), out->formatDb(kelMeterDb(std::sqrt(2.0) *
+                                                                     std::pow(10.0, out->barLevelDb(0) / 20))).utf8());
+    meteringType(kDbfs);
+}
+
+TEST_F(UiMeters, LoudnessModesAgreeWithTheReference) {
+    struct Case {
+        uint32_t type;
+        double offset;  // the scale's 0 in LUFS
+        double hz, dbfs;
+    };
+    const Case cases[] = {
+        {kLufsM, 0.0, 1000.0, -18.0},
+        {kLufsM, 0.0, 100.0, -12.0},   // below the high-pass's knee: weighted down
+        {kLufsM, 0.0, 6000.0, -24.0},  // on the shelf: weighted up
+        {kEbu9, -23.0, 2500.0, -20.0},
+    };
+    for (const Case& c : cases) {
+        meteringType(c.type);
+        CSignal s(sine(c.dbfs, c.hz));
+        run(s, 4.0);
+        const std::vector<float>& h = s.history();
+        const double want = oracleMomentary(std::vector<float>(h.end() - int64_t(0.4 * kRate), h.end())) - c.offset;
+        for (size_t ch = 0; ch < 2; ++ch)
+            EXPECT_NEAR(out->barLevelDb(ch), want, 0.1) << c.hz << " Hz at " << c.dbfs << " dBFS, type " << c.type;
+    }
+    meteringType(kDbfs);
+}
+
+TEST_F(UiMeters, SquareOverFullScaleCountsClipsAndSilenceReadsMinusInf) {
+    CLevelMeter* stats = uiView<CLevelMeter>("stats");
+    ASSERT_NE(stats, nullptr);
+    // Silence from the start: nothing but "-inf".
+    CSignal quiet([](int64_t) { return 0.0; });
+    run(quiet, 0.5);
+    EXPECT_EQ(out->attr("sum-value").utf8(), "-inf");
+    EXPECT_EQ(out->attr("sum-peak").utf8(), "-inf");
+    // 2 dB into the limiter and a ceiling 3 dB over full scale: a full-scale
+    // square leaves at +2 dBFS and every half wave is a clipping.
+    auto* in = uiObject<CParamBridge>("ui.ingain-bridge");
+    auto* outGain = uiObject<CParamBridge>("ui.outgain-bridge");
+    for (uint32_t g = 0; g < in->groupCount(); ++g) {
+        ASSERT_FALSE(in->setValue(g, 0, 2.0));
+        ASSERT_FALSE(outGain->setValue(g, 0, 3.0));
+    }
+    CSignal sineBelow(sine(-20.0, 440.0));
+    run(sineBelow, 0.5);
+    const std::string before = stats->attr("clip-count").utf8();
+    ASSERT_FALSE(before.empty()) << "the statistics count clippings";
+    CSignal square([](int64_t n) { return (n / 50) % 2 ? -1.0 : 1.0; });  // 441 Hz
+    run(square, 1.0);
+    int64_t after = 0;
+    ASSERT_TRUE(stats->attr("clip-count").toInt(&after));
+    EXPECT_GE(after - std::stoll(before), 400) << "about two clippings per period";
+    EXPECT_TRUE(stats->stateSet().isSet("clipped"));
+    EXPECT_GT(stats->barPeakDb(0), 0.5);
+}
+
+TEST_F(UiMeters, TapsRunOnlyWhileAVisibleMeterListens) {
+    CAudioParam* enable = param("plugin.modMain.modMeterOut-enable");
+    ASSERT_NE(enable, nullptr);
+    EXPECT_EQ(kelMainParamValue(*enable, 0, 0), 1.0);
+    ASSERT_FALSE(out->setAttr("is-hidden", "true"));
+    EXPECT_EQ(kelMainParamValue(*enable, 0, 0), 0.0) << "a hidden meter lets its tap stop";
+    ASSERT_FALSE(out->setAttr("is-hidden", "false"));
+    EXPECT_EQ(kelMainParamValue(*enable, 0, 0), 1.0);
+    m_ui.reset();
+    EXPECT_EQ(kelMainParamValue(*enable, 0, 0), 0.0) << "a closed editor lets it stop";
+}
+
+}  // namespace
+}  // namespace uitest
