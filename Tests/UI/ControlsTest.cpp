@@ -9,6 +9,7 @@
 #include "UI/Controls/ParamGroup.h"
 #include "UI/Controls/ParamSwitch.h"
 #include "UI/Controls/ReadOut.h"
+#include "UI/Controls/SimpleSlider.h"
 
 namespace uitest {
 namespace {
@@ -18,6 +19,7 @@ constexpr const char* kMode = "plugin.modMain.modTamblor.mode-params.mode";
 
 const char* const kBridges =
     "<ui:param-bridge name=\"ingain-bridge\" param=\"plugin.modMain.modTamblor.ingain\"/>"
+    "<ui:param-bridge name=\"outgain-bridge\" param=\"plugin.modMain.modTamblor.outgain\"/>"
     "<ui:param-bridge name=\"mode-bridge\" param=\"plugin.modMain.modTamblor.mode-params.mode\"/>"
     "<ui:param-bridge name=\"release-bridge\" param=\"plugin.modMain.modTamblor.release\"/>"
     "<ui:param-bridge name=\"release-enable-bridge\" param=\"plugin.modMain.modTamblor.release-enable\"/>"
@@ -44,6 +46,8 @@ const char* const kKnobs =
     "<ui:param-switch name=\"form\" width=\"60\" height=\"16\" bridge=\"ui.form-bridge\" font-name=\"font.compact\" "
     "is-show-state-name=\"true\"/>"
     "<ui:param-switch name=\"dc\" width=\"20\" height=\"16\" bridge=\"ui.dc-bridge\"/>"
+    "<ui:simple-slider name=\"out-slider\" width=\"130\" height=\"16\" image-set=\"is.csurface\" "
+    "bridge=\"ui.outgain-bridge\" is-new-inline-row=\"true\"/>"
     "<ui:readout name=\"in-value\" width=\"60\" height=\"16\" font-name=\"font.compact\" bridge=\"ui.ingain-bridge\" "
     "group-selector=\"ui.group-selector\"/>";
 
@@ -268,6 +272,22 @@ TEST_F(UiControls, SwitchArraysSelectorsAndTogglesStepTheirParameter) {
     EXPECT_EQ(dc->isOn(), dcBefore == 0.0);
     ASSERT_FALSE(input(dc, "mouse-release", {{"x", "3"}, {"y", "3"}}));
     EXPECT_EQ(value(kDc), dcBefore);
+}
+
+TEST_F(UiControls, SliderFollowsThePointerAlongItsTrack) {
+    const char* kOutGain = "plugin.modMain.modTamblor.outgain";
+    auto* slider = uiView<CSimpleSlider>("out-slider");
+    ASSERT_NE(slider, nullptr);
+    const double track = slider->area().inner.w;
+    ASSERT_GT(track, 100.0);
+    const double start = norm(kOutGain);
+    EXPECT_NEAR(slider->position(), start, 1e-12);
+    ASSERT_FALSE(input(slider, "mouse-press", {{"x", "20"}, {"y", "8"}}));
+    ASSERT_FALSE(input(slider, "mouse-move", {{"x", CString::number(20 - track / 4)}, {"y", "8"}}));
+    ASSERT_FALSE(input(slider, "mouse-release", {{"x", CString::number(20 - track / 4)}, {"y", "8"}}));
+    EXPECT_NEAR(norm(kOutGain), std::max(0.0, start - 0.25), 1e-9) << "a quarter of the track is a quarter of the range";
+    ASSERT_FALSE(input(slider, "mouse-press", {{"x", "5"}, {"y", "8"}, {"is-double-click", "true"}}));
+    EXPECT_DOUBLE_EQ(value(kOutGain), param(kOutGain)->info().defaultValue(0));
 }
 
 }  // namespace

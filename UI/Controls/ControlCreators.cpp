@@ -10,6 +10,7 @@
 #include "UI/Controls/ParamSwitch.h"
 #include "UI/Controls/ReadOut.h"
 #include "UI/Controls/Ruler.h"
+#include "UI/Controls/SimpleSlider.h"
 #include "UI/Controls/UIParam.h"
 #include "UI/Controls/UIParamController.h"
 
@@ -33,6 +34,7 @@ std::span<const CreatorRow> uiControlCreatorRows() {
         {"ui:min-max", &make<CMinMax>, &CMinMax::registerEvents},
         {"ui:param-switch", &make<CParamSwitch>, &CParamSwitch::registerEvents},
         {"ui:ruler", &make<CRuler>, &CRuler::registerEvents},
+        {"ui:simple-slider", &make<CSimpleSlider>, &CSimpleSlider::registerEvents},
         {"ui:knob-labels", &make<CKnobLabels>, &CKnobLabels::registerEvents},
     };
     return rows;
