@@ -10,6 +10,7 @@
 #include "Tests/UI/ControlsFixture.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Meters/LevelMeter.h"
+#include "UI/Meters/LevelMeterGraph.h"
 #include "UI/Controls/MinMax.h"
 #include "UI/Meters/VizExchange.h"
 
@@ -79,8 +80,13 @@ const char* const kObjects =
 const char* const kMeters =
     "<ui:level-meter name=\"out\" width=\"20\" height=\"120\" min-max=\"ui.out-range\" audio-channels-list=\"0 1\" zone-yellow=\"-6\" zone-red=\"-1\">"
     "  <ui:level-meter-listener viz-name=\"plugin.modMain.modMeterOut\"/></ui:level-meter>"
+    "<ui:level-meter name=\"gr\" width=\"12\" height=\"120\" is-inverted=\"true\" audio-channels-list=\"0 1\" "
+    "combo-mode=\"max\" is-combined=\"true\">"
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modTamblor.modGRMeter\"/></ui:level-meter>"
+    "<ui:level-meter-graph name=\"gr-graph\" width=\"200\" height=\"60\" is-inverted=\"true\" combo-mode=\"max\">"
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modTamblor.modGRMeterG\"/></ui:level-meter-graph>"
     "<ui:level-meter name=\"stats\" width=\"20\" height=\"120\" peak-field=\"true-peak\" level-field=\"peak\" audio-channels-list=\"0 1\">"
-    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modStatsPeak\"/></ui:level-meter>";
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modPostDither.modStatsPeak\"/></ui:level-meter>";
 
 class UiMeters : public UiInstance {
 protected:
@@ -196,6 +202,23 @@ TEST_F(UiMeters, SquareOverFullScaleCountsClipsAndSilenceReadsMinusInf) {
     EXPECT_GE(after - std::stoll(before), 400) << "about two clippings per period";
     EXPECT_TRUE(stats->stateSet().isSet("clipped"));
     EXPECT_GT(stats->barPeakDb(0), 0.5);
+}
+
+TEST_F(UiMeters, GainReductionMeterAndGraphShowTheLimitersWork) {
+    auto* gr = uiView<CLevelMeter>("gr");
+    auto* graph = uiView<CLevelMeterGraph>("gr-graph");
+    ASSERT_TRUE(gr && graph);
+    auto* in = uiObject<CParamBridge>("ui.ingain-bridge");
+    for (uint32_t g = 0; g < in->groupCount(); ++g) ASSERT_FALSE(in->setValue(g, 0, 12.0));
+    // A -6 dBFS sine 12 dB into a limiter whose ceiling is full scale: about
+    // 6 dB of reduction at its peaks.
+    CSignal s(sine(-6.0, 220.0));
+    run(s, 2.0);
+    ASSERT_EQ(gr->bars().size(), 1u);
+    EXPECT_NEAR(gr->barPeakDb(0), 6.0, 1.0);
+    const std::vector<double> v = graph->values();
+    ASSERT_GE(v.size(), size_t(graph->capacity() / 2)) << "two of the four seconds are in the graph";
+    EXPECT_NEAR(v.back(), 6.0, 1.5);
 }
 
 TEST_F(UiMeters, TapsRunOnlyWhileAVisibleMeterListens) {

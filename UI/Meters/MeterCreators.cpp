@@ -2,6 +2,7 @@
 #include "UI/Meters/MeterCreators.h"
 
 #include "UI/Meters/LevelMeter.h"
+#include "UI/Meters/LevelMeterGraph.h"
 #include "UI/Meters/VizExchange.h"
 
 namespace {
@@ -17,6 +18,7 @@ std::span<const CreatorRow> uiMeterCreatorRows() {
         {"ui:level-meter-listener", &make<CLevelMeterListener>, &CLevelMeterListener::registerEvents},
         {"ui:level-meter-base", &make<CLevelMeterBase>, &CLevelMeterBase::registerEvents},
         {"ui:level-meter", &make<CLevelMeter>, &CLevelMeter::registerEvents},
+        {"ui:level-meter-graph", &make<CLevelMeterGraph>, &CLevelMeterGraph::registerEvents},
     };
     return rows;
 }
