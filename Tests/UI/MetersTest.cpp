@@ -9,6 +9,7 @@
 
 #include "Tests/UI/ControlsFixture.h"
 #include "UI/Controls/ParamBridge.h"
+#include "UI/Controls/ParamSwitch.h"
 #include "UI/Meters/LevelMeter.h"
 #include "UI/Meters/LevelMeterGraph.h"
 #include "UI/Controls/MinMax.h"
@@ -73,11 +74,14 @@ const char* const kObjects =
     "<ui:viz-exchange name=\"viz-exchange\" fps=\"0\"/>"
     "<ui:param-bridge name=\"ingain-bridge\" param=\"plugin.modMain.modTamblor.ingain\"/>"
     "<ui:param-bridge name=\"outgain-bridge\" param=\"plugin.modMain.modTamblor.outgain\"/>"
+    "<ui:param-bridge name=\"type-bridge\" param=\"plugin.modMain.modTamblor.metering-type\"/>"
     "<ui:param-bridge name=\"min-bridge\" param=\"plugin.modMain.modTamblor.outmeter-params.min\"/>"
     "<ui:param-bridge name=\"max-bridge\" param=\"plugin.modMain.modTamblor.outmeter-params.max\"/>"
     "<ui:min-max name=\"out-range\" min=\"-48\" max=\"0\" ui-param-min=\"ui.min-bridge\" ui-param-max=\"ui.max-bridge\"/>";
 
 const char* const kMeters =
+    "<ui:param-switch name=\"type\" width=\"60\" height=\"16\" bridge=\"ui.type-bridge\" "
+    "program-registry=\"plugin.param-registry-outmeter\" font-name=\"font.compact\" is-show-state-name=\"true\"/>"
     "<ui:level-meter name=\"out\" width=\"20\" height=\"120\" min-max=\"ui.out-range\" audio-channels-list=\"0 1\" zone-yellow=\"-6\" zone-red=\"-1\">"
     "  <ui:level-meter-listener viz-name=\"plugin.modMain.modMeterOut\"/></ui:level-meter>"
     "<ui:level-meter name=\"gr\" width=\"12\" height=\"120\" is-inverted=\"true\" audio-channels-list=\"0 1\" "
@@ -99,8 +103,8 @@ protected:
         out = uiView<CLevelMeter>("out");
         ASSERT_NE(exchange, nullptr);
         ASSERT_NE(out, nullptr);
-        ASSERT_TRUE(client().listenRegistry("plugin.param-registry-outmeter", &outmeterRegistry).ok());
-        pumpUi();
+        typeSwitch = uiView<CParamSwitch>("type");
+        ASSERT_NE(typeSwitch, nullptr);
     }
     // Runs the signal for `seconds`, the editor polling every tenth block.
     void run(CSignal& s, double seconds) {
@@ -114,15 +118,16 @@ protected:
             }
         }
     }
-    // Chooses a metering type through the protocol (the output meter's
-    // registry program of that index).
+    // Chooses a metering type with the editor's selector (the parameter and
+    // the output meter's registry program of that index).
     void meteringType(uint32_t index) {
-        ASSERT_TRUE(client().setCurrentProgram(outmeterRegistry, index).ok());
+        ASSERT_FALSE(typeSwitch->select(double(index)));
         pumpUi();
+        EXPECT_EQ(value("plugin.modMain.modTamblor.metering-type"), double(index));
     }
     CVizExchange* exchange = nullptr;
     CLevelMeter* out = nullptr;
-    uint32_t outmeterRegistry = 0;
+    CParamSwitch* typeSwitch = nullptr;
 };
 
 constexpr uint32_t kDbfs = 0, kDbfs30 = 1, kK20 = 4, kK14 = 5, kK20Cal = 7, kLufsM = 10, kEbu9 = 12;

@@ -6,6 +6,10 @@
 
 #include "UI/Controls/ParamBridge.h"
 
+CParamSwitch::~CParamSwitch() {
+    if (m_registry && m_binding.bridge()) (void)m_binding.bridge()->client()->unlistenRegistry(m_registry);
+}
+
 void CParamSwitch::registerEvents(CClassRecord& record) {
     CTextView::registerEvents(record);
     record.addEvent("binding-change", [](CObject* self, CEventParams&) -> CError {
@@ -22,6 +26,21 @@ void CParamSwitch::registerEvents(CClassRecord& record) {
 CError CParamSwitch::initLinks() {
     KEL_TRY(CTextView::initLinks());
     KEL_TRY(m_binding.bind(*this, "binding-change"));
+    const CString registry = attr("program-registry").trimmed();
+    if (!registry.empty() && m_binding.bridge())
+        KEL_TRY(m_binding.bridge()->client()->listenRegistry(registry, &m_registry));
+    return refresh();
+}
+
+CError CParamSwitch::select(double v) {
+    if (isBlocked() || !m_binding.isReady()) return {};
+    CParamBridge* b = m_binding.bridge();
+    if (!b) return m_binding.setNormalized(v >= 0.5 ? 1.0 : 0.0);
+    const double lo = std::min(b->info()->minValue(0), b->info()->maxValue(0));
+    const double hi = std::max(b->info()->minValue(0), b->info()->maxValue(0));
+    v = std::clamp(std::round(v), lo, hi);
+    KEL_TRY(b->setValue(m_binding.group(), m_binding.element(), v));
+    if (m_registry) KEL_TRY(b->client()->setCurrentProgram(m_registry, uint32_t(v - lo)));
     return refresh();
 }
 
@@ -62,21 +81,14 @@ CError CParamSwitch::step(int steps) {
     const bool cycling = !hasAttr("is-cycling") || attrBool("is-cycling");
     if (v > hi) v = cycling ? lo : hi;
     if (v < lo) v = cycling ? hi : lo;
-    KEL_TRY(b->setValue(m_binding.group(), m_binding.element(), v));
-    return refresh();
+    return select(v);
 }
 
 CError CParamSwitch::onViewEvent(const CString& name, CEventParams& p) {
     const bool shift = p.get("is-shift") == "true";
     if (name == "mouse-release" || name == "mouse-release-r") {
         if (isBlocked() || !m_binding.isReady()) return {};
-        if (hasAttr("switch-value")) {
-            if (CParamBridge* b = m_binding.bridge()) {
-                KEL_TRY(b->setValue(m_binding.group(), m_binding.element(), attrReal("switch-value")));
-                return refresh();
-            }
-            return {};
-        }
+        if (hasAttr("switch-value")) return select(attrReal("switch-value"));
         return step(name == "mouse-release-r" || shift ? -1 : 1);
     }
     if (name == "mouse-wheel") {

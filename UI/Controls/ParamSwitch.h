@@ -12,12 +12,16 @@
 // "is-show-state-name" the switch shows the value's text (a selector), in
 // "text-format" "short" or the normal form. States and their looks come
 // from the view's own ui:view-state children ("on", "hover", ...).
+// "program-registry" names a registry of the audio side whose program
+// follows the value (the output metering type chooses the meter settings
+// of that index from its registry).
 
 #include "UI/Controls/UIParam.h"
 #include "UI/Text/TextView.h"
 
 class CParamSwitch : public CTextView {
 public:
+    ~CParamSwitch() override;
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
 
@@ -25,6 +29,8 @@ public:
     bool isOn() const;
     // Moves the value `steps` steps (wrapping when cycling).
     CError step(int steps);
+    // Sets a value (clamped into the range, rounded to a step).
+    CError select(double value);
 
 protected:
     CError onViewEvent(const CString& eventName, CEventParams& params) override;
@@ -33,4 +39,5 @@ private:
     CError refresh();
     double currentValue() const;
     CParamBinding m_binding;
+    uint32_t m_registry = 0;  // handle of "program-registry" (0: none)
 };
