@@ -6,10 +6,6 @@
 
 #include "UI/Controls/ParamBridge.h"
 
-CParamSwitch::~CParamSwitch() {
-    if (m_registry && m_binding.bridge()) (void)m_binding.bridge()->client()->unlistenRegistry(m_registry);
-}
-
 void CParamSwitch::registerEvents(CClassRecord& record) {
     CTextView::registerEvents(record);
     record.addEvent("binding-change", [](CObject* self, CEventParams&) -> CError {
@@ -24,11 +20,12 @@ void CParamSwitch::registerEvents(CClassRecord& record) {
 }
 
 CError CParamSwitch::initLinks() {
-    KEL_TRY(CTextView::initLinks());
+    // A switch without a font shows no text (its look comes from its states).
+    if (attr("font-name").trimmed().empty())
+        KEL_TRY(CView::initLinks());
+    else
+        KEL_TRY(CTextView::initLinks());
     KEL_TRY(m_binding.bind(*this, "binding-change"));
-    const CString registry = attr("program-registry").trimmed();
-    if (!registry.empty() && m_binding.bridge())
-        KEL_TRY(m_binding.bridge()->client()->listenRegistry(registry, &m_registry));
     return refresh();
 }
 
@@ -40,7 +37,6 @@ CError CParamSwitch::select(double v) {
     const double hi = std::max(b->info()->minValue(0), b->info()->maxValue(0));
     v = std::clamp(std::round(v), lo, hi);
     KEL_TRY(b->setValue(m_binding.group(), m_binding.element(), v));
-    if (m_registry) KEL_TRY(b->client()->setCurrentProgram(m_registry, uint32_t(v - lo)));
     return refresh();
 }
 

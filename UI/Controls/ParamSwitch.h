@@ -10,18 +10,15 @@
 // "is-cycling" is "false"; a two-state parameter so toggles, "on" while not
 // at its minimum. The wheel moves one step per notch. With
 // "is-show-state-name" the switch shows the value's text (a selector), in
-// "text-format" "short" or the normal form. States and their looks come
+// "text-format" "short" or the normal form; without "font-name" it shows
+// no text. States and their looks come
 // from the view's own ui:view-state children ("on", "hover", ...).
-// "program-registry" names a registry of the audio side whose program
-// follows the value (the output metering type chooses the meter settings
-// of that index from its registry).
 
 #include "UI/Controls/UIParam.h"
 #include "UI/Text/TextView.h"
 
 class CParamSwitch : public CTextView {
 public:
-    ~CParamSwitch() override;
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
 
@@ -39,5 +36,4 @@ private:
     CError refresh();
     double currentValue() const;
     CParamBinding m_binding;
-    uint32_t m_registry = 0;  // handle of "program-registry" (0: none)
 };

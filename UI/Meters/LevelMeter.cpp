@@ -126,6 +126,10 @@ CString CLevelMeterBase::formatDb(double db) const {
 bool CLevelMeterBase::update(double now) {
     // Gather the shown channels' values over the listeners, in order.
     std::vector<double> levels, peaks;
+    // Below the floor (dB) is silence: dither and denormal guards leave
+    // traces far under any converter's noise.
+    const double floorDb = attrReal("silence-floor", -150.0);
+    auto gate = [floorDb](double a) { return std::isnan(a) || kelMeterDb(a) >= floorDb ? a : 0.0; };
     double clips = 0;
     bool hasClips = false;
     int index = 0;
@@ -141,8 +145,8 @@ bool CLevelMeterBase::update(double now) {
                 continue;
             const double lv = f.channelValue(*lane, ch, lf);
             const double pv = pf >= 0 ? f.channelValue(*lane, ch, pf) : lv;
-            levels.push_back(lv);
-            peaks.push_back(std::isnan(pv) ? lv : pv);
+            levels.push_back(gate(lv));
+            peaks.push_back(gate(std::isnan(pv) ? lv : pv));
             if (cf >= 0) {
                 hasClips = true;
                 const double c = f.channelValue(*lane, ch, cf);

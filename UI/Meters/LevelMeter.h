@@ -10,7 +10,8 @@
 // channels in order) or all of them; with "is-combined" one bar stands for
 // all of them, its level the "combo-mode" and its peak mark the
 // "combo-mode-peak" combination ("sum" (power sum), "max", "min", "avg",
-// "rms"; others fail with the invalid-combo messages).
+// "rms"; others fail with the invalid-combo messages). Values below
+// "silence-floor" (-150 dB) count as silence.
 //
 // Exported after each update: "sum-value" and "sum-peak" (the combination
 // over the shown channels in "out-format", "%0.1f"; "-inf" when silent) and,
