@@ -53,7 +53,7 @@ CString CKnobLabels::labelAt(double position) const {
 }
 
 void CKnobLabels::paint(const CPainter& p) const {
-    CView::paint(p);
+    // The colour is the captions': no background.
     if (!m_font || !m_knob) return;
     const CDrawColors colors = drawColors();
     if (!colors.slots[0]) return;

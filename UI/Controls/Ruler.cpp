@@ -56,7 +56,7 @@ CError CRuler::initLinks() {
 }
 
 void CRuler::paint(const CPainter& p) const {
-    CView::paint(p);
+    // The colour is the hairlines' and the labels': no background.
     if (!m_range) return;
     const CRectD in = area().inner;
     const bool vertical = attr("is-vertical").empty() || attrBool("is-vertical");
