@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 
+#include "Tests/Support/AllocationCounter.h"
 #include "Tests/UI/ControlsFixture.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Controls/ParamSwitch.h"
@@ -275,6 +276,29 @@ TEST_F(UiMeters, GainReductionMeterAndGraphShowTheLimitersWork) {
     const std::vector<double> v = graph->values();
     ASSERT_GE(v.size(), size_t(graph->capacity() * 4 / 10)) << "most of the two seconds run are in the graph";
     EXPECT_NEAR(v.back(), 6.0, 1.5);
+}
+
+TEST_F(UiMeters, PollingLeavesTheAudioThreadToPublishingAlone) {
+    // Blocks processed while four meters and a graph listen and the editor
+    // polls between them: the audio side allocates nothing for the meters
+    // (it publishes into rings made when the taps were switched on).
+    CSignal s(sine(-10.0, 330.0));
+    run(s, 0.5);  // taps on, graph rebuilt
+    uint64_t allocations = 0;
+    for (int i = 0; i < 200; ++i) {
+        s.next();
+        {
+            alloc_counter::Scope scope;
+            core()->process(s.in(), nullptr, s.out(), s.frames());
+            allocations += scope.allocations();
+        }
+        if (i % 3 == 2) {
+            ASSERT_FALSE(exchange->poll());
+            pumpUi();
+        }
+    }
+    EXPECT_EQ(allocations, 0u);
+    EXPECT_GT(out->listeners().front()->updates(), 50u) << "the editor kept receiving values";
 }
 
 TEST_F(UiMeters, TapsRunOnlyWhileAVisibleMeterListens) {
