@@ -10,6 +10,8 @@
 #include "Audio/Registry/RegistryCreators.h"
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CoreCreators.h"
+#include "UI/Controls/ControlCreators.h"
+#include "UI/Meters/MeterCreators.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/View/ViewCreators.h"
 
@@ -21,7 +23,8 @@ std::span<const CreatorRow> kelProductCreatorTable() {
         for (std::span<const CreatorRow> part :
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
-              audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows()})
+              audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
+              uiControlCreatorRows(), uiMeterCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
