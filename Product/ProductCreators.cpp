@@ -12,6 +12,7 @@
 #include "Core/CoreCreators.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/View/ViewCreators.h"
+#include "UI/Window/WindowCreators.h"
 
 // Each area of the system contributes its rows; the table is their
 // concatenation in this order.
@@ -21,7 +22,8 @@ std::span<const CreatorRow> kelProductCreatorTable() {
         for (std::span<const CreatorRow> part :
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
-              audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows()})
+              audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
+              uiWindowCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
