@@ -10,6 +10,7 @@
 #include "Audio/Registry/RegistryCreators.h"
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CoreCreators.h"
+#include "UI/Controls/ControlCreators.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/View/ViewCreators.h"
 #include "UI/Window/WindowCreators.h"
@@ -23,7 +24,7 @@ std::span<const CreatorRow> kelProductCreatorTable() {
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
-              uiWindowCreatorRows()})
+              uiControlCreatorRows(), uiWindowCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();

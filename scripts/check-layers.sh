@@ -6,7 +6,7 @@
 #   reaches the audio side only through the interface protocol (Audio/Interface).
 #   Product (the composition root) sits above Audio and UI; nothing below
 #   it but the adapter and the programs include it. Inside UI the resources
-#   know nothing of views; tamblor-uishot (Tools/UiShot) never reaches the
+#   know nothing of views, the controls nothing of the meters; tamblor-uishot (Tools/UiShot) never reaches the
 #   audio side.
 #   Host (the host side of VST3, for the programs, tests and benchmarks that
 #   run the bundle) sits with the tools and reaches the plug-in only through
@@ -42,6 +42,7 @@ out=$(
     check Other Other Core Platform
     check UI UI Other Audio/Interface Core Platform
     check UI/Resources UI/Resources Other Core Platform
+    check UI/Controls UI/Controls UI/View UI/Text UI/Render UI/Resources Other Audio/Interface Core Platform
     check Tools/UiShot Tools UI Other Core Platform Product
     check Product Product Audio UI Other Core Platform
     check Host Host pluginterfaces

@@ -1,5 +1,5 @@
 #pragma once
-// CTextView (tags "ui:textview", "ui:caption", "ui:readout"): draws text
+// CTextView (tags "ui:textview", "ui:caption"; "ui:readout" builds on it): draws text
 // with the editor's bitmap fonts. The text ("text", or the text content of
 // the node) is a list of paragraphs, split at "separator-char" (empty: at
 // line ends); each paragraph may carry the inline markup of TextMarkup.h

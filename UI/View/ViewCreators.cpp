@@ -22,7 +22,6 @@ std::span<const CreatorRow> uiViewCreatorRows() {
         {"ui:state-switch", &make<CStateSwitch>, &CStateSwitch::registerEvents},
         {"ui:textview", &make<CTextView>, &CTextView::registerEvents},
         {"ui:caption", &make<CTextView>, &CTextView::registerEvents},
-        {"ui:readout", &make<CTextView>, &CTextView::registerEvents},
         {"ui:window-renderer", &make<CWindowRenderer>, &CWindowRenderer::registerEvents},
     };
     return rows;
