@@ -121,7 +121,7 @@ TEST(Interaction, AboutOpensATopLevelDialogThatCloses) {
 TEST(Interaction, DoubleClickSavesAScreenshot) {
     const std::string home = tempPath("-home");
     ASSERT_EQ(std::system(("mkdir -p '" + home + "'").c_str()), 0);
-    const std::string script = writeScript("dblclick 200 60\nwait 100\n");
+    const std::string script = writeScript("dblclick 4 100\nwait 100\n");
     const EditorRun r = runEditor({"--frames", "3", "--script", script}, {"HOME=" + home});
     ASSERT_EQ(r.status, 0) << r.errors;
     PngImage img;
@@ -179,4 +179,98 @@ TEST(BadCases, RefusedAttachesLeaveTheHostRunning) {
         EXPECT_EQ(r.value("children"), "0") << c.args[0];
         EXPECT_EQ(r.value("handlers"), "0") << c.args[0];
     }
+}
+
+namespace {
+// The In Gain knob of the editor: 74 x 74 at (18, 46).
+constexpr int kKnobX = 55, kKnobY = 83;
+
+struct Edited {
+    unsigned id = 0;
+    double value = -1, initial = -1;
+};
+// The one parameter the view edited ("edited ID VALUE INITIAL").
+bool editedParam(const EditorRun& r, Edited* out) {
+    const std::vector<std::string> v = r.values("edited");
+    if (v.size() != 1) return false;
+    return std::sscanf(v[0].c_str(), "%u %lf %lf", &out->id, &out->value, &out->initial) == 3;
+}
+
+std::string knobScript(const std::string& body) {
+    return "move " + std::to_string(kKnobX) + " " + std::to_string(kKnobY) + "\nwait 60\n" + body + "\nwait 150\n";
+}
+}  // namespace
+
+TEST(Interaction, DragOnTheKnobIsOneHostGestureThatMovesTheAudioSide) {
+    const std::string script = writeScript(knobScript("drag 55 95 55 45"));
+    const EditorRun r = runEditor({"--frames", "3", "--script", script});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    const auto begins = r.linesWith("begin "), performs = r.linesWith("perform "), ends = r.linesWith("end ");
+    ASSERT_EQ(begins.size(), 1u);
+    ASSERT_EQ(ends.size(), 1u);
+    ASSERT_GE(performs.size(), 1u);
+    Edited e;
+    ASSERT_TRUE(editedParam(r, &e));
+    EXPECT_EQ(begins[0], "begin " + std::to_string(e.id));
+    EXPECT_EQ(ends[0], "end " + std::to_string(e.id));
+    // Begin, then the performs, then end, in the order the host saw them.
+    std::vector<std::string> order;
+    for (const std::string& l : r.lines)
+        if (l.rfind("begin ", 0) == 0 || l.rfind("perform ", 0) == 0 || l.rfind("end ", 0) == 0) order.push_back(l);
+    EXPECT_EQ(order.front(), begins[0]);
+    EXPECT_EQ(order.back(), ends[0]);
+    // Dragging up raised the value; the plug-in holds the last value sent.
+    double last = 0;
+    ASSERT_EQ(std::sscanf(performs.back().c_str(), "perform %*u %lf", &last), 1);
+    EXPECT_GT(e.value, e.initial + 0.05);
+    EXPECT_NEAR(e.value, last, 1e-4);
+    std::remove(script.c_str());
+}
+
+TEST(Interaction, WheelStepsAndDoubleClickToDefault) {
+    struct Case {
+        const char* body;
+        int direction;  // the value's move against the start: +1, -1, 0
+    } cases[] = {
+        {"wheel up", +1},
+        {"wheel down", -1},
+        {"drag 55 95 55 45\nwait 100\ndblclick 55 83", 0},
+    };
+    for (const Case& c : cases) {
+        const std::string script = writeScript(knobScript(c.body));
+        const EditorRun r = runEditor({"--frames", "3", "--script", script});
+        ASSERT_EQ(r.status, 0) << c.body << r.errors;
+        Edited e;
+        ASSERT_TRUE(editedParam(r, &e)) << c.body;
+        const int moved = e.value > e.initial + 1e-4 ? 1 : e.value < e.initial - 1e-4 ? -1 : 0;
+        EXPECT_EQ(moved, c.direction) << c.body << ": " << e.initial << " -> " << e.value;
+        std::remove(script.c_str());
+    }
+}
+
+TEST(Interaction, HostAutomationRedrawsTheKnobWithinTwoFrames) {
+    // The knob's parameter id from a wheel step.
+    const std::string probe = writeScript(knobScript("wheel up"));
+    const EditorRun p = runEditor({"--frames", "3", "--script", probe});
+    Edited e;
+    ASSERT_TRUE(editedParam(p, &e)) << p.errors;
+    const std::string before = tempPath(".png"), soon = tempPath(".png"), later = tempPath(".png");
+    const std::string id = std::to_string(e.id);
+    // Two frames at 30 per second: 67 ms.
+    const std::string script = writeScript("screenshot " + before + "\nautomate-id " + id + " 0.95\nwait 67\nscreenshot " +
+                                           soon + "\nwait 300\nscreenshot " + later + "\n");
+    const EditorRun r = runEditor({"--frames", "3", "--script", script});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    PngImage a, b, c;
+    ASSERT_TRUE(readPng(before, &a) && readPng(soon, &b) && readPng(later, &c));
+    auto knobDiffers = [](const PngImage& x, const PngImage& y) {
+        int differing = 0;
+        for (int py = 46; py < 120; ++py)
+            for (int px = 18; px < 92; ++px) differing += x.at(px, py) != y.at(px, py);
+        return differing;
+    };
+    EXPECT_GT(knobDiffers(a, b), 50) << "the knob shows the automated value";
+    EXPECT_EQ(knobDiffers(b, c), 0) << "and nothing was left for later frames";
+    for (const std::string& f : {before, soon, later}) std::remove(f.c_str());
+    std::remove(probe.c_str());
 }

@@ -6,7 +6,7 @@
 //                  [--scale S] [--scale-after S] [--probe-view] [--no-run-loop]
 //                  [--parent ID] [--fd-never-signalled] [--timer-floor MS]
 //                  [--refuse-second-handler] [--refuse-zero-timers]
-//                  [--attach-cycles N] [--instance-cycles N] [--unset-display]
+//                  [--attach-cycles N] [--instance-cycles N] [--unset-display] [--idle S]
 //
 // --frames N runs the loop N frame periods (1/30 s) after attaching; the
 // screenshot is taken then. --scale sends a content scale before attaching,
@@ -15,24 +15,33 @@
 //   move X Y | press [B] | release [B] | click X Y | dblclick X Y
 //   drag X1 Y1 X2 Y2 | wheel up|down | host-wheel D | key NAME
 //   wait MS | screenshot FILE | automate TITLE VALUE | param TITLE
+//   automate-id ID VALUE | param-id ID (by parameter id)
 //   windows NAME (prints the count of top-level windows of that name)
 //   click-window X Y NAME (a click into another top-level window)
+// --idle S measures the process's processor time over S seconds of an
+// open editor without audio ("idle-cpu-percent", of one core); the report
+// also has "rss-added-kb" (memory the open editor added).
 // --attach-cycles N attaches and removes the view N + 1 times,
 // --instance-cycles N makes and destroys N + 1 instances with open editors;
 // both report the resources after the first cycle and after the last.
 // The report on standard output has one fact per line: "attach 0|1",
 // "attach-ms", "first-pixels-ms", the edits the view made ("begin ID",
-// "perform ID V", "end ID"), "resize W H", "error-window N" (after a
+// "perform ID V", "end ID"), "edited ID VALUE INITIAL" (each parameter the
+// view edited: its value in the plug-in now and at the start), "resize W H", "error-window N" (after a
 // refused attach: the application error windows on the screen), "param TITLE V", "handlers N",
 // "timers N", "threads N", "fds N", "rss-kb N", "children N".
 
 #include <dirent.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,6 +64,7 @@ struct Options {
     bool probeView = false, noRunLoop = false, unsetDisplay = false;
     long long parent = -1;
     int attachCycles = 0, instanceCycles = 0;
+    double idleSeconds = 0;
     CHostQuirks quirks;
 };
 
@@ -75,6 +85,12 @@ long rssKb() {
     return rss * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
 bool allBlack(const std::vector<uint32_t>& px) {
     for (uint32_t p : px)
         if ((p & 0xFFFFFF) != 0) return false;
@@ -91,16 +107,34 @@ public:
         };
     }
 
-    // Runs the loop for ms milliseconds.
+    // Runs the loop for ms milliseconds; the instance processes a block of
+    // silence every 10 ms as in a playing host, so that changes reach its
+    // audio side.
     void run(double ms) {
         const double end = nowMs() + ms;
         while (nowMs() < end) {
-            m_frame.runOnce(int(std::max(1.0, end - nowMs())));
+            m_frame.runOnce(int(std::clamp(end - nowMs(), 1.0, 10.0)));
             m_window.drain();
+            if (m_inst && !m_audioPaused && nowMs() - m_lastBlock >= 10) {
+                m_lastBlock = nowMs();
+                processSilence();
+            }
         }
     }
 
+    void processSilence() {
+        const int frames = 480, channels = std::max(m_inst->inputChannels(), m_inst->outputChannels());
+        m_silence.assign(size_t(frames) * size_t(std::max(1, channels)), 0.0);
+        m_out.assign(m_silence.size(), 0.0);
+        std::vector<const double*> in;
+        std::vector<double*> out;
+        for (int c = 0; c < m_inst->inputChannels(); ++c) in.push_back(m_silence.data() + size_t(c) * frames);
+        for (int c = 0; c < m_inst->outputChannels(); ++c) out.push_back(m_out.data() + size_t(c) * frames);
+        m_inst->process(in.data(), out.data(), frames);
+    }
+
     bool open(host::CPluginInstance& inst, bool report) {
+        m_inst = &inst;
         Vst::IEditController* c = inst.controller();
         if (m_o.probeView)
             if (IPlugView* probe = c->createView("editor")) probe->release();
@@ -115,6 +149,7 @@ public:
         ViewRect r;
         if (m_view->getSize(&r) == kResultOk) m_window.resize(r.getWidth(), r.getHeight());
         const uint32_t parent = m_o.parent >= 0 ? uint32_t(m_o.parent) : m_window.id();
+        const long rssBefore = rssKb();
         const double t0 = nowMs();
         const tresult result = m_view->attached(reinterpret_cast<void*>(uintptr_t(parent)), "X11EmbedWindowID");
         const double attachMs = nowMs() - t0;
@@ -130,12 +165,13 @@ public:
                 break;
             }
         }
-        if (report) std::printf("first-pixels-ms %.1f\n", firstPixels);
+        if (report) std::printf("first-pixels-ms %.1f\nrss-added-kb %ld\n", firstPixels, rssKb() - rssBefore);
         if (m_o.scaleAfter > 0) setScale(m_o.scaleAfter);
         return true;
     }
 
     void close() {
+        m_inst = nullptr;
         if (!m_view) return;
         m_view->removed();
         m_view->setFrame(nullptr);
@@ -163,6 +199,7 @@ public:
     }
 
     bool script(const std::string& file, host::CPluginInstance& inst);
+    void pauseAudio(bool on) { m_audioPaused = on; }
     CEditorFrame& frame() { return m_frame; }
     IPlugView* view() const { return m_view; }
 
@@ -171,6 +208,10 @@ private:
     CHostWindow& m_window;
     CEditorFrame m_frame;
     IPlugView* m_view = nullptr;
+    host::CPluginInstance* m_inst = nullptr;
+    bool m_audioPaused = false;
+    double m_lastBlock = 0;
+    std::vector<double> m_silence, m_out;
 };
 
 bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
@@ -235,6 +276,17 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
             s >> f;
             if (!screenshot(f)) return false;
             continue;
+        } else if (verb == "automate-id" || verb == "param-id") {
+            unsigned id = 0;
+            s >> id;
+            if (verb == "automate-id") {
+                double v = 0;
+                s >> v;
+                inst.queueChange(Vst::ParamID(id), v);
+            } else {
+                std::printf("param-id %u %.6f\n", id, inst.parameterValue(Vst::ParamID(id)));
+                continue;
+            }
         } else if (verb == "automate" || verb == "param") {
             std::string title;
             s >> title;
@@ -257,6 +309,12 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
         run(settle);
     }
     return true;
+}
+
+host::CHostSetup hostSetup() {
+    host::CHostSetup setup;
+    setup.offline = false;  // a host playing in real time
+    return setup;
 }
 
 int usage() {
@@ -286,6 +344,7 @@ int main(int argc, char** argv) {
         else if (a == "--parent" && (v = next())) o.parent = std::strtoll(v, nullptr, 0);
         else if (a == "--timer-floor" && (v = next())) o.quirks.timerFloorMs = std::atoi(v);
         else if (a == "--attach-cycles" && (v = next())) o.attachCycles = std::atoi(v);
+        else if (a == "--idle" && (v = next())) o.idleSeconds = std::atof(v);
         else if (a == "--instance-cycles" && (v = next())) o.instanceCycles = std::atoi(v);
         else if (a == "--probe-view") o.probeView = true;
         else if (a == "--no-run-loop") o.noRunLoop = true;
@@ -319,7 +378,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i <= o.instanceCycles && status == 0; ++i) {
             if (i == 1) reportResources(window, nullptr);
             host::CPluginInstance inst(true);
-            if (!(err = inst.create(module.factory())).empty() || !(err = inst.prepare({})).empty()) {
+            if (!(err = inst.create(module.factory())).empty() || !(err = inst.prepare(hostSetup())).empty()) {
                 std::fprintf(stderr, "%s\n", err.c_str());
                 return 1;
             }
@@ -334,7 +393,7 @@ int main(int argc, char** argv) {
     }
 
     host::CPluginInstance inst(true);
-    if (!(err = inst.create(module.factory())).empty() || !(err = inst.prepare({})).empty()) {
+    if (!(err = inst.create(module.factory())).empty() || !(err = inst.prepare(hostSetup())).empty()) {
         std::fprintf(stderr, "%s\n", err.c_str());
         return 1;
     }
@@ -364,10 +423,28 @@ int main(int argc, char** argv) {
             inst.close();
             return 3;
         }
+        std::map<Vst::ParamID, double> initial;
+        for (const host::CPluginParam& p : inst.parameters()) initial[p.id] = inst.parameterValue(p.id);
         s.run(o.frames * frameMs);
+        if (o.idleSeconds > 0) {
+            // The open editor alone: no audio blocks, only the run loop.
+            s.pauseAudio(true);
+            s.run(500);
+            const double cpu0 = cpuSeconds(), t0 = nowMs();
+            s.run(o.idleSeconds * 1000);
+            std::printf("idle-cpu-percent %.3f\n", 100.0 * (cpuSeconds() - cpu0) / ((nowMs() - t0) / 1000.0));
+            s.pauseAudio(false);
+        }
         if (!o.script.empty() && !s.script(o.script, inst)) status = 1;
         if (!o.screenshot.empty() && !s.screenshot(o.screenshot)) status = 1;
-        for (const std::string& call : inst.handler().calls()) std::printf("%s\n", call.c_str());
+        std::set<Vst::ParamID> edited;
+        for (const std::string& call : inst.handler().calls()) {
+            std::printf("%s\n", call.c_str());
+            unsigned id = 0;
+            if (std::sscanf(call.c_str(), "perform %u", &id) == 1) edited.insert(Vst::ParamID(id));
+        }
+        // What the edits left on the plug-in's side, and where they started.
+        for (Vst::ParamID id : edited) std::printf("edited %u %.6f %.6f\n", unsigned(id), inst.parameterValue(id), initial[id]);
         s.close();
         reportResources(window, &s.frame());
     }

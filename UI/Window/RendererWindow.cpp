@@ -175,7 +175,9 @@ void CRendererWindow::onWindowEvent(const plat::WindowEvent& e) {
             if (e.down) m_window->captureMouse(true);
             else m_window->captureMouse(false);
             send(&m_renderer, "mouse-button", p);
-            if (e.doubleClick && m_renderer.attrBool("is-screenshot-on-double-click")) {
+            // A double click on the window's background (no view of its own takes it).
+            if (e.doubleClick && m_renderer.attrBool("is-screenshot-on-double-click") &&
+                m_renderer.viewAt(e.x, e.y) == m_renderer.rootView()) {
                 CEventParams s{{"window", m_renderer.fullName()}};
                 send(m_renderer.root()->findObject("ui.window-shared-data.screenshot-saver"), "take-screenshot", s);
             }
