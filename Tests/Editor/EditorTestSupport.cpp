@@ -60,7 +60,10 @@ std::string writeScript(const std::string& text) {
 EditorRun runEditor(const std::vector<std::string>& args, const std::vector<std::string>& env) {
     const std::string errPath = tempPath(".err");
     std::string cmd;
-    for (const std::string& e : env) cmd += quote(e) + " ";
+    for (const std::string& e : env) {
+        const size_t eq = e.find('=');
+        cmd += e.substr(0, eq + 1) + quote(e.substr(eq + 1)) + " ";
+    }
     cmd += quote(TAMBLOR_EDITOR_TOOL);
     for (const std::string& a : args) cmd += " " + quote(a);
     cmd += " 2>" + quote(errPath);

@@ -60,21 +60,26 @@ void CHostWindow::sync() {
     std::free(xcb_get_input_focus_reply(m_conn, xcb_get_input_focus(m_conn), nullptr));
 }
 
-std::vector<uint32_t> CHostWindow::capture(int* width, int* height) {
+std::vector<uint32_t> CHostWindow::capture(int* width, int* height) { return captureWindow(m_window, width, height); }
+
+std::vector<uint32_t> CHostWindow::captureWindow(uint32_t window, int* width, int* height) {
     sync();
-    xcb_get_image_reply_t* r = xcb_get_image_reply(
-        m_conn, xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, m_window, 0, 0, uint16_t(m_width), uint16_t(m_height), ~0u),
-        nullptr);
     std::vector<uint32_t> out;
+    xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, window), nullptr);
+    if (!g) return out;
+    const int w = g->width, h = g->height;
+    std::free(g);
+    xcb_get_image_reply_t* r = xcb_get_image_reply(
+        m_conn, xcb_get_image(m_conn, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, uint16_t(w), uint16_t(h), ~0u), nullptr);
     if (!r) return out;
-    const size_t n = size_t(m_width) * size_t(m_height);
+    const size_t n = size_t(w) * size_t(h);
     if (size_t(xcb_get_image_data_length(r)) >= n * 4) {
         out.resize(n);
         std::memcpy(out.data(), xcb_get_image_data(r), n * 4);
         for (uint32_t& p : out) p |= 0xFF000000u;
     }
     std::free(r);
-    *width = m_width, *height = m_height;
+    *width = w, *height = h;
     return out;
 }
 

@@ -25,6 +25,8 @@ public:
     void drain();
     // The window's pixels (0xAARRGGBB, rows top-down); empty on failure.
     std::vector<uint32_t> capture(int* width, int* height);
+    // The same of another window (e.g. a pop-up found by name).
+    std::vector<uint32_t> captureWindow(uint32_t window, int* width, int* height);
     // Windows inside ours (the plug-in's and theirs).
     int childWindowCount();
     // Top-level windows of the screen with this name (WM_NAME).

@@ -18,12 +18,15 @@
 //   automate-id ID VALUE | param-id ID (by parameter id)
 //   windows NAME (prints the count of top-level windows of that name)
 //   click-window X Y NAME (a click into another top-level window)
+//   screenshot-window FILE NAME (the pixels of another top-level window)
 // --idle S measures the process's processor time over S seconds of an
 // open editor without audio ("idle-cpu-percent", of one core); the report
 // also has "rss-added-kb" (memory the open editor added).
 // --attach-cycles N attaches and removes the view N + 1 times,
 // --instance-cycles N makes and destroys N + 1 instances with open editors;
-// both report the resources after the first cycle and after the last.
+// both report the resources after the first cycle and after the last;
+// --no-editor makes the instances without opening their editors (the
+// baseline of the memory figures).
 // The report on standard output has one fact per line: "attach 0|1",
 // "attach-ms", "first-pixels-ms", the edits the view made ("begin ID",
 // "perform ID V", "end ID"), "edited ID VALUE INITIAL" (each parameter the
@@ -61,7 +64,7 @@ struct Options {
     int frames = 10;
     std::string screenshot, script;
     double scale = 0, scaleAfter = 0;
-    bool probeView = false, noRunLoop = false, unsetDisplay = false;
+    bool probeView = false, noRunLoop = false, unsetDisplay = false, noEditor = false;
     long long parent = -1;
     int attachCycles = 0, instanceCycles = 0;
     double idleSeconds = 0;
@@ -271,6 +274,18 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
             s >> ms;
             run(ms);
             continue;
+        } else if (verb == "screenshot-window") {
+            std::string f, name;
+            s >> f;
+            std::getline(s >> std::ws, name);
+            int w = 0, h = 0;
+            std::vector<uint32_t> px = m_window.captureWindow(m_window.findTopLevel(name), &w, &h);
+            std::string err;
+            if (px.empty() || !writePng(f, px, w, h, &err)) {
+                std::fprintf(stderr, "no window '%s' to capture\n", name.c_str());
+                return false;
+            }
+            continue;
         } else if (verb == "screenshot") {
             std::string f;
             s >> f;
@@ -349,6 +364,7 @@ int main(int argc, char** argv) {
         else if (a == "--probe-view") o.probeView = true;
         else if (a == "--no-run-loop") o.noRunLoop = true;
         else if (a == "--unset-display") o.unsetDisplay = true;
+        else if (a == "--no-editor") o.noEditor = true;
         else if (a == "--fd-never-signalled") o.quirks.fdNeverSignalled = true;
         else if (a == "--refuse-second-handler") o.quirks.refuseSecondHandlerOnFd = true;
         else if (a == "--refuse-zero-timers") o.quirks.refuseZeroTimers = true;
@@ -383,7 +399,7 @@ int main(int argc, char** argv) {
                 return 1;
             }
             CSession s(o, window);
-            if (!s.open(inst, false)) status = 1;
+            if (!o.noEditor && !s.open(inst, false)) status = 1;
             s.run(3 * frameMs);
             s.close();
             inst.close();
