@@ -58,10 +58,11 @@ TEST(Screenshot, ContentScaleTwoDrawsTwiceTheSizeSharply) {
     EXPECT_NEAR(b.width, 2 * a.width, 1);
     EXPECT_NEAR(b.height, 2 * a.height, 1);
     // A scale sent while attached is answered with resizeView to twice the size.
-    EXPECT_EQ(r3.value("resize"), std::to_string(b.width) + " " + std::to_string(b.height));
+    EXPECT_EQ(r3.values("resize").back(), std::to_string(b.width) + " " + std::to_string(b.height));
     EXPECT_EQ(c.width, b.width);
     EXPECT_EQ(c.height, b.height);
-    EXPECT_GT(fineDetail(b), 0.01) << "drawn at scale 2, not magnified";
+    // A magnified picture has none; text and edges drawn at scale 2 have some.
+    EXPECT_GT(fineDetail(b), 0.002) << "drawn at scale 2, not magnified";
     for (const std::string& f : {one, two, after}) std::remove(f.c_str());
 }
 
@@ -133,35 +134,29 @@ TEST(Interaction, DoubleClickSavesAScreenshot) {
 }
 
 // Attaching and removing, and instances with open editors, leave no host
-// handler, no window, no thread, no descriptor and little memory behind.
+// handler, no window, no thread, no descriptor and no growing memory behind
+// (memory the allocators keep settles in the first half of the cycles).
 TEST(Lifecycle, RepeatedCyclesLeaveNothingBehind) {
-    // Memory: attaching must not grow it; instances are measured against
-    // the same cycles without editors (what the instances keep themselves).
-    const EditorRun bare = runEditor({"--instance-cycles", "20", "--no-editor"});
-    ASSERT_EQ(bare.status, 0) << bare.errors;
-    const std::vector<std::string> bareRss = bare.values("rss-kb");
-    ASSERT_EQ(bareRss.size(), 2u);
-    const double bareGrowth = std::atof(bareRss[1].c_str()) - std::atof(bareRss[0].c_str());
     struct Case {
         const char* option;
         const char* count;
-        double rssSlackKb;
-    } cases[] = {{"--attach-cycles", "50", 4096}, {"--instance-cycles", "20", bareGrowth + 8192}};
+        double secondHalfSlackKb;
+    } cases[] = {{"--attach-cycles", "50", 2048}, {"--instance-cycles", "20", 6144}};
     for (const Case& c : cases) {
         const EditorRun r = runEditor({c.option, c.count});
         ASSERT_EQ(r.status, 0) << c.option << r.errors;
         for (const char* key : {"threads", "fds", "children"}) {
             const std::vector<std::string> v = r.values(key);
-            ASSERT_EQ(v.size(), 2u) << c.option << " " << key;
-            EXPECT_EQ(v[0], v[1]) << c.option << " " << key;
+            ASSERT_EQ(v.size(), 3u) << c.option << " " << key;
+            EXPECT_EQ(v[0], v[2]) << c.option << " " << key;
         }
         if (std::string(c.option) == "--attach-cycles") {
             EXPECT_EQ(r.values("handlers").back(), "0");
             EXPECT_EQ(r.values("timers").back(), "0");
         }
         const std::vector<std::string> rss = r.values("rss-kb");
-        ASSERT_EQ(rss.size(), 2u);
-        EXPECT_LT(std::atof(rss[1].c_str()) - std::atof(rss[0].c_str()), c.rssSlackKb) << c.option;
+        ASSERT_EQ(rss.size(), 3u);
+        EXPECT_LT(std::atof(rss[2].c_str()) - std::atof(rss[1].c_str()), c.secondHalfSlackKb) << c.option;
     }
 }
 

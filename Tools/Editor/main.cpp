@@ -24,7 +24,9 @@
 // also has "rss-added-kb" (memory the open editor added).
 // --attach-cycles N attaches and removes the view N + 1 times,
 // --instance-cycles N makes and destroys N + 1 instances with open editors;
-// both report the resources after the first cycle and after the last;
+// both report the resources after the first cycle, after half of the rest
+// and after the last (memory that allocators keep settles in the first
+// half; what keeps growing in the second is leaked);
 // --no-editor makes the instances without opening their editors (the
 // baseline of the memory figures).
 // The report on standard output has one fact per line: "attach 0|1",
@@ -392,7 +394,7 @@ int main(int argc, char** argv) {
     // resources are reported after it and after the rest.
     if (o.instanceCycles > 0) {
         for (int i = 0; i <= o.instanceCycles && status == 0; ++i) {
-            if (i == 1) reportResources(window, nullptr);
+            if (i == 1 || i == o.instanceCycles / 2 + 1) reportResources(window, nullptr);
             host::CPluginInstance inst(true);
             if (!(err = inst.create(module.factory())).empty() || !(err = inst.prepare(hostSetup())).empty()) {
                 std::fprintf(stderr, "%s\n", err.c_str());
@@ -417,7 +419,7 @@ int main(int argc, char** argv) {
         CSession s(o, window);
         if (o.attachCycles > 0) {
             for (int i = 0; i <= o.attachCycles && status == 0; ++i) {
-                if (i == 1) reportResources(window, &s.frame());
+                if (i == 1 || i == o.attachCycles / 2 + 1) reportResources(window, &s.frame());
                 if (!s.open(inst, false)) status = 1;
                 s.run(2 * frameMs);
                 s.close();
