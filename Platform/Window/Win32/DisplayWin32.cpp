@@ -119,16 +119,18 @@ public:
     }
     void setTitle(std::string_view title) override { SetWindowTextW(m_hwnd, widen(title).c_str()); }
     void setCursor(CursorShape shape) override {
-        LPCWSTR id = IDC_ARROW;
+        // The system cursors' resource numbers (arrow, hand, four arrows,
+        // horizontal and vertical sizing, text beam).
+        int id = 32512;
         switch (shape) {
-            case CursorShape::Hand: id = IDC_HAND; break;
-            case CursorShape::SizeAll: id = IDC_SIZEALL; break;
-            case CursorShape::SizeHorizontal: id = IDC_SIZEWE; break;
-            case CursorShape::SizeVertical: id = IDC_SIZENS; break;
-            case CursorShape::Text: id = IDC_IBEAM; break;
+            case CursorShape::Hand: id = 32649; break;
+            case CursorShape::SizeAll: id = 32646; break;
+            case CursorShape::SizeHorizontal: id = 32644; break;
+            case CursorShape::SizeVertical: id = 32645; break;
+            case CursorShape::Text: id = 32513; break;
             default: break;
         }
-        m_cursor = shape == CursorShape::Hidden ? nullptr : LoadCursorW(nullptr, id);
+        m_cursor = shape == CursorShape::Hidden ? nullptr : LoadCursorW(nullptr, MAKEINTRESOURCEW(id));
         SetCursor(m_cursor);
     }
     void captureMouse(bool on) override {
@@ -281,7 +283,7 @@ private:
     bool m_embedded;
     HWND m_hwnd = nullptr;
     bool m_tracking = false;
-    HCURSOR m_cursor = LoadCursorW(nullptr, IDC_ARROW);
+    HCURSOR m_cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
 };
 
 std::atomic<int> CWin32Window::s_count{0};
@@ -299,7 +301,7 @@ bool registerClass(std::string* error) {
     wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
     wc.lpfnWndProc = windowProc;
     wc.hInstance = ownModule();
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.lpszClassName = className();
     if (RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS) return true;
     *error = "Unable to register window class (error " + std::to_string(GetLastError()) + ").";
