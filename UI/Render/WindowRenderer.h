@@ -1,15 +1,18 @@
 #pragma once
 // CWindowRenderer (tag "ui:window-renderer"): draws a view tree in software
 // into a 32-bit back buffer, 256 x 128-pixel sector by sector, and turns
-// window input into the views' events. This step has no system window: the
-// buffer is the result (tools and tests read it); the window that shows it
-// builds on this class.
+// window input into the views' events. Finished frames go to its output:
+// the system window that the window layer opens for an editor with window
+// shared data (UI/Window), or nowhere, when tools and tests read the buffer.
 //
 // Scale: the total scale is the user-interface scale times the pixel ratio.
 // The user-interface scale is the editor root's "VisualScale" when the host
 // gave one, else the renderer's own "ui-scale" (default 1.0); the pixel
-// ratio is 2 with "is-retina-mode". The window's size is the root view's
-// "width" and "height" (logical pixels) times the total scale.
+// ratio is 2 with "is-retina-mode". With an output that knows its monitor
+// and "ui-scale-usesr" not "0"/"false", the settings' scale ("ui-scale2",
+// default 1.0) follows the monitor's size (kelUiScale). The window's size
+// is the root view's "width" and "height" (logical pixels) times the total
+// scale.
 //
 // A frame ("render-timer", "paint", render()): the pending layout runs,
 // then every dirty sector is drawn again from the bottom: cleared to opaque
