@@ -278,3 +278,27 @@ TEST(Interaction, HostAutomationRedrawsTheKnobWithinTwoFrames) {
     for (const std::string& f : {before, soon, later}) std::remove(f.c_str());
     std::remove(probe.c_str());
 }
+
+TEST(Interaction, DialogMovesByItsBackgroundAndStaysOnTheScreen) {
+    const std::string script = writeScript(
+        "click 48 198\nwait 200\n"
+        "position About Tamblor\n"
+        "drag-window 150 120 250 170 About Tamblor\nwait 100\n"
+        "position About Tamblor\n"
+        "drag-window 150 120 -600 120 About Tamblor\nwait 100\n"
+        "position About Tamblor\n");
+    const EditorRun r = runEditor({"--frames", "3", "--script", script});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    const std::vector<std::string> p = r.values("position");
+    ASSERT_EQ(p.size(), 3u);
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    ASSERT_EQ(std::sscanf(p[0].c_str(), "%d %d", &x0, &y0), 2);
+    ASSERT_EQ(std::sscanf(p[1].c_str(), "%d %d", &x1, &y1), 2);
+    ASSERT_EQ(std::sscanf(p[2].c_str(), "%d %d", &x2, &y2), 2);
+    EXPECT_EQ(x1 - x0, 100);
+    EXPECT_EQ(y1 - y0, 50);
+    // Dragged past the screen's left edge, the release puts it back on the monitor.
+    EXPECT_EQ(x2, 0);
+    EXPECT_EQ(y2, y1);
+    std::remove(script.c_str());
+}

@@ -102,6 +102,16 @@ uint32_t CHostWindow::findTopLevel(const std::string& name) {
     return found;
 }
 
+bool CHostWindow::windowPosition(uint32_t window, int* x, int* y) {
+    if (!window) return false;
+    xcb_translate_coordinates_reply_t* r =
+        xcb_translate_coordinates_reply(m_conn, xcb_translate_coordinates(m_conn, window, m_root, 0, 0), nullptr);
+    if (!r) return false;
+    *x = r->dst_x, *y = r->dst_y;
+    std::free(r);
+    return true;
+}
+
 bool CHostWindow::moveMouseInto(const std::string& name, int x, int y) {
     const uint32_t w = findTopLevel(name);
     if (!w) return false;
@@ -134,6 +144,11 @@ void CHostWindow::moveMouse(int x, int y) {
     if (!r) return;
     xcb_test_fake_input(m_conn, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, m_root, r->dst_x, r->dst_y, 0);
     std::free(r);
+    sync();
+}
+
+void CHostWindow::moveMouseOnScreen(int x, int y) {
+    xcb_test_fake_input(m_conn, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, m_root, int16_t(x), int16_t(y), 0);
     sync();
 }
 

@@ -32,9 +32,12 @@ public:
     // Top-level windows of the screen with this name (WM_NAME).
     int topLevelWindowsNamed(const std::string& name);
     uint32_t findTopLevel(const std::string& name);
+    // A window's origin on the screen; false when it does not exist.
+    bool windowPosition(uint32_t window, int* x, int* y);
 
     // XTEST input, positions relative to the host window.
     void moveMouse(int x, int y);
+    void moveMouseOnScreen(int x, int y);
     // Into a top-level window found by name; false when there is none.
     bool moveMouseInto(const std::string& name, int x, int y);
     void button(int button, bool down);

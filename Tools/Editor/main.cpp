@@ -19,6 +19,8 @@
 //   windows NAME (prints the count of top-level windows of that name)
 //   click-window X Y NAME (a click into another top-level window)
 //   screenshot-window FILE NAME (the pixels of another top-level window)
+//   position NAME (prints "position X Y" of a top-level window)
+//   drag-window X1 Y1 X2 Y2 NAME (a drag that starts in another window)
 // --idle S measures the process's processor time over S seconds of an
 // open editor without audio ("idle-cpu-percent", of one core); the report
 // also has "rss-added-kb" (memory the open editor added).
@@ -238,6 +240,30 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
             std::getline(s >> std::ws, name);
             std::printf("windows %s %d\n", name.c_str(), m_window.topLevelWindowsNamed(name));
             continue;
+        } else if (verb == "position") {
+            std::string name;
+            std::getline(s >> std::ws, name);
+            int px = 0, py = 0;
+            if (!m_window.windowPosition(m_window.findTopLevel(name), &px, &py)) {
+                std::fprintf(stderr, "no window '%s'\n", name.c_str());
+                return false;
+            }
+            std::printf("position %d %d\n", px, py);
+            continue;
+        } else if (verb == "drag-window" && s >> x >> y >> x2 >> y2) {
+            std::string name;
+            std::getline(s >> std::ws, name);
+            if (!m_window.moveMouseInto(name, x, y)) {
+                std::fprintf(stderr, "no window '%s'\n", name.c_str());
+                return false;
+            }
+            int sx = 0, sy = 0;
+            m_window.windowPosition(m_window.findTopLevel(name), &sx, &sy);
+            run(settle), m_window.button(1, true), run(settle);
+            // Positions on the screen from the window's place at the start.
+            for (int i = 1; i <= 8; ++i)
+                m_window.moveMouseOnScreen(sx + x + (x2 - x) * i / 8, sy + y + (y2 - y) * i / 8), run(15);
+            m_window.button(1, false);
         } else if (verb == "click-window" && s >> x >> y) {
             std::string name;
             std::getline(s >> std::ws, name);

@@ -64,6 +64,8 @@ CError CRendererWindow::create() {
     return {};
 }
 
+plat::CDisplay& CRendererWindow::display() const { return *m_shared.display(); }
+
 bool CRendererWindow::monitorSize(int* width, int* height) {
     int x = 0, y = 0;
     m_window->screenPosition(&x, &y);

@@ -43,6 +43,7 @@ public:
 
     plat::CSystemWindow* window() const { return m_window.get(); }
     CWindowRenderer& renderer() const { return m_renderer; }
+    plat::CDisplay& display() const;
     uint64_t framesPresented() const { return m_frames; }
 
     // Where a pop-up of this size goes for an alignment, given the opener's

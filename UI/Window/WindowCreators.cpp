@@ -5,6 +5,7 @@
 #include "UI/Window/RendererWindow.h"
 #include "UI/Window/ScreenshotSaver.h"
 #include "UI/Window/UpdateTimer.h"
+#include "UI/Window/WindowDrag.h"
 #include "UI/Window/WindowOpener.h"
 #include "UI/Window/WindowSharedData.h"
 
@@ -23,6 +24,7 @@ std::span<const CreatorRow> uiWindowCreatorRows() {
         {"ui:interval-timer", &make<CIntervalTimer>, &CUpdateTimer::registerEvents},
         {"ui:window-opener", &make<CWindowOpener>, &CWindowOpener::registerEvents},
         {"ui:window-closer", &make<CWindowCloser>, &CWindowCloser::registerEvents},
+        {"ui:window-drag", &make<CWinDrag>, &CWinDrag::registerEvents},
         {"ui:screenshot-saver", &make<CScreenshotSaver>, &CScreenshotSaver::registerEvents},
     };
     CWindowRenderer::setOutputFactory(&CRendererWindow::open);
