@@ -3,7 +3,7 @@
 // instance initialisation and a failing editor attach. The error is always
 // logged first; the window itself appears only while message display is
 // enabled (the default). How it is shown is replaceable; by default the
-// platform shows it (a window on Windows, standard error elsewhere).
+// platform shows it (a window; on POSIX also standard error).
 
 #include <string>
 

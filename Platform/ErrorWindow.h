@@ -14,9 +14,10 @@ struct ErrorWindowContent {
     std::string details;      // the error lines, each ended by "\r\n"
 };
 
-// Shows the window and returns once the user has closed it. Where there is
-// no window system (the POSIX backend), title, text and details go to
-// standard error.
+// Shows the window. Windows: returns once the user has closed it. POSIX:
+// title, text and details go to standard error, and where an X display is
+// reachable the window shows on a thread of its own (this returns at once;
+// one window at a time; it closes on a click or key, or at module unload).
 void showErrorWindow(const ErrorWindowContent& content);
 
 }  // namespace plat

@@ -70,6 +70,10 @@ RunLoopId currentRunLoop();
 // Queues proc(context) on a loop; safe from any thread. False when the loop
 // does not exist (never registered, or its thread has ended).
 bool postToRunLoop(RunLoopId loop, TimerProc proc, void* context);
+// A descriptor of the calling thread's loop that becomes readable when a
+// callback is posted to it (an eventfd), for a host's run loop to watch;
+// pumpRunLoop() clears it. -1 where loops are woken by window messages.
+int runLoopWakeFd();
 
 // Module unload: ends the calling thread's loop and detaches every other
 // loop from the module's code (their pending callbacks and timers are

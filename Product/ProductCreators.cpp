@@ -14,6 +14,7 @@
 #include "UI/Meters/MeterCreators.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/View/ViewCreators.h"
+#include "UI/Window/WindowCreators.h"
 
 // Each area of the system contributes its rows; the table is their
 // concatenation in this order.
@@ -24,7 +25,7 @@ std::span<const CreatorRow> kelProductCreatorTable() {
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
-              uiControlCreatorRows(), uiMeterCreatorRows()})
+              uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();

@@ -10,7 +10,8 @@
 #   audio side.
 #   Host (the host side of VST3, for the programs, tests and benchmarks that
 #   run the bundle) sits with the tools and reaches the plug-in only through
-#   the SDK's interfaces: it includes no folder of the system.
+#   the SDK's interfaces: it includes no folder of the system. The editor
+#   host (Tools/Editor) is built on it alone.
 # Usage: scripts/check-layers.sh [SOURCE_ROOT]
 root="${1:-$(dirname "$0")/..}"
 cd "$root" || exit 2
@@ -45,6 +46,7 @@ out=$(
     check Tools/UiShot Tools UI Other Core Platform Product
     check Product Product Audio UI Other Core Platform
     check Host Host pluginterfaces
+    check Tools/Editor Tools/Editor Host pluginterfaces public.sdk
 )
 if [ -n "$out" ]; then
     printf '%s\n' "$out"

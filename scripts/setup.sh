@@ -14,7 +14,8 @@ libfftw3-dev libebur128-dev libcairo2-dev
 clang libclang-rt-14-dev
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
 wine64 xvfb xauth
-libfreetype-dev fonts-dejavu-core libcairo2-dev libpng-dev"
+libfreetype-dev fonts-dejavu-core libcairo2-dev libpng-dev
+libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxkbcommon-x11-dev libxcb-xkb-dev libxcb-xtest0-dev x11-apps"
 
 SUDO=""
 if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
+#include "Audio/VST/AudioWrapperVST3Editor.h"
 #include "Audio/VST/AudioWrapperVST3Parameter.h"
 #include "Audio/VST/ProcessHelpersVST.h"
 #include "Audio/VST/SpeakerArrangements.h"
@@ -268,6 +270,13 @@ void CAudioWrapperVST3::onProgramChanged() {
 }
 
 void CAudioWrapperVST3::onLatencyChanged() { requestLatencyRestartIfChanged(); }
+
+Steinberg::IPlugView* PLUGIN_API CAudioWrapperVST3::createView(Steinberg::FIDString name) {
+    if (!name || std::strcmp(name, "editor") != 0 || !isInitialized()) return nullptr;
+    const double scale = uiScale() > 0 ? uiScale() : 1.0;
+    const Steinberg::ViewRect r(0, 0, std::max(1, editorWidth()), std::max(1, editorHeight()));
+    return new CAudioWrapperVST3Editor(this, r, scale);
+}
 
 void CAudioWrapperVST3::onRequestEditorSize(int, int) {
     // Size requests from the window-size parameter are taken by the editor

@@ -6,8 +6,8 @@
 // reports latency and tail, presents the core's host parameters, programs
 // and state, and forwards the core's edits and latency changes to the host.
 //
-// The editor view is not offered yet: createView answers null until it
-// arrives (the core already keeps the editor size).
+// The editor view (CAudioWrapperVST3Editor) is made by createView("editor")
+// at the core's editor size and scale.
 //
 // Threads: process() on the host's audio thread; everything else on the
 // host's main thread. The latency last given to the host is shared between
@@ -39,6 +39,9 @@ public:
     tresult PLUGIN_API setActive(Steinberg::TBool state) override;
     tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
     tresult PLUGIN_API getState(Steinberg::IBStream* state) override;
+
+    // --- IEditController ----------------------------------------------------------------
+    Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
 
     // --- IAudioProcessor ------------------------------------------------------------------
     tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs, int32 numIns,

@@ -1,6 +1,9 @@
 // POSIX backend of threads, the timer queue and run loops.
 #include "Platform/Thread.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -199,6 +202,22 @@ thread_local std::list<LoopTimer> t_loopTimers;
 struct PostQueue {
     std::mutex mutex;
     std::deque<std::pair<TimerProc, void*>> items;
+    int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    ~PostQueue() {
+        if (wakeFd >= 0) close(wakeFd);
+    }
+    void wake() const {
+        const uint64_t one = 1;
+        if (wakeFd >= 0 && write(wakeFd, &one, sizeof one) < 0) {
+            // The counter is full: the loop is woken already.
+        }
+    }
+    void drain() const {
+        uint64_t count = 0;
+        if (wakeFd >= 0 && read(wakeFd, &count, sizeof count) < 0) {
+            // Nothing was posted.
+        }
+    }
 };
 
 // Loops by id. Never destroyed, so that threads ending during process exit
@@ -253,10 +272,15 @@ bool postToRunLoop(RunLoopId loop, TimerProc proc, void* context) {
         if (it == r.loops.end()) return false;
         q = it->second;
     }
-    std::lock_guard g(q->mutex);
-    q->items.emplace_back(proc, context);
+    {
+        std::lock_guard g(q->mutex);
+        q->items.emplace_back(proc, context);
+    }
+    q->wake();
     return true;
 }
+
+int runLoopWakeFd() { return ownQueue()->wakeFd; }
 
 RunLoopTimerId setRunLoopTimer(unsigned periodMs, TimerProc proc, void* context, uint32_t* error) {
     if (!proc) {
@@ -280,6 +304,7 @@ int pumpRunLoop() {
         std::deque<std::pair<TimerProc, void*>> posted;
         {
             std::lock_guard g(t_loop.queue->mutex);
+            t_loop.queue->drain();
             posted.swap(t_loop.queue->items);
         }
         for (auto& [proc, ctx] : posted) {

@@ -321,6 +321,8 @@ bool runTimer(UINT_PTR id) {
 }
 }  // namespace
 
+int runLoopWakeFd() { return -1; }  // woken by a window message
+
 RunLoopId currentRunLoop() {
     ThreadLoop* l = ownLoop();
     return l ? l->id : 0;

@@ -34,8 +34,15 @@ void forEachPainted(CView* v, const std::function<void(CView*)>& fn) {
 }
 }  // namespace
 
+namespace {
+CRendererOutputFactory g_outputFactory = nullptr;
+}
+
+void CWindowRenderer::setOutputFactory(CRendererOutputFactory factory) { g_outputFactory = factory; }
+
 CWindowRenderer::CWindowRenderer() = default;
-CWindowRenderer::~CWindowRenderer() = default;
+// The window goes before the views it shows.
+CWindowRenderer::~CWindowRenderer() { m_output.reset(); }
 
 void CWindowRenderer::registerEvents(CClassRecord& record) {
     CObject::registerEvents(record);
@@ -79,11 +86,7 @@ void CWindowRenderer::registerEvents(CClassRecord& record) {
         const CString mode = p.get("mode");
         if (!mode.empty() && !(mode == "refresh") && !(mode == "force"))
             return KEL_ERROR(kelstr_CWindowRenderer_onUpdateWindowScale_InvalidMode);
-        CUiScaleSettings s;
-        s.visualScale = r->root()->attrReal("VisualScale", 0.0);
-        s.scale = r->attr("ui-scale");
-        s.useScreenResolution = "false";
-        const double ui = kelUiScale(s);
+        const double ui = r->computeUiScale();
         if (ui != r->m_uiScale || mode == "force") r->setScale(ui, r->m_pixelRatio);
         return {};
     });
@@ -102,17 +105,25 @@ CError CWindowRenderer::init() {
 
 CError CWindowRenderer::initDone() {
     m_openTime = kelSecondsSinceStart();
-    CUiScaleSettings s;
-    s.visualScale = root()->attrReal("VisualScale", 0.0);
-    s.scale = attr("ui-scale");
-    s.useScreenResolution = "false";  // no monitor without a window: the settings' scale as it is
-    m_uiScale = kelUiScale(s);
+    if (g_outputFactory) KEL_TRY(g_outputFactory(*this, &m_output));
+    m_uiScale = computeUiScale();
     m_pixelRatio = attrBool("is-retina-mode") ? 2.0 : 1.0;
     m_needsLayout = true;
     KEL_TRY(layout());
     const double fraction = attrReal("num-threads", 0.0);
     setWorkerCount(kelRenderWorkerCount(fraction, plat::processorCount(), m_sectors.sectorCount()));
     return CObject::initDone();
+}
+
+double CWindowRenderer::computeUiScale() const {
+    CUiScaleSettings s;
+    s.visualScale = root()->attrReal("VisualScale", 0.0);
+    s.scale = attr("ui-scale");
+    s.scale2 = hasAttr("ui-scale2") ? attr("ui-scale2") : CString("1.0");
+    s.useScreenResolution = attr("ui-scale-usesr");
+    // Without a monitor (no window) the settings' scale stands as it is.
+    if (!m_output || !m_output->monitorSize(&s.monitorWidth, &s.monitorHeight)) s.useScreenResolution = "false";
+    return kelUiScale(s);
 }
 
 void CWindowRenderer::setScale(double uiScale, double pixelRatio) {
@@ -158,6 +169,7 @@ CError CWindowRenderer::layout() {
         m_buffer.resize(w, h);
         m_sectors.resize(w, h);
         m_sectors.markAllDirty();
+        if (m_output) m_output->sizeChanged(w, h);
     }
     m_root->updateEffectiveOpacity();
     kelLayoutViews(*m_root, {0, 0, double(w), double(h)}, scale);
@@ -214,9 +226,19 @@ CError CWindowRenderer::render() {
     } else {
         for (int s : dirty) renderSector(s);
     }
+    if (m_output && !dirty.empty()) {
+        CPixelClip changed = m_sectors.sectorPixels(dirty.front());
+        for (int s : dirty) {
+            const CPixelClip c = m_sectors.sectorPixels(s);
+            changed.x0 = std::min(changed.x0, c.x0), changed.y0 = std::min(changed.y0, c.y0);
+            changed.x1 = std::max(changed.x1, c.x1), changed.y1 = std::max(changed.y1, c.y1);
+        }
+        m_output->present(m_buffer.bits(), changed);
+    }
     if (!m_firstRenderDone) {
         m_firstRenderDone = true;
         const double now = kelSecondsSinceStart();
+        m_firstRenderSeconds = now - m_openTime;
         kelLogf("First render time: %.4f s @ %.4f s // %s", now - m_openTime, now, fullName().utf8().c_str());
     }
     return {};

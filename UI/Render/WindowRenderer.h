@@ -1,15 +1,18 @@
 #pragma once
 // CWindowRenderer (tag "ui:window-renderer"): draws a view tree in software
 // into a 32-bit back buffer, 256 x 128-pixel sector by sector, and turns
-// window input into the views' events. This step has no system window: the
-// buffer is the result (tools and tests read it); the window that shows it
-// builds on this class.
+// window input into the views' events. Finished frames go to its output:
+// the system window that the window layer opens for an editor with window
+// shared data (UI/Window), or nowhere, when tools and tests read the buffer.
 //
 // Scale: the total scale is the user-interface scale times the pixel ratio.
 // The user-interface scale is the editor root's "VisualScale" when the host
 // gave one, else the renderer's own "ui-scale" (default 1.0); the pixel
-// ratio is 2 with "is-retina-mode". The window's size is the root view's
-// "width" and "height" (logical pixels) times the total scale.
+// ratio is 2 with "is-retina-mode". With an output that knows its monitor
+// and "ui-scale-usesr" not "0"/"false", the settings' scale ("ui-scale2",
+// default 1.0) follows the monitor's size (kelUiScale). The window's size
+// is the root view's "width" and "height" (logical pixels) times the total
+// scale.
 //
 // A frame ("render-timer", "paint", render()): the pending layout runs,
 // then every dirty sector is drawn again from the bottom: cleared to opaque
@@ -32,6 +35,22 @@ KELSTR(CWindowRenderer_onUpdateWindowScale_InvalidMode, "Invalid mode.");
 KELSTR(CWindowRenderer_layout_TooLarge, "Window size %1 x %2 is out of range.");
 
 class CView;
+class CWindowRenderer;
+
+// Where finished frames go: a system window (UI/Window) or nowhere (tools
+// and tests read the back buffer). The renderer tells it the buffer's size
+// and, after each frame, the area that changed.
+class CRendererOutput {
+public:
+    virtual ~CRendererOutput() = default;
+    // The monitor the output shows on (false: none known).
+    virtual bool monitorSize(int* width, int* height) = 0;
+    virtual void sizeChanged(int width, int height) = 0;
+    virtual void present(const CBitmap32& buffer, const CPixelClip& changed) = 0;
+};
+// Makes the output of a renderer when it opens; *out stays null for a
+// renderer without a window. Set once by the window layer.
+using CRendererOutputFactory = CError (*)(CWindowRenderer& renderer, std::unique_ptr<CRendererOutput>* out);
 
 // The back buffer: 32-bit pixels, rows top-down, stride width x 4.
 // Resizing to the current size keeps the pixels; to width or height 0 it
@@ -87,6 +106,17 @@ public:
     double totalScale() const { return m_uiScale * m_pixelRatio; }
     // Stores a new scale: full layout and repaint follow.
     void setScale(double uiScale, double pixelRatio);
+    // The user-interface scale for the current settings, host scale and monitor.
+    double computeUiScale() const;
+
+    // --- Output ---------------------------------------------------------------------
+    static void setOutputFactory(CRendererOutputFactory factory);
+    CRendererOutput* output() const { return m_output.get(); }
+    // Closes the output (the window) before the tree goes.
+    void closeOutput() { m_output.reset(); }
+    bool firstRenderDone() const { return m_firstRenderDone; }
+    // Seconds from opening to the end of the first frame (0 before it).
+    double firstRenderSeconds() const { return m_firstRenderSeconds; }
 
     // --- Frames -------------------------------------------------------------------
     // Runs the pending layout and draws the dirty sectors.
@@ -104,6 +134,9 @@ public:
     // --- Input --------------------------------------------------------------------
     // The topmost view under a window pixel that takes the mouse, or nullptr.
     CView* viewAt(double x, double y) const;
+    // The last mouse position in window pixels.
+    double mouseX() const { return m_mouseX; }
+    double mouseY() const { return m_mouseY; }
     CView* hoveredView() const { return m_hovered.empty() ? nullptr : m_hovered.front(); }
     // A view whose state change runs over time; advanced on every frame.
     void addTransition(CView* view);
@@ -122,6 +155,8 @@ private:
     CLinearBitmap m_buffer;
     CSectorMap m_sectors;
     std::unique_ptr<CRenderWorkers> m_workers;
+    std::unique_ptr<CRendererOutput> m_output;
+    double m_firstRenderSeconds = 0;
     double m_uiScale = 1.0, m_pixelRatio = 1.0;
     bool m_needsLayout = true;
     bool m_firstRenderDone = false;

@@ -1,0 +1,94 @@
+#pragma once
+// The X11 backend of the editor's windows: one xcb connection per display
+// object. Blits go through a shared-memory segment per window (MIT-SHM) and
+// fall back to plain put-image requests when the server refuses shared
+// memory (a remote display). Keys are mapped with xkbcommon; double clicks
+// are made here from the timing of presses (X sends none); monitors come
+// from RANDR. No process-wide Xlib handler is installed: errors are read
+// from checked requests.
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "Platform/Window/Window.h"
+
+struct xcb_connection_t;
+struct xcb_screen_t;
+struct xkb_context;
+struct xkb_keymap;
+struct xkb_state;
+
+namespace plat {
+
+class CX11Window;
+
+class CX11Display final : public CDisplay {
+public:
+    // Double clicks: two presses of one button within this time and distance.
+    static constexpr uint32_t kDoubleClickMs = 400;
+    static constexpr int kDoubleClickPixels = 4;
+
+    CX11Display() = default;
+    ~CX11Display() override;
+    bool connect(std::string* error);
+
+    std::unique_ptr<CSystemWindow> createWindow(const WindowOptions& options, CWindowListener* listener,
+                                                std::string* error) override;
+    int fd() const override;
+    bool dispatch() override;
+    void flush() override;
+    MonitorInfo monitorAt(int x, int y) override;
+    MonitorInfo primaryMonitor() override;
+    bool setClipboardPng(std::span<const uint8_t> png) override;
+    int resourceCount() const override;
+    const char* blitMethod() const override { return m_shm ? "shm" : "put-image"; }
+
+    // For the windows of this display.
+    xcb_connection_t* connection() const { return m_conn; }
+    xcb_screen_t* screen() const { return m_screen; }
+    uint32_t atom(int which) const { return m_atoms[which]; }
+    bool shmUsable() const { return m_shm; }
+    void shmFailed() { m_shm = false; }
+    uint32_t cursor(CursorShape shape);
+    void forget(CX11Window* w);
+    void countResource(int delta) { m_resources += delta; }
+    uint32_t maxRequestBytes() const { return m_maxRequestBytes; }
+
+    enum Atom {
+        WmProtocols, WmDeleteWindow, XEmbedInfo, XEmbed, NetWmName, Utf8String, NetWmWindowType,
+        NetWmWindowTypeDialog, NetWmWindowTypePopupMenu, WmTransientFor, Clipboard, Targets, ImagePng,
+        AtomCount
+    };
+
+private:
+    void handle(void* event);
+    CX11Window* find(uint32_t window) const;
+    uint32_t translateKey(uint8_t keycode, uint16_t state);
+    void answerSelection(const void* request);
+
+    xcb_connection_t* m_conn = nullptr;
+    xcb_screen_t* m_screen = nullptr;
+    uint32_t m_atoms[AtomCount] = {};
+    bool m_shm = false;
+    uint32_t m_maxRequestBytes = 0;
+    std::map<uint32_t, CX11Window*> m_windows;
+    std::map<int, uint32_t> m_cursors;
+    uint32_t m_cursorFont = 0;
+    int m_resources = 0;
+
+    xkb_context* m_xkbContext = nullptr;
+    xkb_keymap* m_keymap = nullptr;
+    xkb_state* m_keyState = nullptr;
+
+    // The last press, for double clicks.
+    uint32_t m_lastPressWindow = 0, m_lastPressTime = 0;
+    int m_lastPressButton = 0, m_lastPressX = 0, m_lastPressY = 0;
+    bool m_lastWasDouble = false;
+
+    // The clipboard's content and the window that owns the selection.
+    uint32_t m_clipboardWindow = 0;
+    std::vector<uint8_t> m_clipboardPng;
+};
+
+}  // namespace plat

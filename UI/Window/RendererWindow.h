@@ -1,0 +1,67 @@
+#pragma once
+// CRendererWindow: the system window of a window renderer. It is the
+// renderer's output (frames are blitted to it) and turns the window's input
+// into the renderer's events.
+//
+// Which window: the main window ("is-main-window", or any renderer that is
+// not a pop-up) is a child of the host's window, the editor root's
+// "ParentWindow"; a pop-up ("is-popup-window") is a top-level window, a menu
+// (override-redirect, no decoration) when "is-local-popup" is set, else a
+// dialog transient for the main window, placed by "window-alignment"
+// relative to its "opener" view.
+//
+// Events sent to the renderer: "paint", "mouse-move", "mouse-button",
+// "mouse-xbutton", "mouse-wheel", "mouse-exit"; keys go to the key-focus
+// view ("key-press", "key-release"); a double click with
+// "is-screenshot-on-double-click" runs "take-screenshot" on the editor's
+// screenshot saver; a close request runs "close-window" on the editor's
+// window closer for pop-ups and "close-app" on the renderer otherwise.
+// Event errors are logged and dropped.
+
+#include <memory>
+
+#include "Platform/Window/Window.h"
+#include "UI/Render/WindowRenderer.h"
+
+KELSTR(CWindow_createWindow_NoParentWindow, "Unable to locate parent window.");
+KELSTR(CWindow_createWindow_CreateError, "Unable to create window (error %1).");
+KELSTR(CWindow_createWindow_InvalidWinAlign, "Invalid window alignment '%1'");
+
+class CWindowSharedData;
+
+class CRendererWindow final : public CRendererOutput, public plat::CWindowListener {
+public:
+    // Opens the window of a renderer; *out stays null for a renderer
+    // without window shared data in its tree (a window-less editor).
+    static CError open(CWindowRenderer& renderer, std::unique_ptr<CRendererOutput>* out);
+    ~CRendererWindow() override;
+
+    bool monitorSize(int* width, int* height) override;
+    void sizeChanged(int width, int height) override;
+    void present(const CBitmap32& buffer, const CPixelClip& changed) override;
+    void onWindowEvent(const plat::WindowEvent& e) override;
+
+    plat::CSystemWindow* window() const { return m_window.get(); }
+    CWindowRenderer& renderer() const { return m_renderer; }
+    plat::CDisplay& display() const;
+    uint64_t framesPresented() const { return m_frames; }
+
+    // Where a pop-up of this size goes for an alignment, given the opener's
+    // rectangle on the screen, the cursor and the monitor. False for an
+    // unknown alignment.
+    static bool place(const CString& alignment, const CRectD& opener, int cursorX, int cursorY, int width, int height,
+                      const plat::MonitorInfo& monitor, int* x, int* y);
+
+private:
+    CRendererWindow(CWindowRenderer& renderer, CWindowSharedData& shared);
+    CError create();
+    CError placePopup(int width, int height);
+    void send(CObject* target, const char* event, CEventParams& p);
+
+    CWindowRenderer& m_renderer;
+    CWindowSharedData& m_shared;
+    std::unique_ptr<plat::CSystemWindow> m_window;
+    bool m_popup = false;
+    bool m_shown = false;
+    uint64_t m_frames = 0;
+};

@@ -1,0 +1,161 @@
+// The editor's shared window data: display, windows, focus, timers, bridge.
+#include "UI/Window/WindowSharedData.h"
+
+#include <algorithm>
+#include <charconv>
+#include <mutex>
+
+#include "Core/Log.h"
+#include "UI/Render/WindowRenderer.h"
+#include "UI/View/View.h"
+#include "UI/Window/UpdateTimer.h"
+
+bool kelParsePointerText(const CString& text, uintptr_t* out) {
+    std::string s = text.trimmed().utf8();
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.erase(0, 2);
+    uint64_t v = 0;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v, 16);
+    if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size() || v == 0) return false;
+    *out = uintptr_t(v);
+    return true;
+}
+
+struct CWindowSharedData::Pending {
+    std::mutex mutex;
+    std::vector<std::function<CError()>> calls;
+    bool posted = false;
+    CWindowSharedData* owner = nullptr;  // null once the shared data is gone (UI thread only)
+};
+
+CWindowSharedData::CWindowSharedData() : m_pending(std::make_shared<Pending>()) { m_pending->owner = this; }
+
+CWindowSharedData::~CWindowSharedData() {
+    // The windows close while the display is still open.
+    while (!m_windows.empty()) {
+        CWindowRenderer* r = m_windows.back();
+        r->closeOutput();
+        removeWindow(r);
+    }
+    m_pending->owner = nullptr;
+    std::lock_guard g(m_pending->mutex);
+    m_pending->calls.clear();
+}
+
+void CWindowSharedData::registerEvents(CClassRecord& record) {
+    CObject::registerEvents(record);
+    record.addEvent("change-key-focus", [](CObject* o, CEventParams& p) -> CError {
+        auto* self = static_cast<CWindowSharedData*>(o);
+        auto* view = dynamic_cast<CView*>(self->findObject(p.get("view")));
+        return self->changeKeyFocus(view, p.get("is-tab") == "true");
+    });
+}
+
+// In the last phase, before the windows of the document open (they follow
+// the shared data in the tree), so that the children made here are
+// initialised by this object alone.
+CError CWindowSharedData::initDone() {
+    std::string error;
+    m_display = plat::CDisplay::open(&error);
+    if (!m_display) return KEL_ERROR(kelstr_CWindowSharedData_init_NoDisplay, CString(error));
+    m_loop = plat::currentRunLoop();
+    m_wakeFd = plat::runLoopWakeFd();
+    const CString tag = hasAttr("update-timer-group-tag") ? attr("update-timer-group-tag") : CString("ui:update-timer-group");
+    std::unique_ptr<CObject> group = createObject(tag);
+    auto* g = dynamic_cast<CUpdateTimerGroup*>(group.get());
+    if (!g) return KEL_ERROR(kelstr_CWindowSharedData_init_NoTimerGroup, tag);
+    if (!group->hasAttr("interval")) KEL_TRY(group->setAttr("interval", hasAttr("interval") ? attr("interval") : CString("0.015"), false));
+    group->setName("update-timer-group");
+    KEL_TRY(addChild(std::move(group)));
+    KEL_TRY(g->initTree());
+    m_timerGroup = g;
+    return CObject::initDone();
+}
+
+bool CWindowSharedData::service() {
+    const bool ok = m_display ? m_display->dispatch() : true;
+    plat::pumpRunLoop();
+    if (m_display) m_display->flush();
+    return ok;
+}
+
+void CWindowSharedData::runPending(void* context) {
+    auto* holder = static_cast<std::shared_ptr<Pending>*>(context);
+    std::shared_ptr<Pending> pending = std::move(*holder);
+    delete holder;
+    if (pending->owner) pending->owner->runBridged();
+}
+
+void CWindowSharedData::runBridged() {
+    std::vector<std::function<CError()>> calls;
+    {
+        std::lock_guard g(m_pending->mutex);
+        calls.swap(m_pending->calls);
+        m_pending->posted = false;
+    }
+    std::shared_ptr<Pending> keep = m_pending;
+    for (auto& fn : calls) {
+        if (!keep->owner) return;  // a call closed the editor
+        if (CError e = fn()) kelLogError(e);
+    }
+}
+
+void CWindowSharedData::bridge(std::function<CError()> fn) {
+    bool post = false;
+    {
+        std::lock_guard g(m_pending->mutex);
+        m_pending->calls.push_back(std::move(fn));
+        post = !m_pending->posted;
+        m_pending->posted = true;
+    }
+    if (!post) return;
+    auto* holder = new std::shared_ptr<Pending>(m_pending);
+    if (!plat::postToRunLoop(m_loop, &runPending, holder)) {
+        delete holder;
+        std::lock_guard g(m_pending->mutex);
+        m_pending->posted = false;
+    }
+}
+
+void CWindowSharedData::postEvent(CObject* target, const CString& eventName, const CEventParams& params) {
+    // The target may go before the call runs: it is looked up again by name.
+    const CString path = target->fullName();
+    CObject* top = root();
+    bridge([top, path, eventName, params]() -> CError {
+        CObject* t = top->findObject(path);
+        if (!t) return {};
+        CEventParams p = params;
+        return t->runEvent(eventName, p);
+    });
+}
+
+void CWindowSharedData::addWindow(CWindowRenderer* r) {
+    if (std::find(m_windows.begin(), m_windows.end(), r) == m_windows.end()) m_windows.push_back(r);
+}
+
+void CWindowSharedData::removeWindow(CWindowRenderer* r) {
+    m_windows.erase(std::remove(m_windows.begin(), m_windows.end(), r), m_windows.end());
+    if (m_keyFocus && m_keyFocus->root() && r->rootView()) {
+        for (CObject* o = m_keyFocus; o; o = o->parent())
+            if (o == r) {
+                m_keyFocus = nullptr;
+                break;
+            }
+    }
+}
+
+CError CWindowSharedData::changeKeyFocus(CView* view, bool isTab) {
+    if (m_changingFocus || view == m_keyFocus) return {};
+    m_changingFocus = true;
+    CError err;
+    if (m_keyFocus && !m_keyFocus->isBlocked() && m_keyFocus->hasEvent("blur")) err = m_keyFocus->runEvent("blur");
+    if (!err) {
+        m_keyFocus = nullptr;
+        if (view && !view->isBlocked()) {
+            m_keyFocus = view;
+            CEventParams p{{"is-tab", isTab ? "true" : "false"}};
+            if (view->hasEvent("focus")) err = view->runEvent("focus", p);
+        }
+    }
+    m_changingFocus = false;
+    return err;
+}

@@ -1,0 +1,82 @@
+#pragma once
+// CWindowSharedData (tag "ui:window-shared-data", found as
+// "ui.window-shared-data"): what every window of one editor shares. It
+// opens the editor's own display connection (one per editor), keeps the
+// list of open windows, the key-focus view, the global update-timer group
+// (a child made from "update-timer-group-tag", default
+// "ui:update-timer-group") and the bridge for calls onto the UI thread.
+//
+// The UI thread is the thread that loaded the editor. Its run loop (the
+// platform's) carries timer ticks and bridged calls; whoever drives the
+// editor (the host adapter's run-loop handlers, a test) calls service() when
+// the display's descriptor or the loop's wake descriptor is readable, and
+// periodically for hosts that never signal them.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "Core/Object.h"
+#include "Platform/Thread.h"
+#include "Platform/Window/Window.h"
+
+KELSTR(CWindowSharedData_init_NoDisplay, "%1");
+KELSTR(CWindowSharedData_init_NoTimerGroup, "Unable to create the update timer group '%1'.");
+
+class CUpdateTimerGroup;
+class CWindowRenderer;
+class CView;
+
+// A pointer value as the editor root's attributes carry it (hexadecimal,
+// "0x" optional). False for text that is not one or for zero.
+bool kelParsePointerText(const CString& text, uintptr_t* out);
+
+class CWindowSharedData : public CObject {
+public:
+    CWindowSharedData();
+    ~CWindowSharedData() override;
+    static void registerEvents(CClassRecord& record);
+    CError initDone() override;
+
+    plat::CDisplay* display() const { return m_display.get(); }
+    CUpdateTimerGroup* timerGroup() const { return m_timerGroup; }
+    plat::RunLoopId uiLoop() const { return m_loop; }
+    // The descriptors to watch: the display's and the run loop's wake-up (-1: none).
+    int displayFd() const { return m_display ? m_display->fd() : -1; }
+    int wakeFd() const { return m_wakeFd; }
+
+    // Reads the display's events and runs the UI thread's posted calls and
+    // due timers. False when the display connection broke.
+    bool service();
+    // Runs fn on the UI thread with its next service() (from any thread).
+    // Calls still waiting when the shared data goes are dropped.
+    void bridge(std::function<CError()> fn);
+    // Runs an event on the UI thread later (after the current event).
+    void postEvent(CObject* target, const CString& eventName, const CEventParams& params);
+
+    // Windows of this editor, the main window first.
+    void addWindow(CWindowRenderer* r);
+    void removeWindow(CWindowRenderer* r);
+    const std::vector<CWindowRenderer*>& windows() const { return m_windows; }
+    CWindowRenderer* mainWindow() const { return m_windows.empty() ? nullptr : m_windows.front(); }
+
+    // Key focus: the view that gets the keys (null: none).
+    CView* keyFocus() const { return m_keyFocus; }
+    CError changeKeyFocus(CView* view, bool isTab);
+
+private:
+    struct Pending;
+    static void runPending(void* context);
+    void runBridged();
+
+    std::unique_ptr<plat::CDisplay> m_display;
+    CUpdateTimerGroup* m_timerGroup = nullptr;
+    plat::RunLoopId m_loop = 0;
+    int m_wakeFd = -1;
+    std::vector<CWindowRenderer*> m_windows;
+    CView* m_keyFocus = nullptr;
+    bool m_changingFocus = false;
+
+    // Bridged calls (any thread) and whether a run is posted to the loop.
+    std::shared_ptr<Pending> m_pending;
+};
