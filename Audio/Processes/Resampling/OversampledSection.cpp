@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "Audio/Graph/ProcessBuild.h"
@@ -306,19 +307,26 @@ bool COversampledSection::fadeGains(End end, int frames) {
     return true;
 }
 
-void COversampledSection::padInput(const CPortBuffers& in, int channels, int frames) {
+void COversampledSection::padInput(const CPortBuffers& in, int channels, int frames, const double** out) {
+    // y[i] = x[i - pad]: the ring holds the last kPadRing inputs, for the
+    // first pad outputs of a block; without padding the input passes as it is.
     EndState& e = m_ends[kDown];
     const unsigned mask = kPadRing - 1;
-    const unsigned d = unsigned(m_pad);
+    const int d = m_pad;
+    const unsigned w = m_padWrite;
     for (int ch = 0; ch < channels; ++ch) {
         double* ring = m_padRing.data() + size_t(ch) * kPadRing;
         const double* x = in.ch[ch];
-        double* y = e.work.data() + size_t(ch) * size_t(e.workFrames);
-        unsigned w = m_padWrite;
-        for (int i = 0; i < frames; ++i, ++w) {
-            ring[w & mask] = x[i];
-            y[i] = ring[(w - d) & mask];
+        if (d > 0) {
+            double* y = e.work.data() + size_t(ch) * size_t(e.workFrames);
+            const int head = std::min(d, frames);
+            for (int i = 0; i < head; ++i) y[i] = ring[(w + unsigned(i) - unsigned(d)) & mask];
+            if (frames > d) std::memcpy(y + d, x, size_t(frames - d) * sizeof(double));
+            out[ch] = y;
+        } else {
+            out[ch] = x;
         }
+        for (int i = std::max(0, frames - kPadRing); i < frames; ++i) ring[(w + unsigned(i)) & mask] = x[i];
     }
     m_padWrite += unsigned(frames);
 }
@@ -336,8 +344,7 @@ void COversampledSection::process(End end, const CPortBuffers& in, int channels,
                 out[ch] = y;
             }
     } else if (m_octaves > 0) {
-        padInput(in, channels, frames);
-        for (int ch = 0; ch < channels; ++ch) out[ch] = e.work.data() + size_t(ch) * size_t(e.workFrames);
+        padInput(in, channels, frames, out);
     }
     int n = frames;
     auto run = [&](CAudioProcessBase* node) {

@@ -127,7 +127,8 @@ private:
     void countFadeOut(int frames);
     // The end's weights for this chunk in its gain buffer; false when all are 1.
     bool fadeGains(End end, int frames);
-    void padInput(const CPortBuffers& in, int channels, int frames);
+    // The down end's input delayed by the padding, in out.
+    void padInput(const CPortBuffers& in, int channels, int frames, const double** out);
     // Chooses each active stage's form and installs its kernel.
     void choosePolyphase(End end);
 
