@@ -93,11 +93,12 @@ CError COversampledSection::prepare(End end, const CProcessConfig& config, doubl
         Stage& s = e.stages[size_t(k - 1)];
         KEL_TRY(s.rate->prepare(config.at(stageIn, ch)));
         KEL_TRY(static_cast<CAudioProcessBase*>(s.filter)->prepare(config.at(filterRate, ch)));
-        // The block the FIR module delays by, as the polyphase form's delay.
+        // The block the FIR module delays by, as the polyphase form's delay;
+        // room for the kernels the tap limit lets through, no more.
         const int delay = int(std::lround(s.filter->latency())) - s.filter->filterList().latency();
-        KEL_TRY(e.poly[size_t(k - 1)].prepare(end == kUp ? CPolyphaseStage::kUp : CPolyphaseStage::kDown, ch,
-                                              s.filter->preparedTaps(), std::max(delay, 0),
-                                              config.framesAt(stageIn)));
+        const size_t taps = std::min(s.filter->preparedTaps(), std::max<size_t>(m_polyTapLimit, 1));
+        KEL_TRY(e.poly[size_t(k - 1)].prepare(end == kUp ? CPolyphaseStage::kUp : CPolyphaseStage::kDown, ch, taps,
+                                              std::max(delay, 0), config.framesAt(stageIn)));
         e.fast[size_t(k - 1)] = false;
     }
     const int inFrames = config.framesAt(maxIn);
