@@ -19,8 +19,10 @@
 // the inserted zeros and the samples thrown away; longer kernels run the
 // stage's nodes, the FIR module's block convolution. Measured (Bench/README),
 // the direct polyphase sums beat the block convolution for the 39-tap soft
-// filters and lose to it for the 367- and 1017-tap steep ones, hence the limit. A kernel change of such
-// a stage takes effect at once rather than with the module's cross-fade.
+// filters and lose to it for the 367- and 1017-tap steep ones, hence the
+// limit. A kernel change of a polyphase stage takes effect at once rather than
+// with the FIR module's cross-fade (the resamplers' filters keep their designs
+// while playing).
 //
 // Changing the factor while playing: the section fades out over the
 // cross-fade length (host samples), switches both chains at one chunk
