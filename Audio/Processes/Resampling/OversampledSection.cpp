@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "Audio/Graph/ProcessBuild.h"
@@ -92,11 +93,12 @@ CError COversampledSection::prepare(End end, const CProcessConfig& config, doubl
         Stage& s = e.stages[size_t(k - 1)];
         KEL_TRY(s.rate->prepare(config.at(stageIn, ch)));
         KEL_TRY(static_cast<CAudioProcessBase*>(s.filter)->prepare(config.at(filterRate, ch)));
-        // The block the FIR module delays by, as the polyphase form's delay.
+        // The block the FIR module delays by, as the polyphase form's delay;
+        // room for the kernels the tap limit lets through, no more.
         const int delay = int(std::lround(s.filter->latency())) - s.filter->filterList().latency();
-        KEL_TRY(e.poly[size_t(k - 1)].prepare(end == kUp ? CPolyphaseStage::kUp : CPolyphaseStage::kDown, ch,
-                                              s.filter->preparedTaps(), std::max(delay, 0),
-                                              config.framesAt(stageIn)));
+        const size_t taps = std::min(s.filter->preparedTaps(), std::max<size_t>(m_polyTapLimit, 1));
+        KEL_TRY(e.poly[size_t(k - 1)].prepare(end == kUp ? CPolyphaseStage::kUp : CPolyphaseStage::kDown, ch, taps,
+                                              std::max(delay, 0), config.framesAt(stageIn)));
         e.fast[size_t(k - 1)] = false;
     }
     const int inFrames = config.framesAt(maxIn);
@@ -306,19 +308,26 @@ bool COversampledSection::fadeGains(End end, int frames) {
     return true;
 }
 
-void COversampledSection::padInput(const CPortBuffers& in, int channels, int frames) {
+void COversampledSection::padInput(const CPortBuffers& in, int channels, int frames, const double** out) {
+    // y[i] = x[i - pad]: the ring holds the last kPadRing inputs, for the
+    // first pad outputs of a block; without padding the input passes as it is.
     EndState& e = m_ends[kDown];
     const unsigned mask = kPadRing - 1;
-    const unsigned d = unsigned(m_pad);
+    const int d = m_pad;
+    const unsigned w = m_padWrite;
     for (int ch = 0; ch < channels; ++ch) {
         double* ring = m_padRing.data() + size_t(ch) * kPadRing;
         const double* x = in.ch[ch];
-        double* y = e.work.data() + size_t(ch) * size_t(e.workFrames);
-        unsigned w = m_padWrite;
-        for (int i = 0; i < frames; ++i, ++w) {
-            ring[w & mask] = x[i];
-            y[i] = ring[(w - d) & mask];
+        if (d > 0) {
+            double* y = e.work.data() + size_t(ch) * size_t(e.workFrames);
+            const int head = std::min(d, frames);
+            for (int i = 0; i < head; ++i) y[i] = ring[(w + unsigned(i) - unsigned(d)) & mask];
+            if (frames > d) std::memcpy(y + d, x, size_t(frames - d) * sizeof(double));
+            out[ch] = y;
+        } else {
+            out[ch] = x;
         }
+        for (int i = std::max(0, frames - kPadRing); i < frames; ++i) ring[(w + unsigned(i)) & mask] = x[i];
     }
     m_padWrite += unsigned(frames);
 }
@@ -336,8 +345,7 @@ void COversampledSection::process(End end, const CPortBuffers& in, int channels,
                 out[ch] = y;
             }
     } else if (m_octaves > 0) {
-        padInput(in, channels, frames);
-        for (int ch = 0; ch < channels; ++ch) out[ch] = e.work.data() + size_t(ch) * size_t(e.workFrames);
+        padInput(in, channels, frames, out);
     }
     int n = frames;
     auto run = [&](CAudioProcessBase* node) {

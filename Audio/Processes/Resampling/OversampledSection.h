@@ -19,8 +19,10 @@
 // the inserted zeros and the samples thrown away; longer kernels run the
 // stage's nodes, the FIR module's block convolution. Measured (Bench/README),
 // the direct polyphase sums beat the block convolution for the 39-tap soft
-// filters and lose to it for the 367- and 1017-tap steep ones, hence the limit. A kernel change of such
-// a stage takes effect at once rather than with the module's cross-fade.
+// filters and lose to it for the 367- and 1017-tap steep ones, hence the
+// limit. A kernel change of a polyphase stage takes effect at once rather than
+// with the FIR module's cross-fade (the resamplers' filters keep their designs
+// while playing).
 //
 // Changing the factor while playing: the section fades out over the
 // cross-fade length (host samples), switches both chains at one chunk
@@ -127,7 +129,8 @@ private:
     void countFadeOut(int frames);
     // The end's weights for this chunk in its gain buffer; false when all are 1.
     bool fadeGains(End end, int frames);
-    void padInput(const CPortBuffers& in, int channels, int frames);
+    // The down end's input delayed by the padding, in out.
+    void padInput(const CPortBuffers& in, int channels, int frames, const double** out);
     // Chooses each active stage's form and installs its kernel.
     void choosePolyphase(End end);
 

@@ -114,13 +114,10 @@ int CPolyphaseStage::processDown(const double* const* in, int channels, int fram
         double* oBuf = m_histBuf[1].data() + size_t(ch) * m_histStride;
         double* e = eBuf + m_hist;
         double* o = oBuf + m_hist;
+        // Sample i sits at an even position when i + s is even.
         const double* w = in[ch];
-        for (int i = 0, ie = 0, io = 0; i < frames; ++i) {
-            if (((s + i) & 1) == 0)
-                e[ie++] = w[i];
-            else
-                o[io++] = w[i];
-        }
+        for (int j = 0; j < evens; ++j) e[j] = w[s + 2 * j];
+        for (int j = 0; j < odds; ++j) o[j] = w[1 - s + 2 * j];
         // Output j is the kept sample of absolute even index k = (evens before) + j.
         double* v = m_out.data() + size_t(ch) * m_outStride;
         sum(m_phase[0], te, e - d - (te - 1), v, evens, false);
