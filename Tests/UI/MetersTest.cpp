@@ -95,7 +95,7 @@ const char* const kMeters =
     "  <ui:level-meter-listener viz-name=\"plugin.modMain.modMeterOut\"/></ui:level-meter>"
     "<ui:level-meter name=\"gr\" width=\"12\" height=\"120\" is-inverted=\"true\" audio-channels-list=\"0 1\" "
     "combo-mode=\"max\" is-combined=\"true\">"
-    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modTamblor.modGRMeter\"/></ui:level-meter>"
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modTamblor.modGRMeterG\"/></ui:level-meter>"
     "<ui:level-meter-graph name=\"gr-graph\" width=\"200\" height=\"60\" is-inverted=\"true\" combo-mode=\"max\">"
     "  <ui:level-meter-listener viz-name=\"plugin.modMain.modTamblor.modGRMeterG\"/></ui:level-meter-graph>"
     "<ui:level-meter name=\"stats\" width=\"20\" height=\"120\" peak-field=\"true-peak\" level-field=\"peak\" audio-channels-list=\"0 1\">"

@@ -102,7 +102,9 @@ void CRuler::paint(const CPainter& p) const {
             double x = 0, baseline = 0;
             if (vertical) {
                 x = inward ? in.x : in.x + in.w - w;
-                baseline = std::round(along + m_font->ascent * s / 2);
+                // Labels at the ends stay inside the ruler.
+                baseline = std::round(std::clamp(along + m_font->ascent * s / 2, in.y + m_font->ascent * s,
+                                                 std::max(in.y + m_font->ascent * s, in.y + in.h - m_font->descent * s)));
             } else {
                 x = std::round(along - w / 2);
                 baseline = std::round(inward ? in.y + m_font->ascent * s : in.y + in.h - m_font->descent * s);
