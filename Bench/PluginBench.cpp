@@ -19,6 +19,9 @@
 #include <vector>
 
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "Audio/VST/PluginFactoryVST3.h"
 #include "Core/Log.h"
@@ -49,6 +52,14 @@ std::vector<std::vector<float>> program(double rate = kRate) {
         x[1][i] = float(kick + 0.8 * body - hit);
     }
     return x;
+}
+
+// Returns the heap's free pages to the system, so that memory freed by an
+// earlier benchmark is not reused unseen by the next measurement.
+void releaseFreeHeap() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 // Resident set of this process in bytes (0 where /proc is missing).
@@ -105,6 +116,7 @@ void startPlugin(benchmark::State& state) {
     void* outPtrs[2] = {outL.data(), outR.data()};
     double residentGrowth = -1.0;
     for (auto _ : state) {
+        releaseFreeHeap();
         const double before = residentBytes();
         auto plugin = std::make_unique<host::CPluginInstance>();
         if (!plugin->create(module.factory()).empty() || !plugin->prepare(stereoSetup(rate)).empty()) {
@@ -170,6 +182,7 @@ void residentPlugin(benchmark::State& state) {
     }
     double growth = 0.0;
     for (auto _ : state) {
+        releaseFreeHeap();
         const double before = residentBytes();
         auto plugin = runningInstance(module.factory(), rate, factor, mode, x);
         growth = residentBytes() - before;

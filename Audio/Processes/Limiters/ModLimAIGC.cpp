@@ -187,7 +187,13 @@ void CModLimAIGC::processPair(CModLimAIGC& a, CModLimAIGC& b, const double* leve
         scaleB[i] = f.lane1();
 
         const CDual y = f * CDual(levelA[i], levelB[i]);
-        CDual g = vSelect(y <= T, CDual(1.0), T / y);
+        // The division only where a lane is over the threshold (or NaN), as
+        // the single form's branch does: mostly it is not, and the division
+        // would stand in the way from one sample to the next.
+        const CDualMask under = y <= T;
+        CDual g(1.0);
+        if (_mm_movemask_pd(under.m) != 3) [[unlikely]]
+            g = vSelect(under, CDual(1.0), T / y);
         if (relOn) g = rel.apply(g, rt, row);
 
         const double mA = winA.push(g.lane0());
