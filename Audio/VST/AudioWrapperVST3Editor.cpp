@@ -84,12 +84,20 @@ CString pointerText(const void* p) {
 struct CAudioWrapperVST3Editor::RunLoopLink : public Linux::IEventHandler, public Linux::ITimerHandler {
     CAudioWrapperVST3Editor* editor = nullptr;
     Linux::IRunLoop* loop = nullptr;
-    bool displayRegistered = false, wakeRegistered = false, timerRegistered = false;
+    bool displayRegistered = false, wakeRegistered = false, timerRegistered = false, timerSlowed = false;
     std::atomic<int32> refs{1};
     virtual ~RunLoopLink() = default;
 
     void PLUGIN_API onFDIsSet(Linux::FileDescriptor) override {
-        if (editor) editor->service();
+        if (!editor) return;
+        // The host signals descriptors: the timer need only be a safety net.
+        if (timerRegistered && !timerSlowed) {
+            timerSlowed = true;
+            Linux::ITimerHandler* timer = this;
+            loop->unregisterTimer(timer);
+            timerRegistered = loop->registerTimer(timer, kSafetyTimerMs) == kResultOk;
+        }
+        editor->service();
     }
     void PLUGIN_API onTimer() override {
         if (editor) editor->service();
