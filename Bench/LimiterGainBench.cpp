@@ -3,7 +3,7 @@
 // usual settings (attack 1.5 ms, release 10 ms on, release shape -1) on a
 // music-like level that keeps the limiter working. Reported as ns per sample
 // (per channel). The ...Pair runs take two channels side by side, as the
-// module runs the channels of a stereo group.
+// module runs the channels of a stereo group (TB and AIGC modes).
 
 #include <benchmark/benchmark.h>
 
@@ -70,20 +70,21 @@ void runGainComputer(benchmark::State& state, const std::function<void(M&)>& set
     report(state, kBlock);
 }
 
-// Two channels of one stack run side by side (CModLimTB::processPair), as
-// the module runs a stereo group; reported per channel sample.
-void runTBPair(benchmark::State& state, const CModLimTB::Params& p) {
+// Two channels of one stack run side by side (M::processPair), as the
+// module runs a stereo group; reported per channel sample.
+template <class M>
+void runPair(benchmark::State& state, const typename M::Params& p) {
     const double sr = static_cast<double>(state.range(0));
     const std::vector<double> x = level(sr);
     std::vector<double> g0(kBlock), s0(kBlock), g1(kBlock), s1(kBlock);
-    CModLimTB a, b;
-    for (CModLimTB* m : {&a, &b}) {
+    M a, b;
+    for (M* m : {&a, &b}) {
         m->setParams(p);
         m->prepare(sr, kBlock);
     }
     size_t pos = 0;
     for (auto _ : state) {
-        CModLimTB::processPair(a, b, x.data() + pos, x.data() + (x.size() - kBlock - pos), g0.data(), g1.data(),
+        M::processPair(a, b, x.data() + pos, x.data() + (x.size() - kBlock - pos), g0.data(), g1.data(),
                                s0.data(), s1.data(), kBlock);
         benchmark::DoNotOptimize(g0.data());
         benchmark::DoNotOptimize(g1.data());
@@ -111,10 +112,10 @@ void BM_TB4(benchmark::State& st) { runGainComputer<CModLimTB>(st, [](auto& m) {
 void BM_TB4Full(benchmark::State& st) {
     runGainComputer<CModLimTB>(st, [](auto& m) { m.setParams(tb(2, 3, 2, 1.5)); });
 }
-void BM_TB1Pair(benchmark::State& st) { runTBPair(st, tb(0)); }
-void BM_TBUniPair(benchmark::State& st) { runTBPair(st, tb(1)); }
-void BM_TB4Pair(benchmark::State& st) { runTBPair(st, tb(2)); }
-void BM_TB4FullPair(benchmark::State& st) { runTBPair(st, tb(2, 3, 2, 1.5)); }
+void BM_TB1Pair(benchmark::State& st) { runPair<CModLimTB>(st, tb(0)); }
+void BM_TBUniPair(benchmark::State& st) { runPair<CModLimTB>(st, tb(1)); }
+void BM_TB4Pair(benchmark::State& st) { runPair<CModLimTB>(st, tb(2)); }
+void BM_TB4FullPair(benchmark::State& st) { runPair<CModLimTB>(st, tb(2, 3, 2, 1.5)); }
 void BM_TBC(benchmark::State& st) { runGainComputer<CModLimTBC>(st, [](auto& m) { m.setParams({0.0015}); }); }
 void BM_TBI(benchmark::State& st) { runGainComputer<CModLimTBI>(st, [](auto& m) { m.setParams({0.0015}); }); }
 void BM_AIGC1(benchmark::State& st) {
@@ -123,6 +124,8 @@ void BM_AIGC1(benchmark::State& st) {
 void BM_AIGC4(benchmark::State& st) {
     runGainComputer<CModLimAIGC>(st, [](auto& m) { m.setParams({0.0015, 3, 0.010, true, 0}); });
 }
+void BM_AIGC1Pair(benchmark::State& st) { runPair<CModLimAIGC>(st, {0.0015, 0, 0.010, true, 0}); }
+void BM_AIGC4Pair(benchmark::State& st) { runPair<CModLimAIGC>(st, {0.0015, 3, 0.010, true, 0}); }
 void BM_Clip(benchmark::State& st) { runGainComputer<CModLimClip>(st, [](auto& m) { m.setClipLevel(0.994); }); }
 
 void BM_Evaluator(benchmark::State& state) {
@@ -176,6 +179,8 @@ LIM_BENCH(BM_TBC);
 LIM_BENCH(BM_TBI);
 LIM_BENCH(BM_AIGC1);
 LIM_BENCH(BM_AIGC4);
+LIM_BENCH(BM_AIGC1Pair);
+LIM_BENCH(BM_AIGC4Pair);
 LIM_BENCH(BM_Clip);
 LIM_BENCH(BM_Evaluator);
 LIM_BENCH(BM_LevelerStereo);

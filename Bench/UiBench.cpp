@@ -1,14 +1,20 @@
 // The editor's software renderer: a full frame of a 590 x 444 window with a
 // few dozen views (panels, frames, buttons, knobs, meters, captions and
 // wrapped text) at scales 1 and 2, with and without render workers, and the
-// repaint after one knob moved.
+// repaint after one knob moved; meters taking new values at the editor's
+// frame rate.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "Core/Application.h"
+#include "Core/MemoryWriter.h"
 #include "Product/ProductCreators.h"
 #include "Tools/UiShot/UiShot.h"
+#include "UI/Meters/LevelMeter.h"
+#include "UI/Meters/VizExchange.h"
 #include "UI/Render/WindowRenderer.h"
 #include "UI/View/View.h"
 
@@ -124,5 +130,69 @@ void BM_UiKnobRepaint(benchmark::State& state) {
     state.counters["sectors"] = double(shot->renderer()->sectorsLastFrame());
 }
 BENCHMARK(BM_UiKnobRepaint)->Arg(10)->Arg(20)->Unit(benchmark::kMicrosecond);
+
+// Meters fed at the frame rate: eight stereo bar meters (as the editor's
+// input, output and gain-reduction displays) each take a new block of
+// values as the protocol delivers it, update their readings and repaint
+// their own areas. The counter "core_at_30fps" is the share of one core
+// that 30 such frames a second cost.
+std::vector<uint8_t> meterBlock(uint64_t frame, double level) {
+    CMemoryWriter w;
+    (void)w.writeU32(1), (void)w.writeU32(1), (void)w.writeU32(1);
+    (void)w.writeString("bench"), (void)w.writeU32(1), (void)w.writeF64(30.0), (void)w.writeU32(1), (void)w.writeU32(0);
+    (void)w.writeU32(2), (void)w.writeString("level"), (void)w.writeString("peak");
+    (void)w.writeU32(1), (void)w.writeU32(0), (void)w.writeU32(1), (void)w.writeU64(frame);
+    (void)w.writeU32(2);
+    for (int c = 0; c < 2; ++c) (void)w.writeF64(level * (1.0 - 0.1 * c)), (void)w.writeF64(std::min(1.0, level * 1.8));
+    return w.take();
+}
+
+void BM_UiMeterUpdate(benchmark::State& state) {
+    ensureApplication();
+    std::string views;
+    for (int m = 0; m < 8; ++m)
+        views += "<ui:level-meter name=\"m" + std::to_string(m) +
+                 "\" width=\"24\" height=\"300\" min-max=\"ui.range\" zone-yellow=\"-6\" zone-red=\"-1\""
+                 " outer-border=\"R4\"><ui:level-meter-listener viz-name=\"bench\" is-inactive-at-start=\"true\"/>"
+                 "</ui:level-meter>";
+    const std::string doc =
+        "<definitions><core:object name=\"ui\"><audio:interface-client name=\"interface-client\"/>"
+        "<ui:viz-exchange name=\"viz-exchange\" fps=\"0\"/><ui:min-max name=\"range\" min=\"-60\" max=\"0\"/>"
+        "<core:object name=\"main-window\"><ui:window-renderer name=\"window-renderer\">"
+        "<ui:view name=\"root\" is-root-view=\"true\" width=\"590\" height=\"444\" color=\"Background\""
+        " palette=\"palette\" inner-border=\"6\">" +
+        views + "</ui:view></ui:window-renderer></core:object></core:object></definitions>";
+    CUiShot shot;
+    CUiShot::Options o;
+    o.scale = state.range(0) / 10.0;
+    o.workers = 0;
+    if (CError e = shot.loadXml(doc, "bench-meters", o)) return state.SkipWithError(e.text().c_str());
+    if (CError e = shot.render()) return state.SkipWithError(e.text().c_str());
+    std::vector<CLevelMeterListener*> listeners;
+    for (int m = 0; m < 8; ++m) {
+        auto* meter = dynamic_cast<CLevelMeter*>(
+            shot.root()->findObject(CString("ui.main-window.window-renderer.root.m" + std::to_string(m))));
+        if (!meter) return state.SkipWithError("no meter");
+        listeners.push_back(meter->listeners().front());
+    }
+    // A minute of music-like levels: a slow swell with fast variation.
+    std::vector<std::vector<uint8_t>> blocks;
+    for (int i = 0; i < 1800; ++i)
+        blocks.push_back(meterBlock(uint64_t(i + 1), 0.05 + 0.4 * (0.5 + 0.5 * std::sin(i * 0.05)) *
+                                                               (0.7 + 0.3 * std::sin(i * 1.3))));
+    size_t i = 0;
+    double t = 0;
+    for (auto _ : state) {
+        t += 1.0 / 30;
+        for (CLevelMeterListener* l : listeners)
+            if (CError e = l->onData(blocks[i], t)) return state.SkipWithError(e.text().c_str());
+        i = (i + 1) % blocks.size();
+        if (CError e = shot.render()) return state.SkipWithError(e.text().c_str());
+    }
+    state.counters["sectors"] = double(shot.renderer()->sectorsLastFrame());
+    state.counters["core_at_30fps"] = benchmark::Counter(double(state.iterations()) / 30.0,
+                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_UiMeterUpdate)->Arg(10)->Arg(20)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

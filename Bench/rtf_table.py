@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
-"""Cost table of the plug-in: real-time factor per oversampling factor and
-limiter mode, peak resident memory of each render, and instance start time.
+"""Cost table of the plug-in: real-time factor per sample rate, oversampling
+factor and limiter mode, the resident memory one instance adds, and instance
+start time.
 
-Each cell renders the demo programme (stereo, 44.1 kHz, music-like: kick,
-bass, noise bursts, partials) through the plug-in bundle with tamblor-render,
+Each cell renders the demo programme (stereo, music-like: kick, bass, noise
+bursts, partials) at a rate through the plug-in bundle with tamblor-render,
 +6 dB in, Out Gain -1 dB, 10 ms release, 512-frame blocks. RTF is seconds of
 audio per CPU second spent inside the plug-in's process calls (the tool's own
 "rtf"); "RSS" is the peak resident set of the whole render process (the tool
-holds the input and the output too: about 2 x 8 bytes per stereo frame). The
-start row comes from BM_PluginStart44k in tamblor_bench (creation through the
-factory to the first processed block, and the memory that instance adds).
+holds the input and the output too: about 2 x 8 bytes per stereo frame).
+"inst MB" comes from BM_PluginResident in tamblor_bench: the resident memory
+one more instance adds once it has run a second of programme at that rate,
+factor and mode. The start rows come from BM_PluginStart (creation through
+the factory to the first processed block, wall and CPU time).
 
 Several builds can be compared in one run: each --variant LABEL=DIR names a
 build tree (or a directory holding Tamblor.vst3 and tamblor_bench); the cells
@@ -27,7 +30,8 @@ import statistics
 import subprocess
 import sys
 
-FACTORS = ["1X", "2X", "4X", "8X"]
+FACTORS = ["1X", "4X", "8X"]
+RATES = [44100, 192000]
 MODES = ["TB-1", "AIGC-4"]
 OUTPUT = f"/tmp/rtf_table-{os.getpid()}.wav"  # the render's output, removed at the end
 
@@ -61,21 +65,35 @@ def render(tool, bundle, factor, mode, seconds, rate):
     return report["rtf"], rss
 
 
+def bench_rows(bench, name):
+    out, _ = run_child([bench, f"--benchmark_filter={name}", "--benchmark_format=json"])
+    return json.loads(out)["benchmarks"]
+
+
 def start(bench):
-    out, _ = run_child([bench, "--benchmark_filter=BM_PluginStart44k", "--benchmark_format=json"])
-    b = json.loads(out)["benchmarks"][0]
-    return b["real_time"], b.get("resident_MB", 0.0), b["cpu_time"]
+    """{rate: (wall ms, CPU ms)} from BM_PluginStart/RATE."""
+    return {int(b["name"].split("/")[1]): (b["real_time"], b["cpu_time"])
+            for b in bench_rows(bench, "BM_PluginStart/")}
+
+
+def resident(bench):
+    """{(rate, factor, mode): MB} from BM_PluginResident/RATE/FACTOR/MODE."""
+    rows = {}
+    for b in bench_rows(bench, "BM_PluginResident/"):
+        _, rate, factor, mode = b["name"].split("/")[:4]
+        rows[(int(rate), f"{factor}X", MODES[int(mode)])] = b.get("resident_MB", 0.0)
+    return rows
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--variant", action="append", default=[], help="LABEL=DIR (default: now=build)")
     ap.add_argument("--seconds", type=float, default=60.0, help="length of the programme (default 60)")
-    ap.add_argument("--rate", type=int, default=44100)
+    ap.add_argument("--rates", default=",".join(map(str, RATES)))
     ap.add_argument("--repeat", type=int, default=1, help="runs per cell; the median is printed")
     ap.add_argument("--factors", default=",".join(FACTORS))
     ap.add_argument("--modes", default=",".join(MODES))
-    ap.add_argument("--no-start", action="store_true", help="skip the instance start row")
+    ap.add_argument("--no-start", action="store_true", help="skip the instance start and memory figures")
     args = ap.parse_args()
 
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -91,35 +109,47 @@ def main():
         sys.exit("rtf_table: build tamblor-render first (cmake --build build)")
 
     factors, modes = args.factors.split(","), args.modes.split(",")
-    cells = {}
+    rates = [int(r) for r in args.rates.split(",")]
+    cells, starts, mems = {}, {}, {}
     for _ in range(args.repeat):
-        for factor in factors:
-            for mode in modes:
-                for label, bundle, _ in variants:
-                    cells.setdefault((label, factor, mode), []).append(render(tool, bundle, factor, mode,
-                                                                             args.seconds, args.rate))
+        for rate in rates:
+            for factor in factors:
+                for mode in modes:
+                    for label, bundle, _ in variants:
+                        cells.setdefault((label, rate, factor, mode), []).append(
+                            render(tool, bundle, factor, mode, args.seconds, rate))
         if not args.no_start:
             for label, _, bench in variants:
                 if bench:
-                    cells.setdefault((label, "start", ""), []).append(start(bench))
+                    for rate, v in start(bench).items():
+                        starts.setdefault((label, rate), []).append(v)
+                    for key, mb in resident(bench).items():
+                        mems.setdefault((label,) + key, []).append(mb)
 
-    def med(key, i):
-        return statistics.median(c[i] for c in cells[key])
+    def med(values, i=None):
+        return statistics.median(v[i] if i is not None else v for v in values)
 
-    print(f"stereo {args.rate} Hz, {args.seconds:g} s demo programme, median of {args.repeat}")
-    print("| factor | mode | " + " | ".join(f"{l} RTF | {l} RSS MB" for l, _, _ in variants) + " |")
-    print("|---|---|" + "---:|---:|" * len(variants))
-    for factor in factors:
-        for mode in modes:
-            row = [f"{med((l, factor, mode), 0):.1f} | {med((l, factor, mode), 1):.0f}" for l, _, _ in variants]
-            print(f"| {factor} | {mode} | " + " | ".join(row) + " |")
+    print(f"stereo, {args.seconds:g} s demo programme, median of {args.repeat}")
+    print("| rate | factor | mode | " + " | ".join(f"{l} RTF | {l} RSS MB | {l} inst MB" for l, _, _ in variants) + " |")
+    print("|---|---|---|" + "---:|---:|---:|" * len(variants))
+    for rate in rates:
+        for factor in factors:
+            for mode in modes:
+                row = []
+                for l, _, _ in variants:
+                    c = cells[(l, rate, factor, mode)]
+                    m = mems.get((l, rate, factor, mode))
+                    row.append(f"{med(c, 0):.1f} | {med(c, 1):.0f} | " + (f"{med(m):.1f}" if m else "-"))
+                print(f"| {rate} | {factor} | {mode} | " + " | ".join(row) + " |")
     if not args.no_start:
-        row = []
-        for label, _, bench in variants:
-            key = (label, "start", "")
-            row.append(f"{med(key, 0):.0f} ms ({med(key, 2):.0f} CPU) | +{med(key, 1):.0f}" if key in cells else "- | -")
-        print("| start | default | " + " | ".join(row) + " |")
-    print("(start row: instance creation to the first block, wall and CPU ms, and the resident MB it adds)")
+        for rate in rates:
+            row = []
+            for label, _, _ in variants:
+                key = (label, rate)
+                row.append(f"{med(starts[key], 0):.1f} ms ({med(starts[key], 1):.1f} CPU) | | " if key in starts else "- | | ")
+            print(f"| {rate} | start | default | " + " | ".join(r.rstrip() for r in row) + " |")
+        print("(inst MB: the resident memory one more instance adds after a second of programme;"
+              " start: creation to the first block, wall and CPU ms)")
     if os.path.exists(OUTPUT):
         os.remove(OUTPUT)
 

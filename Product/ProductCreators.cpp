@@ -11,6 +11,7 @@
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CoreCreators.h"
 #include "UI/Controls/ControlCreators.h"
+#include "UI/Meters/MeterCreators.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/View/ViewCreators.h"
 #include "UI/Window/WindowCreators.h"
@@ -24,7 +25,7 @@ std::span<const CreatorRow> kelProductCreatorTable() {
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
-              uiControlCreatorRows(), uiWindowCreatorRows()})
+              uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();

@@ -6,7 +6,8 @@
 void CAlignDelay::prepare(int channels, int maxDelay, int fadeLength) {
     m_channels = channels;
     m_size = std::max(1, maxDelay + 1);
-    m_buf.assign(size_t(channels) * size_t(m_size), 0.0);
+    m_rings.resize(size_t(std::max(channels, 0)));
+    for (auto& ring : m_rings) ring.allocate(size_t(m_size));
     m_fadeLength = std::max(1, fadeLength);
     m_fade.resize(size_t(m_fadeLength));
     for (int i = 0; i < m_fadeLength; ++i)
@@ -15,7 +16,7 @@ void CAlignDelay::prepare(int channels, int maxDelay, int fadeLength) {
 }
 
 void CAlignDelay::reset() {
-    std::fill(m_buf.begin(), m_buf.end(), 0.0);
+    for (auto& ring : m_rings) ring.zero();
     m_write = 0;
     m_current = m_target;
     m_fadePos = 0;
@@ -37,7 +38,7 @@ void CAlignDelay::setDelay(int delay) {
 }
 
 void CAlignDelay::process(int ch, const double* in, double* out, int frames) {
-    double* buf = m_buf.data() + size_t(ch) * size_t(m_size);
+    double* buf = m_rings[size_t(ch)].data();
     const int size = m_size;
     int w = m_write;
     if (m_fadePos == 0) {

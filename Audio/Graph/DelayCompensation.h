@@ -6,11 +6,13 @@
 
 #include <vector>
 
+#include "Audio/Graph/SampleBuffer.h"
+
 class CAlignDelay {
 public:
     // Allocates for `channels` channels and delays up to maxDelay samples.
     void prepare(int channels, int maxDelay, int fadeLength);
-    bool prepared() const { return !m_buf.empty(); }
+    bool prepared() const { return !m_rings.empty(); }
     int maxDelay() const { return m_size - 1; }
 
     // Sets the delay (clamped to the prepared maximum). Until audio has passed
@@ -25,7 +27,9 @@ public:
     void endBlock(int frames);
 
 private:
-    std::vector<double> m_buf;  // channels × size
+    // One ring per channel: channels that never carry signal take no memory
+    // and cost nothing to reset.
+    std::vector<CSampleBuffer> m_rings;
     int m_channels = 0, m_size = 0, m_write = 0;
     int m_current = 0, m_target = 0;
     int m_fadeLength = 0, m_fadePos = 0;  // fade from m_current to m_target in progress

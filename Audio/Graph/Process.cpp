@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "Audio/Params/AudioParamFilter.h"
 #include "Audio/Params/ParamAccess.h"
@@ -232,7 +233,7 @@ CError CAudioProcess::prepare(const CProcessConfig& config) {
         for (auto& d : port.delays)
             d.prepare(outChannels, outDelay, int(std::lround(kAlignFadeSeconds * outRateMax)));
     }
-    m_zero.assign(size_t(std::max(outFrames, config.framesAt(config.maxSampleRate * audio::kMaxRateFactor))), 0.0);
+    m_zero.allocate(size_t(std::max(outFrames, config.framesAt(config.maxSampleRate * audio::kMaxRateFactor))));
     m_sequence.reserve(m_children.size());
     m_channels = config.maxChannels;
     m_sequenceDirty = true;
@@ -360,13 +361,14 @@ int CAudioProcess::sourceChannels(int src) const {
     return src < 0 ? m_channels : m_children[size_t(src)].process->outputChannels();
 }
 const double* CAudioProcess::sourceChannel(int src, int srcPort, int ch) const {
+    const double* zero = std::as_const(m_zero).data();
     if (src < 0) {
-        if (srcPort >= int(m_inputs.size())) return m_zero.data();
+        if (srcPort >= int(m_inputs.size())) return zero;
         const CPortBuffers& in = m_inputs[size_t(srcPort)];
-        return ch < in.channels && in.ch[ch] ? in.ch[ch] : m_zero.data();
+        return ch < in.channels && in.ch[ch] ? in.ch[ch] : zero;
     }
     const CAudioProcessBase* p = m_children[size_t(src)].process;
-    if (srcPort >= p->outputPortCount() || ch >= p->outputChannels()) return m_zero.data();
+    if (srcPort >= p->outputPortCount() || ch >= p->outputChannels()) return zero;
     return p->outputChannel(srcPort, ch);
 }
 
@@ -519,7 +521,7 @@ void CAudioProcess::setupInputs(Child& c, int) {
         CPortBuffers& in = p->input(int(pi));
         if (port.links.empty()) {
             in.channels = channels;
-            for (int ch = 0; ch < channels; ++ch) in.ch[ch] = m_zero.data();
+            for (int ch = 0; ch < channels; ++ch) in.ch[ch] = std::as_const(m_zero).data();
             continue;
         }
         if (!c.needsGather) {

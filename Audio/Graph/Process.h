@@ -133,5 +133,5 @@ private:
     bool m_sequenceDirty = true;
     bool m_playing = false;  // audio processed since prepare or reset
     bool m_ratesDirty = true;
-    std::vector<double> m_zero;       // silence for unlinked ports
+    CSampleBuffer m_zero;             // silence for unlinked ports (never written)
 };

@@ -47,7 +47,7 @@ void CPortStorage::allocate(int ports, int channels, int frames) {
     m_ports = ports;
     m_channels = channels;
     m_frames = frames;
-    m_data.assign(size_t(ports) * size_t(channels) * size_t(frames), 0.0);
+    m_data.allocate(size_t(ports) * size_t(channels) * size_t(frames));
 }
 
 CAudioProcessBase::CAudioProcessBase() { m_inputs.resize(1); }

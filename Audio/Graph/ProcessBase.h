@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "Audio/Graph/SampleBuffer.h"
 #include "Core/Object.h"
 
 class CAudioProcessDefBase;
@@ -34,7 +35,8 @@ struct CPortBuffers {
     const double* ch[audio::kMaxChannels] = {};
 };
 
-// Owned storage of output ports: ports × channels × frames, contiguous per channel.
+// Owned storage of output ports: ports × channels × frames, contiguous per
+// channel. Only the channels a process writes take resident memory.
 class CPortStorage {
 public:
     void allocate(int ports, int channels, int frames);
@@ -47,7 +49,7 @@ public:
     }
 
 private:
-    std::vector<double> m_data;
+    CSampleBuffer m_data;
     int m_ports = 0, m_channels = 0, m_frames = 0;
 };
 

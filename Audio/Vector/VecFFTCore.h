@@ -447,6 +447,43 @@ struct Kernels {
     static int mulPacked(const double* a, const double* b, double* d, int len) {
         return productPacked<false>(a, b, d, len);
     }
+    // out[n] (+)= sum over t < taps of rev[t] x[n + t], n < count: a FIR with
+    // its taps reversed, x holding count + taps - 1 samples. Four vectors of
+    // outputs at a time, each tap broadcast once to all of them.
+    static int correlate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {
+        if (!rev || !x || !out) return kVecErrNullPtr;
+        if (taps < 1 || count < 1) return kVecErrSize;
+        constexpr size_t W = T::W;
+        const size_t n4 = size_t(count) / (4 * W) * (4 * W);
+        for (size_t n = 0; n < n4; n += 4 * W) {
+            V a0 = T::set1(0.0), a1 = a0, a2 = a0, a3 = a0;
+            const double* p = x + n;
+            for (int t = 0; t < taps; ++t, ++p) {
+                const V h = T::set1(rev[t]);
+                a0 = T::mulAdd(h, T::load(p), a0);
+                a1 = T::mulAdd(h, T::load(p + W), a1);
+                a2 = T::mulAdd(h, T::load(p + 2 * W), a2);
+                a3 = T::mulAdd(h, T::load(p + 3 * W), a3);
+            }
+            if (accumulate) {
+                a0 = T::add(a0, T::load(out + n));
+                a1 = T::add(a1, T::load(out + n + W));
+                a2 = T::add(a2, T::load(out + n + 2 * W));
+                a3 = T::add(a3, T::load(out + n + 3 * W));
+            }
+            T::store(out + n, a0);
+            T::store(out + n + W, a1);
+            T::store(out + n + 2 * W, a2);
+            T::store(out + n + 3 * W, a3);
+        }
+        for (size_t n = n4; n < size_t(count); ++n) {
+            double s = 0.0;
+            for (int t = 0; t < taps; ++t) s += rev[t] * x[n + size_t(t)];
+            out[n] = accumulate ? out[n] + s : s;
+        }
+        return kVecOk;
+    }
+
     static int mulAddPacked(const double* a, const double* b, double* d, int len) {
         return productPacked<true>(a, b, d, len);
     }

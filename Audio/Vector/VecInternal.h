@@ -44,6 +44,7 @@ inline double* vecAlignUp(void* p) {
 using VecForwardFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
 using VecInverseFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
 using VecMulFn = int (*)(const double*, const double*, double*, int);
+using VecCorrelateFn = int (*)(const double*, int, const double*, double*, int, int);
 
 // The transforms and products of one build.
 struct CVecBuild {
@@ -52,6 +53,7 @@ struct CVecBuild {
     VecInverseFn inverse;
     VecMulFn mulPacked;
     VecMulFn mulAddPacked;
+    VecCorrelateFn correlate;
 };
 
 // The portable build: always present, and the dispatchers' state before
@@ -60,6 +62,7 @@ int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, 
 int vecPortableInverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
 int vecPortableMulPacked(const double* a, const double* b, double* dst, int len);
 int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int len);
+int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate);
 
 // The processor-specific builds; nullptr when a build is not compiled in.
 const CVecBuild* vecBuildPortable();

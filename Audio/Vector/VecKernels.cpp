@@ -106,7 +106,7 @@ struct CLevelTables {
         for (int l = 0; l < kVecLevelCount; ++l) {
             const CVecBuild* b = buildForLevel(l);
             level[l] = {b->name,      &vecSharedGetSize, &vecSharedInit,   b->forward,
-                        b->inverse, b->mulPacked,      b->mulAddPacked};
+                        b->inverse, b->mulPacked,      b->mulAddPacked, b->correlate};
         }
     }
 };
@@ -125,6 +125,7 @@ struct CDispatch {
     std::atomic<VecInverseFn> inverse{&vecPortableInverse};
     std::atomic<VecMulFn> mulPacked{&vecPortableMulPacked};
     std::atomic<VecMulFn> mulAddPacked{&vecPortableMulAddPacked};
+    std::atomic<VecCorrelateFn> correlate{&vecPortableCorrelate};
     std::atomic<int> level{0};
 };
 constinit CDispatch s_dispatch;
@@ -138,6 +139,7 @@ void activate(int level) {
     s_dispatch.inverse.store(t.inverse, rel);
     s_dispatch.mulPacked.store(t.mulPacked, rel);
     s_dispatch.mulAddPacked.store(t.mulAddPacked, rel);
+    s_dispatch.correlate.store(t.correlate, rel);
     s_dispatch.level.store(level, rel);
 }
 
@@ -270,6 +272,10 @@ int vecMulPacked(const double* a, const double* b, double* dst, int len) {
 
 int vecMulAddPacked(const double* a, const double* b, double* acc, int len) {
     return s_dispatch.mulAddPacked.load(std::memory_order_relaxed)(a, b, acc, len);
+}
+
+int vecCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {
+    return s_dispatch.correlate.load(std::memory_order_relaxed)(rev, taps, x, out, count, accumulate);
 }
 
 int vecFFTOrder(const CVecFFTPlan* plan) { return plan ? plan->order : 0; }

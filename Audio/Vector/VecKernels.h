@@ -68,6 +68,14 @@ int vecMulPacked(const double* a, const double* b, double* dst, int len);
 // kernel partitions of uniformly partitioned convolution).
 int vecMulAddPacked(const double* a, const double* b, double* acc, int len);
 
+// Correlation with reversed taps, the inner sum of direct FIR filtering:
+// out[n] = sum over t < taps of rev[t] x[n + t] for n < count (added to out
+// when accumulate is non-zero); x holds count + taps - 1 samples; taps and
+// count are at least 1. With rev the taps of a filter h reversed (rev[t] =
+// h[taps-1-t]) and x starting taps - 1 samples before the first output's
+// sample, this is y[n] = sum h[i] x[n - i].
+int vecCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate);
+
 // Accessors of a setup (nullptr-safe: 0 for a null plan).
 int vecFFTOrder(const CVecFFTPlan* plan);
 int vecFFTFlag(const CVecFFTPlan* plan);
@@ -91,6 +99,7 @@ struct CVecKernelTable {
     int (*inverse)(const double*, double*, const CVecFFTPlan*, void*);
     int (*mulPacked)(const double*, const double*, double*, int);
     int (*mulAddPacked)(const double*, const double*, double*, int);
+    int (*correlate)(const double*, int, const double*, double*, int, int);
 };
 
 struct CVecProcessorInfo {

@@ -51,7 +51,7 @@ struct VecOpsAVX2 {
 };
 
 using K = Kernels<VecOpsAVX2>;
-const CVecBuild kBuild = {"avx2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked};
+const CVecBuild kBuild = {"avx2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate};
 
 }  // namespace
 }  // namespace vecbuild

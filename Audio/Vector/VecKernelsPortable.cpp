@@ -6,7 +6,7 @@
 
 namespace {
 using K = vecbuild::Kernels<vecbuild::VecOpsScalar>;
-const CVecBuild kBuild = {"portable", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked};
+const CVecBuild kBuild = {"portable", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate};
 }  // namespace
 
 int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
@@ -20,6 +20,10 @@ int vecPortableMulPacked(const double* a, const double* b, double* dst, int len)
 }
 int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int len) {
     return K::mulAddPacked(a, b, acc, len);
+}
+
+int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {
+    return K::correlate(rev, taps, x, out, count, accumulate);
 }
 
 const CVecBuild* vecBuildPortable() { return &kBuild; }

@@ -44,7 +44,7 @@ struct VecOpsSSE2 {
 };
 
 using K = Kernels<VecOpsSSE2>;
-const CVecBuild kBuild = {"sse2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked};
+const CVecBuild kBuild = {"sse2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate};
 
 }  // namespace
 }  // namespace vecbuild

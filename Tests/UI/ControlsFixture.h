@@ -34,7 +34,7 @@ protected:
 
     // Loads `views` under the root view (w x h) and `objects` under "ui",
     // connected to the instance.
-    void openUi(const std::string& views, const std::string& objects = "", int w = 300, int h = 150) {
+    void openUi(const std::string& views, const std::string& objects = "", int w = 600, int h = 400) {
         const std::string doc =
             "<definitions>" + kelUiShotAssets() +
             "<core:object name=\"ui\">"
@@ -66,6 +66,9 @@ protected:
         ASSERT_NE(m_ui->client, nullptr);
         ASSERT_NE(m_ui->renderer, nullptr);
         pumpUi();
+        // One frame lays the views out (the controls measure drags on their areas).
+        const CError r = m_ui->renderer->render();
+        ASSERT_FALSE(r) << r.text();
     }
 
     // Delivers what the audio side sent to the editor.

@@ -7,6 +7,9 @@
 #include "UI/Controls/Knob.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Controls/ParamGroup.h"
+#include "UI/Controls/ParamSwitch.h"
+#include "UI/Controls/ReadOut.h"
+#include "UI/Controls/SimpleSlider.h"
 
 namespace uitest {
 namespace {
@@ -16,8 +19,18 @@ constexpr const char* kMode = "plugin.modMain.modTamblor.mode-params.mode";
 
 const char* const kBridges =
     "<ui:param-bridge name=\"ingain-bridge\" param=\"plugin.modMain.modTamblor.ingain\"/>"
+    "<ui:param-bridge name=\"outgain-bridge\" param=\"plugin.modMain.modTamblor.outgain\"/>"
     "<ui:param-bridge name=\"mode-bridge\" param=\"plugin.modMain.modTamblor.mode-params.mode\"/>"
-    "<ui:param-group-selector name=\"group-selector\"/>";
+    "<ui:param-bridge name=\"release-bridge\" param=\"plugin.modMain.modTamblor.release\"/>"
+    "<ui:param-bridge name=\"release-enable-bridge\" param=\"plugin.modMain.modTamblor.release-enable\"/>"
+    "<ui:param-bridge name=\"form-bridge\" param=\"plugin.modMain.modTamblor.mode-params.trans-form\"/>"
+    "<ui:param-bridge name=\"dc-bridge\" param=\"plugin.modMain.modTamblor.dcfilter-enable\"/>"
+    "<ui:param-group-selector name=\"group-selector\"/>"
+    "<ui:state-switch name=\"release-switch\" bridge=\"ui.release-enable-bridge\" "
+    "target=\"ui.main-window.window-renderer.root.release\">"
+    "  <ui:state-data if=\"0\" state-attrs=\"is-disabled\" is-disabled=\"true\"/>"
+    "  <ui:state-data if=\"\" state-attrs=\"is-disabled\" is-disabled=\"false\"/>"
+    "</ui:state-switch>";
 
 const char* const kKnobs =
     "<ui:knob name=\"in\" width=\"74\" height=\"74\" image-set=\"is.knob3\" color=\"Knob\" bridge=\"ui.ingain-bridge\" "
@@ -25,7 +38,18 @@ const char* const kKnobs =
     "<ui:knob name=\"in2\" width=\"74\" height=\"74\" image-set=\"is.knob\" color=\"Knob\" bridge=\"ui.ingain-bridge\" "
     "group-selector=\"ui.group-selector\" active-audio-groups=\"1\"/>"
     "<ui:knob name=\"mode\" width=\"74\" height=\"74\" image-set=\"is.knob\" bridge=\"ui.mode-bridge\" "
-    "knob-multichange=\"^in\"/>";
+    "knob-multichange=\"^in\"/>"
+    "<ui:knob name=\"release\" width=\"74\" height=\"74\" image-set=\"is.knob\" bridge=\"ui.release-bridge\"/>"
+    "<ui:param-switch name=\"form0\" width=\"40\" height=\"16\" bridge=\"ui.form-bridge\" switch-value=\"0\"/>"
+    "<ui:param-switch name=\"form1\" width=\"40\" height=\"16\" bridge=\"ui.form-bridge\" switch-value=\"1\"/>"
+    "<ui:param-switch name=\"form2\" width=\"40\" height=\"16\" bridge=\"ui.form-bridge\" switch-value=\"2\"/>"
+    "<ui:param-switch name=\"form\" width=\"60\" height=\"16\" bridge=\"ui.form-bridge\" font-name=\"font.compact\" "
+    "is-show-state-name=\"true\"/>"
+    "<ui:param-switch name=\"dc\" width=\"20\" height=\"16\" bridge=\"ui.dc-bridge\"/>"
+    "<ui:simple-slider name=\"out-slider\" width=\"130\" height=\"16\" image-set=\"is.csurface\" "
+    "bridge=\"ui.outgain-bridge\" is-new-inline-row=\"true\"/>"
+    "<ui:readout name=\"in-value\" width=\"60\" height=\"16\" font-name=\"font.compact\" bridge=\"ui.ingain-bridge\" "
+    "group-selector=\"ui.group-selector\"/>";
 
 class UiControls : public UiInstance {
 protected:
@@ -77,11 +101,11 @@ TEST_F(UiControls, KnobDragFineDragWheelAndDoubleClickGiveTheirChanges) {
         }
         expected += s.change;
         // The audio side's value, and what the editor shows before the echo.
-        EXPECT_NEAR(norm(kInGain), expected, 1e-9) << s.what;
+        EXPECT_NEAR(norm(kInGain), expected, 1e-6) << s.what;
         EXPECT_NEAR(knob->position(), expected, 1e-9) << s.what;
     }
     pumpUi();
-    EXPECT_NEAR(knob->position(), expected, 1e-9) << "the echo agrees";
+    EXPECT_NEAR(knob->position(), expected, 1e-6) << "the echo agrees";
 
     // Far beyond the top: stops at 1.0.
     ASSERT_FALSE(input(knob, "mouse-press", {{"x", "30"}, {"y", "30"}}));
@@ -157,6 +181,115 @@ TEST_F(UiControls, BlockedKnobAndUnreadyBridgeChangeNothing) {
     ASSERT_TRUE(missing->isReady());
     CParamBridge bad;
     EXPECT_TRUE(bad.setNormalized(0, 0, 0.5)) << "not ready: refused";
+}
+
+TEST_F(UiControls, EditBoxSetsTypedValuesAndRefusesBadText) {
+    auto* r = uiView<CReadOut>("in-value");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->attr("text").utf8(), param(kInGain)->info().valueToText(0, value(kInGain)).utf8());
+    ASSERT_FALSE(input(r, "mouse-press", {{"x", "5"}, {"y", "5"}}));
+    EXPECT_FALSE(r->isEditing()) << "a single click leaves the box closed";
+    ASSERT_FALSE(input(r, "mouse-press", {{"x", "5"}, {"y", "5"}, {"is-double-click", "true"}}));
+    ASSERT_TRUE(r->isEditing());
+    // Typed: clear the box, "6", Return.
+    while (!r->editText().empty()) ASSERT_FALSE(input(r, "key-press", {{"key", "BackSpace"}}));
+    for (const char* c : {"6", "x", " "}) ASSERT_FALSE(input(r, "key-press", {{"char", c}}));
+    EXPECT_EQ(r->editText().utf8(), "6") << "characters a number cannot hold are not taken";
+    ASSERT_FALSE(input(r, "key-press", {{"key", "Return"}}));
+    EXPECT_FALSE(r->isEditing());
+    // Gains are kept as factors: 6 dB.
+    const double sixDb = std::pow(10.0, 6.0 / 20.0);
+    EXPECT_NEAR(value(kInGain), sixDb, 1e-12);
+    // Bad texts are refused: the value stays, the box stays open.
+    for (const char* bad : {"1.2.3", "-", "", "--4"}) {
+        ASSERT_FALSE(r->openEditBox());
+        ASSERT_FALSE(r->setEditText(bad));
+        EXPECT_FALSE(r->commitEditBox()) << bad;
+        EXPECT_TRUE(r->isEditing()) << bad;
+        EXPECT_TRUE(r->stateSet().isSet("edit-error")) << bad;
+        EXPECT_NEAR(value(kInGain), sixDb, 1e-12) << bad;
+        ASSERT_FALSE(input(r, "key-press", {{"key", "Escape"}}));
+        EXPECT_FALSE(r->isEditing());
+    }
+    // Out of range: clamped; a comma is a decimal point.
+    ASSERT_FALSE(r->openEditBox());
+    ASSERT_FALSE(r->setEditText("99"));
+    EXPECT_TRUE(r->commitEditBox());
+    EXPECT_DOUBLE_EQ(value(kInGain), param(kInGain)->info().maxValue(0));
+    ASSERT_FALSE(r->openEditBox());
+    ASSERT_FALSE(r->setEditText("2,5"));
+    EXPECT_TRUE(r->commitEditBox());
+    EXPECT_NEAR(value(kInGain), std::pow(10.0, 2.5 / 20.0), 1e-12);
+    pumpUi();
+    EXPECT_EQ(r->attr("text").utf8(), "2.50");
+}
+
+TEST_F(UiControls, StateSwitchDisablesAControlWhileItsConditionHolds) {
+    CKnob* release = uiView<CKnob>("release");
+    auto* enable = uiObject<CParamBridge>("ui.release-enable-bridge");
+    ASSERT_NE(release, nullptr);
+    ASSERT_TRUE(enable->isReady());
+    ASSERT_FALSE(enable->setValue(0, 0, 0.0));
+    EXPECT_TRUE(release->isBlocked());
+    const char* kRelease = "plugin.modMain.modTamblor.release";
+    const double before = value(kRelease);
+    ASSERT_FALSE(input(release, "mouse-wheel", {{"delta", "1"}}));
+    EXPECT_EQ(value(kRelease), before);
+    ASSERT_FALSE(enable->setValue(0, 0, 1.0));
+    EXPECT_FALSE(release->isBlocked());
+    ASSERT_FALSE(input(release, "mouse-wheel", {{"delta", "1"}}));
+    EXPECT_GT(value(kRelease), before);
+}
+
+TEST_F(UiControls, SwitchArraysSelectorsAndTogglesStepTheirParameter) {
+    const char* kForm = "plugin.modMain.modTamblor.mode-params.trans-form";
+    const char* kDc = "plugin.modMain.modTamblor.dcfilter-enable";
+    CParamSwitch* member[3] = {uiView<CParamSwitch>("form0"), uiView<CParamSwitch>("form1"), uiView<CParamSwitch>("form2")};
+    CParamSwitch* selector = uiView<CParamSwitch>("form");
+    CParamSwitch* dc = uiView<CParamSwitch>("dc");
+    ASSERT_TRUE(member[0] && member[1] && member[2] && selector && dc);
+    auto onStates = [&] {
+        std::string s;
+        for (CParamSwitch* m : member) s += m->stateSet().isSet("on") ? '1' : '0';
+        return s;
+    };
+    EXPECT_EQ(onStates(), "100");
+    EXPECT_EQ(selector->attr("text").utf8(), "Classic");
+    ASSERT_FALSE(input(member[2], "mouse-release", {{"x", "3"}, {"y", "3"}}));
+    EXPECT_EQ(value(kForm), 2.0);
+    EXPECT_EQ(onStates(), "001") << "one member of the array is on";
+    EXPECT_EQ(selector->attr("text").utf8(), "Asymm");
+    // The selector wraps forward, steps back with the right button and the wheel.
+    ASSERT_FALSE(input(selector, "mouse-release", {{"x", "3"}, {"y", "3"}}));
+    EXPECT_EQ(value(kForm), 0.0);
+    ASSERT_FALSE(input(selector, "mouse-release-r", {{"x", "3"}, {"y", "3"}}));
+    EXPECT_EQ(value(kForm), 2.0);
+    ASSERT_FALSE(input(selector, "mouse-wheel", {{"delta", "-1"}}));
+    EXPECT_EQ(value(kForm), 1.0);
+    EXPECT_EQ(onStates(), "010");
+    // A two-state parameter toggles.
+    const double dcBefore = value(kDc);
+    ASSERT_FALSE(input(dc, "mouse-release", {{"x", "3"}, {"y", "3"}}));
+    EXPECT_EQ(value(kDc), 1.0 - dcBefore);
+    EXPECT_EQ(dc->isOn(), dcBefore == 0.0);
+    ASSERT_FALSE(input(dc, "mouse-release", {{"x", "3"}, {"y", "3"}}));
+    EXPECT_EQ(value(kDc), dcBefore);
+}
+
+TEST_F(UiControls, SliderFollowsThePointerAlongItsTrack) {
+    const char* kOutGain = "plugin.modMain.modTamblor.outgain";
+    auto* slider = uiView<CSimpleSlider>("out-slider");
+    ASSERT_NE(slider, nullptr);
+    const double track = slider->area().inner.w;
+    ASSERT_GT(track, 100.0);
+    const double start = norm(kOutGain);
+    EXPECT_NEAR(slider->position(), start, 1e-12);
+    ASSERT_FALSE(input(slider, "mouse-press", {{"x", "20"}, {"y", "8"}}));
+    ASSERT_FALSE(input(slider, "mouse-move", {{"x", CString::number(20 - track / 4)}, {"y", "8"}}));
+    ASSERT_FALSE(input(slider, "mouse-release", {{"x", CString::number(20 - track / 4)}, {"y", "8"}}));
+    EXPECT_NEAR(norm(kOutGain), std::max(0.0, start - 0.25), 1e-9) << "a quarter of the track is a quarter of the range";
+    ASSERT_FALSE(input(slider, "mouse-press", {{"x", "5"}, {"y", "8"}, {"is-double-click", "true"}}));
+    EXPECT_DOUBLE_EQ(value(kOutGain), param(kOutGain)->info().defaultValue(0));
 }
 
 }  // namespace

@@ -3,9 +3,14 @@
 
 #include "UI/Controls/GlobalSettings.h"
 #include "UI/Controls/Knob.h"
+#include "UI/Controls/KnobLabels.h"
+#include "UI/Controls/MinMax.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Controls/ParamGroup.h"
+#include "UI/Controls/ParamSwitch.h"
 #include "UI/Controls/ReadOut.h"
+#include "UI/Controls/Ruler.h"
+#include "UI/Controls/SimpleSlider.h"
 #include "UI/Controls/UIParam.h"
 #include "UI/Controls/UIParamController.h"
 
@@ -26,6 +31,11 @@ std::span<const CreatorRow> uiControlCreatorRows() {
         {"ui:param-group-controller", &make<CParamGroupController>, &CParamGroupController::registerEvents},
         {"ui:knob", &make<CKnob>, &CKnob::registerEvents},
         {"ui:readout", &make<CReadOut>, &CReadOut::registerEvents},
+        {"ui:min-max", &make<CMinMax>, &CMinMax::registerEvents},
+        {"ui:param-switch", &make<CParamSwitch>, &CParamSwitch::registerEvents},
+        {"ui:ruler", &make<CRuler>, &CRuler::registerEvents},
+        {"ui:simple-slider", &make<CSimpleSlider>, &CSimpleSlider::registerEvents},
+        {"ui:knob-labels", &make<CKnobLabels>, &CKnobLabels::registerEvents},
     };
     return rows;
 }

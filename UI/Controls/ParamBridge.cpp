@@ -59,6 +59,9 @@ CError CParamBridge::onClientUpdate(CEventParams& p, bool info) {
 }
 
 void CParamBridge::notifyChange(int group, uint32_t first, uint32_t count, bool replacing) {
+    // The first value as an attribute, for state switches and references.
+    if (m_info && m_info->isNumeric())
+        if (CError e = setAttr("value", CString::number(value(0, 0)), false)) kelLogError(e);
     CEventParams p{{"group", CString::number(int64_t(group))},
                    {"element-offset", CString::number(int64_t(first))},
                    {"element-count", CString::number(int64_t(count))},

@@ -10,7 +10,8 @@
 // Whenever values arrive (or the editor changed them) it notifies
 // "param-change" with "group", "element-offset", "element-count" and
 // "is-replacing" ("true" when the whole matrix was replaced); "param-ready"
-// once the parameter's information is known.
+// once the parameter's information is known. The attribute "value" holds
+// the value of group 0, element 0 (what state switches test).
 //
 // Threads: the UI thread only.
 

@@ -42,6 +42,8 @@ public:
     double normalizedIn(uint32_t group, uint32_t elementOffset) const;
     double defaultNormalized(uint32_t elementOffset = 0) const;
     CString text() const;
+    // The plain local value at a normalised position.
+    double plainValueAt(double position) const { return m_min + (m_max - m_min) * position; }
     // Sets the value at a normalised position (plain values keep it locally).
     CError setNormalized(double position, uint32_t elementOffset = 0);
 

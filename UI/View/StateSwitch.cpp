@@ -119,6 +119,21 @@ CError CStateSwitch::init() {
     return {};
 }
 
+CError CStateSwitch::initLinks() {
+    KEL_TRY(CObject::initLinks());
+    // Follow the values of every bridge the conditions name.
+    std::vector<CString> bridges;
+    if (!attr("bridge").trimmed().empty()) bridges.push_back(attr("bridge").trimmed());
+    for (const Entry& e : m_entries)
+        for (const auto& group : e.expression)
+            for (const CStateCondition& c : group)
+                if (!c.bridge.empty() && std::find(bridges.begin(), bridges.end(), c.bridge) == bridges.end())
+                    bridges.push_back(c.bridge);
+    for (const CString& b : bridges)
+        if (CObject* o = findObject(b)) CObject::listenObject(o, "param-change", this, "update");
+    return {};
+}
+
 CError CStateSwitch::update() {
     auto valueOf = [this](const CString& bridge, double* v) {
         CObject* b = findObject(bridge);

@@ -14,7 +14,8 @@
 // "VALUES" (for the switch's "bridge"); VALUES is a blank-separated list of
 // integers, optionally led by "!". A bridge's value (its attribute
 // "value", the parameter value it carries) is rounded half away from zero
-// and looked up in the list.
+// and looked up in the list. The switch runs "update" by itself whenever
+// a bridge it names notifies "param-change".
 
 #include <functional>
 #include <vector>
@@ -50,6 +51,7 @@ class CStateSwitch : public CObject {
 public:
     static void registerEvents(CClassRecord& record);
     CError init() override;
+    CError initLinks() override;
     // Applies the entries whose conditions hold now.
     CError update();
 

@@ -40,14 +40,15 @@ void CDSPModDelay::prepare(int lanes, int maxDelay) {
     unsigned size = 1;
     while (size < unsigned(m_maxDelay) + 1u) size <<= 1;
     m_mask = size - 1;
-    m_rings.assign(size_t(std::max(lanes, 0)), std::vector<double>(size, 0.0));
+    m_rings.resize(size_t(std::max(lanes, 0)));
+    for (auto& ring : m_rings) ring.allocate(size);
     m_delay = std::min(m_delay, m_maxDelay);
     if (m_pending > m_maxDelay) m_pending = m_maxDelay;
     reset();
 }
 
 void CDSPModDelay::reset() {
-    for (auto& ring : m_rings) std::fill(ring.begin(), ring.end(), 0.0);
+    for (auto& ring : m_rings) ring.zero();
     m_write = 0;
     settle();
 }

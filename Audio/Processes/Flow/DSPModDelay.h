@@ -15,6 +15,8 @@
 #include <span>
 #include <vector>
 
+#include "Audio/Graph/SampleBuffer.h"
+
 class CDSPModDelayBase {
 public:
     // Cross-fade length in samples (0: changes take effect at once).
@@ -57,7 +59,7 @@ public:
     void process(std::span<const double* const> in, std::span<double* const> out, int frames);
 
 private:
-    std::vector<std::vector<double>> m_rings;
+    std::vector<CSampleBuffer> m_rings;  // lanes that never carry signal take no memory
     unsigned m_mask = 0;
     unsigned m_write = 0;
 };

@@ -25,7 +25,8 @@ void CModFixedLatency::prepare(double sampleRate, int /*maxBlock*/, int lanes) {
     m_size = size;
     m_mask = size - 1;
     lanes = std::max(lanes, 0);
-    m_ring.assign(size_t(lanes) * size, 0.0);
+    m_ring.allocate(size_t(lanes) * size);
+    m_usedLanes = 0;
     m_held.assign(size_t(lanes), 0.0);
     m_last.assign(size_t(lanes), 0.0);
     m_delay = std::max(0, m_total - m_upstream);
@@ -33,7 +34,9 @@ void CModFixedLatency::prepare(double sampleRate, int /*maxBlock*/, int lanes) {
 }
 
 void CModFixedLatency::reset() {
-    std::fill(m_ring.begin(), m_ring.end(), 0.0);
+    // Only the lanes that carried signal hold anything but zeros.
+    if (m_ring.written()) std::fill_n(m_ring.data(), m_usedLanes * m_size, 0.0);
+    m_usedLanes = 0;
     std::fill(m_last.begin(), m_last.end(), 0.0);
     if (m_hasPending) m_delay = m_pendingDelay;
     else if (m_transition) m_delay = m_to;
@@ -143,6 +146,7 @@ void CModFixedLatency::run(std::span<const double* const> in, std::span<double* 
 void CModFixedLatency::process(std::span<const double* const> in, std::span<double* const> out, int frames) {
     if (frames <= 0) return;
     const size_t lanes = std::min({in.size(), out.size(), m_last.size()});
+    m_usedLanes = std::max(m_usedLanes, lanes);
     if (!m_transition && m_hasPending) startTransition();
     if (m_transition)
         run<true>(in, out, lanes, frames);

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "Audio/Graph/ProcessTerminal.h"
+#include "Audio/Graph/SampleBuffer.h"
 
 class CModFixedLatency : public CModProcessorBase {
 public:
@@ -76,7 +77,8 @@ private:
     int m_upstream = 0;  // U
     int m_fadeLen = 0;
 
-    std::vector<double> m_ring;  // lanes × size, size a power of two
+    CSampleBuffer m_ring;        // lanes × size, size a power of two
+    size_t m_usedLanes = 0;      // lanes written since prepare or reset
     unsigned m_size = 1, m_mask = 0;
     int64_t m_n = 0;              // running number of the next sample
     int m_delay = 0;              // the delay in effect while no transition runs

@@ -1,5 +1,6 @@
 #include "Audio/Processes/Flow/ModRouter.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Audio/Plugin/AudioEnv.h"
@@ -21,8 +22,8 @@ bool CModRouter::update() {
     // The channel layout may change without a parameter change.
     const CAudioEnv* e = env();
     const int want = e ? (m_isOutput ? e->outputChannels() : e->internalChannels()) : m_channels;
-    if (want != m_outChannels) {
-        m_outChannels = want < audio::kMaxChannels ? want : audio::kMaxChannels;
+    if (want != m_wantChannels) {
+        m_wantChannels = want;
         updateParams();
     }
     return CAudioProcessTerminalBase::update();
@@ -35,6 +36,14 @@ void CModRouter::updateParams() {
         const long src = std::lround(r) - 1;
         m_source[k] = (src >= 0 && src < audio::kMaxChannels) ? int(src) : -1;
     }
+    updateChannels();
+}
+
+void CModRouter::updateChannels() {
+    int n = std::clamp(m_wantChannels, 0, audio::kMaxChannels);
+    if (!m_isOutput)
+        while (n > 1 && m_source[n - 1] < 0) --n;  // one channel at least: the paths keep their latency
+    m_outChannels = n;
 }
 
 const double* CModRouter::outputChannel(int, int ch) const {

@@ -5,7 +5,9 @@
 // ("is-output" false) internal channel k takes host input channel routing[k];
 // as the output router host output k takes internal channel routing[k]. The
 // parameter "grouping" (channel -> group) is read by the stacks downstream.
-// Routed channels are handed out without copying.
+// Routed channels are handed out without copying. The input router hands on
+// internal channels only up to the last one with a source: those after it
+// would carry silence through every module, so they are not run at all.
 
 #include "Audio/Graph/ProcessTerminal.h"
 
@@ -29,8 +31,11 @@ public:
     bool update() override;
 
 private:
+    void updateChannels();
+
     bool m_isOutput = false;
-    int m_outChannels = 0;
+    int m_wantChannels = -1;  // what the layout asks for
+    int m_outChannels = 0;    // what is handed on
     int m_source[audio::kMaxChannels] = {};
 };
 

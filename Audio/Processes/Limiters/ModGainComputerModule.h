@@ -23,6 +23,7 @@
 #include <span>
 #include <vector>
 
+#include "Audio/Graph/SampleBuffer.h"
 #include "Audio/Processes/Limiters/LimiterParams.h"
 #include "Audio/Processes/ModChannelModule.h"
 
@@ -59,7 +60,7 @@ public:
             m_shadow.push_back(std::move(p));
         }
         const int frames = config.maxFrames();
-        m_scratch.assign(size_t(2 * frames), 0.0);
+        m_scratch.allocate(size_t(2 * frames));
         m_curve.assign(size_t(std::max(1L, std::lround(fadeTime() * config.maxSampleRate))), 0.0);
         m_fading = m_hasPending = false;
         m_fresh = true;
@@ -158,7 +159,7 @@ private:
     }
 
     std::vector<std::unique_ptr<Proc>> m_shadow;  // the old settings during a fade
-    std::vector<double> m_scratch;                // the copy's two outputs for one block
+    CSampleBuffer m_scratch;                      // the copy's two outputs for one block
     std::vector<double> m_curve;                  // fade weights
     int m_fadeLen = 1, m_fadePos = 0;
     bool m_fading = false;

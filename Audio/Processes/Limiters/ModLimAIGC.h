@@ -16,6 +16,11 @@
 // window; release and release-enable rebuild the release tables (switching on
 // starts its stages at 1); a change of type or DRC type restarts every state;
 // process() never allocates.
+//
+// Each sample's cascade waits for the one before, so one channel keeps the
+// processor's arithmetic units mostly idle; processPair() runs two channels
+// side by side in one loop, each lane of a register doing exactly what its
+// channel does alone.
 
 #include <span>
 
@@ -52,6 +57,11 @@ public:
     const Params& params() const { return m_params; }
     void reset();
     void process(const double* level, double* gainOut, double* scaleOut, int n);
+    // Two channels at once, with exactly the results of a.process() and
+    // b.process(): side by side when both run the same stages (type, DRC
+    // type, release on or off), otherwise one after the other.
+    static void processPair(CModLimAIGC& a, CModLimAIGC& b, const double* levelA, const double* levelB,
+                            double* gainA, double* gainB, double* scaleA, double* scaleB, int n);
 
     int lookAhead() const { return m_window.length(); }
     double threshold() const { return T_; }
@@ -60,6 +70,7 @@ private:
     void rebuildAll();
     void updateAttack();
     void resetState();
+    bool runsLike(const CModLimAIGC& o) const;
 
     double m_sr = 44100.0;
     bool m_prepared = false;

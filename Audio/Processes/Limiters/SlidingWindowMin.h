@@ -19,7 +19,9 @@
 // Storage is allocated by prepare() for the largest window; setLength(),
 // clear() and push() never allocate.
 
-#include <vector>
+#include <utility>
+
+#include "Audio/Graph/SampleBuffer.h"
 
 template <bool IsMin>
 class CSlidingWindowExtreme {
@@ -28,9 +30,12 @@ public:
     // window to that length, empty.
     void prepare(int maxLength) {
         m_maxLength = maxLength < 1 ? 1 : maxLength;
-        m_block.assign(static_cast<size_t>(m_maxLength), kNone);
+        // Every entry is written before it is read (a block's values before
+        // the block completes, the suffixes when it does), so the storage
+        // starts as untouched zeros and takes memory only where a window runs.
+        m_block.allocate(static_cast<size_t>(m_maxLength));
         // One entry past the longest block: the empty suffix.
-        m_suffix.assign(static_cast<size_t>(m_maxLength) + 1, kNone);
+        m_suffix.allocate(static_cast<size_t>(m_maxLength) + 1);
         m_length = m_maxLength;
         clear();
     }
@@ -62,7 +67,7 @@ public:
         const int pos = m_pos;
         m_block[static_cast<size_t>(pos)] = v;
         m_run = pick(m_run, v);
-        const double out = m_havePrevious ? pick(m_suffix[static_cast<size_t>(pos) + 1], m_run) : m_run;
+        const double out = m_havePrevious ? pick(std::as_const(m_suffix)[static_cast<size_t>(pos) + 1], m_run) : m_run;
         if (pos + 1 == m_length) {
             completeBlock();
         } else {
@@ -95,8 +100,8 @@ private:
         m_havePrevious = true;
     }
 
-    std::vector<double> m_block;   // the current block's values
-    std::vector<double> m_suffix;  // suffix extremes of the previous block, plus the empty one
+    CSampleBuffer m_block;   // the current block's values
+    CSampleBuffer m_suffix;  // suffix extremes of the previous block, plus the empty one
     double m_run = kNone;          // extreme of the current block so far
     int m_pos = 0;                 // position of the next value in the current block
     bool m_havePrevious = false;   // whether a block has completed since the window was emptied

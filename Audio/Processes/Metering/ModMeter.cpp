@@ -75,8 +75,8 @@ double CModMeter::releaseCoefficient(double seconds, double sampleRate) {
 
 void CModMeter::prepare(double sampleRate, int maxBlock, int maxHoldFrames) {
     m_maxBlock = std::max(1, maxBlock);
-    m_scratch.assign(size_t(m_maxBlock), 0.0);
-    m_scratchRef.assign(size_t(m_maxBlock), 0.0);
+    m_scratch.allocate(size_t(m_maxBlock));
+    m_scratchRef.allocate(size_t(m_maxBlock));
     m_hold.prepare(maxHoldFrames);
     m_rate = 0.0;
     setSampleRate(sampleRate);

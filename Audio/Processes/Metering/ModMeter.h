@@ -40,6 +40,7 @@
 #include <memory>
 #include <vector>
 
+#include "Audio/Graph/SampleBuffer.h"
 #include "Audio/Processes/Metering/ModStatsModule.h"
 #include "Audio/Processes/Filters/SectionChain.h"
 
@@ -113,7 +114,7 @@ private:
     double m_ms = 0.0, m_msRef = 0.0, m_level = 0.0, m_peak = 0.0, m_bias = 0.0;
     CPeakHoldRing m_hold;
     CSectionChain<2> m_weight, m_weightRef;
-    std::vector<double> m_scratch, m_scratchRef;
+    CSampleBuffer m_scratch, m_scratchRef;  // written before read: untouched until a channel runs
 };
 
 class CModMeterModule : public CModStatsModule {

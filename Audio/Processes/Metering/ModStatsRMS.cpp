@@ -73,7 +73,7 @@ bool CLoudnessGate::integrated(double* lufs) const {
 // --- CModStatsRMS ---------------------------------------------------------------------------------
 
 void CModStatsRMS::prepare(double sampleRate, int maxBlock) {
-    m_scratch.assign(size_t(std::max(1, maxBlock)), 0.0);
+    m_scratch.allocate(size_t(std::max(1, maxBlock)));
     m_rate = 0.0;
     setSampleRate(sampleRate);
     reset();

@@ -33,6 +33,7 @@
 #include <memory>
 #include <vector>
 
+#include "Audio/Graph/SampleBuffer.h"
 #include "Audio/Processes/Metering/ModStatsModule.h"
 #include "Audio/Processes/Filters/SectionChain.h"
 
@@ -97,7 +98,7 @@ private:
     void restartWindow();
 
     CSectionChain<2> m_weight;
-    std::vector<double> m_scratch;
+    CSampleBuffer m_scratch;  // written before read
     double m_rate = 0.0;
     bool m_weighting = false;
     double m_windowSeconds = 0.05;

@@ -5,6 +5,7 @@
 #include <numbers>
 #include <vector>
 
+#include "Audio/Graph/DelayCompensation.h"
 #include "Audio/Processes/Flow/DSPModDelay.h"
 #include "Audio/Processes/Flow/ModFixedLatency.h"
 #include "Audio/Processes/Flow/ModLatencyUniformer.h"
@@ -192,4 +193,49 @@ TEST(ModLatencyUniformer, PadsToTheTargetAndDiagnosesTheRest) {
     ASSERT_TRUE(e);
     EXPECT_EQ(e.message().utf8(), "Unsupported sample rate 400000.000000 in LatencyUniformer");
     EXPECT_EQ(u.totalLatency(), 100);
+}
+
+// After a reset every delay line gives silence for silence, whichever of its
+// lanes carried signal before (they clear only what was written), and it
+// delays exactly again afterwards.
+TEST(DelayLines, ResetForgetsWhatTheUsedLanesHeld) {
+    constexpr int kLanes = 6, kDelay = 300;
+    struct Line {
+        const char* name;
+        std::function<void(int lanes)> prepare;
+        ProcessFn process;
+        std::function<void()> reset;
+    };
+    CDSPModDelay dsp;
+    CModFixedLatency fixed;
+    CAlignDelay align;
+    const Line lines[] = {
+        {"DSPModDelay", [&](int lanes) { dsp.prepare(lanes, kDelay), dsp.setDelay(kDelay); },
+         [&](auto src, auto dst, int n) { dsp.process(src, dst, n); }, [&] { dsp.reset(); }},
+        {"ModFixedLatency", [&](int lanes) { fixed.setLatency(0.0, kDelay), fixed.prepare(44100.0, 512, lanes); },
+         [&](auto src, auto dst, int n) { fixed.process(src, dst, n); }, [&] { fixed.reset(); }},
+        {"AlignDelay", [&](int lanes) { align.prepare(lanes, kDelay, 16), align.setDelay(kDelay); },
+         [&](auto src, auto dst, int n) {
+             for (size_t l = 0; l < src.size(); ++l) align.process(int(l), src[l], dst[l], n);
+             align.endBlock(n);
+         },
+         [&] { align.reset(); }},
+    };
+    for (const Line& line : lines)
+        for (int used : {1, 2, kLanes}) {
+            SCOPED_TRACE(testing::Message() << line.name << ", " << used << " lanes used");
+            line.prepare(kLanes);
+            Lanes loud;
+            for (int l = 0; l < used; ++l) loud.push_back(randomSignal(2000, 10 + l));
+            runBlocks(loud, line.process);
+            line.reset();
+            const Lanes silence(size_t(kLanes), std::vector<double>(1000, 0.0));
+            for (const auto& lane : runBlocks(silence, line.process))
+                for (double v : lane) ASSERT_EQ(v, 0.0);
+            line.reset();
+            const Lanes in = {randomSignal(1500, 5), randomSignal(1500, 6)};
+            const Lanes out = runBlocks(in, line.process);
+            for (size_t l = 0; l < 2; ++l)
+                for (size_t i = 0; i < 1500; ++i) ASSERT_EQ(out[l][i], delayed(in[l], i, kDelay));
+        }
 }

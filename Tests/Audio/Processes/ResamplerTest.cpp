@@ -304,3 +304,111 @@ TEST(ResampleStages, InterpolateAndDecimateAcrossBlocksOfAnyLength) {
     for (size_t i = 0; i < 40; ++i) EXPECT_TRUE(up[2 * i] == 2 * ramp[i] && up[2 * i + 1] == 0.0) << i;
     for (size_t i = 0; i < 20; ++i) EXPECT_EQ(down[i], ramp[2 * i]) << i;
 }
+
+TEST_F(Resampler, OneSectionOwnsBothEndsAndTheirFactor) {
+    // Two sections one after the other, and only the up ends bound to the
+    // parameters: each down end follows the factor of the up end before it.
+    const std::string two =
+        "<audio:process-def name='modMain'>"
+        "<audio:param name='oversampling' converter='shared::audio.paramcvt.real' min-values='0' max-values='4'"
+        " def-values='1'/>"
+        "<audio:param name='host-oversampling-mode' converter='shared::audio.paramcvt.real' min-values='0'"
+        " max-values='3' def-values='0'/>"
+        "<audio:modResampler name='modUpsampler' is-upsampler='true'/>"
+        "<test:delay name='modGain' latency-samples='16'/>"
+        "<audio:modResampler name='modDownsampler' is-upsampler='false'/>"
+        "<audio:modResampler name='up2' is-upsampler='true'/>"
+        "<audio:modResampler name='down2' is-upsampler='false'/>"
+        "<audio:param-remap orig='modUpsampler.mode' new='oversampling'/>"
+        "<audio:param-remap orig='up2.mode' new='oversampling'/></audio:process-def>";
+    ASSERT_TRUE(build(44100, 4, 0, two).ok());
+    auto* up2 = dynamic_cast<CModResampler*>(graph.process->findProcess("up2"));
+    auto* down2 = dynamic_cast<CModResampler*>(graph.process->findProcess("down2"));
+    ASSERT_TRUE(up && down && up2 && down2);
+    EXPECT_EQ(&up->section(), &down->section());
+    EXPECT_EQ(&up2->section(), &down2->section());
+    EXPECT_NE(&up->section(), &up2->section());
+    std::vector<double> x(8192, 0.0);
+    x[1000] = 1.0;
+    const auto y = run(x, 512);
+    for (const CModResampler* r : {up, down, up2, down2}) EXPECT_EQ(r->octaves(), 3);
+    EXPECT_EQ(names(down), (Names{"modFilter3", "modInterpDecim3", "modFilter2", "modInterpDecim2", "modFilter1",
+                                  "modInterpDecim1"}));
+    // Both sections pass the impulse whole, at the latency the graph reports.
+    const auto peak = size_t(std::max_element(y.begin(), y.end()) - y.begin());
+    EXPECT_EQ(double(peak), 1000.0 + graph.process->latency());
+    EXPECT_GT(y[peak], 0.8);
+
+    // A down end with no up end before it runs a section of its own.
+    const std::string alone = "<audio:process-def name='modMain'><audio:param name='oversampling'"
+                              " converter='shared::audio.paramcvt.real' min-values='0' max-values='4' def-values='2'/>"
+                              "<audio:modResampler name='modDownsampler'/>"
+                              "<audio:param-remap orig='modDownsampler.mode' new='oversampling'/></audio:process-def>";
+    ASSERT_TRUE(build(88200, 2, 0, alone).ok());
+    run(std::vector<double>(512, 0.0));
+    EXPECT_FALSE(down->section().hasEnd(COversampledSection::kUp));
+    EXPECT_EQ(down->octaves(), 1);
+}
+
+TEST_F(Resampler, PolyphaseStagesMatchTheStraightforwardSection) {
+    // One programme (partials and noise near full scale, a factor change on
+    // the way) through the section with every stage in its straightforward
+    // form and with the polyphase forms: the outputs and the oversampled
+    // signal agree within -140 dB.
+    const size_t frames = 441 * 60;
+    std::vector<double> x(frames);
+    uint32_t seed = 12345;
+    for (size_t i = 0; i < frames; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double noise = double(seed >> 8) / double(1u << 24) - 0.5;
+        x[i] = 0.4 * std::sin(0.031 * double(i)) + 0.3 * std::sin(2.71 * double(i)) + 0.25 * noise;
+    }
+    struct Run {
+        std::vector<double> out, inner;
+        bool steepFast = false, softFast = false;
+    };
+    auto render = [&](int mode, size_t limit) {
+        Run r;
+        EXPECT_TRUE(build(44100, mode).ok());
+        up->section().setPolyphaseTapLimit(limit);
+        CProcessConfig cfg;
+        cfg.hostRate = cfg.maxSampleRate = 44100;
+        cfg.maxChannels = 2;
+        EXPECT_TRUE(graph.process->prepare(cfg).ok());
+        graph.process->setRate(44100);
+        graph.process->setChannels(2);
+        for (size_t pos = 0, block = 0; pos + 441 <= frames; pos += 441, ++block) {
+            if (block == 30) graph.set("plugin.modMain.oversampling", mode == 4 ? 3 : 4);
+            const double* in[2] = {x.data() + pos, x.data() + pos};
+            const int n = graph.step(in, 2, 441);
+            const double* o = graph.process->outputChannel(0, 1);
+            r.out.insert(r.out.end(), o, o + n);
+            const double* g = graph.process->findProcess("modGain")->outputChannel(0, 0);
+            r.inner.insert(r.inner.end(), g, g + (441 << up->octaves()));
+            if (block == 10) {
+                const COversampledSection& sec = up->section();
+                r.steepFast = sec.polyphase(COversampledSection::kUp, 1) && sec.polyphase(COversampledSection::kDown, 1);
+                r.softFast = sec.polyphase(COversampledSection::kUp, 2) && sec.polyphase(COversampledSection::kDown, 2);
+            }
+        }
+        return r;
+    };
+    for (int mode : {2, 3, 4})
+        for (size_t limit : {COversampledSection::kDefaultPolyphaseTapLimit, size_t(2000)}) {
+            SCOPED_TRACE("mode " + std::to_string(mode) + ", tap limit " + std::to_string(limit));
+            const Run ref = render(mode, 0);
+            const Run fast = render(mode, limit);
+            EXPECT_FALSE(ref.steepFast || ref.softFast);
+            EXPECT_EQ(fast.steepFast, limit >= 1017);  // the steep kernels: 367 and 1017 taps
+            EXPECT_EQ(fast.softFast, mode >= 3);       // the soft ones: 39 taps, from 4X on
+            ASSERT_EQ(ref.out.size(), fast.out.size());
+            ASSERT_EQ(ref.inner.size(), fast.inner.size());
+            double worst = 0.0, innerWorst = 0.0;
+            for (size_t i = 0; i < ref.out.size(); ++i) worst = std::max(worst, std::fabs(ref.out[i] - fast.out[i]));
+            for (size_t i = 0; i < ref.inner.size(); ++i)
+                innerWorst = std::max(innerWorst, std::fabs(ref.inner[i] - fast.inner[i]));
+            EXPECT_LT(worst, 1e-7);
+            EXPECT_LT(innerWorst, 1e-7);
+            EXPECT_GT(*std::max_element(fast.out.begin(), fast.out.end()), 0.5);
+        }
+}

@@ -352,3 +352,39 @@ TEST(VecKernels, LoadSelectsTheProcessorsVectorBuild) {
     EXPECT_NE(active, "portable");
 #endif
 }
+
+TEST(VecKernels, CorrelateMatchesTheLongDoubleSumInEveryBuild) {
+    // Tap counts around the vector widths; output counts that leave every
+    // kind of tail; with and without accumulation; misaligned buffers.
+    for (const CVecKernelTable* t : runnableBuilds())
+        for (int taps : {1, 2, 3, 5, 19, 20, 184, 509})
+            for (int count : {1, 3, 15, 16, 17, 33, 128}) {
+                SCOPED_TRACE(std::string(t->name) + " taps " + std::to_string(taps) + " count " +
+                             std::to_string(count));
+                const std::vector<double> rev = randomSignal(size_t(taps), 700u + unsigned(taps));
+                const std::vector<double> x = randomSignal(size_t(count + taps - 1), 800u + unsigned(count));
+                const std::vector<double> acc0 = randomSignal(size_t(count), 900u);
+                for (int accumulate : {0, 1}) {
+                    Guarded out{size_t(count)};
+                    std::copy(acc0.begin(), acc0.end(), out.data());
+                    ASSERT_EQ(t->correlate(rev.data(), taps, x.data(), out.data(), count, accumulate), kVecOk);
+                    for (int n = 0; n < count; ++n) {
+                        long double s = accumulate ? acc0[size_t(n)] : 0.0L;
+                        long double mag = std::fabs(s);
+                        for (int k = 0; k < taps; ++k) {
+                            s += (long double)rev[size_t(k)] * x[size_t(n + k)];
+                            mag += std::fabs((long double)rev[size_t(k)] * x[size_t(n + k)]);
+                        }
+                        ASSERT_NEAR(out[size_t(n)], double(s), 1e-15 * double(mag) + 1e-300) << n;
+                    }
+                    EXPECT_TRUE(out.intact());
+                }
+            }
+    const double one = 1.0;
+    double out = 0.0;
+    for (const CVecKernelTable* t : runnableBuilds()) {
+        EXPECT_EQ(t->correlate(nullptr, 1, &one, &out, 1, 0), kVecErrNullPtr);
+        EXPECT_EQ(t->correlate(&one, 0, &one, &out, 1, 0), kVecErrSize);
+        EXPECT_EQ(t->correlate(&one, 1, &one, &out, 0, 0), kVecErrSize);
+    }
+}

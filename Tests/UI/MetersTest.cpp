@@ -1,0 +1,317 @@
+// The level meters on a real instance: known signals through the product,
+// the editor polling the output meter and the statistics through the
+// protocol, the readings checked against the signals (and the loudness
+// against libebur128); metering types chosen through the protocol.
+#include <ebur128.h>
+
+#include <cmath>
+#include <functional>
+
+#include "Tests/Support/AllocationCounter.h"
+#include "Tests/UI/ControlsFixture.h"
+#include "UI/Controls/ParamBridge.h"
+#include "UI/Controls/ParamSwitch.h"
+#include "UI/Meters/LevelMeter.h"
+#include "UI/Meters/LevelMeterGraph.h"
+#include "UI/Controls/MinMax.h"
+#include "UI/Meters/VizExchange.h"
+
+namespace uitest {
+namespace {
+
+constexpr double kRate = 44100.0;
+
+// Planar stereo blocks of a generated signal (the same on both channels).
+class CSignal {
+public:
+    explicit CSignal(std::function<double(int64_t)> gen, int frames = 512)
+        : m_gen(std::move(gen)), m_frames(frames), m_in(size_t(2 * frames)), m_out(size_t(2 * frames)) {
+        for (int c = 0; c < 2; ++c) {
+            m_inPtr[c] = m_in.data() + size_t(c * frames);
+            m_outPtr[c] = m_out.data() + size_t(c * frames);
+        }
+        m_inBus.channels = m_outBus.channels = 2;
+        m_inBus.planar = m_inPtr;
+        m_outBus.planar = m_outPtr;
+    }
+    void next() {
+        for (int i = 0; i < m_frames; ++i) {
+            const double v = m_gen(m_pos++);
+            m_in[size_t(i)] = m_in[size_t(m_frames + i)] = float(v);
+            m_history.push_back(float(v));
+        }
+    }
+    CHostBus& in() { return m_inBus; }
+    CHostBus& out() { return m_outBus; }
+    int frames() const { return m_frames; }
+    const std::vector<float>& history() const { return m_history; }
+
+private:
+    std::function<double(int64_t)> m_gen;
+    int m_frames;
+    int64_t m_pos = 0;
+    std::vector<float> m_in, m_out, m_history;
+    void* m_inPtr[2] = {};
+    void* m_outPtr[2] = {};
+    CHostBus m_inBus, m_outBus;
+};
+
+std::function<double(int64_t)> sine(double dbfs, double hz) {
+    const double a = std::pow(10.0, dbfs / 20.0);
+    return [a, hz](int64_t n) { return a * std::sin(2 * M_PI * hz * double(n) / kRate); };
+}
+
+// Momentary (400 ms) loudness of the last 400 ms of one channel, by libebur128.
+double oracleMomentary(const std::vector<float>& x) {
+    ebur128_state* st = ebur128_init(1, (unsigned long)kRate, EBUR128_MODE_M);
+    ebur128_add_frames_float(st, x.data(), x.size());
+    double l = 0;
+    ebur128_loudness_momentary(st, &l);
+    ebur128_destroy(&st);
+    return l;
+}
+
+const char* const kObjects =
+    "<ui:viz-exchange name=\"viz-exchange\" fps=\"0\"/>"
+    "<ui:param-bridge name=\"ingain-bridge\" param=\"plugin.modMain.modTamblor.ingain\"/>"
+    "<ui:param-bridge name=\"outgain-bridge\" param=\"plugin.modMain.modTamblor.outgain\"/>"
+    "<ui:param-bridge name=\"type-bridge\" param=\"plugin.modMain.modTamblor.metering-type\"/>"
+    "<ui:param-bridge name=\"om-gain\" param=\"plugin.modMain.modTamblor.outmeter-params.gain\"/>"
+    "<ui:param-bridge name=\"om-peakgain\" param=\"plugin.modMain.modTamblor.outmeter-params.peakgain\"/>"
+    "<ui:param-bridge name=\"om-timeenable\" param=\"plugin.modMain.modTamblor.outmeter-params.timeenable\"/>"
+    "<ui:param-bridge name=\"om-rmstime\" param=\"plugin.modMain.modTamblor.outmeter-params.rmstime\"/>"
+    "<ui:param-bridge name=\"om-reltime\" param=\"plugin.modMain.modTamblor.outmeter-params.reltime\"/>"
+    "<ui:param-bridge name=\"om-ebu128enable\" param=\"plugin.modMain.modTamblor.outmeter-params.ebu128enable\"/>"
+    "<ui:param-bridge name=\"om-min\" param=\"plugin.modMain.modTamblor.outmeter-params.min\"/>"
+    "<ui:param-bridge name=\"om-max\" param=\"plugin.modMain.modTamblor.outmeter-params.max\"/>"
+    "<ui:param-bridge name=\"min-bridge\" param=\"plugin.modMain.modTamblor.outmeter-params.min\"/>"
+    "<ui:param-bridge name=\"max-bridge\" param=\"plugin.modMain.modTamblor.outmeter-params.max\"/>"
+    "<ui:min-max name=\"out-range\" min=\"-48\" max=\"0\" ui-param-min=\"ui.min-bridge\" ui-param-max=\"ui.max-bridge\"/>";
+
+const char* const kMeters =
+    "<ui:param-switch name=\"type\" width=\"60\" height=\"16\" bridge=\"ui.type-bridge\" "
+    "font-name=\"font.compact\" is-show-state-name=\"true\"/>"
+    "<ui:level-meter name=\"out\" width=\"20\" height=\"120\" min-max=\"ui.out-range\" audio-channels-list=\"0 1\" zone-yellow=\"-6\" zone-red=\"-1\">"
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modMeterOut\"/></ui:level-meter>"
+    "<ui:level-meter name=\"gr\" width=\"12\" height=\"120\" is-inverted=\"true\" audio-channels-list=\"0 1\" "
+    "combo-mode=\"max\" is-combined=\"true\">"
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modTamblor.modGRMeter\"/></ui:level-meter>"
+    "<ui:level-meter-graph name=\"gr-graph\" width=\"200\" height=\"60\" is-inverted=\"true\" combo-mode=\"max\">"
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modTamblor.modGRMeterG\"/></ui:level-meter-graph>"
+    "<ui:level-meter name=\"stats\" width=\"20\" height=\"120\" peak-field=\"true-peak\" level-field=\"peak\" audio-channels-list=\"0 1\">"
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modPostDither.modStatsPeak\"/></ui:level-meter>";
+
+// Indices of the metering types.
+constexpr uint32_t kDbfs = 0, kK14 = 5, kK20Cal = 7, kLufsM = 10, kEbu9 = 12;
+
+class UiMeters : public UiInstance {
+protected:
+    void SetUp() override {
+        UiInstance::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_TRUE(master().activateDefaultPreset().ok());
+        openUi(kMeters, kObjects);
+        exchange = uiObject<CVizExchange>("ui.viz-exchange");
+        out = uiView<CLevelMeter>("out");
+        ASSERT_NE(exchange, nullptr);
+        ASSERT_NE(out, nullptr);
+        typeSwitch = uiView<CParamSwitch>("type");
+        ASSERT_NE(typeSwitch, nullptr);
+    }
+    // Runs the signal for `seconds`, the editor polling every tenth block.
+    void run(CSignal& s, double seconds) {
+        const int blocks = int(std::ceil(seconds * kRate / s.frames()));
+        for (int i = 0; i < blocks; ++i) {
+            s.next();
+            core()->process(s.in(), nullptr, s.out(), s.frames());
+            if (i % 10 == 9 || i == blocks - 1) {
+                ASSERT_FALSE(exchange->poll());
+                pumpUi();
+            }
+        }
+    }
+    // Chooses a metering type: the selector sets the type, and the editor
+    // writes the type's meter settings (those of the output meter's preset
+    // list) through its bridges.
+    void meteringType(uint32_t index) {
+        const CError e = typeSwitch->select(double(index));
+        ASSERT_FALSE(e) << e.text();
+        EXPECT_EQ(value("plugin.modMain.modTamblor.metering-type"), double(index));
+        struct Setting {
+            const char* field;
+            const char* text;
+        };
+        std::vector<Setting> settings = {{"min", "-48"}, {"max", "0"}, {"gain", "0"}, {"peakgain", "0"},
+                                         {"timeenable", "0"}, {"ebu128enable", "0"}};
+        auto set = [&](const char* f, const char* t) {
+            for (Setting& x : settings)
+                if (std::string(x.field) == f) return void(x.text = t);
+            settings.push_back({f, t});
+        };
+        auto kMeter = [&](const char* gain, const char* min, const char* max) {
+            set("gain", gain), set("min", min), set("max", max), set("timeenable", "1");
+            set("rmstime", "600"), set("reltime", "600");
+        };
+        auto loudness = [&](const char* gain, const char* rms) {
+            set("gain", gain), set("min", "-60"), set("timeenable", "1"), set("rmstime", rms), set("reltime", "0");
+            set("ebu128enable", "1");
+        };
+        switch (index) {
+            case kK20Cal: kMeter("23.0103", "-40", "20"), set("peakgain", "-3.0103"); break;
+            case kK14: kMeter("14", "-36", "14"); break;
+            case kLufsM: loudness("-0.691", "400"); break;
+            case kEbu9: loudness("22.309", "400"), set("min", "-18"), set("max", "9"); break;
+            default: break;
+        }
+        for (const Setting& x : settings) {
+            auto* b = uiObject<CParamBridge>(std::string("ui.om-") + x.field);
+            ASSERT_NE(b, nullptr) << x.field;
+            double v = 0;
+            ASSERT_TRUE(b->parseText(x.text, &v)) << x.field << " " << x.text;
+            ASSERT_FALSE(b->setValue(0, 0, v)) << x.field;
+        }
+        pumpUi();
+    }
+    CVizExchange* exchange = nullptr;
+    CLevelMeter* out = nullptr;
+    CParamSwitch* typeSwitch = nullptr;
+};
+
+
+TEST_F(UiMeters, SilenceReadsMinusInfAndASineItsLevelOnPeakAndMatchingRmsScales) {
+    // Silence on a fresh instance: nothing but "-inf".
+    CSignal quiet([](int64_t) { return 0.0; });
+    run(quiet, 0.3);
+    EXPECT_EQ(out->attr("sum-value").utf8(), "-inf");
+    EXPECT_EQ(out->attr("sum-peak").utf8(), "-inf");
+    CSignal s(sine(-20.0, 997.0));
+    run(s, 1.0);
+    ASSERT_EQ(out->bars().size(), 2u);
+    for (size_t ch = 0; ch < 2; ++ch) EXPECT_NEAR(out->barPeakDb(ch), -20.0, 0.3) << "dBFS peak, channel " << ch;
+    // K-20 referred to a sine: 0 on its scale is -20 dBFS.
+    meteringType(kK20Cal);
+    run(s, 3.0);
+    for (size_t ch = 0; ch < 2; ++ch) EXPECT_NEAR(out->barLevelDb(ch), 0.0, 0.3) << "K-20 cal level, channel " << ch;
+    // K-14 (not referred to a sine): the RMS 3.01 dB below the peak, 14 dB up.
+    meteringType(kK14);
+    run(s, 3.0);
+    for (size_t ch = 0; ch < 2; ++ch) {
+        EXPECT_NEAR(out->barLevelDb(ch), -20.0 - 3.0103 + 14.0, 0.3) << "K-14 level, channel " << ch;
+        EXPECT_NEAR(out->barPeakDb(ch), -20.0 + 14.0, 0.3) << "K-14 peak, channel " << ch;
+    }
+    // The range follows the type: K-14 spans -36 .. +14.
+    EXPECT_DOUBLE_EQ(out->range()->min(), -36.0);
+    EXPECT_DOUBLE_EQ(out->range()->max(), 14.0);
+    EXPECT_EQ(out->attr("sum-value").utf8(), out->formatDb(kelMeterDb(std::sqrt(2.0) *
+                                                                     std::pow(10.0, out->barLevelDb(0) / 20))).utf8());
+    meteringType(kDbfs);
+}
+
+TEST_F(UiMeters, LoudnessModesAgreeWithTheReference) {
+    struct Case {
+        uint32_t type;
+        double offset;  // the scale's 0 in LUFS
+        double hz, dbfs;
+    };
+    const Case cases[] = {
+        {kLufsM, 0.0, 1000.0, -18.0},
+        {kLufsM, 0.0, 100.0, -12.0},   // below the high-pass's knee: weighted down
+        {kLufsM, 0.0, 6000.0, -24.0},  // on the shelf: weighted up
+        {kEbu9, -23.0, 2500.0, -20.0},
+    };
+    for (const Case& c : cases) {
+        meteringType(c.type);
+        CSignal s(sine(c.dbfs, c.hz));
+        run(s, 4.0);
+        const std::vector<float>& h = s.history();
+        const double want = oracleMomentary(std::vector<float>(h.end() - int64_t(0.4 * kRate), h.end())) - c.offset;
+        for (size_t ch = 0; ch < 2; ++ch)
+            EXPECT_NEAR(out->barLevelDb(ch), want, 0.1) << c.hz << " Hz at " << c.dbfs << " dBFS, type " << c.type;
+    }
+    meteringType(kDbfs);
+}
+
+TEST_F(UiMeters, SquareOverFullScaleShowsClippingCounts) {
+    CLevelMeter* stats = uiView<CLevelMeter>("stats");
+    ASSERT_NE(stats, nullptr);
+    // 2 dB into the limiter and a ceiling 3 dB over full scale (gains are
+    // factors): a full-scale square leaves over full scale.
+    auto* in = uiObject<CParamBridge>("ui.ingain-bridge");
+    auto* outGain = uiObject<CParamBridge>("ui.outgain-bridge");
+    for (uint32_t g = 0; g < in->groupCount(); ++g) {
+        ASSERT_FALSE(in->setValue(g, 0, std::pow(10.0, 2.0 / 20)));
+        ASSERT_FALSE(outGain->setValue(g, 0, std::pow(10.0, 3.0 / 20)));
+    }
+    CSignal sineBelow(sine(-20.0, 440.0));
+    run(sineBelow, 0.3);
+    int64_t before = -1, during = -1, after = -1;
+    ASSERT_TRUE(stats->attr("clip-count").toInt(&before)) << "the statistics count clippings";
+    run(sineBelow, 0.3);
+    ASSERT_TRUE(stats->attr("clip-count").toInt(&during));
+    EXPECT_EQ(during, before) << "a sine far below full scale adds none";
+    // A square never comes back under full scale: one clipping per channel
+    // for the whole run, one more for each run after a quiet stretch.
+    CSignal square([](int64_t n) { return (n / 50) % 2 ? -1.0 : 1.0; });  // 441 Hz
+    run(square, 0.5);
+    run(sineBelow, 0.3);
+    run(square, 0.5);
+    ASSERT_TRUE(stats->attr("clip-count").toInt(&after));
+    EXPECT_EQ(after - before, 4) << "two runs on each of two channels";
+    EXPECT_TRUE(stats->stateSet().isSet("clipped"));
+    EXPECT_GT(stats->barPeakDb(0), 0.5);
+}
+
+TEST_F(UiMeters, GainReductionMeterAndGraphShowTheLimitersWork) {
+    auto* gr = uiView<CLevelMeter>("gr");
+    auto* graph = uiView<CLevelMeterGraph>("gr-graph");
+    ASSERT_TRUE(gr && graph);
+    auto* in = uiObject<CParamBridge>("ui.ingain-bridge");
+    for (uint32_t g = 0; g < in->groupCount(); ++g) ASSERT_FALSE(in->setValue(g, 0, std::pow(10.0, 12.0 / 20)));
+    // A -6 dBFS sine 12 dB into a limiter whose ceiling is full scale: about
+    // 6 dB of reduction at its peaks.
+    CSignal s(sine(-6.0, 220.0));
+    run(s, 2.0);
+    ASSERT_EQ(gr->bars().size(), 1u);
+    EXPECT_NEAR(gr->barPeakDb(0), 6.0, 1.0);
+    const std::vector<double> v = graph->values();
+    ASSERT_GE(v.size(), size_t(graph->capacity() * 4 / 10)) << "most of the two seconds run are in the graph";
+    EXPECT_NEAR(v.back(), 6.0, 1.5);
+}
+
+TEST_F(UiMeters, PollingLeavesTheAudioThreadToPublishingAlone) {
+    // Blocks processed while four meters and a graph listen and the editor
+    // polls between them: the audio side allocates nothing for the meters
+    // (it publishes into rings made when the taps were switched on).
+    CSignal s(sine(-10.0, 330.0));
+    run(s, 0.5);  // taps on, graph rebuilt
+    uint64_t allocations = 0;
+    for (int i = 0; i < 200; ++i) {
+        s.next();
+        {
+            alloc_counter::Scope scope;
+            core()->process(s.in(), nullptr, s.out(), s.frames());
+            allocations += scope.allocations();
+        }
+        if (i % 3 == 2) {
+            ASSERT_FALSE(exchange->poll());
+            pumpUi();
+        }
+    }
+    EXPECT_EQ(allocations, 0u);
+    EXPECT_GT(out->listeners().front()->updates(), 50u) << "the editor kept receiving values";
+}
+
+TEST_F(UiMeters, TapsRunOnlyWhileAVisibleMeterListens) {
+    CAudioParam* enable = param("plugin.modMain.modMeterOut-enable");
+    ASSERT_NE(enable, nullptr);
+    EXPECT_EQ(kelMainParamValue(*enable, 0, 0), 1.0);
+    ASSERT_FALSE(out->setAttr("is-hidden", "true"));
+    EXPECT_EQ(kelMainParamValue(*enable, 0, 0), 0.0) << "a hidden meter lets its tap stop";
+    ASSERT_FALSE(out->setAttr("is-hidden", "false"));
+    EXPECT_EQ(kelMainParamValue(*enable, 0, 0), 1.0);
+    m_ui.reset();
+    EXPECT_EQ(kelMainParamValue(*enable, 0, 0), 0.0) << "a closed editor lets it stop";
+}
+
+}  // namespace
+}  // namespace uitest
