@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "Audio/VST/AudioWrapperVST3.h"
@@ -38,6 +39,14 @@ KELSTR(CAudioWrapperVST3Editor_attached_NoRenderer, "The editor definition has n
 KELSTR(CAudioWrapperVST3Editor_attached_NoApplication, "The application is not running.");
 
 namespace {
+// The editor's compiled definition: the embedded document, unless the
+// environment names a compiled file in its place (how the editor's tests feed
+// the view a damaged document).
+CString editorDefinitionName() {
+    const char* file = std::getenv("TAMBLOR_EDITOR_DEFINITION");
+    return file && *file ? CString(file) : CString("UserInterface.xml");
+}
+
 constexpr const char* kPlatformType =
 #if SMTG_OS_WINDOWS
     "HWND";
@@ -206,7 +215,7 @@ tresult PLUGIN_API CAudioWrapperVST3Editor::attached(void* parent, FIDString typ
     for (const auto& [name, value] : attrs)
         if (CError e = root->setAttr(name, value, false)) kelLogError(e);
     m_root = std::move(root);
-    if (CError e = m_root->loadXMLData("UserInterface.xml")) return fail(e);
+    if (CError e = m_root->loadXMLData(editorDefinitionName())) return fail(e);
     m_renderer = dynamic_cast<CWindowRenderer*>(m_root->findObject("ui.main-window.window-renderer"));
     if (!m_renderer) return fail(KEL_ERROR(kelstr_CAudioWrapperVST3Editor_attached_NoRenderer));
     m_shared = dynamic_cast<CWindowSharedData*>(m_root->findObject("ui.window-shared-data"));
