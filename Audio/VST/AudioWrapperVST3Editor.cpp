@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "Audio/VST/AudioWrapperVST3.h"
@@ -38,6 +39,14 @@ KELSTR(CAudioWrapperVST3Editor_attached_NoRenderer, "The editor definition has n
 KELSTR(CAudioWrapperVST3Editor_attached_NoApplication, "The application is not running.");
 
 namespace {
+// The editor's compiled definition: the embedded document, unless the
+// environment names a compiled file in its place (how the editor's tests feed
+// the view a damaged document).
+CString editorDefinitionName() {
+    const char* file = std::getenv("TAMBLOR_EDITOR_DEFINITION");
+    return file && *file ? CString(file) : CString("UserInterface.xml");
+}
+
 constexpr const char* kPlatformType =
 #if SMTG_OS_WINDOWS
     "HWND";
@@ -84,12 +93,20 @@ CString pointerText(const void* p) {
 struct CAudioWrapperVST3Editor::RunLoopLink : public Linux::IEventHandler, public Linux::ITimerHandler {
     CAudioWrapperVST3Editor* editor = nullptr;
     Linux::IRunLoop* loop = nullptr;
-    bool displayRegistered = false, wakeRegistered = false, timerRegistered = false;
+    bool displayRegistered = false, wakeRegistered = false, timerRegistered = false, timerSlowed = false;
     std::atomic<int32> refs{1};
     virtual ~RunLoopLink() = default;
 
     void PLUGIN_API onFDIsSet(Linux::FileDescriptor) override {
-        if (editor) editor->service();
+        if (!editor) return;
+        // The host signals descriptors: the timer need only be a safety net.
+        if (timerRegistered && !timerSlowed) {
+            timerSlowed = true;
+            Linux::ITimerHandler* timer = this;
+            loop->unregisterTimer(timer);
+            timerRegistered = loop->registerTimer(timer, kSafetyTimerMs) == kResultOk;
+        }
+        editor->service();
     }
     void PLUGIN_API onTimer() override {
         if (editor) editor->service();
@@ -198,7 +215,7 @@ tresult PLUGIN_API CAudioWrapperVST3Editor::attached(void* parent, FIDString typ
     for (const auto& [name, value] : attrs)
         if (CError e = root->setAttr(name, value, false)) kelLogError(e);
     m_root = std::move(root);
-    if (CError e = m_root->loadXMLData("UserInterface.xml")) return fail(e);
+    if (CError e = m_root->loadXMLData(editorDefinitionName())) return fail(e);
     m_renderer = dynamic_cast<CWindowRenderer*>(m_root->findObject("ui.main-window.window-renderer"));
     if (!m_renderer) return fail(KEL_ERROR(kelstr_CAudioWrapperVST3Editor_attached_NoRenderer));
     m_shared = dynamic_cast<CWindowSharedData*>(m_root->findObject("ui.window-shared-data"));

@@ -6,7 +6,8 @@
 // Linux: the parent is an X window ("X11EmbedWindowID"); the host's run
 // loop (IRunLoop from the plug frame) watches the editor's display
 // connection and the UI thread's wake-up descriptor, and a timer of it
-// services both as well, for hosts that never signal a descriptor. Without
+// services both as well, for hosts that never signal a descriptor (it
+// slows down once a descriptor was signalled). Without
 // a run loop the attach fails. Windows builds take an "HWND" and need no run
 // loop (the host's message loop drives the windows).
 //
@@ -33,8 +34,10 @@ class CWindowSharedData;
 
 class CAudioWrapperVST3Editor : public Steinberg::CPluginView, public Steinberg::IPlugViewContentScaleSupport {
 public:
-    // The host's run-loop timer period (ms).
+    // The host's run-loop timer period (ms); once the host has signalled a
+    // descriptor the timer only polls now and then.
     static constexpr int kServiceTimerMs = 16;
+    static constexpr int kSafetyTimerMs = 200;
 
     CAudioWrapperVST3Editor(CAudioWrapperVST3* instance, const Steinberg::ViewRect& rect, double scale);
     ~CAudioWrapperVST3Editor() override;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "Tests/Editor/EditorTestSupport.h"
 
@@ -181,6 +183,53 @@ TEST(BadCases, RefusedAttachesLeaveTheHostRunning) {
         EXPECT_EQ(r.value("children"), "0") << c.args[0];
         EXPECT_EQ(r.value("handlers"), "0") << c.args[0];
     }
+}
+
+namespace {
+std::vector<char> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+std::string writeBytes(const std::vector<char>& bytes) {
+    const std::string path = tempPath(".def");
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    return path;
+}
+}  // namespace
+
+// A damaged editor definition: the host gets false, the reason is logged,
+// the error window shows, and what was built before the damage is gone.
+TEST(BadCases, DamagedDefinitionRefusesTheAttach) {
+    const std::vector<char> good = fileBytes(TAMBLOR_EDITOR_DEFINITION_FILE);
+    ASSERT_GT(good.size(), 1000u);
+    std::vector<char> truncated(good.begin(), good.begin() + std::ptrdiff_t(good.size() * 2 / 3));
+    std::vector<char> trailing = good;
+    trailing.insert(trailing.end(), {'x', 'y'});
+    const std::string text = "<ui><window/></ui>";
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* logged;
+    } cases[] = {
+        {"truncated", writeBytes(truncated), "Premature end"},
+        {"trailing bytes", writeBytes(trailing), "Unexpected data after the root node (2 bytes)"},
+        {"source text", writeBytes({text.begin(), text.end()}), "while reading (pos 8,"},
+        {"missing", tempPath(".def"), "Unable to open file"},
+    };
+    for (const Case& c : cases) {
+        const EditorRun r = runEditor({"--frames", "2"}, {"TAMBLOR_EDITOR_DEFINITION=" + c.file});
+        EXPECT_EQ(r.status, 3) << c.what << r.errors;
+        EXPECT_EQ(r.value("attach"), "0") << c.what;
+        EXPECT_NE(r.errors.find(c.logged), std::string::npos) << c.what << ": " << r.errors;
+        EXPECT_EQ(r.value("error-window"), "1") << c.what;
+        EXPECT_EQ(r.value("children"), "0") << c.what;
+        EXPECT_EQ(r.value("handlers"), "0") << c.what;
+        std::remove(c.file.c_str());
+    }
+    // The same host then opens the intact document.
+    const EditorRun ok = runEditor({"--frames", "2"}, {"TAMBLOR_EDITOR_DEFINITION=" + writeBytes(good)});
+    EXPECT_EQ(ok.status, 0) << ok.errors;
+    EXPECT_EQ(ok.value("attach"), "1");
 }
 
 namespace {

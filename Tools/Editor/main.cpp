@@ -120,7 +120,7 @@ public:
     void run(double ms) {
         const double end = nowMs() + ms;
         while (nowMs() < end) {
-            m_frame.runOnce(int(std::clamp(end - nowMs(), 1.0, 10.0)));
+            m_frame.runOnce(int(std::clamp(end - nowMs(), 1.0, m_audioPaused ? 1000.0 : 10.0)));
             m_window.drain();
             if (m_inst && !m_audioPaused && nowMs() - m_lastBlock >= 10) {
                 m_lastBlock = nowMs();

@@ -63,7 +63,7 @@ CError CWindowSharedData::initDone() {
     std::unique_ptr<CObject> group = createObject(tag);
     auto* g = dynamic_cast<CUpdateTimerGroup*>(group.get());
     if (!g) return KEL_ERROR(kelstr_CWindowSharedData_init_NoTimerGroup, tag);
-    if (!group->hasAttr("interval")) KEL_TRY(group->setAttr("interval", hasAttr("interval") ? attr("interval") : CString("0.015"), false));
+    if (!group->hasAttr("interval")) KEL_TRY(group->setAttr("interval", hasAttr("interval") ? attr("interval") : CString("0.02"), false));
     group->setName("update-timer-group");
     KEL_TRY(addChild(std::move(group)));
     KEL_TRY(g->initTree());

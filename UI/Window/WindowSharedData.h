@@ -4,7 +4,8 @@
 // opens the editor's own display connection (one per editor), keeps the
 // list of open windows, the key-focus view, the global update-timer group
 // (a child made from "update-timer-group-tag", default
-// "ui:update-timer-group") and the bridge for calls onto the UI thread.
+// "ui:update-timer-group", ticking every "interval" seconds, default 0.02)
+// and the bridge for calls onto the UI thread.
 //
 // The UI thread is the thread that loaded the editor. Its run loop (the
 // platform's) carries timer ticks and bridged calls; whoever drives the

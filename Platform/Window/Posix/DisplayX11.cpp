@@ -1,5 +1,6 @@
 // The X11 backend: connection, windows, input, blits, monitors and the clipboard.
 #include "Platform/Window/Posix/DisplayX11.h"
+#include "Platform/Window/Posix/InputX11.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -447,29 +448,7 @@ uint32_t CX11Display::translateKey(uint8_t keycode, uint16_t state) {
     // The event's own modifiers and group, so that no keyboard state events are needed.
     xkb_state_update_mask(m_keyState, state & 0xFF, 0, 0, 0, 0, (state >> 13) & 3);
     const xkb_keysym_t sym = xkb_state_key_get_one_sym(m_keyState, keycode);
-    switch (sym) {
-        case XKB_KEY_Escape: return kKeyEscape;
-        case XKB_KEY_Insert: case XKB_KEY_KP_Insert: return kKeyInsert;
-        case XKB_KEY_Delete: case XKB_KEY_KP_Delete: return kKeyDelete;
-        case XKB_KEY_BackSpace: return kKeyBackspace;
-        case XKB_KEY_Tab: case XKB_KEY_ISO_Left_Tab: return kKeyTab;
-        case XKB_KEY_Return: case XKB_KEY_KP_Enter: return kKeyEnter;
-        case XKB_KEY_Home: case XKB_KEY_KP_Home: return kKeyHome;
-        case XKB_KEY_End: case XKB_KEY_KP_End: return kKeyEnd;
-        case XKB_KEY_Prior: case XKB_KEY_KP_Prior: return kKeyPageUp;
-        case XKB_KEY_Next: case XKB_KEY_KP_Next: return kKeyPageDown;
-        case XKB_KEY_Left: case XKB_KEY_KP_Left: return kKeyLeft;
-        case XKB_KEY_Right: case XKB_KEY_KP_Right: return kKeyRight;
-        case XKB_KEY_Up: case XKB_KEY_KP_Up: return kKeyUp;
-        case XKB_KEY_Down: case XKB_KEY_KP_Down: return kKeyDown;
-        case XKB_KEY_Alt_L: case XKB_KEY_Alt_R: return kKeyAlt;
-        case XKB_KEY_Control_L: case XKB_KEY_Control_R: return kKeyControl;
-        case XKB_KEY_Shift_L: case XKB_KEY_Shift_R: return kKeyShift;
-        default: break;
-    }
-    uint32_t ch = xkb_state_key_get_utf32(m_keyState, keycode);
-    if (ch >= 1 && ch <= 26 && (state & XCB_MOD_MASK_CONTROL)) ch += 64;  // Control+A arrives as 'A'
-    return ch;
+    return x11::keyCodeOf(sym, xkb_state_key_get_utf32(m_keyState, keycode), state & XCB_MOD_MASK_CONTROL);
 }
 
 bool CX11Display::dispatch() {
@@ -519,14 +498,9 @@ void CX11Display::handle(void* event) {
             e.xbutton = b->detail == 8 ? 1 : b->detail == 9 ? 2 : 0;
             e.down = down;
             if (down) {
-                const bool dbl = !m_lastWasDouble && m_lastPressWindow == b->event && m_lastPressButton == b->detail &&
-                                 b->time - m_lastPressTime <= kDoubleClickMs &&
-                                 std::abs(b->event_x - m_lastPressX) <= kDoubleClickPixels &&
-                                 std::abs(b->event_y - m_lastPressY) <= kDoubleClickPixels;
-                e.doubleClick = dbl;
-                m_lastWasDouble = dbl;
-                m_lastPressWindow = b->event, m_lastPressButton = b->detail, m_lastPressTime = b->time;
-                m_lastPressX = b->event_x, m_lastPressY = b->event_y;
+                x11::PressRecord now{b->event, b->time, b->detail, b->event_x, b->event_y, false};
+                now.wasDouble = e.doubleClick = x11::isDoubleClick(m_lastPress, now);
+                m_lastPress = now;
             }
             break;
         }

@@ -11,6 +11,7 @@
 #include <map>
 #include <vector>
 
+#include "Platform/Window/Posix/InputX11.h"
 #include "Platform/Window/Window.h"
 
 struct xcb_connection_t;
@@ -25,10 +26,6 @@ class CX11Window;
 
 class CX11Display final : public CDisplay {
 public:
-    // Double clicks: two presses of one button within this time and distance.
-    static constexpr uint32_t kDoubleClickMs = 400;
-    static constexpr int kDoubleClickPixels = 4;
-
     CX11Display() = default;
     ~CX11Display() override;
     bool connect(std::string* error);
@@ -82,9 +79,7 @@ private:
     xkb_state* m_keyState = nullptr;
 
     // The last press, for double clicks.
-    uint32_t m_lastPressWindow = 0, m_lastPressTime = 0;
-    int m_lastPressButton = 0, m_lastPressX = 0, m_lastPressY = 0;
-    bool m_lastWasDouble = false;
+    x11::PressRecord m_lastPress;
 
     // The clipboard's content and the window that owns the selection.
     uint32_t m_clipboardWindow = 0;
