@@ -158,7 +158,12 @@ TEST(Lifecycle, RepeatedCyclesLeaveNothingBehind) {
         }
         const std::vector<std::string> rss = r.values("rss-kb");
         ASSERT_EQ(rss.size(), 3u);
+#if !defined(__SANITIZE_ADDRESS__)
+        // Under AddressSanitizer the quarantine holds freed memory, so the
+        // resident size grows anyway; there LeakSanitizer checks the tool's
+        // exit instead (a leak fails its status above).
         EXPECT_LT(std::atof(rss[2].c_str()) - std::atof(rss[1].c_str()), c.secondHalfSlackKb) << c.option;
+#endif
     }
 }
 
