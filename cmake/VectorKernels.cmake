@@ -13,3 +13,6 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|x86|X86|i[3-6]86)$")
         endif()
     endif()
 endif()
+# Their instruction-set flags differ from the library's precompiled header.
+set_source_files_properties(${TAMBLOR_VEC_DIR}/VecKernelsAVX2.cpp ${TAMBLOR_VEC_DIR}/VecKernelsSSE2.cpp
+                            PROPERTIES SKIP_PRECOMPILE_HEADERS ON)

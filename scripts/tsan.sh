@@ -8,7 +8,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 jobs="${JOBS:-$(nproc)}"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMBLOR_TSAN=ON -DTAMBLOR_BENCH=OFF >/dev/null
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 -DTAMBLOR_TSAN=ON -DTAMBLOR_BENCH=OFF >/dev/null
 target=tamblor_tsan_tests
 [ "${1:-}" = all ] && target=tamblor_tests
 cmake --build build-tsan -j "$jobs" --target "$target"

@@ -52,7 +52,9 @@ TEST(ProcessBase, ClearNonFiniteOutputsClearsExactlyTheNonFiniteSamples) {
         }
         for (int ch = 0; ch < 2; ++ch)
             for (int i = 0; i < 64; ++i)
-                if (ch != c.ch || i != c.pos) ASSERT_EQ(p.out(ch)[i], 0.5 * std::sin(0.1 * i + ch));
+                if (ch != c.ch || i != c.pos) {
+                    ASSERT_EQ(p.out(ch)[i], 0.5 * std::sin(0.1 * i + ch));
+                }
     }
 }
 

@@ -24,7 +24,8 @@ CBankCompiler::Output compile(const std::string& xml) {
 TEST(BankCompiler, ExampleSourceLoadsAsABankWithSortedRecords) {
     CBankCompiler::Output out;
     std::string error;
-    ASSERT_TRUE(CBankCompiler::compileFile(std::string(TAMBLOR_BANKS_DIR) + "/Example.xml", &out, &error)) << error;
+    const std::string path = TAMBLOR_BANKS_DIR "/Example.xml";
+    ASSERT_TRUE(CBankCompiler::compileFile(path, &out, &error)) << error;
     EXPECT_FALSE(out.isList);
     ASSERT_GE(out.block.size(), 12u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.block.data()), 4), "abnk");
