@@ -190,6 +190,9 @@ std::vector<CString> CPresetManager::presetRows(int bank) const {
 }
 
 CError CPresetManager::refresh() {
+    // Until the registry described itself the lists keep what they show
+    // (a document's preview rows).
+    if (registryId().empty() && m_userBanks.empty()) return updateButtons();
     if (m_bankList) {
         std::vector<CString> banks{CString(kFactoryBankName), CString(kSessionBankName)};
         for (const CAudioPresetBank& b : m_userBanks) banks.push_back(b.name());
