@@ -176,7 +176,7 @@ TEST_F(UiPresets, UndoAndRedoWalkThroughTwentyEdits) {
     std::vector<double> values{value(kInGain)};
     for (int i = 0; i < 20; ++i) {
         ASSERT_FALSE(bridge->beginGesture("In Gain", -1));
-        ASSERT_FALSE(bridge->setValue(0, 0, -2.0 + 0.5 * i));
+        ASSERT_FALSE(bridge->setNormalized(0, 0, 0.05 + 0.04 * i));
         ASSERT_FALSE(bridge->endGesture());
         values.push_back(value(kInGain));
     }

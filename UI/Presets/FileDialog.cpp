@@ -86,7 +86,7 @@ CError CFileDialog::show(const Request& request) {
         std::string error;
         m_system = plat::CSystemFileDialog::start(r, &error);
         if (m_system) {
-            m_backend = m_system->backend();
+            m_backend = m_lastBackend = m_system->backend();
             KEL_TRY(ensureTimer());
             return poll();
         }
@@ -127,7 +127,7 @@ CError CFileDialog::openOwn() {
     m_holder = made;
     m_panel = panel;
     m_panel->setOwner(this);
-    m_backend = "own";
+    m_backend = m_lastBackend = "own";
     CString folder = m_request.folder;
     if (folder.empty()) folder = CString(plat::homeFolder());
     KEL_TRY(m_panel->showFolder(folder, m_request.extension));

@@ -62,6 +62,8 @@ public:
     bool isOpen() const;
     // "zenity", "kdialog", "comdlg32", "own", or empty while closed.
     CString backend() const { return m_backend; }
+    // The backend of the last dialog shown (kept after it closed).
+    CString lastBackend() const { return m_lastBackend; }
     const Request& request() const { return m_request; }
     // Polls the desktop's dialog (the timer calls it) and finishes closing
     // our own.
@@ -80,7 +82,7 @@ private:
     void dropPanel();
 
     Request m_request;
-    CString m_backend;
+    CString m_backend, m_lastBackend;
     std::unique_ptr<plat::CSystemFileDialog> m_system;
     CFileDialogPanel* m_panel = nullptr;
     CObject* m_holder = nullptr;         // our own dialog's window (under "ui")
