@@ -46,6 +46,11 @@ CError CButtonAB::initLinks() {
     if (const CGlobalSettings* s = CGlobalSettings::find(*this); s && s->settingBool("ui-min-infrastructure"))
         KEL_TRY(setAttr("is-hidden", "true", false));
     if (!hasAttr("hint")) KEL_TRY(setAttr("hint", "Swap between plug-in's A and B states.", false));
+    return {};
+}
+
+CError CButtonAB::initDone() {
+    KEL_TRY(CTextView::initDone());
     return showState();
 }
 
@@ -71,7 +76,10 @@ CError CButtonAB::showState() {
     }
     if (!hasAttr("font-name") || attr("font-name").trimmed().empty()) return {};
     const CString text = b ? "B" : "A";
-    if (!(attr("text") == text)) KEL_TRY(setAttr("text", text, false));
+    if (!(attr("text") == text)) {
+        KEL_TRY(setAttr("text", text, false));
+        requestLayout();
+    }
     requestRepaint();
     return {};
 }

@@ -46,6 +46,7 @@ class CButtonAB : public CTextView {
 public:
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
+    CError initDone() override;
 
     bool isB() const;
     CError swap();

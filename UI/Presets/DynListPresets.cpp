@@ -6,11 +6,7 @@ CError CDynListPresets::init() {
     const CString id = attr("list-id").trimmed();
     if (!(id.empty() || id == "banks" || id == "presets" || id == "history" || id == "registry"))
         return KEL_ERROR(kelstr_CDynListPresets_init_InvalidListId);
-    return {};
-}
-
-CError CDynListPresets::initLinks() {
-    KEL_TRY(CItemList::initLinks());
+    // The preview rows, before the text view links to the text.
     const CString preview = attr("preview-items");
     if (preview.empty() || !rows().empty()) return {};
     std::vector<CString> items;
@@ -24,6 +20,8 @@ CError CDynListPresets::initLinks() {
     KEL_TRY(setRows(std::move(items)));
     return select(int(attrInt("preview-selected", -1)));
 }
+
+CError CDynListPresets::initLinks() { return CItemList::initLinks(); }
 
 CString CDynListPresets::rowDisplay(const CString& row) const {
     return row.trimmed().empty() ? CString("(n/a) ") : row;

@@ -40,6 +40,11 @@ CError CHistory::initLinks() {
     if (m_list) listenObject(m_list, "selected-paragraph-changed", this, "history-change");
     listenObject(m_client, "undo-history-changed", this, "on-undo-history");
     if (CError e = m_client->requestUndoHistory()) kelLogError(e);
+    return {};
+}
+
+CError CHistory::initDone() {
+    KEL_TRY(CView::initDone());
     return update();
 }
 

@@ -21,6 +21,7 @@ public:
     ~CHistory() override;
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
+    CError initDone() override;
 
     CError undo();
     CError redo();

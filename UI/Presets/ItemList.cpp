@@ -15,8 +15,9 @@ void CItemList::registerEvents(CClassRecord& record) {
 }
 
 CError CItemList::initLinks() {
-    KEL_TRY(CTextView::initLinks());
-    return showRows();
+    // The text view reads the rows' text while it links.
+    KEL_TRY(showRows());
+    return CTextView::initLinks();
 }
 
 CString CItemList::selectedText() const {
@@ -30,8 +31,10 @@ CError CItemList::showRows() {
         text += rowDisplay(m_rows[i]);
     }
     if (!(text == attr("text"))) KEL_TRY(setAttr("text", text, false));
-    requestLayout();
-    requestRepaint();
+    if (initState() >= 3) {
+        requestLayout();
+        requestRepaint();
+    }
     return {};
 }
 
@@ -49,7 +52,7 @@ CError CItemList::setRows(std::vector<CString> rows) {
     if (!same) KEL_TRY(showRows());
     if (sel != m_selected || !same) {
         m_selected = sel;
-        requestRepaint();
+        if (initState() >= 3) requestRepaint();
         return announce("selected-paragraph-changed", m_selected);
     }
     return {};
@@ -59,7 +62,7 @@ CError CItemList::select(int index) {
     if (index < -1 || index >= int(m_rows.size())) index = -1;
     if (index == m_selected) return {};
     m_selected = index;
-    requestRepaint();
+    if (initState() >= 3) requestRepaint();
     return announce("selected-paragraph-changed", index);
 }
 

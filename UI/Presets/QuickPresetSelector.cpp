@@ -93,6 +93,11 @@ CError CQuickPresetSelector::initLinks() {
         KEL_TRY(made->initTree());
         m_dialog = dynamic_cast<CFileDialog*>(made);
     }
+    return {};
+}
+
+CError CQuickPresetSelector::initDone() {
+    KEL_TRY(CTextView::initDone());
     return reload();
 }
 

@@ -49,6 +49,7 @@ public:
     ~CQuickPresetSelector() override;
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
+    CError initDone() override;
 
     const std::vector<Item>& items() const { return m_items; }
     int indexOf(const CString& title) const;
