@@ -166,6 +166,76 @@ TEST_F(UiPresets, DamagedAndForeignFilesAreRefusedAndChangeNothing) {
     EXPECT_EQ(capturedValues(), now);
 }
 
+// A click on a list row as the window delivers it (y relative to the view).
+CError clickRow(CItemList* list, int row, bool dbl = false) {
+    // A frame lays out what changed since the last one.
+    KEL_TRY(list->renderer()->render());
+    if (size_t(row) >= list->lineTops().size()) return KEL_ERROR(kelstr_CObject_runEvent_UnknownEvent, "row");
+    const double y = list->area().inner.y - list->area().total.y + list->lineTops()[size_t(row)] + 1;
+    CEventParams p{{"x", "5"}, {"y", CString::number(y)}, {"is-double-click", dbl ? "true" : "false"}};
+    return list->runEvent("mouse-press", p);
+}
+
+TEST_F(UiPresets, UserBanksTakeAddedReplacedRenamedAndDeletedPresets) {
+    ASSERT_FALSE(manager("bank-add"));
+    ASSERT_EQ(m_manager->userBanks().size(), 1u);
+    EXPECT_EQ(m_manager->bankList()->selected(), CPresetManager::kFirstUserBank);
+    EXPECT_EQ(m_manager->bankList()->selectedText().utf8(), "Bank");
+
+    perturbCapturedValues(0.2);
+    const auto first = capturedValues();
+    ASSERT_FALSE(manager("preset-add"));
+    pumpUi();
+    ASSERT_FALSE(manager("preset-add"));
+    pumpUi();
+    EXPECT_EQ(m_manager->presetList()->rows(), (std::vector<CString>{"Preset", "Preset 2"}));
+    EXPECT_EQ(m_manager->userBanks()[0].preset(0).name().utf8(), "v87u:Preset");
+    EXPECT_EQ(m_manager->presetList()->selected(), 1) << "the new preset is selected";
+
+    perturbCapturedValues(0.6);
+    const auto second = capturedValues();
+    ASSERT_FALSE(clickRow(m_manager->presetList(), 0));
+    ASSERT_FALSE(manager("preset-replace"));
+    pumpUi();
+    CEventParams ask;
+    ASSERT_FALSE(m_manager->runEvent("preset-can-rename", ask));
+    EXPECT_EQ(ask.get("result").utf8(), "true");
+    ASSERT_FALSE(manager("preset-rename", CEventParams{{"text", " Loud "}}));
+    EXPECT_EQ(m_manager->presetList()->rows(), (std::vector<CString>{"Loud", "Preset 2"}));
+    EXPECT_EQ(m_manager->userBanks()[0].preset(0).name().utf8(), "v87u:Loud");
+
+    // A double click activates; each preset holds the state it was given.
+    ASSERT_FALSE(clickRow(m_manager->presetList(), 1, true));
+    EXPECT_EQ(capturedValues(), first);
+    ASSERT_FALSE(clickRow(m_manager->presetList(), 0, true));
+    EXPECT_EQ(capturedValues(), second);
+
+    auto* deleteButton = uiObject(std::string(kRoot) + ".c.presets.buttons.delete");
+    EXPECT_FALSE(deleteButton->attrBool("is-disabled"));
+    ASSERT_FALSE(manager("preset-delete"));
+    EXPECT_EQ(m_manager->presetList()->rows(), std::vector<CString>{"Preset 2"});
+
+    ASSERT_FALSE(manager("bank-rename", CEventParams{{"text", "Mine"}}));
+    EXPECT_EQ(m_manager->bankList()->rows().back().utf8(), "Mine");
+    // The factory bank: read-only, its presets cannot be renamed or deleted.
+    ASSERT_FALSE(clickRow(m_manager->bankList(), CPresetManager::kFactoryBank));
+    EXPECT_GE(m_manager->presetList()->rows().size(), 20u);
+    ASSERT_FALSE(clickRow(m_manager->presetList(), 1));
+    CEventParams ask2;
+    ASSERT_FALSE(m_manager->runEvent("preset-can-rename", ask2));
+    EXPECT_EQ(ask2.get("result").utf8(), "false");
+    EXPECT_TRUE(deleteButton->attrBool("is-disabled"));
+    ASSERT_FALSE(manager("preset-delete"));
+    EXPECT_GE(m_manager->presetList()->rows().size(), 20u);
+    ASSERT_FALSE(manager("preset-activate"));
+    EXPECT_NE(capturedValues(), second) << "the factory preset is active";
+
+    ASSERT_FALSE(clickRow(m_manager->bankList(), CPresetManager::kFirstUserBank));
+    ASSERT_FALSE(manager("bank-delete"));
+    EXPECT_TRUE(m_manager->userBanks().empty());
+    EXPECT_EQ(m_manager->bankList()->rows().size(), 2u);
+}
+
 TEST_F(UiPresets, UndoAndRedoWalkThroughTwentyEdits) {
     auto* bridge = uiObject<CParamBridge>("ui.ingain-bridge");
     auto* history = uiObject<CHistory>(std::string(kRoot) + ".tools.history");

@@ -154,7 +154,11 @@ int CQuickPresetSelector::indexOf(const CString& title) const {
 CError CQuickPresetSelector::select(const CString& title) {
     const int i = indexOf(title);
     if (i < 0) return KEL_ERROR(kelstr_CQuickPresetSelector_select_Unknown, title);
-    if (!m_handle) return {};
+    return selectIndex(i);
+}
+
+CError CQuickPresetSelector::selectIndex(int i) {
+    if (!m_handle || i < 0 || size_t(i) >= m_items.size()) return {};
     const Item& item = m_items[size_t(i)];
     if (item.program >= 0) return m_client->setCurrentProgram(m_handle, uint32_t(item.program));
     return m_client->activatePreset(m_handle, item.preset, i);
@@ -224,5 +228,6 @@ CError CInstancePresetSelector::selectNext(const CString& title, int step) {
     const int n = int(m_items.size());
     const int at = indexOf(title);
     const int next = at < 0 ? (step > 0 ? 0 : n - 1) : ((at + step) % n + n) % n;
-    return select(m_items[size_t(next)].title);
+    // By place: titles need not be unique.
+    return selectIndex(next);
 }

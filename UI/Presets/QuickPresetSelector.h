@@ -55,6 +55,7 @@ public:
     int indexOf(const CString& title) const;
     // Activates the entry of a title.
     CError select(const CString& title);
+    CError selectIndex(int index);
     CError reload();
     CError showTitle();
     CString title() const;
