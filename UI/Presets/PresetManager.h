@@ -24,7 +24,9 @@
 // ("Preset"), "filename-prefix" (proposed file names start with it),
 // "defpath-preset", "defpath-bank" (folders the dialogs start in),
 // "preset-id-compat" (blank-separated registry ids whose preset files load
-// as this registry's), "is-global-data".
+// as this registry's), "is-global-data". "is-mid-side", "is-sidechain" and
+// "is-check-routing-compatibility" name filters for products whose presets
+// depend on their routing; this product's presets do not (they are "false").
 //
 // Events: "preset-activate", "preset-add", "preset-replace",
 // "preset-delete", "preset-rename" ("text"), "preset-can-rename",
