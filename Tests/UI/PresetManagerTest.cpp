@@ -292,6 +292,19 @@ TEST_F(UiPresets, ABSwapsBothStatesExactlyAndCopiesOneOverTheOther) {
     ASSERT_NE(ab, nullptr);
     pumpUi();
     EXPECT_FALSE(ab->isB());
+    ASSERT_FALSE(renderer().render());
+    EXPECT_EQ(ab->attr("text").utf8(), "A");
+    EXPECT_EQ(ab->lines().size(), 1u) << "the label is laid out";
+    {
+        const CRectD& r = ab->area().total;
+        int bright = 0;
+        for (int y = int(r.y); y < int(r.bottom()); ++y)
+            for (int x = int(r.x); x < int(r.right()); ++x) {
+                const uint32_t px = renderer().backBuffer().at(x, y);
+                if ((px >> 16 & 255) > 170 && (px >> 8 & 255) > 170) ++bright;
+            }
+        EXPECT_GT(bright, 4) << "the label is drawn";
+    }
     perturbCapturedValues(0.25);
     const auto a = capturedValues();
     // The first swap starts B as a copy of A.

@@ -65,6 +65,8 @@ CError CButtonAB::swap() {
 }
 
 CError CButtonAB::showState() {
+    // Before the view is done its text would not be laid out (initDone shows it).
+    if (initState() < 3) return {};
     const bool b = isB();
     KEL_TRY(b ? setState("b") : unsetState("b"));
     if (auto* a = dynamic_cast<CView*>(findObject(".labels.a"))) KEL_TRY(b ? a->unsetState("active") : a->setState("active"));

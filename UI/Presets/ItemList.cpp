@@ -14,6 +14,12 @@ void CItemList::registerEvents(CClassRecord& record) {
     });
 }
 
+CError CItemList::init() {
+    // Rows sit close together unless the definitions say otherwise.
+    if (!hasAttr("paragraph-spacing")) KEL_TRY(setAttr("paragraph-spacing", "2", false));
+    return CTextView::init();
+}
+
 CError CItemList::initLinks() {
     // The text view reads the rows' text while it links.
     KEL_TRY(showRows());

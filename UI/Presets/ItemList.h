@@ -18,6 +18,7 @@
 class CItemList : public CTextView {
 public:
     static void registerEvents(CClassRecord& record);
+    CError init() override;
     CError initLinks() override;
     void paint(const CPainter& p) const override;
 

@@ -134,6 +134,8 @@ CString CQuickPresetSelector::title() const {
 }
 
 CError CQuickPresetSelector::showTitle() {
+    // Before the view is done its text would not be laid out (initDone shows it).
+    if (initState() < 3) return {};
     CString t = title();
     const CString filter = attr("forced-title-filter");
     if (!filter.empty() && matches(t, filter)) t = attr("forced-title");
