@@ -170,8 +170,10 @@ TEST_F(UiPresets, DamagedAndForeignFilesAreRefusedAndChangeNothing) {
 CError clickRow(CItemList* list, int row, bool dbl = false) {
     // A frame lays out what changed since the last one.
     KEL_TRY(list->renderer()->render());
-    if (size_t(row) >= list->lineTops().size()) return KEL_ERROR(kelstr_CObject_runEvent_UnknownEvent, "row");
-    const double y = list->area().inner.y - list->area().total.y + list->lineTops()[size_t(row)] + 1;
+    const int line = row - list->firstRow();
+    if (line < 0 || size_t(line) >= list->lineTops().size())
+        return KEL_ERROR(kelstr_CObject_runEvent_UnknownEvent, "row not shown");
+    const double y = list->area().inner.y - list->area().total.y + list->lineTops()[size_t(line)] + 1;
     CEventParams p{{"x", "5"}, {"y", CString::number(y)}, {"is-double-click", dbl ? "true" : "false"}};
     return list->runEvent("mouse-press", p);
 }
@@ -229,6 +231,26 @@ TEST_F(UiPresets, UserBanksTakeAddedReplacedRenamedAndDeletedPresets) {
     EXPECT_GE(m_manager->presetList()->rows().size(), 20u);
     ASSERT_FALSE(manager("preset-activate"));
     EXPECT_NE(capturedValues(), second) << "the factory preset is active";
+
+    // Twenty factory presets do not fit: the wheel scrolls, a selection
+    // scrolls into view, and clicks find the rows where they are shown.
+    CItemList* presets = m_manager->presetList();
+    ASSERT_FALSE(renderer().render());
+    const int visible = presets->visibleRows();
+    ASSERT_LT(visible, int(presets->rows().size()));
+    EXPECT_EQ(presets->firstRow(), 0);
+    ASSERT_FALSE(input(presets, "mouse-wheel", {{"delta", "-1"}}));
+    EXPECT_EQ(presets->firstRow(), 3);
+    ASSERT_FALSE(input(presets, "mouse-wheel", {{"delta", "1"}}));
+    ASSERT_FALSE(input(presets, "mouse-wheel", {{"delta", "1"}}));
+    EXPECT_EQ(presets->firstRow(), 0) << "stops at the top";
+    const int last = int(presets->rows().size()) - 1;
+    ASSERT_FALSE(presets->select(last));
+    EXPECT_EQ(presets->firstRow(), last + 1 - visible);
+    ASSERT_FALSE(clickRow(presets, last - 1));
+    EXPECT_EQ(presets->selected(), last - 1);
+    for (int i = 0; i < 10; ++i) ASSERT_FALSE(input(presets, "mouse-wheel", {{"delta", "-1"}}));
+    EXPECT_EQ(presets->firstRow(), last + 1 - visible) << "stops at the bottom";
 
     ASSERT_FALSE(clickRow(m_manager->bankList(), CPresetManager::kFirstUserBank));
     ASSERT_FALSE(manager("bank-delete"));

@@ -32,8 +32,8 @@ CString CItemList::selectedText() const {
 
 CError CItemList::showRows() {
     CString text;
-    for (size_t i = 0; i < m_rows.size(); ++i) {
-        if (i) text += CString("\n");
+    for (size_t i = size_t(std::max(m_first, 0)); i < m_rows.size(); ++i) {
+        if (i > size_t(m_first)) text += CString("\n");
         text += rowDisplay(m_rows[i]);
     }
     if (!(text == attr("text"))) KEL_TRY(setAttr("text", text, false));
@@ -55,9 +55,13 @@ CError CItemList::setRows(std::vector<CString> rows) {
     if (sel < 0 && m_selected >= 0 && !rows.empty()) sel = std::min(m_selected, int(rows.size()) - 1);
     const bool same = rows == m_rows;
     m_rows = std::move(rows);
-    if (!same) KEL_TRY(showRows());
+    if (!same) {
+        m_first = std::clamp(m_first, 0, std::max(int(m_rows.size()) - visibleRows(), 0));
+        KEL_TRY(showRows());
+    }
     if (sel != m_selected || !same) {
         m_selected = sel;
+        KEL_TRY(ensureVisible(sel));
         if (initState() >= 3) requestRepaint();
         return announce("selected-paragraph-changed", m_selected);
     }
@@ -68,6 +72,7 @@ CError CItemList::select(int index) {
     if (index < -1 || index >= int(m_rows.size())) index = -1;
     if (index == m_selected) return {};
     m_selected = index;
+    KEL_TRY(ensureVisible(index));
     if (initState() >= 3) requestRepaint();
     return announce("selected-paragraph-changed", index);
 }
@@ -82,9 +87,39 @@ CError CItemList::setRowText(int index, const CString& text) {
 int CItemList::rowAt(double y) const {
     const std::vector<double>& tops = lineTops();
     const double rel = y - (area().inner.y - area().total.y);
-    for (size_t i = 0; i < lines().size() && i < m_rows.size(); ++i)
-        if (rel >= tops[i] && rel < tops[i] + lines()[i].height) return int(i);
+    for (size_t i = 0; i < lines().size() && m_first + i < m_rows.size(); ++i)
+        if (rel >= tops[i] && rel < tops[i] + lines()[i].height) return m_first + int(i);
     return -1;
+}
+
+int CItemList::visibleRows() const {
+    const std::vector<double>& tops = lineTops();
+    if (tops.empty() || area().inner.h <= 0) return int(m_rows.size());
+    int n = 0;
+    for (size_t i = 0; i < tops.size(); ++i)
+        if (tops[i] + lines()[i].height <= area().inner.h + 0.5) ++n;
+    // Rows below the last one shown are as tall as the shown ones.
+    if (n == int(tops.size()) && !tops.empty()) {
+        const double step = tops.size() > 1 ? tops[1] - tops[0] : lines()[0].height;
+        if (step > 0) n = std::max(n, int((area().inner.h - tops[0] + (step - lines()[0].height)) / step));
+    }
+    return std::max(n, 1);
+}
+
+CError CItemList::scrollTo(int first) {
+    const int last = std::max(int(m_rows.size()) - visibleRows(), 0);
+    first = std::clamp(first, 0, last);
+    if (first == m_first) return {};
+    m_first = first;
+    return showRows();
+}
+
+CError CItemList::ensureVisible(int index) {
+    if (index < 0) return {};
+    if (index < m_first) return scrollTo(index);
+    const int visible = visibleRows();
+    if (index >= m_first + visible) return scrollTo(index - visible + 1);
+    return {};
 }
 
 CError CItemList::announce(const char* event, int index) {
@@ -104,6 +139,11 @@ CError CItemList::onViewEvent(const CString& name, CEventParams& p) {
         if (p.get("is-double-click") == "true") return announce("paragraph-dbl-clicked", row);
         return {};
     }
+    if (name == "mouse-wheel") {
+        double d = 0;
+        if (!p.get("delta").toDouble(&d) || d == 0) return {};
+        return scrollTo(m_first + (d > 0 ? -3 : 3));
+    }
     if (name == "key-press") {
         const CString key = p.get("key");
         if (key == "Up" && m_selected > 0) return select(m_selected - 1);
@@ -116,13 +156,14 @@ CError CItemList::onViewEvent(const CString& name, CEventParams& p) {
 
 void CItemList::paint(const CPainter& p) const {
     CView::paint(p);
-    if (m_selected >= 0 && size_t(m_selected) < lines().size()) {
+    const int line = m_selected - m_first;
+    if (m_selected >= 0 && line >= 0 && size_t(line) < lines().size()) {
         const CString name = attr("selection-color").trimmed().empty() ? CString("Selection")
                                                                        : attr("selection-color").trimmed();
         if (const CDynamicColorData* c = paletteColor(name)) {
-            const CTextLine& line = lines()[size_t(m_selected)];
+            const CTextLine& l = lines()[size_t(line)];
             const CRectD& in = area().inner;
-            const CRectD r{in.x, in.y + lineTops()[size_t(m_selected)], in.w, line.height};
+            const CRectD r{in.x, in.y + lineTops()[size_t(line)], in.w, l.height};
             p.fillRect(r, c->tables.front()[128], effectiveOpacity() * c->tables.front().value);
         }
     }

@@ -3,7 +3,9 @@
 // paragraph each, of which one may be selected. A click selects the row
 // under the pointer, a double click also notifies "paragraph-dbl-clicked";
 // the Up and Down keys move the selection. The selected row is drawn on
-// the palette colour "selection-color" ("Selection").
+// the palette colour "selection-color" ("Selection"). Rows that do not fit
+// scroll: the wheel moves three rows a notch, and a selected row is
+// scrolled into view.
 //
 // Events notified to listeners:
 //   "selected-paragraph-changed"  "index" (-1: none), "text"
@@ -34,6 +36,11 @@ public:
     CError setRowText(int index, const CString& text);
     // The row at a y position in view pixels relative to the view (-1: none).
     int rowAt(double y) const;
+    // The first row shown, and how many fit (all of them before a layout).
+    int firstRow() const { return m_first; }
+    int visibleRows() const;
+    // Scrolls so that the first row shown is `first` (clamped).
+    CError scrollTo(int first);
 
 protected:
     CError onViewEvent(const CString& eventName, CEventParams& params) override;
@@ -43,6 +50,8 @@ protected:
 private:
     CError showRows();
     CError announce(const char* event, int index);
+    CError ensureVisible(int index);
     std::vector<CString> m_rows;
     int m_selected = -1;
+    int m_first = 0;
 };
