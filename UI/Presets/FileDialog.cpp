@@ -72,12 +72,14 @@ CError CFileDialog::show(const Request& request) {
     if (isOpen()) KEL_TRY(finish({}));
     dropPanel();
     m_request = request;
+    // Without a folder of its own the dialog starts in the user's home.
+    if (m_request.folder.trimmed().empty()) m_request.folder = CString(plat::homeFolder());
 
     if (!hasAttr("use-system-dialog") || attrBool("use-system-dialog")) {
         plat::FileDialogRequest r;
         r.save = save;
         r.title = request.title.utf8();
-        r.folder = request.folder.utf8();
+        r.folder = m_request.folder.utf8();
         r.fileName = request.fileName.utf8();
         if (!request.extension.empty()) r.filters.push_back({request.description.utf8(), request.extension.utf8()});
         CString parent = root() ? root()->attr("ParentWindow") : CString();
@@ -128,9 +130,7 @@ CError CFileDialog::openOwn() {
     m_panel = panel;
     m_panel->setOwner(this);
     m_backend = m_lastBackend = "own";
-    CString folder = m_request.folder;
-    if (folder.empty()) folder = CString(plat::homeFolder());
-    KEL_TRY(m_panel->showFolder(folder, m_request.extension));
+    KEL_TRY(m_panel->showFolder(m_request.folder, m_request.extension));
     return m_panel->setFileName(m_request.mode == "save" ? m_request.fileName : CString());
 }
 
