@@ -1,6 +1,6 @@
-// Preset and bank files ("cpf", "cbf") over arbitrary bytes. Properties: a
-// refused file leaves the output as it was; what reads back writes to a
-// file of the same form that reads back equal.
+// Preset and bank files ("cpf", "cbf") and bank lists over arbitrary
+// bytes. Properties: refused data leave the output as they were; what reads
+// back writes to data of the same form that read back equal.
 #include "Audio/Interface/PresetFiles.h"
 #include "Core/MemoryWriter.h"
 #include "Fuzz/FuzzSupport.h"
@@ -26,6 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CAudioPresetBank again;
         FUZZ_CHECK(!PresetFiles::parseBank(std::span<const uint8_t>(w.data(), w.size()), &again));
         FUZZ_CHECK(again == bank);
+    }
+    std::vector<CAudioPresetBank> list(1, CAudioPresetBank("kept"));
+    if (PresetFiles::parseBankList(input, &list)) {
+        FUZZ_CHECK(list.size() == 1 && list[0] == CAudioPresetBank("kept"));
+    } else {
+        const std::vector<uint8_t> bytes = PresetFiles::bankListBytes(list);
+        std::vector<CAudioPresetBank> again;
+        FUZZ_CHECK(!PresetFiles::parseBankList(bytes, &again));
+        FUZZ_CHECK(again == list);
     }
     return 0;
 }

@@ -76,4 +76,30 @@ CError writeBank(const CString& path, const CAudioPresetBank& bank) {
     return writeAll(path, out);
 }
 
+std::vector<uint8_t> bankListBytes(std::span<const CAudioPresetBank> banks) {
+    CMemoryWriter out;
+    (void)out.writeU32(uint32_t(banks.size()));
+    for (const CAudioPresetBank& b : banks) (void)b.save(out);
+    return out.take();
+}
+
+CError parseBankList(std::span<const uint8_t> data, std::vector<CAudioPresetBank>* out) {
+    CMemoryReader in(data.data(), data.size());
+    uint32_t count = 0;
+    KEL_TRY(in.readU32(&count));
+    // Every bank takes at least its name length and preset count.
+    if (uint64_t(count) * 8 > data.size())
+        return KEL_ERROR(kelstr_PresetFiles_parseBankList_Invalid, CString::number(int64_t(count)),
+                         CString::number(int64_t(data.size())));
+    std::vector<CAudioPresetBank> banks(count);
+    for (CAudioPresetBank& b : banks) KEL_TRY(b.load(in));
+    uint64_t pos = 0;
+    KEL_TRY(in.getPosition(&pos));
+    if (pos != data.size())
+        return KEL_ERROR(kelstr_PresetFiles_parseBankList_Invalid, CString::number(int64_t(count)),
+                         CString::number(int64_t(data.size() - pos)));
+    *out = std::move(banks);
+    return {};
+}
+
 }  // namespace PresetFiles

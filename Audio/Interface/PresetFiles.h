@@ -12,12 +12,15 @@
 // the output as it was. Writing builds the whole file in memory first and
 // writes it with one call.
 
+#include <vector>
+
 #include "Audio/Registry/AudioPreset.h"
 #include "Core/Error.h"
 #include "Core/String.h"
 
 KELSTR(PresetFiles_read_TooLarge, "File '%1' is too large (%2 bytes) for a preset or bank.");
 KELSTR(PresetFiles_read_TrailingData, "Unexpected data after the preset in file '%1'.");
+KELSTR(PresetFiles_parseBankList_Invalid, "Invalid bank list (%1 banks, %2 bytes left over).");
 
 namespace PresetFiles {
 inline constexpr uint64_t kMaxFileBytes = 16u << 20;
@@ -33,4 +36,10 @@ CError writeBank(const CString& path, const CAudioPresetBank& bank);
 // The same from and to bytes (the files' whole content).
 CError parsePreset(std::span<const uint8_t> file, const CString& name, CAudioPreset* out);
 CError parseBank(std::span<const uint8_t> file, CAudioPresetBank* out);
+
+// A list of banks (the preset manager's user banks in a data store): u32
+// bank count, then the banks, nothing after them. Parsing refuses the
+// whole list when any part is damaged.
+std::vector<uint8_t> bankListBytes(std::span<const CAudioPresetBank> banks);
+CError parseBankList(std::span<const uint8_t> data, std::vector<CAudioPresetBank>* out);
 }  // namespace PresetFiles

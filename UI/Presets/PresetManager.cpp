@@ -3,8 +3,6 @@
 
 #include "Audio/Interface/ParamInterfaceClient.h"
 #include "Core/Log.h"
-#include "Core/MemoryReader.h"
-#include "Core/MemoryWriter.h"
 #include "UI/Presets/FileDialog.h"
 #include "UI/Presets/ItemList.h"
 
@@ -518,16 +516,13 @@ CError CPresetManager::reportError(const char* event, const CString& file, const
 
 // --- The store ----------------------------------------------------------------------------------------
 
-// Item format: an "abnk" compressed block holding u32 bank count and that
-// many banks.
+// Item format: an "abnk" compressed block holding the bank list.
 CError CPresetManager::storeUserBanks() {
     const CString item = attr("store-name").trimmed();
     if (item.empty()) return {};
-    CMemoryWriter out;
-    KEL_TRY(out.writeU32(uint32_t(m_userBanks.size())));
-    for (const CAudioPresetBank& b : m_userBanks) KEL_TRY(b.save(out));
+    const std::vector<uint8_t> data = PresetFiles::bankListBytes(m_userBanks);
     m_writing = true;
-    CError e = store().writeData(item, kIdAbnk, std::span<const uint8_t>(out.data(), out.size()), this);
+    CError e = store().writeData(item, kIdAbnk, data, this);
     m_writing = false;
     return e;
 }
@@ -539,17 +534,7 @@ CError CPresetManager::reloadUserBanks() {
     bool found = false;
     KEL_TRY(store().readData(item, kIdAbnk, &data, &found));
     std::vector<CAudioPresetBank> banks;
-    if (found) {
-        CMemoryReader in(data.data(), data.size());
-        uint32_t count = 0;
-        KEL_TRY(in.readU32(&count));
-        if (count > CAudioPresetBank::kMaxPresets) return KEL_ERROR(kelstr_CPresetManager_storeBanks_Invalid);
-        for (uint32_t i = 0; i < count; ++i) {
-            CAudioPresetBank b;
-            KEL_TRY(b.load(in));
-            banks.push_back(std::move(b));
-        }
-    }
+    if (found) KEL_TRY(PresetFiles::parseBankList(data, &banks));
     m_userBanks = std::move(banks);
     return refresh();
 }

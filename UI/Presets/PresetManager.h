@@ -66,7 +66,6 @@
 KELSTR(CPresetManager_initChilds_NoPresetList, "No preset list view found.");
 KELSTR(CPresetManager_initLinks_NoClient, "No interface client found.");
 KELSTR(CPresetManager_loadPreset_Incompatible, "The preset '%1' does not belong to this plug-in.");
-KELSTR(CPresetManager_storeBanks_Invalid, "Invalid user bank data.");
 
 class CFileDialog;
 class CItemList;
