@@ -146,6 +146,12 @@ TEST_F(UiFileDialog, OurOwnDialogListsTheFolderAndGivesTheTypedName) {
     ASSERT_FALSE(m_manager->fileDialog()->panel()->cancel());
     EXPECT_FALSE(m_manager->fileDialog()->isOpen());
     EXPECT_TRUE(m_manager->attr("last-error-event").empty());
+
+    // A dialog still open when the editor closes goes with it (its window
+    // under "ui" is destroyed before the manager).
+    ASSERT_FALSE(manager("bank-load"));
+    ASSERT_NE(m_manager->fileDialog()->panel(), nullptr);
+    m_ui.reset();
 }
 
 TEST_F(UiFileDialog, ResultsAndRequestsFollowTheirRules) {

@@ -40,7 +40,18 @@ CFileDialog::CFileDialog() = default;
 
 CFileDialog::~CFileDialog() {
     if (m_system) m_system->cancel();
-    if (m_panel) m_panel->setOwner(nullptr);
+    if (m_panel) {
+        // The window still open goes with the dialog.
+        m_panel->setOwner(nullptr);
+        CWindowCloser::destroyPopup(m_holder);
+    }
+}
+
+void CFileDialog::panelDestroyed(CFileDialogPanel* panel) {
+    if (panel != m_panel) return;
+    m_panel = nullptr;
+    m_holder = nullptr;
+    m_backend = CString();
 }
 
 void CFileDialog::registerEvents(CClassRecord& record) {
@@ -135,8 +146,9 @@ CError CFileDialog::openOwn() {
 }
 
 void CFileDialog::dropPanel() {
-    if (m_closingHolder) CWindowCloser::destroyPopup(m_closingHolder);
-    m_closingHolder = nullptr;
+    if (m_closingHolder.empty()) return;
+    if (CObject* h = root() ? root()->findObject(m_closingHolder) : nullptr) CWindowCloser::destroyPopup(h);
+    m_closingHolder = CString();
 }
 
 CError CFileDialog::poll() {
@@ -195,7 +207,7 @@ CError CFileDialog::finish(const std::vector<CString>& paths) {
         m_panel = nullptr;
         CObject* closer = findObject("ui.window-shared-data.window-closer");
         CEventParams c{{"window", m_holder->fullName()}};
-        if (!closer || closer->runEvent("close-window", c)) m_closingHolder = m_holder;
+        if (!closer || closer->runEvent("close-window", c)) m_closingHolder = m_holder->fullName();
         m_holder = nullptr;
     }
     m_backend = CString();

@@ -72,6 +72,8 @@ public:
     CFileDialogPanel* panel() const { return m_panel; }
     // Ends the dialog with chosen files (full paths) or none (cancelled).
     CError finish(const std::vector<CString>& paths);
+    // Our own dialog's window went away with its tree.
+    void panelDestroyed(CFileDialogPanel* panel);
 
     // The result attributes of chosen files.
     static CEventParams resultParams(const std::vector<CString>& paths, const CString& extension);
@@ -85,7 +87,7 @@ private:
     CString m_backend, m_lastBackend;
     std::unique_ptr<plat::CSystemFileDialog> m_system;
     CFileDialogPanel* m_panel = nullptr;
-    CObject* m_holder = nullptr;         // our own dialog's window (under "ui")
-    CObject* m_closingHolder = nullptr;  // closed, destroyed at the next poll
+    CObject* m_holder = nullptr;  // our own dialog's window (under "ui")
+    CString m_closingHolder;      // full name of a closed one, destroyed at the next poll
     CObject* m_timer = nullptr;
 };

@@ -89,6 +89,10 @@ std::unique_ptr<CObject> CFileDialogPanel::build(const CString& holderName, cons
     return holder;
 }
 
+CFileDialogPanel::~CFileDialogPanel() {
+    if (m_owner) m_owner->panelDestroyed(this);
+}
+
 void CFileDialogPanel::registerEvents(CClassRecord& record) {
     CView::registerEvents(record);
     record.addEvent("dialog-ok", [](CObject* self, CEventParams&) -> CError {

@@ -19,6 +19,7 @@ class CTextView;
 
 class CFileDialogPanel : public CView {
 public:
+    ~CFileDialogPanel() override;
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
 
