@@ -21,7 +21,7 @@ set(TAMBLOR_LZ4_LIBRARY tamblor_lz4)
 # Windows 7 and later; M_PI and friends from <cmath>.
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 _USE_MATH_DEFINES)
 # The system libraries of the Win32 backend (shell folders, windows, timers).
-set(TAMBLOR_SYSTEM_LIBRARIES shell32 ole32 user32 gdi32 ntdll)
+set(TAMBLOR_SYSTEM_LIBRARIES shell32 ole32 user32 gdi32 comdlg32 ntdll)
 
 # GCC keeps the stack 16-byte aligned on Windows, so 32-byte AVX spills must
 # not use aligned moves.

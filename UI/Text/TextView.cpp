@@ -176,6 +176,10 @@ bool CTextView::layoutContent(double scale) {
 
 void CTextView::paint(const CPainter& p) const {
     CView::paint(p);
+    paintText(p);
+}
+
+void CTextView::paintText(const CPainter& p) const {
     if (!m_font) return;
     const CRectD& in = area().inner;
     const double scale = m_scale;

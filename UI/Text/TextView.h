@@ -48,6 +48,8 @@ public:
 
 protected:
     CError applyViewAttr(const CString& name, bool* handled) override;
+    // The text alone (paint draws the view's background first).
+    void paintText(const CPainter& p) const;
 
 private:
     struct Paragraph {
