@@ -349,6 +349,42 @@ public:
         CloseClipboard();
         return ok;
     }
+    bool setClipboardText(std::string_view utf8) override {
+        const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+        if ((n <= 0 && !utf8.empty()) || !OpenClipboard(nullptr)) return false;
+        EmptyClipboard();
+        HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (size_t(n) + 1) * sizeof(wchar_t));
+        bool ok = false;
+        if (mem) {
+            if (auto* p = static_cast<wchar_t*>(GlobalLock(mem))) {
+                if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), p, n);
+                p[n] = 0;
+                GlobalUnlock(mem);
+                ok = SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
+            }
+            if (!ok) GlobalFree(mem);
+        }
+        CloseClipboard();
+        return ok;
+    }
+    bool clipboardText(std::string* utf8) override {
+        if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(nullptr)) return false;
+        bool ok = false;
+        if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
+                const int n = WideCharToMultiByte(CP_UTF8, 0, p, -1, nullptr, 0, nullptr, nullptr);
+                if (n > 0) {
+                    utf8->assign(size_t(n), '\0');
+                    WideCharToMultiByte(CP_UTF8, 0, p, -1, utf8->data(), n, nullptr, nullptr);
+                    utf8->resize(size_t(n - 1));
+                    ok = true;
+                }
+                GlobalUnlock(h);
+            }
+        }
+        CloseClipboard();
+        return ok;
+    }
     int resourceCount() const override { return CWin32Window::s_count.load(); }
     const char* blitMethod() const override { return "gdi"; }
 };
