@@ -7,6 +7,10 @@
 #include "Tests/UI/UiTestSupport.h"
 #include "UI/Text/TextEdit.h"
 #include "UI/Text/TextView.h"
+#include "UI/Text/VirtualKey.h"
+
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -87,7 +91,7 @@ TEST(TextEdit, KeysAskTheOwnerForClipboardCommitAndFocus) {
 // Records the notifications it listens to.
 struct CRecorder : CObject {
     static CClassRecord& record() {
-        static CClassRecord r;
+        static CClassRecord r("test:recorder");
         if (!r.eventCount())
             r.addEvent("record", [](CObject* self, CEventParams& p) -> CError {
                 static_cast<CRecorder*>(self)->seen.push_back(p);
@@ -127,7 +131,7 @@ TEST_F(UiTextEdit, FieldEditsWithCaretSelectionAndCommitsOrCancels) {
     ASSERT_FALSE(load(R"(<ui:textview name="f" font-name="font.base" width="150" height="20" is-read-only="false"
                                       is-accept-enter="true" text="Mix A"/>
                          <ui:textview name="g" font-name="font.base" width="150" height="20" text="label"
-                                      is-editbox-on-dblclick="true" editbox-empty-value="(none)"/>)"));
+                                      is-editbox-on-dblclick="true" editbox-empty-value="none given"/>)"));
     auto* f = dynamic_cast<CTextView*>(view("f"));
     ASSERT_NE(f, nullptr);
     listen(f);
@@ -187,7 +191,7 @@ TEST_F(UiTextEdit, FieldEditsWithCaretSelectionAndCommitsOrCancels) {
     EXPECT_TRUE(g->isEditing());
     ASSERT_FALSE(g->runEvent("blur"));  // leaving commits
     EXPECT_FALSE(g->isEditing());
-    EXPECT_EQ(g->attr("text").utf8(), "(none)");
+    EXPECT_EQ(g->attr("text").utf8(), "none given");
 }
 
 TEST_F(UiTextEdit, ClipboardCopiesCutsAndPastesOneLine) {
@@ -232,10 +236,10 @@ TEST_F(UiTextEdit, TabMovesThroughTheGroupSkippingHiddenViews) {
                                       is-read-only="false" tab-group="h" text="4"/>)"));
     auto* one = dynamic_cast<CTextView*>(view("one"));
     auto* three = dynamic_cast<CTextView*>(view("three"));
+    EXPECT_EQ(one->tabNeighbour(true), three);
     CObject* list = renderer().findChild("tab-group-value-list-g");
     ASSERT_NE(list, nullptr) << "the helper list of the group";
     EXPECT_EQ(list->children().size(), 3u);
-    EXPECT_EQ(one->tabNeighbour(true), three);
     EXPECT_EQ(one->tabNeighbour(false), three) << "wraps around";
     ASSERT_FALSE(one->openEditBox());
     ASSERT_FALSE(typeText(one, "0"));
@@ -258,6 +262,54 @@ TEST_F(UiTextEdit, OnScreenKeysTypeIntoTheBox) {
     CEventParams back{{"keycode", CString::number(int64_t(plat::kKeyBackspace))}};
     ASSERT_FALSE(f->runEvent("virtual-key", back));
     EXPECT_EQ(f->editText().utf8(), "4");
+}
+
+// The on-screen keyboards of the test document, drawn in place and aimed
+// at its boxes.
+TEST_F(UiTextEdit, OnScreenKeyboardsTypeCapitalsEraseCommitAndCancel) {
+    std::ifstream in(uiTestData("editbox.xml"));
+    std::stringstream doc;
+    doc << in.rdbuf();
+    CUiShot::Options o;
+    o.workers = 0;
+    ASSERT_FALSE(shot->loadXml(doc.str(), "editbox.xml", o));
+    ASSERT_FALSE(renderer().render());
+    auto* field = dynamic_cast<CTextView*>(view("fields.field"));
+    auto* number = dynamic_cast<CTextView*>(view("fields.number"));
+    ASSERT_TRUE(field && number);
+    // A key of a panel by what it types or names.
+    auto press = [&](const char* panel, const char* what) {
+        CView* p = view(panel);
+        ASSERT_NE(p, nullptr) << panel;
+        for (CView* k : p->childViews()) {
+            auto* key = dynamic_cast<CVirtualKey*>(k);
+            if (key && (key->attr("key") == what || (!key->hasAttr("key") && key->attr("text") == what))) {
+                ASSERT_FALSE(key->press()) << what;
+                return;
+            }
+        }
+        FAIL() << "no key " << what << " on " << panel;
+    };
+    ASSERT_FALSE(field->openEditBox());
+    press("keyboard", "Bkspace");
+    press("keyboard", "Bkspace");
+    press("keyboard", "CAPS");
+    press("keyboard", "a");
+    press("keyboard", "CAPS");
+    press("keyboard", "b");
+    press("keyboard", "Left");
+    press("keyboard", "Space");
+    EXPECT_EQ(field->editText().utf8(), "Master A b");
+    press("keyboard", "Enter");
+    EXPECT_FALSE(field->isEditing());
+    EXPECT_EQ(field->attr("text").utf8(), "Master A b");
+
+    ASSERT_FALSE(number->openEditBox());
+    for (const char* k : {"1", "2", ".", "5", "k"}) press("freq", k);
+    EXPECT_EQ(number->editText().utf8(), "12.5") << "the box refuses what it does not accept";
+    press("digital", "Cancel");
+    EXPECT_FALSE(number->isEditing());
+    EXPECT_EQ(number->attr("text").utf8(), "-14.25");
 }
 
 }  // namespace

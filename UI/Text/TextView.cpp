@@ -45,7 +45,7 @@ void CTextView::registerEvents(CClassRecord& record) {
 CError CTextView::initLinks() {
     KEL_TRY(CView::initLinks());
     KEL_TRY(resolveText());
-    return registerTabGroup();
+    return {};
 }
 
 CError CTextView::applyViewAttr(const CString& name, bool* handled) {

@@ -32,8 +32,8 @@
 // text is held to "accept-chars" and "max-paragraph-length"; Enter commits
 // when "is-accept-enter" (a focus loss commits too), Escape cancels; Tab and
 // Shift+Tab move the focus through the views of the same "tab-group" (the
-// group's members are listed in ".tab-group-value-list-" + name under the
-// renderer). A commit sets the text (an empty one becomes
+// group's members are listed, in the order of the view tree, in the helper
+// list ".tab-group-value-list-" + name under the window renderer). A commit sets the text (an empty one becomes
 // "editbox-empty-value") and notifies "paragraph-text-changed"
 // ("paragraph-index", "text", "is-cancelled") and "editbox-text-changed"
 // ("text", "is-cancelled"); a cancel notifies both with "is-cancelled"
@@ -93,7 +93,7 @@ public:
     // The caret position nearest a window x.
     size_t positionAt(double x) const;
     // The next (or previous) focusable view of this view's tab group.
-    CView* tabNeighbour(bool forward) const;
+    CView* tabNeighbour(bool forward);
 
     // The editor's clipboard: the display's when there is one, else one kept
     // in the process (windowless editors, tests).
@@ -155,7 +155,7 @@ private:
     CError startCaret(bool on);
     CError caretTick();
     CError onEditEvent(const CString& eventName, CEventParams& p, bool* handled);
-    CError registerTabGroup();
+    CError tabGroupList(CObject** out);
     void keepCaretVisible();
     CObject* m_cursorTimer = nullptr;
     CTextEdit m_edit;

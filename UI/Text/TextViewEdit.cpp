@@ -416,11 +416,15 @@ CError CTextView::onViewEvent(const CString& name, CEventParams& p) {
 
 // --- Tab groups ------------------------------------------------------------------------------------------
 
-CError CTextView::registerTabGroup() {
+// The group's helper list under the window renderer, filled with the paths
+// of the group's text views in the order of the view tree (views come and
+// go with pop-ups and dynamic lists: the list is made again for each move).
+CError CTextView::tabGroupList(CObject** out) {
+    *out = nullptr;
     const CString group = attr("tab-group").trimmed();
-    if (group.empty()) return {};
-    CObject* holder = renderer() ? static_cast<CObject*>(renderer()) : rootView();
-    if (!holder) return {};
+    CView* top = rootView();
+    if (group.empty() || !top) return {};
+    CObject* holder = renderer() ? static_cast<CObject*>(renderer()) : static_cast<CObject*>(top);
     const CString listName = CString("tab-group-value-list-") + group;
     CObject* list = holder->findChild(listName);
     if (!list) {
@@ -435,17 +439,26 @@ CError CTextView::registerTabGroup() {
             return KEL_ERROR(kelstr_CTextView_init_FailTabGroupValueList);
         }
     }
-    std::unique_ptr<CObject> entry = createObject("core:object");
-    KEL_TRY(entry->setAttr("value", fullName(), false));
-    KEL_TRY(entry->setAttr("title", fullName(), false));
-    return list->addChild(std::move(entry));
+    while (!list->children().empty()) list->releaseChild(list->children().back().get()).reset();
+    std::vector<CView*> stack{top};
+    while (!stack.empty()) {
+        CView* v = stack.back();
+        stack.pop_back();
+        if (dynamic_cast<CTextView*>(v) && v->attr("tab-group").trimmed() == group) {
+            std::unique_ptr<CObject> entry = createObject("core:object");
+            KEL_TRY(entry->setAttr("value", v->fullName(), false));
+            KEL_TRY(list->addChild(std::move(entry)));
+        }
+        const auto kids = v->childViews();
+        for (size_t i = kids.size(); i-- > 0;) stack.push_back(kids[i]);
+    }
+    *out = list;
+    return {};
 }
 
-CView* CTextView::tabNeighbour(bool forward) const {
-    const CString group = attr("tab-group").trimmed();
-    if (group.empty()) return nullptr;
-    CObject* holder = renderer() ? static_cast<CObject*>(renderer()) : rootView();
-    CObject* list = holder ? holder->findChild(CString("tab-group-value-list-") + group) : nullptr;
+CView* CTextView::tabNeighbour(bool forward) {
+    CObject* list = nullptr;
+    if (CError e = tabGroupList(&list)) kelLogError(e);
     if (!list) return nullptr;
     std::vector<CView*> members;
     size_t self = SIZE_MAX;

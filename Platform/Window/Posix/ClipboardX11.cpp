@@ -48,6 +48,15 @@ uint32_t internAtom(xcb_connection_t* c, const char* name) {
 }
 }  // namespace
 
+void CX11Display::forgetClipboard() {
+    OwnedText& o = ownedText();
+    std::lock_guard g(o.mutex);
+    if (m_clipboardWindow && o.window == m_clipboardWindow) {
+        o.window = 0;
+        o.text.clear();
+    }
+}
+
 uint32_t CX11Display::clipboardWindow() {
     if (!m_clipboardWindow) {
         m_clipboardWindow = xcb_generate_id(m_conn);

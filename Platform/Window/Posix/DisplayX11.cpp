@@ -290,6 +290,8 @@ bool CX11Display::connect(std::string* error) {
 }
 
 CX11Display::~CX11Display() {
+    forgetClipboard();
+    for (void* ev : m_deferred) std::free(ev);
     if (m_conn) {
         if (m_clipboardWindow) xcb_destroy_window(m_conn, m_clipboardWindow);
         for (auto& [shape, cursor] : m_cursors) xcb_free_cursor(m_conn, cursor);

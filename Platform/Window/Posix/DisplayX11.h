@@ -72,6 +72,7 @@ private:
     uint32_t clipboardWindow();
     bool answerTextSelection(const void* request, uint32_t property);
     void dispatchDeferred();
+    void forgetClipboard();
 
     xcb_connection_t* m_conn = nullptr;
     xcb_screen_t* m_screen = nullptr;
