@@ -362,14 +362,14 @@ TEST_F(ParamRegistryTest, EnumeratedListNamesTheStatesOfItsParameter) {
 
     ASSERT_FALSE(reg->renamePreset(1, "Wider"));
     EXPECT_EQ(type->valueText(0, 0).utf8(), "Wider");
+    CAudioPreset p;
+    ASSERT_FALSE(reg->captureState(-1, &p));
+    EXPECT_EQ(p.name().utf8(), "v87u2:Default");  // after the preset-name parameter
     // Its programs are the list's entries: selecting one activates it.
     ASSERT_FALSE(reg->setCurrentProgram(1));
     EXPECT_EQ(param("modTamblor.outmeter-params.name")->valueText(0, 0).utf8(), "Wider");
     EXPECT_EQ(undoTexts().back(), "Output metering mode preset activate (Wider)");
     EXPECT_TRUE(reg->setCurrentProgram(3)) << "past the list's end";
-    CAudioPreset p;
-    ASSERT_FALSE(reg->captureState(-1, &p));
-    EXPECT_EQ(p.name().utf8(), "v87u2:Default");  // after the preset-name parameter
 }
 
 TEST_F(ParamRegistryTest, ListsResolveThroughTheAppdataObjects) {

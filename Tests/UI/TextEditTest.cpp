@@ -274,8 +274,8 @@ TEST_F(UiTextEdit, OnScreenKeyboardsTypeCapitalsEraseCommitAndCancel) {
     o.workers = 0;
     ASSERT_FALSE(shot->loadXml(doc.str(), "editbox.xml", o));
     ASSERT_FALSE(renderer().render());
-    auto* field = dynamic_cast<CTextView*>(view("fields.field"));
-    auto* number = dynamic_cast<CTextView*>(view("fields.number"));
+    auto* field = dynamic_cast<CTextView*>(view("field"));
+    auto* number = dynamic_cast<CTextView*>(view("number"));
     ASSERT_TRUE(field && number);
     // A key of a panel by what it types or names.
     auto press = [&](const char* panel, const char* what) {
