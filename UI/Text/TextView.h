@@ -38,9 +38,10 @@
 // ("paragraph-index", "text", "is-cancelled") and "editbox-text-changed"
 // ("text", "is-cancelled"); a cancel notifies both with "is-cancelled"
 // "true" and keeps the text. "editbox-shown" / "editbox-hidden" bracket a
-// box. With "is-virtual-keyboard-allowed" an open box also opens the
-// on-screen keyboard window ("virtual-keyboard-tag", default
-// "ui:virtual-keyboard"), whose keys type into it.
+// box. With "is-virtual-keyboard-allowed", and the editor's global setting
+// "show-virtual-keyboard" on, an open box also opens the on-screen keyboard
+// window ("virtual-keyboard-tag", default "ui:virtual-keyboard"), whose keys
+// type into it; it closes with the box.
 
 #include <vector>
 

@@ -119,7 +119,10 @@ CError CTextView::openEditBox() {
     m_edit.reset(m_editOriginal.utf16(), selectAll);
     KEL_TRY(editBoxChanged(true));
     KEL_TRY(startCaret(true));
-    if (attrBool("is-virtual-keyboard-allowed")) {
+    // The on-screen keyboard: allowed by the box, shown when the editor's
+    // global "show-virtual-keyboard" is on (off by default).
+    CObject* settings = root() ? root()->findObject("ui.global-settings") : nullptr;
+    if (attrBool("is-virtual-keyboard-allowed") && settings && settings->attrBool("show-virtual-keyboard")) {
         const CString tag = hasAttr("virtual-keyboard-tag") ? attr("virtual-keyboard-tag").trimmed()
                                                             : CString("ui:virtual-keyboard");
         CObject* r = root();
