@@ -182,7 +182,9 @@ public:
     CString programName(int index) const;
     int currentProgram() const { return m_current; }
     // Keeps the current state in the current program's entry, then selects
-    // and activates the entry at index.
+    // and activates the entry at index. An enumerated registry (not the
+    // master) activates the entry at index of its user list; other
+    // registries refuse.
     CError setCurrentProgram(int index);
     // Renames a session entry (master) or a user list entry (others);
     // records "Program name change".

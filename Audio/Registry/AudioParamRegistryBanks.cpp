@@ -120,7 +120,20 @@ CString CAudioParamRegistry::programName(int index) const {
 }
 
 CError CAudioParamRegistry::setCurrentProgram(int index) {
-    if (!m_master) return KEL_ERROR(kelstr_CAudioParamRegistry_setCurrentProgram_NonMasterRegistry);
+    if (!m_master) {
+        // An enumerated registry's programs are the entries of its list: the
+        // parameter it names (the output metering type) selects one, and its
+        // settings follow.
+        if (!m_enumerated) return KEL_ERROR(kelstr_CAudioParamRegistry_setCurrentProgram_NonMasterRegistry);
+        CAudioPreset entry;
+        {
+            plat::CLock lock(m_lock);
+            if (index < 0 || size_t(index) >= m_userList.size())
+                return KEL_ERROR(kelstr_CAudioParamRegistry_acquirePreset_PresetIndexError, num(index));
+            entry = m_userList.preset(size_t(index));
+        }
+        return activateWithUndo(entry, kAllGroups, CString(), index, false);
+    }
     ensureBound();
     CAudioPreset target;
     {

@@ -140,6 +140,12 @@ public:
     virtual MonitorInfo primaryMonitor() = 0;
     // Offers a PNG image as the clipboard's content (the display keeps a copy).
     virtual bool setClipboardPng(std::span<const uint8_t> png) = 0;
+    // Offers UTF-8 text as the clipboard's content (X11: the CLIPBOARD
+    // selection as UTF8_STRING; Win32: CF_UNICODETEXT). False when refused.
+    virtual bool setClipboardText(std::string_view utf8) = 0;
+    // The clipboard's text, ours or another program's. False when it holds
+    // no text or its owner does not answer within half a second.
+    virtual bool clipboardText(std::string* utf8) = 0;
     // Counts of the system resources the connection holds now (windows,
     // shared-memory segments, cursors): the leak tests read them.
     virtual int resourceCount() const = 0;

@@ -279,6 +279,9 @@ TEST_F(ParamRegistryTest, InstanceStateRoundTripAndNonMasterLimits) {
     ASSERT_TRUE(e);
     EXPECT_EQ(e.message().utf8(), "Acquiring bank in a non-master registry is an error.");
     EXPECT_TRUE(io->activateFactoryPreset(0));
+    e = io->setCurrentProgram(0);
+    ASSERT_TRUE(e) << "a registry that is not an enumeration has no programs";
+    EXPECT_EQ(e.message().utf8(), "Selecting a program in a non-master registry is an error.");
     // Other registries write their current state whatever the index.
     CAudioPreset p;
     ASSERT_FALSE(io->acquirePreset(false, 7, -1, &p));
@@ -362,6 +365,11 @@ TEST_F(ParamRegistryTest, EnumeratedListNamesTheStatesOfItsParameter) {
     CAudioPreset p;
     ASSERT_FALSE(reg->captureState(-1, &p));
     EXPECT_EQ(p.name().utf8(), "v87u2:Default");  // after the preset-name parameter
+    // Its programs are the list's entries: selecting one activates it.
+    ASSERT_FALSE(reg->setCurrentProgram(1));
+    EXPECT_EQ(param("modTamblor.outmeter-params.name")->valueText(0, 0).utf8(), "Wider");
+    EXPECT_EQ(undoTexts().back(), "Output metering mode preset activate (Wider)");
+    EXPECT_TRUE(reg->setCurrentProgram(3)) << "past the list's end";
 }
 
 TEST_F(ParamRegistryTest, ListsResolveThroughTheAppdataObjects) {

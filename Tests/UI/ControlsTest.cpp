@@ -3,6 +3,7 @@
 // once; values checked on the audio side's own parameters.
 #include <cmath>
 
+#include "Platform/Window/Window.h"
 #include "Tests/UI/ControlsFixture.h"
 #include "UI/Controls/Knob.h"
 #include "UI/Controls/ParamBridge.h"
@@ -290,6 +291,63 @@ TEST_F(UiControls, SliderFollowsThePointerAlongItsTrack) {
     EXPECT_NEAR(norm(kOutGain), std::max(0.0, start - 0.25), 1e-9) << "a quarter of the track is a quarter of the range";
     ASSERT_FALSE(input(slider, "mouse-press", {{"x", "5"}, {"y", "8"}, {"is-double-click", "true"}}));
     EXPECT_DOUBLE_EQ(value(kOutGain), param(kOutGain)->info().defaultValue(0));
+}
+
+
+TEST_F(UiControls, KeysStepFocusedControlsAndEditAReadOutThroughTheProtocol) {
+    auto key = [](CView* v, uint32_t code, bool shift = false, bool ctrl = false) {
+        return input(v, "key-press", {{"keycode", CString::number(int64_t(code))},
+                                      {"is-shift", shift ? "true" : "false"},
+                                      {"is-ctrl", ctrl ? "true" : "false"}});
+    };
+    // A knob steps as its wheel does: a notch per arrow, fine with Shift, ten per page.
+    CKnob* knob = uiView<CKnob>("in");
+    ASSERT_FALSE(input(knob, "mouse-wheel", {{"delta", "-1"}}));  // away from the top
+    double expected = norm(kInGain);
+    struct Step {
+        uint32_t code;
+        bool shift;
+        double change;
+    };
+    for (const Step& s : {Step{plat::kKeyUp, false, 0.02}, Step{plat::kKeyLeft, true, -0.002},
+                          Step{plat::kKeyPageUp, false, 0.2}, Step{plat::kKeyRight, false, 0.02}}) {
+        ASSERT_FALSE(key(knob, s.code, s.shift));
+        expected += s.change;
+        EXPECT_NEAR(norm(kInGain), expected, 1e-6) << s.code;
+    }
+    ASSERT_FALSE(key(knob, 'a')) << "other keys are not the knob's";
+    EXPECT_NEAR(norm(kInGain), expected, 1e-6);
+    // A selector steps one state per arrow.
+    const char* kForm = "plugin.modMain.modTamblor.mode-params.trans-form";
+    CParamSwitch* selector = uiView<CParamSwitch>("form");
+    const double form = value(kForm);
+    ASSERT_FALSE(key(selector, plat::kKeyRight));
+    EXPECT_EQ(value(kForm), form == 2.0 ? 0.0 : form + 1.0);
+    ASSERT_FALSE(key(selector, plat::kKeyLeft));
+    EXPECT_EQ(value(kForm), form);
+
+    // The read-out's box with the window's key codes: the value's text comes
+    // selected, letters are refused, the caret moves, Enter sets the value.
+    auto* r = uiView<CReadOut>("in-value");
+    ASSERT_FALSE(input(r, "mouse-press", {{"x", "5"}, {"y", "5"}, {"is-double-click", "true"}}));
+    ASSERT_TRUE(r->isEditing());
+    EXPECT_EQ(r->edit().selectedText(), r->edit().text());
+    for (uint32_t c : {uint32_t('-'), uint32_t('q'), uint32_t('3')}) ASSERT_FALSE(key(r, c));
+    EXPECT_EQ(r->editText().utf8(), "-3");
+    ASSERT_FALSE(key(r, plat::kKeyHome));
+    ASSERT_FALSE(key(r, plat::kKeyDelete));
+    ASSERT_FALSE(key(r, plat::kKeyEnd));
+    for (uint32_t c : {uint32_t('.'), uint32_t('5')}) ASSERT_FALSE(key(r, c));
+    EXPECT_EQ(r->editText().utf8(), "3.5");
+    ASSERT_FALSE(key(r, plat::kKeyEnter));
+    EXPECT_FALSE(r->isEditing());
+    EXPECT_NEAR(value(kInGain), std::pow(10.0, 3.5 / 20.0), 1e-12);
+    // Escape leaves the value as it was.
+    ASSERT_FALSE(r->openEditBox());
+    ASSERT_FALSE(key(r, '1'));
+    ASSERT_FALSE(key(r, plat::kKeyEscape));
+    EXPECT_FALSE(r->isEditing());
+    EXPECT_NEAR(value(kInGain), std::pow(10.0, 3.5 / 20.0), 1e-12);
 }
 
 }  // namespace

@@ -76,14 +76,6 @@ const char* const kObjects =
     "<ui:param-bridge name=\"ingain-bridge\" param=\"plugin.modMain.modTamblor.ingain\"/>"
     "<ui:param-bridge name=\"outgain-bridge\" param=\"plugin.modMain.modTamblor.outgain\"/>"
     "<ui:param-bridge name=\"type-bridge\" param=\"plugin.modMain.modTamblor.metering-type\"/>"
-    "<ui:param-bridge name=\"om-gain\" param=\"plugin.modMain.modTamblor.outmeter-params.gain\"/>"
-    "<ui:param-bridge name=\"om-peakgain\" param=\"plugin.modMain.modTamblor.outmeter-params.peakgain\"/>"
-    "<ui:param-bridge name=\"om-timeenable\" param=\"plugin.modMain.modTamblor.outmeter-params.timeenable\"/>"
-    "<ui:param-bridge name=\"om-rmstime\" param=\"plugin.modMain.modTamblor.outmeter-params.rmstime\"/>"
-    "<ui:param-bridge name=\"om-reltime\" param=\"plugin.modMain.modTamblor.outmeter-params.reltime\"/>"
-    "<ui:param-bridge name=\"om-ebu128enable\" param=\"plugin.modMain.modTamblor.outmeter-params.ebu128enable\"/>"
-    "<ui:param-bridge name=\"om-min\" param=\"plugin.modMain.modTamblor.outmeter-params.min\"/>"
-    "<ui:param-bridge name=\"om-max\" param=\"plugin.modMain.modTamblor.outmeter-params.max\"/>"
     "<ui:param-bridge name=\"min-bridge\" param=\"plugin.modMain.modTamblor.outmeter-params.min\"/>"
     "<ui:param-bridge name=\"max-bridge\" param=\"plugin.modMain.modTamblor.outmeter-params.max\"/>"
     "<ui:min-max name=\"out-range\" min=\"-48\" max=\"0\" ui-param-min=\"ui.min-bridge\" ui-param-max=\"ui.max-bridge\"/>";
@@ -96,6 +88,9 @@ const char* const kMeters =
     "<ui:level-meter name=\"gr\" width=\"12\" height=\"120\" is-inverted=\"true\" audio-channels-list=\"0 1\" "
     "combo-mode=\"max\" is-combined=\"true\">"
     "  <ui:level-meter-listener viz-name=\"plugin.modMain.modTamblor.modGRMeterG\"/></ui:level-meter>"
+    "<ui:level-meter name=\"gr-slow\" width=\"12\" height=\"120\" is-inverted=\"true\" audio-channels-list=\"0 1\" "
+    "combo-mode=\"max\" is-combined=\"true\">"
+    "  <ui:level-meter-listener viz-name=\"plugin.modMain.modTamblor.modGRMeter\"/></ui:level-meter>"
     "<ui:level-meter-graph name=\"gr-graph\" width=\"200\" height=\"60\" is-inverted=\"true\" combo-mode=\"max\">"
     "  <ui:level-meter-listener viz-name=\"plugin.modMain.modTamblor.modGRMeterG\"/></ui:level-meter-graph>"
     "<ui:level-meter name=\"stats\" width=\"20\" height=\"120\" peak-field=\"true-peak\" level-field=\"peak\" audio-channels-list=\"0 1\">"
@@ -130,53 +125,37 @@ protected:
             }
         }
     }
-    // Chooses a metering type: the selector sets the type, and the editor
-    // writes the type's meter settings (those of the output meter's preset
-    // list) through its bridges.
+    // Chooses a metering type with the editor's selector: the type and, from
+    // the output meter's registry, that type's meter settings.
     void meteringType(uint32_t index) {
         const CError e = typeSwitch->select(double(index));
         ASSERT_FALSE(e) << e.text();
-        EXPECT_EQ(value("plugin.modMain.modTamblor.metering-type"), double(index));
-        struct Setting {
-            const char* field;
-            const char* text;
-        };
-        std::vector<Setting> settings = {{"min", "-48"}, {"max", "0"}, {"gain", "0"}, {"peakgain", "0"},
-                                         {"timeenable", "0"}, {"ebu128enable", "0"}};
-        auto set = [&](const char* f, const char* t) {
-            for (Setting& x : settings)
-                if (std::string(x.field) == f) return void(x.text = t);
-            settings.push_back({f, t});
-        };
-        auto kMeter = [&](const char* gain, const char* min, const char* max) {
-            set("gain", gain), set("min", min), set("max", max), set("timeenable", "1");
-            set("rmstime", "600"), set("reltime", "600");
-        };
-        auto loudness = [&](const char* gain, const char* rms) {
-            set("gain", gain), set("min", "-60"), set("timeenable", "1"), set("rmstime", rms), set("reltime", "0");
-            set("ebu128enable", "1");
-        };
-        switch (index) {
-            case kK20Cal: kMeter("23.0103", "-40", "20"), set("peakgain", "-3.0103"); break;
-            case kK14: kMeter("14", "-36", "14"); break;
-            case kLufsM: loudness("-0.691", "400"); break;
-            case kEbu9: loudness("22.309", "400"), set("min", "-18"), set("max", "9"); break;
-            default: break;
-        }
-        for (const Setting& x : settings) {
-            auto* b = uiObject<CParamBridge>(std::string("ui.om-") + x.field);
-            ASSERT_NE(b, nullptr) << x.field;
-            double v = 0;
-            ASSERT_TRUE(b->parseText(x.text, &v)) << x.field << " " << x.text;
-            ASSERT_FALSE(b->setValue(0, 0, v)) << x.field;
-        }
         pumpUi();
+        EXPECT_EQ(value("plugin.modMain.modTamblor.metering-type"), double(index));
+    }
+    static double meterSetting(const char* field) {
+        return value(("plugin.modMain.modTamblor.outmeter-params." + std::string(field)).c_str());
     }
     CVizExchange* exchange = nullptr;
     CLevelMeter* out = nullptr;
     CParamSwitch* typeSwitch = nullptr;
 };
 
+
+TEST_F(UiMeters, ChoosingAMeteringTypeBringsItsMeterSettings) {
+    auto settings = [] {
+        return std::vector<double>{meterSetting("min"), meterSetting("max"), meterSetting("zyellow"),
+                                   meterSetting("zred"), 20 * std::log10(meterSetting("gain")), meterSetting("timeenable")};
+    };
+    meteringType(kK14);
+    EXPECT_EQ(settings(), (std::vector<double>{-36, 14, 0, 4, 14, 1})) << "K-14: its range, zones and gain";
+    EXPECT_NEAR(meterSetting("rmstime"), 0.6, 1e-9);
+    EXPECT_DOUBLE_EQ(out->range()->min(), -36.0) << "the meter's range follows";
+    EXPECT_DOUBLE_EQ(out->range()->max(), 14.0);
+    meteringType(kDbfs);
+    EXPECT_EQ(settings(), (std::vector<double>{-48, 0, -6, -1, 0, 0})) << "back to the plain scale";
+    EXPECT_DOUBLE_EQ(out->range()->min(), -48.0);
+}
 
 TEST_F(UiMeters, SilenceReadsMinusInfAndASineItsLevelOnPeakAndMatchingRmsScales) {
     // Silence on a fresh instance: nothing but "-inf".
@@ -263,8 +242,9 @@ TEST_F(UiMeters, SquareOverFullScaleShowsClippingCounts) {
 
 TEST_F(UiMeters, GainReductionMeterAndGraphShowTheLimitersWork) {
     auto* gr = uiView<CLevelMeter>("gr");
+    auto* slow = uiView<CLevelMeter>("gr-slow");
     auto* graph = uiView<CLevelMeterGraph>("gr-graph");
-    ASSERT_TRUE(gr && graph);
+    ASSERT_TRUE(gr && slow && graph);
     auto* in = uiObject<CParamBridge>("ui.ingain-bridge");
     for (uint32_t g = 0; g < in->groupCount(); ++g) ASSERT_FALSE(in->setValue(g, 0, std::pow(10.0, 12.0 / 20)));
     // A -6 dBFS sine 12 dB into a limiter whose ceiling is full scale: about
@@ -273,9 +253,33 @@ TEST_F(UiMeters, GainReductionMeterAndGraphShowTheLimitersWork) {
     run(s, 2.0);
     ASSERT_EQ(gr->bars().size(), 1u);
     EXPECT_NEAR(gr->barPeakDb(0), 6.0, 1.0);
+    EXPECT_NEAR(slow->barPeakDb(0), 6.0, 1.0) << "the slow meter holds the same peaks";
     const std::vector<double> v = graph->values();
     ASSERT_GE(v.size(), size_t(graph->capacity() * 4 / 10)) << "most of the two seconds run are in the graph";
     EXPECT_NEAR(v.back(), 6.0, 1.5);
+}
+
+// An instance of its own, fresh: its reduction meters have seen nothing yet.
+class UiFreshMeters : public UiMeters {};
+
+TEST_F(UiFreshMeters, ReductionMetersReadNoReductionUntilTheLimiterWorks) {
+    auto* gr = uiView<CLevelMeter>("gr");
+    auto* slow = uiView<CLevelMeter>("gr-slow");
+    ASSERT_TRUE(gr && slow);
+    // Silence, then a sine well under the ceiling: no reduction on either
+    // meter from their first values on (the slow one holds its peaks for a
+    // second, so a false start would still show).
+    CSignal quiet([](int64_t) { return 0.0; });
+    run(quiet, 0.1);
+    for (CLevelMeter* m : {gr, slow}) {
+        ASSERT_EQ(m->bars().size(), 1u) << m->name().utf8();
+        EXPECT_NEAR(m->barLevelDb(0), 0.0, 0.01) << m->name().utf8();
+        EXPECT_NEAR(m->barPeakDb(0), 0.0, 0.01) << m->name().utf8();
+    }
+    CSignal soft(sine(-30.0, 220.0));
+    run(soft, 0.2);
+    EXPECT_NEAR(slow->barPeakDb(0), 0.0, 0.01);
+    EXPECT_NEAR(slow->barLevelDb(0), 0.0, 0.01);
 }
 
 TEST_F(UiMeters, PollingLeavesTheAudioThreadToPublishingAlone) {

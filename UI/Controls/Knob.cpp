@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Core/Log.h"
+#include "Platform/Window/Window.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Render/WindowRenderer.h"
 
@@ -72,11 +73,35 @@ CError CKnob::onViewEvent(const CString& name, CEventParams& p) {
     if (name == "mouse-release" || name == "mouse-cancel" || name == "mouse-release-r" || name == "mouse-cancel-r")
         return release();
     if (name == "mouse-wheel") return wheel(p);
+    if (name == "key-press") return key(p);
+    return {};
+}
+
+CError CKnob::key(CEventParams& p) {
+    // Arrow keys on the focused knob: a wheel notch each (Shift: fine);
+    // Page Up / Page Down ten notches.
+    int64_t code = 0;
+    if (!p.get("keycode").toInt(&code)) return {};
+    int notches = 0;
+    switch (uint32_t(code)) {
+        case plat::kKeyUp: case plat::kKeyRight: notches = 1; break;
+        case plat::kKeyDown: case plat::kKeyLeft: notches = -1; break;
+        case plat::kKeyPageUp: notches = 10; break;
+        case plat::kKeyPageDown: notches = -10; break;
+        default: return {};
+    }
+    CEventParams w{{"delta", notches > 0 ? "1" : "-1"}, {"is-shift", p.get("is-shift")}, {"is-ctrl", p.get("is-ctrl")}};
+    for (int i = 0; i < std::abs(notches); ++i) KEL_TRY(wheel(w));
     return {};
 }
 
 CError CKnob::press(CEventParams& p) {
     if (isBlocked() || !m_binding.isReady()) return {};
+    // A pressed knob takes the keys (the window's key focus).
+    if (CObject* shared = root() ? root()->findObject("ui.window-shared-data") : nullptr) {
+        CEventParams f{{"view", fullName()}};
+        if (CError e = shared->runEvent("change-key-focus", f)) kelLogError(e);
+    }
     if (flag(p, "is-double-click") || flag(p, "is-alt")) {
         m_dragging = false;
         return m_controller.reset();

@@ -15,7 +15,9 @@
 // click, or a press with Alt held, puts the value back to its default. A
 // discrete parameter moves one step for each drag shift gathered.
 // Wheel: "delta" notches (±1 each), fine with Shift, every multi-change knob
-// too with Ctrl.
+// too with Ctrl. A press gives the knob the window's key focus; then the
+// arrow keys act as wheel notches (Up/Right raise, Down/Left lower; Page
+// Up/Down ten notches).
 //
 // Drawing: an image set with a "BG" group is layered: "BG", "Base", "Color"
 // (or "ColorHover" while hovered), "Hairlines", then the frame of
@@ -50,6 +52,7 @@ private:
     CError move(CEventParams& p);
     CError release();
     CError wheel(CEventParams& p);
+    CError key(CEventParams& p);
     double pointerAngle(double x, double y) const;
     double logicalScale() const;
 

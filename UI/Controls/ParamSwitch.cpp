@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Platform/Window/Window.h"
 #include "UI/Controls/ParamBridge.h"
 
 void CParamSwitch::registerEvents(CClassRecord& record) {
@@ -37,6 +38,13 @@ CError CParamSwitch::select(double v) {
     const double hi = std::max(b->info()->minValue(0), b->info()->maxValue(0));
     v = std::clamp(std::round(v), lo, hi);
     KEL_TRY(b->setValue(m_binding.group(), m_binding.element(), v));
+    // A parameter tied to a registry (the output metering type) selects that
+    // registry's program of the same index: its settings come along.
+    const CString registry = hasAttr("program-registry") ? attr("program-registry").trimmed() : b->info()->paramRegistry();
+    if (!registry.empty()) {
+        if (!m_registry) KEL_TRY(b->client()->listenRegistry(registry, &m_registry));
+        KEL_TRY(b->client()->setCurrentProgram(m_registry, uint32_t(v - lo)));
+    }
     return refresh();
 }
 
@@ -86,6 +94,14 @@ CError CParamSwitch::onViewEvent(const CString& name, CEventParams& p) {
         if (isBlocked() || !m_binding.isReady()) return {};
         if (hasAttr("switch-value")) return select(attrReal("switch-value"));
         return step(name == "mouse-release-r" || shift ? -1 : 1);
+    }
+    if (name == "key-press") {
+        // Arrow keys on the focused selector: one step each.
+        int64_t code = 0;
+        if (!p.get("keycode").toInt(&code)) return {};
+        if (code == plat::kKeyUp || code == plat::kKeyRight) return step(1);
+        if (code == plat::kKeyDown || code == plat::kKeyLeft) return step(-1);
+        return {};
     }
     if (name == "mouse-wheel") {
         double d = 0;

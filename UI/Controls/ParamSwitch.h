@@ -13,6 +13,10 @@
 // "text-format" "short" or the normal form; without "font-name" it shows
 // no text. States and their looks come
 // from the view's own ui:view-state children ("on", "hover", ...).
+// A parameter tied to a registry of the audio side (its "param-registry",
+// or the switch's "program-registry") carries that registry's program along
+// with its value: choosing the output metering type brings its meter
+// settings. The registry is listened to from the first choice on.
 
 #include "UI/Controls/UIParam.h"
 #include "UI/Text/TextView.h"
@@ -36,4 +40,5 @@ private:
     CError refresh();
     double currentValue() const;
     CParamBinding m_binding;
+    uint32_t m_registry = 0;  // handle of the tied registry (0: not listened yet)
 };

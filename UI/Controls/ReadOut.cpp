@@ -5,30 +5,22 @@
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Resources/ResourceObjects.h"
 
-namespace {
-bool flag(const CObject& o, const char* name, bool def) {
-    return o.hasAttr(name) ? o.attrBool(name) : def;
-}
-}  // namespace
-
 void CReadOut::registerEvents(CClassRecord& record) {
     CTextView::registerEvents(record);
     record.addEvent("binding-change", [](CObject* self, CEventParams&) -> CError {
         return static_cast<CReadOut*>(self)->showValue();
     });
-    record.addEvent("open-editbox", [](CObject* self, CEventParams&) -> CError {
-        return static_cast<CReadOut*>(self)->openEditBox();
-    });
 }
 
 CError CReadOut::initLinks() {
+    if (!hasAttr("is-editbox-on-dblclick")) KEL_TRY(setAttr("is-editbox-on-dblclick", "true", false));
     KEL_TRY(CTextView::initLinks());
     KEL_TRY(m_binding.bind(*this, "binding-change"));
     return showValue();
 }
 
 CError CReadOut::showValue() {
-    if (m_editing || !m_binding.bridge() || !m_binding.isReady()) return {};
+    if (isEditing() || !m_binding.bridge() || !m_binding.isReady()) return {};
     const CString t = m_binding.text();
     if (t == attr("text")) return {};
     KEL_TRY(setAttr("text", t, false));
@@ -36,97 +28,49 @@ CError CReadOut::showValue() {
     return {};
 }
 
-bool CReadOut::accepts(char16_t c) const {
-    if (c < 0x20) return false;
-    CString chars = attr("accept-chars");
-    if (!hasAttr("accept-chars")) {
-        const CParamBridge* b = m_binding.bridge();
-        if (b && b->info() && !b->info()->stateNames().empty()) return true;
-        chars = "0123456789.,-";
+void CReadOut::editRules(CString* acceptChars, int64_t* maxLength, bool* acceptEnter) const {
+    *acceptEnter = true;
+    *maxLength = attrInt("max-paragraph-length", 7);
+    if (hasAttr("accept-chars")) {
+        *acceptChars = attr("accept-chars");
+        return;
     }
-    if (chars.empty()) return true;
-    return chars.find(c) != CString::npos;
+    const CParamBridge* b = m_binding.bridge();
+    *acceptChars = b && b->info() && !b->info()->stateNames().empty() ? CString() : CString("0123456789.,-");
 }
 
-CError CReadOut::openEditBox() {
-    if (m_editing || attrBool("is-read-only") || isBlocked()) return {};
-    m_editing = true;
-    m_editText = CString();
-    KEL_TRY(setEditText(m_binding.isReady() ? m_binding.text() : CString()));
-    KEL_TRY(setState("editing"));
-    return notify("readout-editbox-shown");
-}
+CString CReadOut::editStartText() const { return m_binding.isReady() ? m_binding.text() : CString(); }
 
-CError CReadOut::setEditText(const CString& text) {
-    if (!m_editing) return {};
-    const int64_t maxLen = attrInt("max-paragraph-length", 7);
-    CString filtered;
-    for (size_t i = 0; i < text.length(); ++i)
-        if (accepts(text[i]) && (maxLen <= 0 || int64_t(filtered.length()) < maxLen)) filtered += text[i];
-    m_editText = filtered;
-    KEL_TRY(unsetState("edit-error"));
-    KEL_TRY(setAttr("text", m_editText, false));
-    requestRepaint();
+CError CReadOut::applyEdit(const CString& edited, bool* accepted) {
+    *accepted = false;
+    CParamBridge* b = m_binding.bridge();
+    CString text;
+    for (size_t i = 0; i < edited.length(); ++i) text += edited[i] == u',' ? u'.' : edited[i];
+    double v = 0;
+    if (!b || !b->parseText(text, &v)) return setState("edit-error");
+    KEL_TRY(b->setValue(m_binding.group(), m_binding.element(), v));
+    *accepted = true;
     return {};
 }
 
-bool CReadOut::commitEditBox(CError* err) {
-    if (!m_editing) return false;
-    CParamBridge* b = m_binding.bridge();
-    CString text;
-    for (size_t i = 0; i < m_editText.length(); ++i) text += m_editText[i] == u',' ? u'.' : m_editText[i];
-    double v = 0;
-    if (!b || !b->parseText(text, &v)) {
-        if (CError e = setState("edit-error"); e && err) *err = std::move(e);
-        return false;
-    }
-    CError e = b->setValue(m_binding.group(), m_binding.element(), v);
-    if (!e) e = closeEditBox();
-    if (e && err) *err = std::move(e);
-    return !e;
-}
-
-CError CReadOut::closeEditBox() {
-    if (!m_editing) return {};
-    m_editing = false;
-    KEL_TRY(unsetState("editing"));
+CError CReadOut::editBoxChanged(bool open) {
     KEL_TRY(unsetState("edit-error"));
-    KEL_TRY(setAttr("text", CString(), false));
+    if (open) {
+        KEL_TRY(setState("editing"));
+        return notify("readout-editbox-shown");
+    }
+    KEL_TRY(unsetState("editing"));
     KEL_TRY(showValue());
     return notify("readout-editbox-hidden");
 }
 
-CError CReadOut::onKey(CEventParams& p) {
-    const CString key = p.get("key");
-    if (key == "Return" || key == "KP_Enter") {
-        CError err;
-        commitEditBox(&err);
-        return err;
-    }
-    if (key == "Escape") return closeEditBox();
-    if (key == "BackSpace") {
-        if (m_editText.empty()) return {};
-        return setEditText(m_editText.substr(0, m_editText.length() - 1));
-    }
-    const CString typed = p.get("char");
-    return typed.empty() ? CError() : setEditText(m_editText + typed);
-}
-
 CError CReadOut::onViewEvent(const CString& name, CEventParams& p) {
-    if (name == "mouse-press") {
-        const bool dbl = p.get("is-double-click") == "true";
-        if ((dbl && flag(*this, "is-editbox-on-dblclick", true)) ||
-            (!dbl && (attrBool("is-editbox-on-singleclick") || attrBool("is-editbox-on-click"))))
-            return openEditBox();
-        return {};
-    }
-    if (name == "key-press" && m_editing) return onKey(p);
-    if ((name == "blur" || name == "focus-lost") && m_editing) return closeEditBox();
-    return {};
+    if (name == "key-press" && isEditing()) KEL_TRY(unsetState("edit-error"));
+    return CTextView::onViewEvent(name, p);
 }
 
 void CReadOut::paint(const CPainter& p) const {
-    if (m_editing) {
+    if (isEditing()) {
         const CString path = hasAttr("editbox-image-set") ? attr("editbox-image-set").trimmed() : CString("is.editbox");
         if (auto* o = dynamic_cast<const CImageSetObject*>(findObject(path)); o && o->imageSet()) {
             const CImageSet& set = *o->imageSet();

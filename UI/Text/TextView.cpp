@@ -20,7 +20,27 @@ bool isTextAttr(const CString& n) {
 }
 }  // namespace
 
-void CTextView::registerEvents(CClassRecord& record) { CView::registerEvents(record); }
+void CTextView::registerEvents(CClassRecord& record) {
+    CView::registerEvents(record);
+    record.addEvent("cursor-tick", [](CObject* self, CEventParams&) -> CError {
+        return static_cast<CTextView*>(self)->caretTick();
+    });
+    record.addEvent("open-editbox", [](CObject* self, CEventParams&) -> CError {
+        return static_cast<CTextView*>(self)->openEditBox();
+    });
+    record.addEvent("close-editbox", [](CObject* self, CEventParams& p) -> CError {
+        auto* v = static_cast<CTextView*>(self);
+        if (p.get("is-cancelled") == "true") return v->cancelEditBox();
+        CError err;
+        v->commitEditBox(&err);
+        return err;
+    });
+    // A key of the on-screen keyboard (or any other sender): "keycode" or
+    // "char" as the window sends them.
+    record.addEvent("virtual-key", [](CObject* self, CEventParams& p) -> CError {
+        return static_cast<CTextView*>(self)->runEvent("key-press", p);
+    });
+}
 
 CError CTextView::initLinks() {
     KEL_TRY(CView::initLinks());
@@ -181,6 +201,7 @@ void CTextView::paint(const CPainter& p) const {
 
 void CTextView::paintText(const CPainter& p) const {
     if (!m_font) return;
+    if (m_editing) return paintEdit(p);
     const CRectD& in = area().inner;
     const double scale = m_scale;
     const double maxH = attrReal("max-text-height", 0.0) * scale;

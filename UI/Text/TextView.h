@@ -18,16 +18,42 @@
 // the ascent. Colours are palette colours: "text-color", "text-color1" and
 // "text-color2" (all "Text" by default); an inline image is tinted by its
 // reference's colour or the text colour.
+//
+// Editing (TextViewEdit.cpp): a view with "is-read-only" "false" is a
+// single-line field that edits its text while it has the key focus; a
+// read-only view opens an edit box over itself on a click, single click or
+// double click ("is-editbox-on-click", "-singleclick", "-dblclick"). The box
+// (placed by "editbox-placement": "match", the view's own area) starts with
+// the text, all of it selected ("is-select-all-on-focus" for fields). It has
+// a caret that blinks on the window's "cursor-timer" (a child of the window
+// renderer; without one it stays lit), a selection by mouse drag, Shift+keys
+// and Ctrl+A, and the keys of CTextEdit (TextEdit.h); Ctrl+C/X/V go through
+// the editor's clipboard (the display's, else one of the process). Typed
+// text is held to "accept-chars" and "max-paragraph-length"; Enter commits
+// when "is-accept-enter" (a focus loss commits too), Escape cancels; Tab and
+// Shift+Tab move the focus through the views of the same "tab-group" (the
+// group's members are listed, in the order of the view tree, in the helper
+// list ".tab-group-value-list-" + name under the window renderer). A commit sets the text (an empty one becomes
+// "editbox-empty-value") and notifies "paragraph-text-changed"
+// ("paragraph-index", "text", "is-cancelled") and "editbox-text-changed"
+// ("text", "is-cancelled"); a cancel notifies both with "is-cancelled"
+// "true" and keeps the text. "editbox-shown" / "editbox-hidden" bracket a
+// box. With "is-virtual-keyboard-allowed", and the editor's global setting
+// "show-virtual-keyboard" on, an open box also opens the on-screen keyboard
+// window ("virtual-keyboard-tag", default "ui:virtual-keyboard"), whose keys
+// type into it; it closes with the box.
 
 #include <vector>
 
 #include "UI/Resources/ResourceObjects.h"
+#include "UI/Text/TextEdit.h"
 #include "UI/Text/TextWrapper.h"
 #include "UI/View/View.h"
 
 KELSTR(CTextView_attrFontName_FontNameEmpty, "Attribute 'font-name' is empty");
 KELSTR(CTextView_attrFontName_NoFont, "Font '%1' not found.");
 KELSTR(CTextView_attrTextAlignment_Invalid, "Invalid text alignment '%1'.");
+KELSTR(CTextView_init_FailTabGroupValueList, "Unable to create tab group value list");
 
 class CTextView : public CView {
 public:
@@ -46,10 +72,59 @@ public:
     // The text as paragraphs.
     std::vector<CString> paragraphs() const;
 
+    // --- Editing ---------------------------------------------------------------------
+    bool isEditing() const { return m_editing; }
+    CString editText() const { return CString::fromUtf16(m_edit.text()); }
+    const CTextEdit& edit() const { return m_edit; }
+    bool isCaretShown() const { return m_editing && m_caretOn; }
+    // Opens the edit box (the field's editing) with the text given by
+    // editStartText(); nothing while blocked.
+    CError openEditBox();
+    // Replaces the box's text (as a paste of everything would); characters
+    // are filtered like typed ones.
+    CError setEditText(const CString& text);
+    // Commits the box; false when the owner refuses the text (the box stays).
+    bool commitEditBox(CError* err = nullptr);
+    // Closes the box without change.
+    CError cancelEditBox();
+    // One key of the editor's codes, as the window sends it.
+    CError editKey(uint32_t keycode, bool ctrl, bool shift);
+    // The x of a caret position relative to the inner area's left (for tests).
+    double caretX(size_t pos) const;
+    // The caret position nearest a window x.
+    size_t positionAt(double x) const;
+    // The next (or previous) focusable view of this view's tab group.
+    CView* tabNeighbour(bool forward);
+
+    // The editor's clipboard: the display's when there is one, else one kept
+    // in the process (windowless editors, tests).
+    static bool setClipboard(const CObject& context, const CString& text);
+    static bool clipboard(const CObject& context, CString* text);
+
 protected:
     CError applyViewAttr(const CString& name, bool* handled) override;
     // The text alone (paint draws the view's background first).
     void paintText(const CPainter& p) const;
+    CError onViewEvent(const CString& eventName, CEventParams& params) override;
+
+    // Hooks of controls that edit a value instead of the text.
+    // The text the box starts with.
+    virtual CString editStartText() const;
+    // Applies a committed text; *accepted false keeps the box open.
+    virtual CError applyEdit(const CString& text, bool* accepted);
+    // Called when the box opened or closed.
+    virtual CError editBoxChanged(bool open);
+    // The box's rules: accepted characters (empty: all), largest length (0:
+    // unlimited), whether Enter commits. From the view's attributes.
+    virtual void editRules(CString* acceptChars, int64_t* maxLength, bool* acceptEnter) const;
+    // Whether a read-only view may open its box at all.
+    virtual bool canOpenEditBox() const { return true; }
+    // Whether a view event opens the box (read-only views with the
+    // edit box flags).
+    bool opensEditBox(const CString& eventName, const CEventParams& p) const;
+    virtual bool isEditable() const;
+    // Draws the box's text, selection and caret in the inner area.
+    void paintEdit(const CPainter& p) const;
 
 private:
     struct Paragraph {
@@ -76,4 +151,21 @@ private:
     double m_textHeight = 0;
     double m_scale = 1.0;
     double m_wrapWidth = 0;  // the inner width wrapped text was last laid out in
+
+    // Editing.
+    void configureEdit();
+    CError finishEdit(bool cancelled);
+    CError startCaret(bool on);
+    CError caretTick();
+    CError onEditEvent(const CString& eventName, CEventParams& p, bool* handled);
+    CError tabGroupList(CObject** out);
+    void keepCaretVisible();
+    CObject* m_cursorTimer = nullptr;
+    CTextEdit m_edit;
+    CString m_editOriginal;
+    bool m_editing = false;
+    bool m_caretOn = false;
+    bool m_dragging = false;
+    double m_scrollX = 0;
+    CObject* m_virtualKeyboard = nullptr;
 };

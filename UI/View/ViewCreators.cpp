@@ -3,6 +3,7 @@
 
 #include "UI/Render/WindowRenderer.h"
 #include "UI/Text/TextView.h"
+#include "UI/Text/VirtualKey.h"
 #include "UI/View/StateSwitch.h"
 #include "UI/View/View.h"
 #include "UI/View/ViewState.h"
@@ -22,6 +23,7 @@ std::span<const CreatorRow> uiViewCreatorRows() {
         {"ui:state-switch", &make<CStateSwitch>, &CStateSwitch::registerEvents},
         {"ui:textview", &make<CTextView>, &CTextView::registerEvents},
         {"ui:caption", &make<CTextView>, &CTextView::registerEvents},
+        {"ui:virtual-key", &make<CVirtualKey>, &CVirtualKey::registerEvents},
         {"ui:window-renderer", &make<CWindowRenderer>, &CWindowRenderer::registerEvents},
     };
     return rows;

@@ -94,7 +94,9 @@ void CModMeter::setSampleRate(double sampleRate) {
 void CModMeter::setParams(const Params& p) {
     const bool holdChanged = p.holdFrames != m_params.holdFrames;
     const bool weightChanged = p.kWeighting != m_params.kWeighting;
+    const bool routineChanged = p.routine != m_params.routine;
     m_params = p;
+    if (routineChanged) reset();  // the resting state depends on the routine
     if (holdChanged) m_hold.setLength(p.holdFrames);
     if (weightChanged) {
         m_weight.reset();
@@ -104,6 +106,9 @@ void CModMeter::setParams(const Params& p) {
 
 void CModMeter::reset() {
     m_ms = m_msRef = m_level = m_peak = m_bias = 0.0;
+    // A reduction meter rests at no reduction (a gain of 1), not at the
+    // silence a level meter rests at.
+    if (m_params.routine == kCompression) m_ms = m_level = 1.0;
     m_hold.clear();
     m_weight.reset();
     m_weightRef.reset();
@@ -116,7 +121,11 @@ void CModMeter::run(const double* x, const double* ref, int frames) {
     for (int i = 0; i < frames; ++i) {
         double s;
         if constexpr (Routine == kCompression) {
-            const double g = std::max(std::fabs(x[i]), kMinGain);
+            // A gain of exactly 0 is no gain signal (a port nobody has
+            // written yet, as an out-of-order meter's first block reads):
+            // no reduction, not the largest one.
+            const double a = std::fabs(x[i]);
+            const double g = a > 0.0 ? std::max(a, kMinGain) : 1.0;
             s = 1.0 / (g * g);
         } else {
             s = x[i] * x[i];

@@ -18,7 +18,9 @@
 //   bias         plain, plus a slow mean square b += (ms − b)·k_bias with
 //                t = 1.362·bias-time: the long-term level mark
 //   compression  the input is a gain signal g; the meter runs on the
-//                reduction 1/g (x² = 1/g²), so more reduction reads higher
+//                reduction 1/g (x² = 1/g²), so more reduction reads higher;
+//                it rests at 1 (no reduction), and a gain of exactly 0 (no
+//                signal written yet) counts as 1
 //   diff         two mean squares (port 0 and port 1, same k_rms); the
 //                displayed value follows their ratio (ms0 + ε)/(ms1 + ε)
 //                with the rise/release rule; the frame peak is the ratio's

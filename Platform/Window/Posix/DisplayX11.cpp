@@ -290,6 +290,8 @@ bool CX11Display::connect(std::string* error) {
 }
 
 CX11Display::~CX11Display() {
+    forgetClipboard();
+    for (void* ev : m_deferred) std::free(ev);
     if (m_conn) {
         if (m_clipboardWindow) xcb_destroy_window(m_conn, m_clipboardWindow);
         for (auto& [shape, cursor] : m_cursors) xcb_free_cursor(m_conn, cursor);
@@ -406,12 +408,9 @@ MonitorInfo CX11Display::monitorAt(int x, int y) {
 
 bool CX11Display::setClipboardPng(std::span<const uint8_t> png) {
     if (png.size() + 64 > m_maxRequestBytes) return false;  // no incremental transfers
-    if (!m_clipboardWindow) {
-        m_clipboardWindow = xcb_generate_id(m_conn);
-        xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, m_clipboardWindow, m_screen->root, 0, 0, 1, 1, 0,
-                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    }
+    clipboardWindow();
     m_clipboardPng.assign(png.begin(), png.end());
+    m_clipboardText.clear();
     xcb_set_selection_owner(m_conn, m_clipboardWindow, m_atoms[Clipboard], XCB_CURRENT_TIME);
     Reply<xcb_get_selection_owner_reply_t> r(
         xcb_get_selection_owner_reply(m_conn, xcb_get_selection_owner(m_conn, m_atoms[Clipboard]), nullptr));
@@ -428,7 +427,9 @@ void CX11Display::answerSelection(const void* request) {
     ev.target = req->target;
     ev.property = XCB_NONE;
     const uint32_t property = req->property ? req->property : req->target;
-    if (req->selection == m_atoms[Clipboard] && !m_clipboardPng.empty()) {
+    if (answerTextSelection(req, property)) {
+        ev.property = property;
+    } else if (req->selection == m_atoms[Clipboard] && !m_clipboardPng.empty()) {
         if (req->target == m_atoms[Targets]) {
             const uint32_t targets[2] = {m_atoms[Targets], m_atoms[ImagePng]};
             xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, req->requestor, property, XCB_ATOM_ATOM, 32, 2, targets);
@@ -452,6 +453,7 @@ uint32_t CX11Display::translateKey(uint8_t keycode, uint16_t state) {
 }
 
 bool CX11Display::dispatch() {
+    dispatchDeferred();
     while (xcb_generic_event_t* ev = xcb_poll_for_event(m_conn)) {
         handle(ev);
         std::free(ev);
@@ -567,6 +569,7 @@ void CX11Display::handle(void* event) {
             return;
         case XCB_SELECTION_CLEAR:
             m_clipboardPng.clear();
+            m_clipboardText.clear();
             return;
         default:
             return;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "Platform/Window/Posix/InputX11.h"
@@ -38,6 +39,8 @@ public:
     MonitorInfo monitorAt(int x, int y) override;
     MonitorInfo primaryMonitor() override;
     bool setClipboardPng(std::span<const uint8_t> png) override;
+    bool setClipboardText(std::string_view utf8) override;
+    bool clipboardText(std::string* utf8) override;
     int resourceCount() const override;
     const char* blitMethod() const override { return m_shm ? "shm" : "put-image"; }
 
@@ -63,6 +66,13 @@ private:
     CX11Window* find(uint32_t window) const;
     uint32_t translateKey(uint8_t keycode, uint16_t state);
     void answerSelection(const void* request);
+    // ClipboardX11.cpp: the window that owns our selections, answers to
+    // requests for our text (true when answered), and the wait for another
+    // client's answer (events that arrive meanwhile wait for dispatch()).
+    uint32_t clipboardWindow();
+    bool answerTextSelection(const void* request, uint32_t property);
+    void dispatchDeferred();
+    void forgetClipboard();
 
     xcb_connection_t* m_conn = nullptr;
     xcb_screen_t* m_screen = nullptr;
@@ -84,6 +94,8 @@ private:
     // The clipboard's content and the window that owns the selection.
     uint32_t m_clipboardWindow = 0;
     std::vector<uint8_t> m_clipboardPng;
+    std::string m_clipboardText;
+    std::vector<void*> m_deferred;
 };
 
 }  // namespace plat

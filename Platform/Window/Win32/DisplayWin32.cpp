@@ -318,6 +318,9 @@ MonitorInfo monitorInfo(HMONITOR m) {
 
 class CWin32Display final : public CDisplay {
 public:
+    ~CWin32Display() override {
+        if (m_clipboardOwner) DestroyWindow(m_clipboardOwner);
+    }
     std::unique_ptr<CSystemWindow> createWindow(const WindowOptions& o, CWindowListener* listener,
                                                 std::string* error) override {
         if (!registerClass(error)) return nullptr;
@@ -334,7 +337,7 @@ public:
     MonitorInfo primaryMonitor() override { return monitorInfo(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY)); }
     bool setClipboardPng(std::span<const uint8_t> png) override {
         const UINT format = RegisterClipboardFormatW(L"PNG");
-        if (!format || !OpenClipboard(nullptr)) return false;
+        if (!format || !OpenClipboard(clipboardOwner())) return false;
         EmptyClipboard();
         HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, png.size());
         bool ok = false;
@@ -349,8 +352,55 @@ public:
         CloseClipboard();
         return ok;
     }
+    bool setClipboardText(std::string_view utf8) override {
+        const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+        if ((n <= 0 && !utf8.empty()) || !OpenClipboard(clipboardOwner())) return false;
+        EmptyClipboard();
+        HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (size_t(n) + 1) * sizeof(wchar_t));
+        bool ok = false;
+        if (mem) {
+            if (auto* p = static_cast<wchar_t*>(GlobalLock(mem))) {
+                if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), p, n);
+                p[n] = 0;
+                GlobalUnlock(mem);
+                ok = SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
+            }
+            if (!ok) GlobalFree(mem);
+        }
+        CloseClipboard();
+        return ok;
+    }
+    bool clipboardText(std::string* utf8) override {
+        if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(clipboardOwner())) return false;
+        bool ok = false;
+        if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
+                const int n = WideCharToMultiByte(CP_UTF8, 0, p, -1, nullptr, 0, nullptr, nullptr);
+                if (n > 0) {
+                    utf8->assign(size_t(n), '\0');
+                    WideCharToMultiByte(CP_UTF8, 0, p, -1, utf8->data(), n, nullptr, nullptr);
+                    utf8->resize(size_t(n - 1));
+                    ok = true;
+                }
+                GlobalUnlock(h);
+            }
+        }
+        CloseClipboard();
+        return ok;
+    }
     int resourceCount() const override { return CWin32Window::s_count.load(); }
     const char* blitMethod() const override { return "gdi"; }
+
+private:
+    // The clipboard's owner: what is set while the clipboard is open with no
+    // window is dropped, so a hidden message-only window of the display
+    // opens it.
+    HWND clipboardOwner() {
+        if (!m_clipboardOwner)
+            m_clipboardOwner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        return m_clipboardOwner;
+    }
+    HWND m_clipboardOwner = nullptr;
 };
 
 std::unique_ptr<CDisplay> CDisplay::open(std::string*) { return std::make_unique<CWin32Display>(); }

@@ -1,0 +1,315 @@
+// Edit boxes: the editing model's keys and filters, and text views edited
+// through their events as the window sends them (caret, selection by mouse
+// and keys, clipboard, commit and cancel, tab groups, on-screen keys).
+#include <gtest/gtest.h>
+
+#include "Platform/Window/Window.h"
+#include "Tests/UI/UiTestSupport.h"
+#include "UI/Text/TextEdit.h"
+#include "UI/Text/TextView.h"
+#include "UI/Text/VirtualKey.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using A = CTextEdit::Action;
+
+void type(CTextEdit& e, std::u16string_view s) {
+    for (char16_t c : s) e.key(c, false, false);
+}
+
+TEST(TextEdit, CaretMovesSelectsAndErasesByCharacterAndWord) {
+    CTextEdit e;
+    e.reset(u"gain 12 dB", false);
+    EXPECT_EQ(e.caret(), 10u);
+    e.key(plat::kKeyLeft, true, false);  // to "dB"
+    EXPECT_EQ(e.caret(), 8u);
+    e.key(plat::kKeyLeft, true, true);  // extends over "12 "
+    EXPECT_EQ(e.selectedText(), u"12 ");
+    e.key(plat::kKeyLeft, false, false);  // collapses to the selection's start
+    EXPECT_FALSE(e.hasSelection());
+    EXPECT_EQ(e.caret(), 5u);
+    e.key(plat::kKeyEnd, false, true);
+    EXPECT_EQ(e.selectedText(), u"12 dB");
+    e.key(plat::kKeyBackspace, false, false);
+    EXPECT_EQ(e.text(), u"gain ");
+    e.key(plat::kKeyHome, false, false);
+    e.key(plat::kKeyDelete, true, false);  // the word and its blank
+    EXPECT_EQ(e.text(), u"");
+    e.reset(u"abc", false);
+    e.key(plat::kKeyBackspace, false, false);
+    e.key(plat::kKeyHome, false, false);
+    e.key(plat::kKeyBackspace, false, false);  // nothing before the caret
+    e.key(plat::kKeyDelete, false, false);
+    EXPECT_EQ(e.text(), u"b");
+    e.key(plat::kKeyRight, false, false);
+    e.key(plat::kKeyRight, false, false);  // stays at the end
+    EXPECT_EQ(e.caret(), 1u);
+}
+
+TEST(TextEdit, FiltersHoldTypedAndPastedTextToTheAcceptedCharactersAndLength) {
+    CTextEdit e;
+    e.setAcceptChars(u"0123456789.,-");
+    e.setMaxLength(5);
+    e.reset(u"", false);
+    type(e, u"-1x2 .a5");
+    EXPECT_EQ(e.text(), u"-12.5") << "letters and blanks refused";
+    type(e, u"9");
+    EXPECT_EQ(e.text(), u"-12.5") << "full";
+    e.selectAll();
+    EXPECT_TRUE(e.insert(u"1234567"));
+    EXPECT_EQ(e.text(), u"12345") << "a paste keeps its leading part";
+    e.selectAll();
+    EXPECT_TRUE(e.insert(u"abc")) << "nothing taken, but the selection went";
+    EXPECT_EQ(e.text(), u"");
+    EXPECT_FALSE(e.insert(u"\t\n")) << "control characters are never text";
+    EXPECT_EQ(e.key(plat::kKeyEscape, false, false), A::Cancel);
+}
+
+TEST(TextEdit, KeysAskTheOwnerForClipboardCommitAndFocus) {
+    CTextEdit e;
+    e.reset(u"value", true);
+    EXPECT_EQ(e.key('C', true, false), A::Copy);
+    EXPECT_EQ(e.key('x', true, false), A::Cut);
+    EXPECT_EQ(e.key('V', true, false), A::Paste);
+    EXPECT_EQ(e.key(plat::kKeyInsert, false, true), A::Paste);
+    EXPECT_EQ(e.key(plat::kKeyTab, false, false), A::FocusNext);
+    EXPECT_EQ(e.key(plat::kKeyTab, false, true), A::FocusPrev);
+    EXPECT_EQ(e.text(), u"value") << "none of them changed the text";
+    e.key(plat::kKeyRight, false, false);
+    EXPECT_EQ(e.key('A', true, false), A::Handled);
+    EXPECT_EQ(e.selectedText(), u"value");
+    e.setAcceptEnter(false);
+    EXPECT_EQ(e.key(plat::kKeyEnter, false, false), A::None) << "not the box's key";
+    e.setAcceptEnter(true);
+    EXPECT_EQ(e.key(plat::kKeyEnter, false, false), A::Commit);
+    EXPECT_EQ(e.key(plat::kKeyPageUp, false, false), A::None);
+}
+
+// Records the notifications it listens to.
+struct CRecorder : CObject {
+    static CClassRecord& record() {
+        static CClassRecord r("test:recorder");
+        if (!r.eventCount())
+            r.addEvent("record", [](CObject* self, CEventParams& p) -> CError {
+                static_cast<CRecorder*>(self)->seen.push_back(p);
+                return {};
+            });
+        return r;
+    }
+    std::vector<CEventParams> seen;
+};
+
+struct UiTextEdit : UiFixture {
+    CTextView* field = nullptr;
+    CRecorder* rec = nullptr;
+
+    CError key(CView* v, uint32_t code, bool ctrl = false, bool shift = false) {
+        CEventParams p{{"keycode", CString::number(int64_t(code))},
+                       {"is-ctrl", ctrl ? "true" : "false"},
+                       {"is-shift", shift ? "true" : "false"}};
+        return v->runEvent("key-press", p);
+    }
+    CError typeText(CView* v, const char* s) {
+        for (const char* c = s; *c; ++c) KEL_TRY(key(v, uint8_t(*c)));
+        return {};
+    }
+    void listen(CView* v) {
+        if (!rec) {
+            auto r = std::make_unique<CRecorder>();
+            r->setClassRecord(&CRecorder::record());
+            rec = r.get();
+            shot->root()->attachChild(std::move(r));
+        }
+        for (const char* e : {"paragraph-text-changed", "editbox-text-changed"}) CObject::listenObject(v, e, rec, "record");
+    }
+};
+
+TEST_F(UiTextEdit, FieldEditsWithCaretSelectionAndCommitsOrCancels) {
+    ASSERT_FALSE(load(R"(<ui:textview name="f" font-name="font.base" width="150" height="20" is-read-only="false"
+                                      is-accept-enter="true" text="Mix A"/>
+                         <ui:textview name="g" font-name="font.base" width="150" height="20" text="label"
+                                      is-editbox-on-dblclick="true" editbox-empty-value="none given"/>)"));
+    auto* f = dynamic_cast<CTextView*>(view("f"));
+    ASSERT_NE(f, nullptr);
+    listen(f);
+    ASSERT_FALSE(renderer().render());
+    // A click opens the field with the caret where it landed: at the end.
+    const CRectD& in = f->area().inner;
+    CEventParams press{{"x", CString::number(in.x + in.w - 1)}, {"y", CString::number(in.y + 2)}};
+    ASSERT_FALSE(f->runEvent("mouse-press", press));
+    ASSERT_TRUE(f->isEditing());
+    EXPECT_EQ(f->edit().caret(), 5u);
+    EXPECT_TRUE(f->isCaretShown());
+    // The caret blinks on the cursor timer's ticks.
+    ASSERT_FALSE(f->runEvent("cursor-tick"));
+    EXPECT_FALSE(f->isCaretShown());
+    ASSERT_FALSE(f->runEvent("cursor-tick"));
+    EXPECT_TRUE(f->isCaretShown());
+    // A drag from the start of "A" back to the start selects "Mix ".
+    const double xA = in.x + f->caretX(4);
+    CEventParams down{{"x", CString::number(xA)}, {"y", "5"}};
+    ASSERT_FALSE(f->runEvent("mouse-press", down));
+    EXPECT_EQ(f->edit().caret(), 4u);
+    CEventParams drag{{"x", CString::number(in.x)}, {"y", "5"}, {"is-button-l", "true"}};
+    ASSERT_FALSE(f->runEvent("mouse-move", drag));
+    EXPECT_EQ(f->edit().selectedText(), u"Mix ");
+    ASSERT_FALSE(typeText(f, "Bus "));
+    EXPECT_EQ(f->editText().utf8(), "Bus A");
+    EXPECT_GT(f->caretX(5), f->caretX(4)) << "the caret advances with the text";
+    ASSERT_FALSE(key(f, plat::kKeyEnter));
+    EXPECT_FALSE(f->isEditing());
+    EXPECT_EQ(f->attr("text").utf8(), "Bus A");
+    ASSERT_EQ(rec->seen.size(), 2u);
+    EXPECT_EQ(rec->seen[0].get("text").utf8(), "Bus A");
+    EXPECT_EQ(rec->seen[0].get("paragraph-index").utf8(), "0");
+    EXPECT_EQ(rec->seen[0].get("is-cancelled").utf8(), "false");
+
+    // Escape cancels: the text stays, the result says so.
+    ASSERT_FALSE(f->openEditBox());
+    ASSERT_FALSE(typeText(f, "zzz"));
+    ASSERT_FALSE(key(f, plat::kKeyEscape));
+    EXPECT_EQ(f->attr("text").utf8(), "Bus A");
+    ASSERT_EQ(rec->seen.size(), 4u);
+    EXPECT_EQ(rec->seen[2].get("is-cancelled").utf8(), "true");
+    EXPECT_EQ(rec->seen[3].get("text").utf8(), "Bus A");
+
+    // A read-only label opens its box on a double click only; an empty result
+    // stands for "editbox-empty-value".
+    auto* g = dynamic_cast<CTextView*>(view("g"));
+    CEventParams single{{"x", "5"}, {"y", "5"}};
+    ASSERT_FALSE(g->runEvent("mouse-press", single));
+    EXPECT_FALSE(g->isEditing());
+    CEventParams dbl{{"x", "5"}, {"y", "5"}, {"is-double-click", "true"}};
+    ASSERT_FALSE(g->runEvent("mouse-press", dbl));
+    ASSERT_TRUE(g->isEditing());
+    EXPECT_EQ(g->edit().selectedText(), u"label") << "a box opens with its text selected";
+    ASSERT_FALSE(key(g, plat::kKeyDelete));
+    ASSERT_FALSE(key(g, plat::kKeyEnter)) << "Enter is not accepted here";
+    EXPECT_TRUE(g->isEditing());
+    ASSERT_FALSE(g->runEvent("blur"));  // leaving commits
+    EXPECT_FALSE(g->isEditing());
+    EXPECT_EQ(g->attr("text").utf8(), "none given");
+}
+
+TEST_F(UiTextEdit, ClipboardCopiesCutsAndPastesOneLine) {
+    ASSERT_FALSE(load(R"(<ui:textview name="a" font-name="font.base" width="150" height="20" is-read-only="false"
+                                      text="-14.5 LUFS"/>
+                         <ui:textview name="b" font-name="font.base" width="150" height="20" is-read-only="false"
+                                      accept-chars="0123456789.-" max-paragraph-length="4" text=""/>
+                         <ui:textview name="p" font-name="font.base" width="150" height="20" is-read-only="false"
+                                      is-password="true" text="secret"/>)"));
+    auto* a = dynamic_cast<CTextView*>(view("a"));
+    auto* b = dynamic_cast<CTextView*>(view("b"));
+    auto* pw = dynamic_cast<CTextView*>(view("p"));
+    ASSERT_FALSE(a->openEditBox());
+    ASSERT_FALSE(key(a, plat::kKeyHome));
+    for (int i = 0; i < 5; ++i) ASSERT_FALSE(key(a, plat::kKeyRight, false, true));
+    ASSERT_FALSE(key(a, 'C', true));
+    CString clip;
+    ASSERT_TRUE(CTextView::clipboard(*a, &clip));
+    EXPECT_EQ(clip.utf8(), "-14.5");
+    ASSERT_FALSE(key(a, 'X', true));
+    EXPECT_EQ(a->editText().utf8(), " LUFS");
+    // Pasted into a number field: the filter and the length apply.
+    ASSERT_TRUE(CTextView::setClipboard(*a, "x-3.25 dB\nsecond line"));
+    ASSERT_FALSE(b->openEditBox());
+    ASSERT_FALSE(key(b, 'V', true));
+    EXPECT_EQ(b->editText().utf8(), "-3.2");
+    // A password field shows stars and copies nothing.
+    ASSERT_FALSE(pw->openEditBox());
+    ASSERT_FALSE(key(pw, 'C', true));
+    ASSERT_TRUE(CTextView::clipboard(*a, &clip));
+    EXPECT_EQ(clip.utf8(), "x-3.25 dB\nsecond line");
+}
+
+TEST_F(UiTextEdit, TabMovesThroughTheGroupSkippingHiddenViews) {
+    ASSERT_FALSE(load(R"(<ui:textview name="one" font-name="font.base" width="40" height="20" is-read-only="false"
+                                      tab-group="g" text="1"/>
+                         <ui:textview name="two" font-name="font.base" width="40" height="20" is-read-only="false"
+                                      tab-group="g" text="2" is-hidden="true"/>
+                         <ui:textview name="three" font-name="font.base" width="40" height="20"
+                                      is-read-only="false" tab-group="g" text="3"/>
+                         <ui:textview name="other" font-name="font.base" width="40" height="20"
+                                      is-read-only="false" tab-group="h" text="4"/>)"));
+    auto* one = dynamic_cast<CTextView*>(view("one"));
+    auto* three = dynamic_cast<CTextView*>(view("three"));
+    EXPECT_EQ(one->tabNeighbour(true), three);
+    CObject* list = renderer().findChild("tab-group-value-list-g");
+    ASSERT_NE(list, nullptr) << "the helper list of the group";
+    EXPECT_EQ(list->children().size(), 3u);
+    EXPECT_EQ(one->tabNeighbour(false), three) << "wraps around";
+    ASSERT_FALSE(one->openEditBox());
+    ASSERT_FALSE(typeText(one, "0"));
+    ASSERT_FALSE(key(one, plat::kKeyTab));
+    EXPECT_FALSE(one->isEditing());
+    EXPECT_EQ(one->attr("text").utf8(), "10") << "leaving by Tab commits";
+    EXPECT_TRUE(three->isEditing()) << "the next field takes the keys";
+    EXPECT_EQ(dynamic_cast<CTextView*>(view("other"))->tabNeighbour(true), nullptr) << "alone in its group";
+}
+
+TEST_F(UiTextEdit, OnScreenKeysTypeIntoTheBox) {
+    ASSERT_FALSE(load(R"(<ui:textview name="f" font-name="font.base" width="150" height="20" is-read-only="false"
+                                      is-accept-enter="true" text=""/>)"));
+    auto* f = dynamic_cast<CTextView*>(view("f"));
+    ASSERT_FALSE(f->openEditBox());
+    for (const char* c : {"4", "2"}) {
+        CEventParams p{{"char", c}};
+        ASSERT_FALSE(f->runEvent("virtual-key", p));
+    }
+    CEventParams back{{"keycode", CString::number(int64_t(plat::kKeyBackspace))}};
+    ASSERT_FALSE(f->runEvent("virtual-key", back));
+    EXPECT_EQ(f->editText().utf8(), "4");
+}
+
+// The on-screen keyboards of the test document, drawn in place and aimed
+// at its boxes.
+TEST_F(UiTextEdit, OnScreenKeyboardsTypeCapitalsEraseCommitAndCancel) {
+    std::ifstream in(uiTestData("editbox.xml"));
+    std::stringstream doc;
+    doc << in.rdbuf();
+    CUiShot::Options o;
+    o.workers = 0;
+    ASSERT_FALSE(shot->loadXml(doc.str(), "editbox.xml", o));
+    ASSERT_FALSE(renderer().render());
+    auto* field = dynamic_cast<CTextView*>(view("field"));
+    auto* number = dynamic_cast<CTextView*>(view("number"));
+    ASSERT_TRUE(field && number);
+    // A key of a panel by what it types or names.
+    auto press = [&](const char* panel, const char* what) {
+        CView* p = view(panel);
+        ASSERT_NE(p, nullptr) << panel;
+        for (CView* k : p->childViews()) {
+            auto* key = dynamic_cast<CVirtualKey*>(k);
+            if (key && (key->attr("key") == what || (!key->hasAttr("key") && key->attr("text") == what))) {
+                ASSERT_FALSE(key->press()) << what;
+                return;
+            }
+        }
+        FAIL() << "no key " << what << " on " << panel;
+    };
+    ASSERT_FALSE(field->openEditBox());
+    press("keyboard", "Bkspace");
+    press("keyboard", "Bkspace");
+    press("keyboard", "CAPS");
+    press("keyboard", "a");
+    press("keyboard", "CAPS");
+    press("keyboard", "b");
+    press("keyboard", "Left");
+    press("keyboard", "Space");
+    EXPECT_EQ(field->editText().utf8(), "Master A b");
+    press("keyboard", "Enter");
+    EXPECT_FALSE(field->isEditing());
+    EXPECT_EQ(field->attr("text").utf8(), "Master A b");
+
+    ASSERT_FALSE(number->openEditBox());
+    for (const char* k : {"1", "2", ".", "5", "k"}) press("freq", k);
+    EXPECT_EQ(number->editText().utf8(), "12.5") << "the box refuses what it does not accept";
+    press("digital", "Cancel");
+    EXPECT_FALSE(number->isEditing());
+    EXPECT_EQ(number->attr("text").utf8(), "-14.25");
+}
+
+}  // namespace
