@@ -9,19 +9,18 @@
 namespace {
 
 // True when x[0 .. n) holds a NaN or an infinity. x * 0 is NaN exactly for
-// those and a zero for every finite x, so four running sums of x * 0 turn NaN
-// exactly when the block has one; the sums are independent lanes, which the
-// compiler vectorises without reordering any addition.
+// those and a zero for every finite x, so eight running sums of x * 0 turn
+// NaN exactly when the block has one; the sums are independent lanes, which
+// the compiler vectorises without reordering any addition, and eight of them
+// keep four additions in flight at once.
 bool hasNonFinite(const double* x, int n) {
-    double lane[4] = {};
+    constexpr int kLanes = 8;
+    double lane[kLanes] = {};
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        lane[0] += x[i] * 0.0;
-        lane[1] += x[i + 1] * 0.0;
-        lane[2] += x[i + 2] * 0.0;
-        lane[3] += x[i + 3] * 0.0;
-    }
-    double sum = (lane[0] + lane[1]) + (lane[2] + lane[3]);
+    for (; i + kLanes <= n; i += kLanes)
+        for (int k = 0; k < kLanes; ++k) lane[k] += x[i + k] * 0.0;
+    double sum = 0.0;
+    for (int k = 0; k < kLanes; ++k) sum += lane[k];
     for (; i < n; ++i) sum += x[i] * 0.0;
     return std::isnan(sum);
 }
