@@ -10,6 +10,7 @@
 // first state at once (jump-ahead), and only one step per group is serial.
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -62,7 +63,13 @@ public:
 
 private:
     static constexpr int kGroup = 8;
-    static double value(uint32_t s) { return ((s & (1u << 23)) ? 2e-11 : 0.0) - 1e-11; }
+    // (bit 23 ? 2e-11 : 0) - 1e-11, which is exactly +1e-11 or -1e-11: the
+    // sign set from the bit without a branch (the bit is a coin toss).
+    static double value(uint32_t s) {
+        return std::bit_cast<double>(kTinyBits | (uint64_t(~s >> 23 & 1u) << 63));
+    }
+    static constexpr uint64_t kTinyBits = std::bit_cast<uint64_t>(1e-11);
+    static_assert(2e-11 - 1e-11 == 1e-11 && 0.0 - 1e-11 == -1e-11);
 
     static constexpr CTinyNoiseJump<kGroup> kJump = CTinyNoiseJump<kGroup>::make(kMul, kAdd);
 

@@ -337,7 +337,7 @@ struct CModLimTB::Lane {
     const int drcType = a.m_params.drcType;
     const bool relOn = a.m_params.releaseEnable;
 
-    V release(V g) {
+    [[gnu::always_inline]] inline V release(V g) {
 #if TAMBLOR_HAVE_DUAL
         if constexpr (kDual) return rel.apply(g, CLimReleaseTablePair{a.m_relTables, b.m_relTables}, row);
 #endif
