@@ -164,6 +164,40 @@ void BM_LevelerStereo(benchmark::State& state) {
     report(state, 2 * kBlock);
 }
 
+// The look-ahead window alone (1.5 ms at the rate), value by value and as a
+// block.
+void BM_WindowPush(benchmark::State& state) {
+    const double sr = static_cast<double>(state.range(0));
+    const std::vector<double> x = level(sr);
+    std::vector<double> g(kBlock);
+    CSlidingWindowMin w;
+    w.prepare(limMaxLookAheadLength(sr));
+    w.setLength(limLookAheadLength(0.0015, sr, w.maxLength()));
+    size_t pos = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < kBlock; ++i) g[size_t(i)] = w.push(x[pos + size_t(i)]);
+        benchmark::DoNotOptimize(g.data());
+        pos = (pos + kBlock) % x.size();
+    }
+    report(state, kBlock);
+}
+
+void BM_WindowRun(benchmark::State& state) {
+    const double sr = static_cast<double>(state.range(0));
+    const std::vector<double> x = level(sr);
+    std::vector<double> g(kBlock);
+    CSlidingWindowMin w;
+    w.prepare(limMaxLookAheadLength(sr));
+    w.setLength(limLookAheadLength(0.0015, sr, w.maxLength()));
+    size_t pos = 0;
+    for (auto _ : state) {
+        w.run(x.data() + pos, g.data(), kBlock);
+        benchmark::DoNotOptimize(g.data());
+        pos = (pos + kBlock) % x.size();
+    }
+    report(state, kBlock);
+}
+
 }  // namespace
 
 #define LIM_BENCH(fn) BENCHMARK(fn)->Arg(44100)->Arg(352800)
@@ -184,3 +218,5 @@ LIM_BENCH(BM_AIGC4Pair);
 LIM_BENCH(BM_Clip);
 LIM_BENCH(BM_Evaluator);
 LIM_BENCH(BM_LevelerStereo);
+LIM_BENCH(BM_WindowPush);
+LIM_BENCH(BM_WindowRun);

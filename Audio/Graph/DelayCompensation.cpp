@@ -3,15 +3,37 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Platform/Sync.h"
+
+namespace {
+
+// The raised-cosine weights of a fade of `length` samples. Every delay line
+// of a graph, and of every instance, fades over the same few lengths, so each
+// table is made once and then shared, read-only (main thread).
+std::shared_ptr<const std::vector<double>> fadeCurve(int length) {
+    static plat::CCritSec lock{4000};
+    static std::vector<std::shared_ptr<const std::vector<double>>> curves;
+    plat::CLock hold(lock);
+    for (const auto& c : curves)
+        if (c->size() == size_t(length)) return c;
+    auto curve = std::make_shared<std::vector<double>>(size_t(length));
+    for (int i = 0; i < length; ++i) (*curve)[size_t(i)] = 0.5 - 0.5 * std::cos(M_PI * (i + 1) / double(length));
+    // A handful of lengths in practice; the oldest goes beyond that.
+    if (curves.size() >= 16) curves.erase(curves.begin());
+    curves.push_back(curve);
+    return curve;
+}
+
+}  // namespace
+
 void CAlignDelay::prepare(int channels, int maxDelay, int fadeLength) {
     m_channels = channels;
     m_size = std::max(1, maxDelay + 1);
     m_rings.resize(size_t(std::max(channels, 0)));
     for (auto& ring : m_rings) ring.allocate(size_t(m_size));
     m_fadeLength = std::max(1, fadeLength);
-    m_fade.resize(size_t(m_fadeLength));
-    for (int i = 0; i < m_fadeLength; ++i)
-        m_fade[size_t(i)] = 0.5 - 0.5 * std::cos(M_PI * (i + 1) / double(m_fadeLength));
+    if (!m_fadeCurve || m_fadeCurve->size() != size_t(m_fadeLength)) m_fadeCurve = fadeCurve(m_fadeLength);
+    m_fade = m_fadeCurve->data();
     reset();
 }
 
@@ -72,7 +94,7 @@ void CAlignDelay::process(int ch, const double* in, double* out, int frames) {
         if (r0 < 0) r0 += size;
         if (r1 < 0) r1 += size;
         if (fp > 0 && fp <= m_fadeLength) {
-            const double g = m_fade[size_t(fp - 1)];
+            const double g = m_fade[fp - 1];
             out[i] = buf[r0] + (buf[r1] - buf[r0]) * g;
             ++fp;
         } else {

@@ -4,6 +4,7 @@
 // allocates. A change of delay cross-fades from the old to the new read
 // position with a raised-cosine weight.
 
+#include <memory>
 #include <vector>
 
 #include "Audio/Graph/SampleBuffer.h"
@@ -33,6 +34,7 @@ private:
     int m_channels = 0, m_size = 0, m_write = 0;
     int m_current = 0, m_target = 0;
     int m_fadeLength = 0, m_fadePos = 0;  // fade from m_current to m_target in progress
-    std::vector<double> m_fade;           // raised-cosine weights
+    std::shared_ptr<const std::vector<double>> m_fadeCurve;  // raised-cosine weights, shared
+    const double* m_fade = nullptr;                          // its data
     bool m_fresh = true;                  // no audio since reset
 };

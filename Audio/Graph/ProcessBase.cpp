@@ -5,23 +5,29 @@
 
 #include "Audio/Params/AudioParam.h"
 #include "Audio/Graph/ProcessDef.h"
+#include "Audio/Vector/Dual.h"
 
 namespace {
 
 // True when x[0 .. n) holds a NaN or an infinity. x * 0 is NaN exactly for
-// those and a zero for every finite x, so four running sums of x * 0 turn NaN
-// exactly when the block has one; the sums are independent lanes, which the
-// compiler vectorises without reordering any addition.
+// those and a zero for every finite x, so running sums of x * 0 turn NaN
+// exactly when the block has one. Eight sums in four registers keep four
+// additions in flight at once (where pairs of doubles are in registers).
 bool hasNonFinite(const double* x, int n) {
-    double lane[4] = {};
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        lane[0] += x[i] * 0.0;
-        lane[1] += x[i + 1] * 0.0;
-        lane[2] += x[i + 2] * 0.0;
-        lane[3] += x[i + 3] * 0.0;
+    double sum = 0.0;
+#if TAMBLOR_HAVE_DUAL
+    CDual s0(0.0), s1(0.0), s2(0.0), s3(0.0);
+    const CDual zero(0.0);
+    for (; i + 8 <= n; i += 8) {
+        s0 += CDual(_mm_loadu_pd(x + i)) * zero;
+        s1 += CDual(_mm_loadu_pd(x + i + 2)) * zero;
+        s2 += CDual(_mm_loadu_pd(x + i + 4)) * zero;
+        s3 += CDual(_mm_loadu_pd(x + i + 6)) * zero;
     }
-    double sum = (lane[0] + lane[1]) + (lane[2] + lane[3]);
+    const CDual t = (s0 + s1) + (s2 + s3);
+    sum = t.lane0() + t.lane1();
+#endif
     for (; i < n; ++i) sum += x[i] * 0.0;
     return std::isnan(sum);
 }

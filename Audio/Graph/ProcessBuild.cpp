@@ -47,21 +47,41 @@ CError CAudioProcessBuild::createParams(const CObject& defNode, const CString& p
     return {};
 }
 
+namespace {
+
+// Whether name is scope + "." + orig, compared in place.
+bool isScopedName(const CString& name, const CString& scope, const CString& orig) {
+    const size_t s = scope.length();
+    if (name.length() != s + 1 + orig.length() || name.at(s) != u'.') return false;
+    for (size_t i = 0; i < orig.length(); ++i)
+        if (name.at(s + 1 + i) != orig.at(i)) return false;
+    return name.startsWith(scope);
+}
+
+}  // namespace
+
+const std::vector<const CAudioParamRemapDef*>& CAudioProcessBuild::remapDefs(const CAudioProcessDefBase& def) const {
+    auto [it, added] = m_remapDefs.try_emplace(&def);
+    if (added)
+        for (const auto& child : def.children())
+            if (auto* remap = dynamic_cast<const CAudioParamRemapDef*>(child.get())) it->second.push_back(remap);
+    return it->second;
+}
+
 CString CAudioProcessBuild::applyRemaps(const CAudioProcessBase& at, CString name) const {
     // Innermost container first; a rebound name may be rebound again further out.
     for (const CAudioProcessBase* level = &at; level; level = kelParentLevel(*level)) {
         const CAudioProcessDefBase* def = level->def();
         if (!def) continue;
+        const auto& remaps = remapDefs(*def);
+        if (remaps.empty()) continue;
         const CString scope = level->paramPrefix();
-        for (const auto& child : def->children()) {
-            auto* remap = dynamic_cast<const CAudioParamRemapDef*>(child.get());
-            if (!remap) continue;
+        for (const CAudioParamRemapDef* remap : remaps)
             for (const CAudioParamRemap& r : remap->remaps())
-                if (name == scope + CString(".") + r.orig) {
+                if (isScopedName(name, scope, r.orig)) {
                     name = CAudioParamRemapDef::resolveName(scope, r.target);
                     break;
                 }
-        }
     }
     return name;
 }

@@ -14,6 +14,7 @@
 // Threads: main thread only.
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "Core/Object.h"
@@ -22,6 +23,7 @@ class CAudioProcessBase;
 class CAudioProcessDefBase;
 class CAudioParam;
 class CAudioParamCollector;
+class CAudioParamRemapDef;
 class CAudioEnv;
 
 class CAudioProcessBuild {
@@ -52,10 +54,13 @@ public:
 
 private:
     CString applyRemaps(const CAudioProcessBase& at, CString name) const;
+    // The remap definitions directly under a definition, looked up once per build.
+    const std::vector<const CAudioParamRemapDef*>& remapDefs(const CAudioProcessDefBase& def) const;
 
     CAudioParamCollector* m_collector;
     CAudioEnv* m_env;
     int m_groupCount = 8;
+    mutable std::unordered_map<const CAudioProcessDefBase*, std::vector<const CAudioParamRemapDef*>> m_remapDefs;
 };
 
 // The process that contains a process (nullptr at the top).

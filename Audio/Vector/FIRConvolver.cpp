@@ -210,18 +210,29 @@ void CFIRConvolver::blockOutput(const Bank& bank, double* dst) {
         return;
     }
     // The ring runs backwards, so partition i meets the input spectrum in
-    // slot (head + i) mod size: two contiguous runs.
+    // slot (head + i) mod size. The products of up to kGroup partitions are
+    // summed in one pass over the bins (the sum stays in registers), in
+    // partition order, as one product and accumulating products would.
+    constexpr size_t kGroup = 16;
     const size_t fftLength = m_fftLength;
     const double* ring = m_inputSpectra.data();
     double* acc = m_accum.data();
     const double* kernel = bank.spectra.data();
     const int len = int(fftLength);
-    vecMulPacked(ring + m_ringHead * fftLength, kernel, acc, len);
-    const size_t firstRun = std::min(bank.parts, m_maxParts - m_ringHead);
-    for (size_t i = 1; i < firstRun; ++i)
-        vecMulAddPacked(ring + (m_ringHead + i) * fftLength, kernel + i * fftLength, acc, len);
-    for (size_t i = firstRun; i < bank.parts; ++i)
-        vecMulAddPacked(ring + (i - firstRun) * fftLength, kernel + i * fftLength, acc, len);
+    const double* in[kGroup];
+    const double* part[kGroup];
+    for (size_t done = 0; done < bank.parts;) {
+        const size_t count = std::min(kGroup, bank.parts - done);
+        for (size_t k = 0; k < count; ++k) {
+            const size_t i = done + k;
+            size_t slot = m_ringHead + i;
+            if (slot >= m_maxParts) slot -= m_maxParts;
+            in[k] = ring + slot * fftLength;
+            part[k] = kernel + i * fftLength;
+        }
+        vecMulSumPacked(in, part, int(count), acc, len, done > 0 ? 1 : 0);
+        done += count;
+    }
     m_fft.inverse(acc, acc);
     std::memcpy(dst, acc + m_block, m_block * sizeof(double));
 }

@@ -404,17 +404,40 @@ struct Kernels {
 
     // ------------------------------------------------------------ products
 
+    // The real bins in front (0, and 1 for even lengths): returns where the
+    // complex pairs start. Kept out of line, so that every caller runs the
+    // very same instructions on them.
     template <bool Accumulate>
-    static int productPacked(const double* a, const double* b, double* d, int len) {
-        if (!a || !b || !d) return kVecErrNullPtr;
-        if (len < 1) return kVecErrSize;
-        const size_t n = size_t(len);
+    [[gnu::noinline]] static size_t headPacked(const double* a, const double* b, double* d, size_t n) {
         size_t i = 1;
         d[0] = Accumulate ? d[0] + a[0] * b[0] : a[0] * b[0];
         if ((n & 1) == 0) {
             d[1] = Accumulate ? d[1] + a[1] * b[1] : a[1] * b[1];
             i = 2;
         }
+        return i;
+    }
+    // The complex pairs from i on, one at a time (out of line, as above).
+    template <bool Accumulate>
+    [[gnu::noinline]] static void tailPacked(const double* a, const double* b, double* d, size_t i, size_t n) {
+        for (; i + 2 <= n; i += 2) {
+            const double ar = a[i], ai = a[i + 1], br = b[i], bi = b[i + 1];
+            double yr = ar * br - ai * bi, yi = ar * bi + ai * br;
+            if constexpr (Accumulate) {
+                yr += d[i];
+                yi += d[i + 1];
+            }
+            d[i] = yr;
+            d[i + 1] = yi;
+        }
+    }
+
+    template <bool Accumulate>
+    static int productPacked(const double* a, const double* b, double* d, int len) {
+        if (!a || !b || !d) return kVecErrNullPtr;
+        if (len < 1) return kVecErrSize;
+        const size_t n = size_t(len);
+        size_t i = headPacked<Accumulate>(a, b, d, n);
         for (; i + 2 * W <= n; i += 2 * W) {
             V ar, ai, br, bi;
             T::loadPairs(a + i, ar, ai);
@@ -431,16 +454,7 @@ struct Kernels {
             }
             T::storePairs(d + i, yr, yi);
         }
-        for (; i + 2 <= n; i += 2) {
-            const double ar = a[i], ai = a[i + 1], br = b[i], bi = b[i + 1];
-            double yr = ar * br - ai * bi, yi = ar * bi + ai * br;
-            if constexpr (Accumulate) {
-                yr += d[i];
-                yi += d[i + 1];
-            }
-            d[i] = yr;
-            d[i + 1] = yi;
-        }
+        tailPacked<Accumulate>(a, b, d, i, n);
         return kVecOk;
     }
 
@@ -486,6 +500,54 @@ struct Kernels {
 
     static int mulAddPacked(const double* a, const double* b, double* d, int len) {
         return productPacked<true>(a, b, d, len);
+    }
+
+    // d = a[0] b[0] + ... + a[count-1] b[count-1] (or d += that): per bin the
+    // very operations of mulPacked on the first pair (mulAddPacked with
+    // accumulate) and mulAddPacked on each further one, in order, with the
+    // running sum kept in registers instead of stored and reloaded.
+    static int mulSumPacked(const double* const* a, const double* const* b, int count, double* d, int len,
+                            int accumulate) {
+        if (!a || !b || !d) return kVecErrNullPtr;
+        if (len < 1 || count < 1) return kVecErrSize;
+        for (int k = 0; k < count; ++k)
+            if (!a[k] || !b[k]) return kVecErrNullPtr;
+        const size_t n = size_t(len);
+        // The bins in front and the pairs after the vectors are few: pair
+        // after pair through the helpers of productPacked.
+        const size_t first = accumulate ? headPacked<true>(a[0], b[0], d, n) : headPacked<false>(a[0], b[0], d, n);
+        for (int k = 1; k < count; ++k) headPacked<true>(a[k], b[k], d, n);
+        size_t i = first;
+        for (; i + 2 * W <= n; i += 2 * W) {
+            V ar, ai, br, bi, yr, yi;
+            T::loadPairs(a[0] + i, ar, ai);
+            T::loadPairs(b[0] + i, br, bi);
+            if (accumulate) {
+                V cr, ci;
+                T::loadPairs(d + i, cr, ci);
+                yr = T::mulSub(ar, br, T::mulSub(ai, bi, cr));
+                yi = T::mulAdd(ar, bi, T::mulAdd(ai, br, ci));
+            } else {
+                yr = T::mulSub(ar, br, T::mul(ai, bi));
+                yi = T::mulAdd(ar, bi, T::mul(ai, br));
+            }
+            for (int k = 1; k < count; ++k) {
+                T::loadPairs(a[k] + i, ar, ai);
+                T::loadPairs(b[k] + i, br, bi);
+                const V cr = yr, ci = yi;
+                yr = T::mulSub(ar, br, T::mulSub(ai, bi, cr));
+                yi = T::mulAdd(ar, bi, T::mulAdd(ai, br, ci));
+            }
+            T::storePairs(d + i, yr, yi);
+        }
+        if (i < n) {
+            if (accumulate)
+                tailPacked<true>(a[0], b[0], d, i, n);
+            else
+                tailPacked<false>(a[0], b[0], d, i, n);
+            for (int k = 1; k < count; ++k) tailPacked<true>(a[k], b[k], d, i, n);
+        }
+        return kVecOk;
     }
 };
 

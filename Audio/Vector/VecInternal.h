@@ -45,6 +45,7 @@ using VecForwardFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
 using VecInverseFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
 using VecMulFn = int (*)(const double*, const double*, double*, int);
 using VecCorrelateFn = int (*)(const double*, int, const double*, double*, int, int);
+using VecMulSumFn = int (*)(const double* const*, const double* const*, int, double*, int, int);
 
 // The transforms and products of one build.
 struct CVecBuild {
@@ -54,6 +55,7 @@ struct CVecBuild {
     VecMulFn mulPacked;
     VecMulFn mulAddPacked;
     VecCorrelateFn correlate;
+    VecMulSumFn mulSumPacked;
 };
 
 // The portable build: always present, and the dispatchers' state before
@@ -63,6 +65,8 @@ int vecPortableInverse(const double* src, double* dst, const CVecFFTPlan* plan, 
 int vecPortableMulPacked(const double* a, const double* b, double* dst, int len);
 int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int len);
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate);
+int vecPortableMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len,
+                            int accumulate);
 
 // The processor-specific builds; nullptr when a build is not compiled in.
 const CVecBuild* vecBuildPortable();

@@ -106,7 +106,7 @@ struct CLevelTables {
         for (int l = 0; l < kVecLevelCount; ++l) {
             const CVecBuild* b = buildForLevel(l);
             level[l] = {b->name,      &vecSharedGetSize, &vecSharedInit,   b->forward,
-                        b->inverse, b->mulPacked,      b->mulAddPacked, b->correlate};
+                        b->inverse, b->mulPacked,      b->mulAddPacked, b->correlate, b->mulSumPacked};
         }
     }
 };
@@ -126,6 +126,7 @@ struct CDispatch {
     std::atomic<VecMulFn> mulPacked{&vecPortableMulPacked};
     std::atomic<VecMulFn> mulAddPacked{&vecPortableMulAddPacked};
     std::atomic<VecCorrelateFn> correlate{&vecPortableCorrelate};
+    std::atomic<VecMulSumFn> mulSumPacked{&vecPortableMulSumPacked};
     std::atomic<int> level{0};
 };
 constinit CDispatch s_dispatch;
@@ -140,6 +141,7 @@ void activate(int level) {
     s_dispatch.mulPacked.store(t.mulPacked, rel);
     s_dispatch.mulAddPacked.store(t.mulAddPacked, rel);
     s_dispatch.correlate.store(t.correlate, rel);
+    s_dispatch.mulSumPacked.store(t.mulSumPacked, rel);
     s_dispatch.level.store(level, rel);
 }
 
@@ -272,6 +274,10 @@ int vecMulPacked(const double* a, const double* b, double* dst, int len) {
 
 int vecMulAddPacked(const double* a, const double* b, double* acc, int len) {
     return s_dispatch.mulAddPacked.load(std::memory_order_relaxed)(a, b, acc, len);
+}
+
+int vecMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len, int accumulate) {
+    return s_dispatch.mulSumPacked.load(std::memory_order_relaxed)(a, b, count, dst, len, accumulate);
 }
 
 int vecCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {

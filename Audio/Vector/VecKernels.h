@@ -67,6 +67,12 @@ int vecMulPacked(const double* a, const double* b, double* dst, int len);
 // Accumulating product: acc += a * b in the same packed sense (the sum over
 // kernel partitions of uniformly partitioned convolution).
 int vecMulAddPacked(const double* a, const double* b, double* acc, int len);
+// dst = a[0] b[0] + ... + a[count-1] b[count-1] over packed spectra (dst +=
+// that when accumulate is not 0), with exactly the results of vecMulPacked
+// on the first pair (vecMulAddPacked when accumulating) followed by
+// vecMulAddPacked on each further pair in order; dst may not be one of the
+// inputs.
+int vecMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len, int accumulate);
 
 // Correlation with reversed taps, the inner sum of direct FIR filtering:
 // out[n] = sum over t < taps of rev[t] x[n + t] for n < count (added to out
@@ -100,6 +106,7 @@ struct CVecKernelTable {
     int (*mulPacked)(const double*, const double*, double*, int);
     int (*mulAddPacked)(const double*, const double*, double*, int);
     int (*correlate)(const double*, int, const double*, double*, int, int);
+    int (*mulSumPacked)(const double* const*, const double* const*, int, double*, int, int);
 };
 
 struct CVecProcessorInfo {

@@ -51,7 +51,8 @@ struct VecOpsAVX2 {
 };
 
 using K = Kernels<VecOpsAVX2>;
-const CVecBuild kBuild = {"avx2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate};
+const CVecBuild kBuild = {"avx2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
+                          &K::mulSumPacked};
 
 }  // namespace
 }  // namespace vecbuild

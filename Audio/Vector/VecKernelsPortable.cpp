@@ -6,7 +6,8 @@
 
 namespace {
 using K = vecbuild::Kernels<vecbuild::VecOpsScalar>;
-const CVecBuild kBuild = {"portable", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate};
+const CVecBuild kBuild = {"portable", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
+                          &K::mulSumPacked};
 }  // namespace
 
 int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
@@ -20,6 +21,11 @@ int vecPortableMulPacked(const double* a, const double* b, double* dst, int len)
 }
 int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int len) {
     return K::mulAddPacked(a, b, acc, len);
+}
+
+int vecPortableMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len,
+                            int accumulate) {
+    return K::mulSumPacked(a, b, count, dst, len, accumulate);
 }
 
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {

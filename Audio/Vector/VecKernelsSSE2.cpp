@@ -44,7 +44,8 @@ struct VecOpsSSE2 {
 };
 
 using K = Kernels<VecOpsSSE2>;
-const CVecBuild kBuild = {"sse2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate};
+const CVecBuild kBuild = {"sse2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
+                          &K::mulSumPacked};
 
 }  // namespace
 }  // namespace vecbuild

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "Audio/Processes/Flow/RingDelay.h"
+
 void CDSPModDelayBase::setDelay(int samples) {
     const int d = std::clamp(samples, 0, m_maxDelay);
     if (m_fadePos < m_fadeLen && m_oldDelay != m_delay) {
@@ -67,11 +69,7 @@ void CDSPModDelay::process(std::span<const double* const> in, std::span<double* 
                 double* ring = m_rings[l].data();
                 const double* x = in[l] + done;
                 double* y = out[l] + done;
-                for (int i = 0; i < n; ++i) {
-                    const unsigned w = w0 + unsigned(i);
-                    ring[w & mask] = x[i];
-                    y[i] = ring[(w - d) & mask];
-                }
+                ringDelayRun(ring, mask + 1, w0, d, x, y, n);
             }
             done = frames;
             break;

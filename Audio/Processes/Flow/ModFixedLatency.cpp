@@ -5,6 +5,8 @@
 #include <limits>
 #include <numbers>
 
+#include "Audio/Processes/Flow/RingDelay.h"
+
 namespace {
 constexpr int64_t kNever = std::numeric_limits<int64_t>::max() / 2;
 }
@@ -113,12 +115,7 @@ void CModFixedLatency::run(std::span<const double* const> in, std::span<double* 
         const double* x = in[l];
         double* y = out[l];
         if constexpr (!Fading) {
-            const unsigned d = unsigned(m_delay);
-            for (int i = 0; i < frames; ++i) {
-                const unsigned w = unsigned(n0 + i);
-                ring[w & mask] = x[i];
-                y[i] = ring[(w - d) & mask];
-            }
+            ringDelayRun(ring, m_size, unsigned(n0), unsigned(m_delay), x, y, frames);
         } else {
             const unsigned dFrom = unsigned(m_from), dTo = unsigned(m_to);
             const double scale = std::numbers::pi / double(m_transFadeLen);

@@ -91,8 +91,10 @@ struct CLimReleaseStateT {
     // Runs one sample of gain g and returns min(g, release output). Tables
     // is CLimReleaseTables for double, CLimReleaseTablePair for CDual; row is
     // the loop's kept row.
+    // Inlined into the processors' sample loops, where the state lives in
+    // registers for the length of a block.
     template <class Tables>
-    V apply(V g, const Tables& tb, CLimReleaseRowT<V>& row) {
+    [[gnu::always_inline]] inline V apply(V g, const Tables& tb, CLimReleaseRowT<V>& row) {
         rt += (g - rt) * limReleaseTarget(tb);
         // While R4 is at or above the target all stages take the target;
         // otherwise they rise at the speed of table row

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <numbers>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "Audio/Graph/SampleBuffer.h"
@@ -61,7 +62,9 @@ public:
         }
         const int frames = config.maxFrames();
         m_scratch.allocate(size_t(2 * frames));
-        m_curve.assign(size_t(std::max(1L, std::lround(fadeTime() * config.maxSampleRate))), 0.0);
+        // Written by each fade for its own length before it is read, so it
+        // stays untouched (and unmapped) until a settings change fades.
+        m_curve.allocate(size_t(std::max(1L, std::lround(fadeTime() * config.maxSampleRate))));
         m_fading = m_hasPending = false;
         m_fresh = true;
         return {};
@@ -91,7 +94,7 @@ public:
             double* scale = this->outputBuffer(1, ch);
             pos = m_fadePos;
             for (int i = 0; i < frames && pos < m_fadeLen; ++i, ++pos) {
-                const double w = m_curve[size_t(pos)];
+                const double w = std::as_const(m_curve)[size_t(pos)];
                 gain[i] = oldGain[i] + (gain[i] - oldGain[i]) * w;
                 scale[i] = oldScale[i] + (scale[i] - oldScale[i]) * w;
             }
@@ -160,7 +163,7 @@ private:
 
     std::vector<std::unique_ptr<Proc>> m_shadow;  // the old settings during a fade
     CSampleBuffer m_scratch;                      // the copy's two outputs for one block
-    std::vector<double> m_curve;                  // fade weights
+    CSampleBuffer m_curve;                        // fade weights
     int m_fadeLen = 1, m_fadePos = 0;
     bool m_fading = false;
     bool m_fresh = true;

@@ -337,7 +337,7 @@ struct CModLimTB::Lane {
     const int drcType = a.m_params.drcType;
     const bool relOn = a.m_params.releaseEnable;
 
-    V release(V g) {
+    [[gnu::always_inline]] inline V release(V g) {
 #if TAMBLOR_HAVE_DUAL
         if constexpr (kDual) return rel.apply(g, CLimReleaseTablePair{a.m_relTables, b.m_relTables}, row);
 #endif
@@ -361,10 +361,13 @@ struct CModLimTB::Lane {
 
     // A sample in three steps: limit() gives the input factor (scale) and the
     // gain for level x, hold() the minimum over the look-ahead window, shape()
-    // the type stage.
+    // the type stage. RelOn 1 or 0 fixes whether the release stage runs (a
+    // loop chosen once per block), -1 leaves it to the setting.
+    template <int RelOn = -1>
     [[gnu::always_inline]] inline V limit(V x, V& scale) {
         V p = drc.d3;
-        if (aigc != 0) p *= aigcFactor(aigc, s.c);
+        // Pairs run without an AIGC type (see runsLike).
+        if (!kDual && aigc != 0) p *= aigcFactor(aigc, s.c);
         scale = p;
 
         // Knee: 1 at or below its start (and for a zero level), T / y above
@@ -382,13 +385,22 @@ struct CModLimTB::Lane {
         };
         V g = vChoose((y == 0.0) || (e <= c.K0), [] { return V(1.0); }, above);
 
-        if (aigc != 0) {
+        if (!kDual && aigc != 0) {
             s.c[0] += (g - s.c[0]) * c.kc[0];
             for (int j = 1; j < 12; ++j) s.c[j] += (s.c[j - 1] - s.c[j]) * c.kc[j];
         }
 
-        if (relOn) g = release(g);
+        if (RelOn == 1 || (RelOn == -1 && relOn)) g = release(g);
         return g;
+    }
+
+    // The limiting of a block, one loop for the release stage on and one
+    // for it off.
+    void limitBlock(const double* x, double* gain, double* scale, int n) {
+        if (relOn)
+            for (int i = 0; i < n; ++i) gain[i] = limit<1>(x[i], scale[i]);
+        else
+            for (int i = 0; i < n; ++i) gain[i] = limit<0>(x[i], scale[i]);
     }
 
     template <int Type>
@@ -512,12 +524,15 @@ void CModLimTB::runOne(const double* level, double* __restrict gainOut, double* 
     const CLimDrcCoefsT<double> dk = m_drcCoefs;
     CLimReleaseRow row;
     Lane<double> l{c, s, rel, drc, dk, row, *this, *this};
-    if (l.drcType == 0 && Type != 0) {
-        // Nothing leads from the shaped gain back to the limiting: the
-        // limiting and the holding with shaping run as two passes over the
-        // block, which keeps fewer values live at once.
-        for (int i = 0; i < n; ++i) gainOut[i] = l.limit(level[i], scaleOut[i]);
-        for (int i = 0; i < n; ++i) gainOut[i] = l.template shape<Type>(l.hold(gainOut[i]));
+    if (l.drcType == 0) {
+        // Nothing leads from the held gain back to the limiting: the
+        // limiting, the holding and the shaping run as passes over the
+        // block, which keeps fewer values live at once and lets the window
+        // run as one loop of its own.
+        l.limitBlock(level, gainOut, scaleOut, n);
+        m_window.run(gainOut, gainOut, n);
+        if constexpr (Type != 0)
+            for (int i = 0; i < n; ++i) gainOut[i] = l.template shape<Type>(gainOut[i]);
     } else {
         for (int i = 0; i < n; ++i) gainOut[i] = l.template step<Type>(level[i], scaleOut[i]);
     }
@@ -553,25 +568,22 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
         y[i] = v.lane1();
     };
     // Pairs run without a DRC type (see runsLike), in passes as in runOne,
-    // the two windows in a pass of their own.
-    if constexpr (Type != 0) {
+    // each window in a pass of its own.
+    const auto limitPass = [&](auto relOn) {
         for (int i = 0; i < n; ++i) {
             CDual scale;
-            put(gainA, gainB, i, l.limit(CDual(levelA[i], levelB[i]), scale));
+            put(gainA, gainB, i, l.template limit<decltype(relOn)::value>(CDual(levelA[i], levelB[i]), scale));
             put(scaleA, scaleB, i, scale);
         }
-        for (int i = 0; i < n; ++i) {
-            gainA[i] = a.m_window.push(gainA[i]);
-            gainB[i] = b.m_window.push(gainB[i]);
-        }
+    };
+    if (l.relOn)
+        limitPass(std::integral_constant<int, 1>{});
+    else
+        limitPass(std::integral_constant<int, 0>{});
+    a.m_window.run(gainA, gainA, n);
+    b.m_window.run(gainB, gainB, n);
+    if constexpr (Type != 0)
         for (int i = 0; i < n; ++i) put(gainA, gainB, i, l.template shape<Type>(CDual(gainA[i], gainB[i])));
-    } else {
-        for (int i = 0; i < n; ++i) {
-            CDual scale;
-            put(gainA, gainB, i, l.template step<Type>(CDual(levelA[i], levelB[i]), scale));
-            put(scaleA, scaleB, i, scale);
-        }
-    }
 
     eachStateValue(kUnzip, s, a.m_st, b.m_st);
     a.m_st.mixGlide = b.m_st.mixGlide = s.mixGlide;

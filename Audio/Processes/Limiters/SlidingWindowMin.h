@@ -19,6 +19,7 @@
 // Storage is allocated by prepare() for the largest window; setLength(),
 // clear() and push() never allocate.
 
+#include <algorithm>
 #include <utility>
 
 #include "Audio/Graph/SampleBuffer.h"
@@ -76,7 +77,57 @@ public:
         return out;
     }
 
+    // Pushes n values and writes the extreme after each push: out[i] is
+    // what push(in[i]) would return. in == out is allowed. The same
+    // comparisons as push(), run per block segment with the state in locals
+    // and no per-value test of the position.
+    void run(const double* in, double* out, int n) {
+        int i = 0;
+        while (i < n) {
+            const int seg = std::min(n - i, m_length - m_pos);
+            int k = 0;
+            if (m_havePrevious)
+                k = segment<true>(in + i, out + i, seg);
+            else
+                k = segment<false>(in + i, out + i, seg);
+            i += k;
+            if (k < seg) {
+                // A NaN: it empties the window and is passed on.
+                out[i] = in[i];
+                clear();
+                ++i;
+            } else if (m_pos == m_length) {
+                completeBlock();
+            }
+        }
+    }
+
 private:
+    // Up to seg values of the current block (seg <= m_length - m_pos); stops
+    // before a NaN. Returns the values taken.
+    template <bool HavePrevious>
+    int segment(const double* in, double* out, int seg) {
+        double* block = m_block.data() + m_pos;
+        const double* suffix = m_suffix.data() + m_pos + 1;
+        double run = m_run;
+        int k = 0;
+        for (; k < seg; ++k) {
+            const double v = in[k];
+            if (v != v) [[unlikely]]
+                break;
+            block[k] = v;
+            run = pick(run, v);
+            if constexpr (HavePrevious)
+                out[k] = pick(suffix[k], run);
+            else
+                out[k] = run;
+        }
+        if (k > 0) m_empty = false;
+        m_run = run;
+        m_pos += k;
+        return k;
+    }
+
     static constexpr double kNone = IsMin ? __builtin_inf() : -__builtin_inf();
 
     // The extreme of an older value a and a newer value b; b when they are

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <numbers>
@@ -9,6 +10,7 @@
 #include "Audio/Processes/Flow/DSPModDelay.h"
 #include "Audio/Processes/Flow/ModFixedLatency.h"
 #include "Audio/Processes/Flow/ModLatencyUniformer.h"
+#include "Audio/Processes/Flow/RingDelay.h"
 #include "Audio/Processes/Gain/Ranmar.h"
 
 namespace {
@@ -238,4 +240,35 @@ TEST(DelayLines, ResetForgetsWhatTheUsedLanesHeld) {
             for (size_t l = 0; l < 2; ++l)
                 for (size_t i = 0; i < 1500; ++i) ASSERT_EQ(out[l][i], delayed(in[l], i, kDelay));
         }
+}
+
+// The bulk form of the steady ring delay against the per-sample write and
+// read: every delay from 0 to size - 1, runs crossing the ring's end, blocks
+// longer than the ring, in place and out of place.
+TEST(DelayLines, BulkRingRunEqualsTheSampleBySampleLoop) {
+    constexpr unsigned kSize = 16, kMask = kSize - 1;
+    const std::vector<double> x = randomSignal(400, 11);
+    for (unsigned d = 0; d < kSize; ++d) {
+        SCOPED_TRACE(testing::Message() << "d = " << d);
+        std::vector<double> ringA(kSize, 0.0), ringB(kSize, 0.0), yA(x.size()), yB(x.size());
+        unsigned w = 5;
+        const int sizes[] = {3, 40, 1, 16, 17, 100};
+        for (size_t pos = 0, k = 0; pos < x.size(); ++k) {
+            const int n = int(std::min<size_t>(size_t(sizes[k % 6]), x.size() - pos));
+            for (int i = 0; i < n; ++i) {
+                ringA[(w + unsigned(i)) & kMask] = x[pos + size_t(i)];
+                yA[pos + size_t(i)] = ringA[(w + unsigned(i) - d) & kMask];
+            }
+            if (k % 2) {
+                std::copy_n(x.data() + pos, n, yB.data() + pos);
+                ringDelayRun(ringB.data(), kSize, w, d, yB.data() + pos, yB.data() + pos, n);
+            } else {
+                ringDelayRun(ringB.data(), kSize, w, d, x.data() + pos, yB.data() + pos, n);
+            }
+            w += unsigned(n);
+            pos += size_t(n);
+        }
+        ASSERT_EQ(yA, yB);
+        ASSERT_EQ(ringA, ringB);
+    }
 }

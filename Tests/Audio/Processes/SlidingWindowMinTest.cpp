@@ -95,3 +95,47 @@ TEST(SlidingWindowExtreme, NaNEmptiesTheWindow) {
     for (int i = 0; i < 4; ++i) w.push(1.0);
     EXPECT_EQ(w.push(0.95), 0.95);
 }
+
+// run() over blocks of any length gives exactly what push() gives value by
+// value: ties, NaN in mid-block and at block edges, a window emptied by a
+// length change, in place and out of place.
+TEST(SlidingWindowExtreme, BlockRunEqualsPushes) {
+    for (int length : {1, 2, 5, 64, 100}) {
+        SCOPED_TRACE(testing::Message() << "L = " << length);
+        std::mt19937 rng(static_cast<unsigned>(length));
+        std::vector<double> in(4000);
+        for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<double>(rng() % 7) * 0.25;
+        for (size_t at : {size_t(0), size_t(37), size_t(38), size_t(1000), size_t(2047), size_t(3999)})
+            in[at] = std::nan("");
+        CSlidingWindowMin a, b;
+        a.prepare(128);
+        b.prepare(128);
+        a.setLength(length);
+        b.setLength(length);
+        std::vector<double> out(in.size());
+        const int sizes[] = {1, 511, 3, 64, 700, 2, 129};
+        for (size_t pos = 0, k = 0; pos < in.size(); ++k) {
+            const int n = static_cast<int>(std::min<size_t>(sizes[k % 7], in.size() - pos));
+            if (k == 9) {
+                a.setLength(length);
+                b.setLength(length);
+            }
+            if (k % 2) {
+                std::copy_n(in.data() + pos, n, out.data() + pos);
+                b.run(out.data() + pos, out.data() + pos, n);
+            } else {
+                b.run(in.data() + pos, out.data() + pos, n);
+            }
+            for (int i = 0; i < n; ++i) {
+                const double expected = a.push(in[pos + size_t(i)]);
+                const double got = out[pos + size_t(i)];
+                if (!(got == expected || (std::isnan(got) && std::isnan(expected)))) {
+                    ADD_FAILURE() << "sample " << pos + size_t(i) << ": " << got << " != " << expected;
+                    return;
+                }
+            }
+            pos += size_t(n);
+        }
+        EXPECT_EQ(a.empty(), b.empty());
+    }
+}

@@ -388,3 +388,45 @@ TEST(VecKernels, CorrelateMatchesTheLongDoubleSumInEveryBuild) {
         EXPECT_EQ(t->correlate(&one, 1, &one, &out, 0, 0), kVecErrSize);
     }
 }
+
+// The summed products of several pairs against one product and accumulating
+// products in turn, bit for bit, in every build: odd and even lengths, short
+// ones that are all head and tail, one to five pairs, with and without
+// accumulating onto what the destination holds.
+TEST(VecKernels, SummedProductsEqualProductsAccumulatedInTurn) {
+    for (const CVecKernelTable* t : runnableBuilds()) {
+        for (int len : {1, 2, 3, 7, 8, 33, 256}) {
+            for (int count = 1; count <= 5; ++count) {
+                std::vector<std::vector<double>> a, b;
+                std::vector<const double*> pa, pb;
+                for (int k = 0; k < count; ++k) {
+                    a.push_back(randomSignal(size_t(len), unsigned(10 * k + len)));
+                    b.push_back(randomSignal(size_t(len), unsigned(10 * k + len + 5)));
+                }
+                for (int k = 0; k < count; ++k) {
+                    pa.push_back(a[size_t(k)].data());
+                    pb.push_back(b[size_t(k)].data());
+                }
+                for (int accumulate : {0, 1}) {
+                    SCOPED_TRACE(testing::Message() << t->name << ", len " << len << ", " << count << " pairs"
+                                                    << (accumulate ? ", accumulating" : ""));
+                    const std::vector<double> start = randomSignal(size_t(len), 99);
+                    std::vector<double> expected = start;
+                    Guarded got{size_t(len)};
+                    std::copy(start.begin(), start.end(), got.data());
+                    for (int k = 0; k < count; ++k) {
+                        if (k == 0 && !accumulate)
+                            t->mulPacked(pa[0], pb[0], expected.data(), len);
+                        else
+                            t->mulAddPacked(pa[size_t(k)], pb[size_t(k)], expected.data(), len);
+                    }
+                    ASSERT_EQ(t->mulSumPacked(pa.data(), pb.data(), count, got.data(), len, accumulate), kVecOk);
+                    for (int i = 0; i < len; ++i)
+                        ASSERT_EQ(std::memcmp(&expected[size_t(i)], &got[size_t(i)], sizeof(double)), 0)
+                            << "bin " << i << ": " << expected[size_t(i)] << " != " << got[size_t(i)];
+                    ASSERT_TRUE(got.intact());
+                }
+            }
+        }
+    }
+}
