@@ -14,14 +14,18 @@ namespace {
 // of the 420 x 220 editor.
 constexpr int kReadOutX = 132, kReadOutY = 56;
 constexpr int kHandleX = 414, kHandleY = 207;
+// In Gain runs from -3 to +24 dB; the plug-in reports it normalised.
+constexpr double kInGain6dB = 9.0 / 27.0, kInGain1dB = 4.0 / 27.0;
 
 EditorRun runTestEditor(const std::string& script) {
     return runEditor({"--frames", "3", "--script", script}, {std::string("TAMBLOR_EDITOR_DEFINITION=") +
                                                              TAMBLOR_EDITOR_TEST_DEFINITION_FILE});
 }
 
+// A click on the read-out opens its edit box with the value's text; four
+// BackSpaces clear "0.00".
 std::string clickReadOut() {
-    return "click " + std::to_string(kReadOutX) + " " + std::to_string(kReadOutY) + "\nwait 100\n";
+    return "click " + std::to_string(kReadOutX) + " " + std::to_string(kReadOutY) + "\nawait-focus\n";
 }
 
 // The In Gain the plug-in holds after the run, as the tool's "param" shows it
@@ -38,19 +42,22 @@ double inGain(const EditorRun& r) {
 // embedder then forwards the keys that reach its own window. Without the
 // request the keys reach nobody; a host's focus-out ends the edit unchanged.
 TEST(Keys, TypingIntoTheReadOutThroughXEmbed) {
-    // The pointer leaves the editor before typing: keys go to the focused
-    // host window, not to the window under the pointer.
-    const std::string typed = "move -20 -20\nwait 50\nkey 6\nkey Return\nwait 150\nparam InGain\n";
+    // The pointer leaves the host window (at the screen's origin) before
+    // typing: keys go to the focused host window, not to the window under
+    // the pointer.
+    const std::string clear = "move 600 400\nwait 50\nkey BackSpace\nkey BackSpace\nkey BackSpace\nkey BackSpace\n";
+    const std::string typed = clear + "key 6\nkey Return\n";
+    const std::string edited = "await-edits 1\nparam InGain\n", unchanged = "wait 200\nparam InGain\n";
     struct Case {
         const char* what;
         std::string script;
         bool edited;
         bool focusRequested;
     } cases[] = {
-        {"typed", clickReadOut() + typed, true, true},
-        {"no click", typed, false, false},
-        {"host focus-out before Return", clickReadOut() + "move -20 -20\nwait 50\nkey 6\nunfocus\nwait 100\nkey Return\n"
-                                                            "wait 150\nparam InGain\n",
+        {"typed", clickReadOut() + typed + edited, true, true},
+        {"no click", typed + unchanged, false, false},
+        {"host focus-out before Return", clickReadOut() + clear + "key 6\nunfocus\nwait 100\nkey Return\nwait 150\n"
+                                                            "param InGain\n",
          false, true},
     };
     double untouched = -1;
@@ -62,6 +69,7 @@ TEST(Keys, TypingIntoTheReadOutThroughXEmbed) {
         if (c.edited) {
             EXPECT_GE(r.number("keys-forwarded"), 2) << c.what;
             EXPECT_EQ(r.linesWith("perform ").size(), 1u) << c.what << ": one edit, made by the Return";
+            EXPECT_NEAR(inGain(r), kInGain6dB, 1e-4) << c.what;
         } else {
             EXPECT_TRUE(r.linesWith("perform ").empty()) << c.what;
             if (untouched < 0) untouched = inGain(r);
@@ -74,20 +82,22 @@ TEST(Keys, TypingIntoTheReadOutThroughXEmbed) {
 // The host's own key path (onKeyDown / onKeyUp): keys are taken only while
 // the edit box is open, so the host keeps its shortcuts otherwise.
 TEST(Keys, HostKeysReachOnlyAnOpenEditBox) {
-    const std::string script = writeScript("host-key 5\n" + clickReadOut() +
-                                           "host-key 1\nhost-key 2\nhost-key BackSpace\nhost-key Return\n"
-                                           "wait 100\nhost-key 7\nparam InGain\n");
+    std::string body = "host-key 5\n" + clickReadOut();
+    for (int i = 0; i < 4; ++i) body += "host-key BackSpace\n";
+    const std::string script = writeScript(body + "host-key 1\nhost-key 2\nhost-key BackSpace\nhost-key Return\n"
+                                                  "await-edits 1\nhost-key 7\nparam InGain\n");
     const EditorRun r = runTestEditor(script);
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<std::string> keys = r.values("host-key");
-    ASSERT_EQ(keys.size(), 6u) << r.errors;
+    ASSERT_EQ(keys.size(), 10u) << r.errors;
     EXPECT_EQ(keys[0], "5 0") << "no edit box: the host keeps the key";
-    EXPECT_EQ(keys[1], "1 1");
-    EXPECT_EQ(keys[3], "BackSpace 1");
-    EXPECT_EQ(keys[4], "Return 1");
-    EXPECT_EQ(keys[5], "7 0") << "the Return closed the box";
-    // "12", BackSpace: 1 dB.
+    EXPECT_EQ(keys[5], "1 1");
+    EXPECT_EQ(keys[7], "BackSpace 1");
+    EXPECT_EQ(keys[8], "Return 1");
+    EXPECT_EQ(keys[9], "7 0") << "the Return closed the box";
+    // "12", BackSpace, Return: one edit, to 1 dB.
     ASSERT_EQ(r.linesWith("perform ").size(), 1u);
+    EXPECT_NEAR(inGain(r), kInGain1dB, 1e-4);
     std::remove(script.c_str());
 }
 

@@ -131,7 +131,8 @@ void CRendererWindow::present(const CBitmap32& buffer, const CPixelClip& c) {
 }
 
 void CRendererWindow::send(CObject* target, const char* event, CEventParams& p) {
-    if (!target || !target->hasEvent(event)) return;
+    // Views take their view events ("focus-lost", ...) without registering them.
+    if (!target || (!target->hasEvent(event) && !dynamic_cast<CView*>(target))) return;
     if (CError e = target->runEvent(event, p)) kelLogError(e);
 }
 

@@ -68,8 +68,10 @@ public:
     bool isDue(double now, double groupPeriod) const;
     CError fire(double now);
     uint64_t fireCount() const { return m_fired; }
-    // Joins a group directly (tests); initDone joins the editor's.
+    // Joins a group directly (tests); initDone joins the editor's, and the
+    // shared data adopts timers that were made before its group.
     void join(CUpdateTimerGroup* group, double now);
+    bool hasGroup() const { return m_group != nullptr; }
 
 protected:
     virtual double defaultPeriod() const;

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <mutex>
 
+#include "Core/Application.h"
 #include "Core/Log.h"
 #include "UI/Render/WindowRenderer.h"
 #include "UI/View/View.h"
@@ -91,7 +92,7 @@ CError CWindowSharedData::initDone() {
     std::unique_ptr<CObject> group = createObject(tag);
     auto* g = dynamic_cast<CUpdateTimerGroup*>(group.get());
     if (!g) return KEL_ERROR(kelstr_CWindowSharedData_init_NoTimerGroup, tag);
-    if (!group->hasAttr("interval")) KEL_TRY(group->setAttr("interval", hasAttr("interval") ? attr("interval") : CString("0.02"), false));
+    if (!group->hasAttr("interval")) KEL_TRY(group->setAttr("interval", hasAttr("interval") ? attr("interval") : CString("0.033333"), false));
     // Ticks from the UI thread's run loop, which the waker (or the host's
     // message loop) wakes when they are due.
     if (!group->hasAttr("is-high-precision")) KEL_TRY(group->setAttr("is-high-precision", "false", false));
@@ -99,6 +100,16 @@ CError CWindowSharedData::initDone() {
     KEL_TRY(addChild(std::move(group)));
     KEL_TRY(g->initTree());
     m_timerGroup = g;
+    // Update timers of objects made before the group (the editor's
+    // parameter connector comes first in the document) join it now.
+    const double now = kelSecondsSinceStart();
+    std::vector<CObject*> pending{root()};
+    while (!pending.empty()) {
+        CObject* o = pending.back();
+        pending.pop_back();
+        if (auto* t = dynamic_cast<CUpdateTimer*>(o); t && !t->hasGroup()) t->join(g, now);
+        for (const auto& c : o->children()) pending.push_back(c.get());
+    }
     return CObject::initDone();
 }
 
@@ -186,13 +197,14 @@ CError CWindowSharedData::changeKeyFocus(CView* view, bool isTab) {
     if (m_changingFocus || view == m_keyFocus) return {};
     m_changingFocus = true;
     CError err;
-    if (m_keyFocus && !m_keyFocus->isBlocked() && m_keyFocus->hasEvent("blur")) err = m_keyFocus->runEvent("blur");
+    // Views take "blur" and "focus" as view events (unregistered).
+    if (m_keyFocus && !m_keyFocus->isBlocked()) err = m_keyFocus->runEvent("blur");
     if (!err) {
         m_keyFocus = nullptr;
         if (view && !view->isBlocked()) {
             m_keyFocus = view;
             CEventParams p{{"is-tab", isTab ? "true" : "false"}};
-            if (view->hasEvent("focus")) err = view->runEvent("focus", p);
+            err = view->runEvent("focus", p);
         }
     }
     m_changingFocus = false;
@@ -207,7 +219,7 @@ CView* CWindowSharedData::keyTaker() const {
 CError CWindowSharedData::sendKey(bool down, uint32_t keycode, bool alt, bool ctrl, bool shift) {
     CView* view = m_keyFocus;
     const char* event = down ? "key-press" : "key-release";
-    if (!view || view->isBlocked() || !view->hasEvent(event) || keycode == 0) return {};
+    if (!view || view->isBlocked() || keycode == 0) return {};
     CEventParams p{{"keycode", CString::number(int64_t(keycode))},
                    {"is-alt", alt ? "true" : "false"},
                    {"is-ctrl", ctrl ? "true" : "false"},

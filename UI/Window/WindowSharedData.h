@@ -4,7 +4,9 @@
 // opens the editor's own display connection (one per editor), keeps the
 // list of open windows, the key-focus view, the global update-timer group
 // (a child made from "update-timer-group-tag", default
-// "ui:update-timer-group", ticking every "interval" seconds, default 0.02)
+// "ui:update-timer-group", ticking every "interval" seconds, default one
+// frame at 30 frames per second: the frame timers fire on every tick and an
+// idle editor wakes no more often than it draws)
 // and the bridge for calls onto the UI thread.
 //
 // The UI thread is the thread that loaded the editor. Its run loop (the
