@@ -167,8 +167,7 @@ CError CParamInterfaceUniClientConnector::createTimer() {
     timer->setName("update-timer");
     const CString fps = attr("fps").trimmed();
     KEL_TRY(timer->setAttr("fps", fps.empty() ? CString("30") : fps, false));
-    if (hasAttr("is-high-precision") && dynamic_cast<CTimerQueued*>(timer))
-        KEL_TRY(timer->setAttr("is-high-precision", attr("is-high-precision"), false));
+    if (hasAttr("is-high-precision")) KEL_TRY(timer->setAttr("is-high-precision", attr("is-high-precision"), false));
     attachChild(std::move(made));
     m_timer = timer;
     listenObject(timer, "tick", this, "on-update-timer");

@@ -15,8 +15,8 @@
 // (path of the base connector, "plugin.interface-base-connector"),
 // "timer-tag" (tag of the timer child it creates, "ui:update-timer": any
 // object that notifies "tick"; a tag that makes nothing falls back to
-// "core:timer"), "fps" (delivery rate), "is-high-precision" (passed to a
-// core timer when set). The base
+// "core:timer"), "fps" (delivery rate), "is-high-precision" (passed to the
+// timer when set). The base
 // connector's path is resolved in the instance tree named by the editor
 // root's "BaseConnectorRootPtr" attribute (the instance root's address,
 // rootPointerText) when the root has one, else in the connector's own tree.
