@@ -20,6 +20,6 @@ string(REPLACE "${knob}" "${knob}
             <ui:readout name=\"in-value\" width=\"80\" height=\"20\" font-name=\"font.compact\" bridge=\"ui.ingain-bridge\"
                         is-editbox-on-click=\"true\" color=\"EditBox\"/>" text "${text}")
 string(REPLACE "${about_end}" "${about_end}
-          <ui:win-resize-handle name=\"resize-handle\" width=\"12\" height=\"26\" image-set=\"is.winresize\"
+          <ui:win-resize-handle name=\"resize-handle\" width=\"12\" height=\"26\" image-set=\"is.winresize\" color=\"Button\"
                                 placement=\"window-overlay\" alignment-h=\"right\" alignment-v=\"bottom\"/>" text "${text}")
 file(WRITE ${OUTPUT} "${text}")
