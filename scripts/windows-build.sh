@@ -2,7 +2,7 @@
 # Cross-builds the Windows modules with MinGW-w64: scripts/windows-build.sh [32|64|all]
 #   32: build-win32/Tamblor.vst3/Contents/x86-win/Tamblor.vst3 (checked statically)
 #   64: build-win64/Tamblor.vst3/Contents/x86_64-win/Tamblor.vst3, the Windows
-#       test program and tamblor-render.exe (run under Wine)
+#       test program, tamblor-render.exe and tamblor-editor-win.exe (run under Wine)
 # The build-time tools (definition and bank compilers, resource embedder) run
 # on this machine: they come from the native build tree (build/, or
 # TAMBLOR_HOST_BUILD).
@@ -37,5 +37,5 @@ esac
 case "$which" in
     64|all)
         configure build-win64 mingw-x86_64.cmake ON
-        cmake --build build-win64 -j "$jobs" --target tamblor_vst3 tamblor_tests tamblor-render ;;
+        cmake --build build-win64 -j "$jobs" --target tamblor_vst3 tamblor_tests tamblor-render tamblor-editor-win ;;
 esac

@@ -6,7 +6,10 @@
 #  2. under wine64 inside one xvfb-run: the Windows test program and a
 #     render of the demo programme through the 64-bit module with the
 #     Windows build of tamblor-render (32- and 64-bit samples, state saved
-#     and loaded again).
+#     and loaded again);
+#  3. the 64-bit module's editor in a Win32 window of our own under wine64
+#     (tamblor-editor-win.exe, a screenshot of its client area) against the
+#     Linux editor's screenshot (scripts/compare-shots.py).
 # The Wine prefix lives in build-win64/wine-prefix.
 set -eu
 cd "$(dirname "$0")/.."
@@ -94,6 +97,34 @@ wav=build-win64/render-check/out.wav
 # 2 s at 48 kHz, 2 channels of 24-bit samples, 44 bytes of header.
 [ -f "$wav" ] && [ "$(wc -c <"$wav")" -eq $((44 + 2 * 48000 * 2 * 3)) ] || fail "render wrote no complete WAV file"
 [ "$(head -c 4 build-win64/render-check/s.aprs 2>/dev/null)" = "aprs" ] || fail "render saved no state chunk"
+
+# --- 3. The editor under Wine against the Linux one ------------------------------------
+# The 64-bit module's editor in a Win32 window of our own (tamblor-editor-win),
+# on a 1920x1080 screen like the Linux editor tests (scale 1.0), must look
+# like the Linux editor's screenshot (tamblor-editor of the native tree).
+editor_win=build-win64/Tools/Editor/Win32/tamblor-editor-win.exe
+editor_linux=build/Tools/Editor/tamblor-editor
+shots=build-win64/editor-check
+if [ ! -f "$editor_win" ] || [ ! -x "$editor_linux" ]; then
+    fail "editor check: $editor_win or $editor_linux is missing (scripts/windows-build.sh 64, ninja -C build tamblor-editor)"
+else
+    echo "== editor (wine64 against Linux)"
+    mkdir -p "$shots"
+    rm -f "$shots"/*
+    export EDITOR_WIN="$editor_win" SHOTS="$shots"
+    timeout 300 xvfb-run -a -s "-screen 0 1920x1080x24" sh -c '
+        "$WINE" "$EDITOR_WIN" --bundle build-win64/Tamblor.vst3 --frames 10 --screenshot "$SHOTS/win.bmp" \
+            >"$SHOTS/win.txt" 2>&1 && rc=0 || rc=$?
+        "$WINESERVER" -k 2>/dev/null || true
+        exit $rc' || fail "the editor under Wine (see $shots/win.txt)"
+    xvfb-run -a -s "-screen 0 1920x1080x24" "$editor_linux" --frames 10 --screenshot "$shots/linux.png" \
+        >"$shots/linux.txt" 2>&1 || fail "the Linux editor (see $shots/linux.txt)"
+    cat "$shots/win.txt"
+    if [ -f "$shots/win.bmp" ] && [ -f "$shots/linux.png" ]; then
+        python3 scripts/compare-shots.py "$shots/win.bmp" "$shots/linux.png" ||
+            fail "the editor under Wine does not look like the Linux one ($shots/win.bmp, $shots/linux.png)"
+    fi
+fi
 
 if [ "$failed" = 0 ]; then echo "windows-test: all checks passed"; fi
 exit "$failed"

@@ -154,13 +154,16 @@ CError CParamInterfaceUniClientConnector::initDone() {
 
 CError CParamInterfaceUniClientConnector::createTimer() {
     const CString tag = attr("timer-tag").trimmed();
-    std::unique_ptr<CObject> made = createObject(tag.empty() ? CString("core:timer") : tag);
-    if (!dynamic_cast<CTimerQueued*>(made.get())) made = createObject("core:timer");
-    if (!dynamic_cast<CTimerQueued*>(made.get())) {
+    // The tag's object ticks the deliveries: a core timer, or a timer of the
+    // user interface's own (whatever notifies "tick"), whose ticks then come
+    // with the editor's other frame work.
+    std::unique_ptr<CObject> made = tag.empty() ? nullptr : createObject(tag);
+    if (!made) made = createObject("core:timer");
+    if (!made) {
         made = std::make_unique<CTimerQueued>();
         made->setTag("core:timer");
     }
-    auto* timer = static_cast<CTimerQueued*>(made.get());
+    CObject* timer = made.get();
     timer->setName("update-timer");
     const CString fps = attr("fps").trimmed();
     KEL_TRY(timer->setAttr("fps", fps.empty() ? CString("30") : fps, false));

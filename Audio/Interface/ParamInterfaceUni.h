@@ -13,9 +13,10 @@
 // CParamInterfaceUniClientConnector (tag
 // other:param-interface-client-connector-uni): attributes "base-connector"
 // (path of the base connector, "plugin.interface-base-connector"),
-// "timer-tag" (tag of the timer child it creates, "ui:update-timer"; a tag
-// that does not make a timer falls back to "core:timer"), "fps" (delivery
-// rate), "is-high-precision" (passed to the timer when set). The base
+// "timer-tag" (tag of the timer child it creates, "ui:update-timer": any
+// object that notifies "tick"; a tag that makes nothing falls back to
+// "core:timer"), "fps" (delivery rate), "is-high-precision" (passed to the
+// timer when set). The base
 // connector's path is resolved in the instance tree named by the editor
 // root's "BaseConnectorRootPtr" attribute (the instance root's address,
 // rootPointerText) when the root has one, else in the connector's own tree.
@@ -100,7 +101,7 @@ public:
     // How often deliver ran.
     uint64_t deliveryRuns() const { return m_runs; }
 
-    CTimerQueued* timer() const { return m_timer; }
+    CObject* timer() const { return m_timer; }
 
     // The text of "BaseConnectorRootPtr" for an instance root.
     static CString rootPointerText(const CObject* root);
@@ -113,6 +114,6 @@ private:
 
     CParamInterfaceUniBaseConnector* m_base = nullptr;
     uint32_t m_clientId = 0;
-    CTimerQueued* m_timer = nullptr;
+    CObject* m_timer = nullptr;
     uint64_t m_runs = 0;
 };

@@ -197,6 +197,8 @@ void CAudioWrapper::computeEditorSize() {
     m_editorHeight = int(std::floor(element(1, 300.0) * scale + 0.5));
 }
 
+bool CAudioWrapper::useWindowResizing() const { return m_impl->useWindowResizing; }
+
 // --- Host facts ----------------------------------------------------------------------
 
 void CAudioWrapper::setSampleRate(double rate) {

@@ -163,6 +163,8 @@ public:
     int editorWidth() const { return m_editorWidth; }
     int editorHeight() const { return m_editorHeight; }
     double uiScale() const { return m_uiScale; }
+    // Whether the host may resize the editor ("use-window-resizing").
+    bool useWindowResizing() const;
 
 protected:
     // Callbacks to the adapter (names are the core's own).

@@ -2,6 +2,7 @@
 #include "Audio/VST/AudioWrapperVST3Editor.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "UI/Render/WindowRenderer.h"
 #include "UI/View/View.h"
 #include "UI/Window/RendererWindow.h"
+#include "UI/Window/WindowResizer.h"
 #include "UI/Window/WindowSharedData.h"
 
 using Steinberg::char16;
@@ -264,7 +266,26 @@ void CAudioWrapperVST3Editor::service() {
 #if SMTG_OS_LINUX
         if (m_runLoop) m_runLoop->unlink();
 #endif
+        return;
     }
+    followEditorSize();
+}
+
+CWindowResizer* CAudioWrapperVST3Editor::resizer() const {
+    return m_renderer ? dynamic_cast<CWindowResizer*>(m_renderer->findChild("window-resizer")) : nullptr;
+}
+
+// The editor changed its own size (its resizer, a handle drag): the host
+// is asked to follow; its onSize comes back inside resizeView.
+void CAudioWrapperVST3Editor::followEditorSize() {
+    if (!m_renderer || !plugFrame || m_inResize || m_inOnSize) return;
+    const ViewRect now = currentRect();
+    if (now.getWidth() == rect.getWidth() && now.getHeight() == rect.getHeight()) return;
+    ViewRect r = now;
+    rect = now;
+    m_inResize = true;
+    plugFrame->resizeView(this, &r);
+    m_inResize = false;
 }
 
 ViewRect CAudioWrapperVST3Editor::currentRect() const {
@@ -282,28 +303,26 @@ tresult PLUGIN_API CAudioWrapperVST3Editor::onWheel(float distance) {
     return kResultTrue;
 }
 
-tresult CAudioWrapperVST3Editor::keyEvent(const char* event, char16 key, int16 keyCode, int16 modifiers) {
-    if (!m_shared || !m_shared->keyFocus()) return kResultFalse;
-    uint32_t code = key ? uint32_t(key) : mapVirtualKey(keyCode);
+tresult CAudioWrapperVST3Editor::keyEvent(bool down, char16 key, int16 keyCode, int16 modifiers) {
+    // Only a view that edits text takes the host's keys; the others stay
+    // the host's (its shortcuts keep working while the editor is open).
+    if (!m_shared || !m_shared->keyTaker()) return kResultFalse;
+    uint32_t code = mapVirtualKey(keyCode);
+    if (!code) code = key == 8 ? plat::kKeyBackspace : key == 9 ? plat::kKeyTab : key == 13 ? plat::kKeyEnter
+                    : key == 27 ? plat::kKeyEscape : uint32_t(key);
     if (!code) return kResultFalse;
     const bool ctrl = modifiers & (4 | 8);
     if (ctrl && code >= 'a' && code <= 'z') code -= 32;
-    CEventParams p{{"keycode", CString::number(int64_t(code))},
-                   {"is-shift", modifiers & 1 ? "true" : "false"},
-                   {"is-alt", modifiers & 2 ? "true" : "false"},
-                   {"is-ctrl", ctrl ? "true" : "false"}};
-    CView* focus = m_shared->keyFocus();
-    if (!focus->hasEvent(event)) return kResultFalse;
-    if (CError e = focus->runEvent(event, p)) kelLogError(e);
+    if (CError e = m_shared->sendKey(down, code, modifiers & 2, ctrl, modifiers & 1)) kelLogError(e);
     return kResultTrue;
 }
 
 tresult PLUGIN_API CAudioWrapperVST3Editor::onKeyDown(char16 key, int16 keyCode, int16 modifiers) {
-    return keyEvent("key-press", key, keyCode, modifiers);
+    return keyEvent(true, key, keyCode, modifiers);
 }
 
 tresult PLUGIN_API CAudioWrapperVST3Editor::onKeyUp(char16 key, int16 keyCode, int16 modifiers) {
-    return keyEvent("key-release", key, keyCode, modifiers);
+    return keyEvent(false, key, keyCode, modifiers);
 }
 
 tresult PLUGIN_API CAudioWrapperVST3Editor::onSize(ViewRect* newSize) {
@@ -311,13 +330,32 @@ tresult PLUGIN_API CAudioWrapperVST3Editor::onSize(ViewRect* newSize) {
     if (m_inOnSize) return kResultTrue;  // re-entered from our own resize request
     m_inOnSize = true;
     CPluginView::onSize(newSize);
+    // A size the host chose (its frame resized by the user) goes to the
+    // editor's resizer, within its bounds; the answer to our own request
+    // is the size the editor has already.
+    const ViewRect now = currentRect();
+    if (CWindowResizer* r = resizer();
+        r && !m_inResize && (newSize->getWidth() != now.getWidth() || newSize->getHeight() != now.getHeight())) {
+        if (CError e = r->requestSize(newSize->getWidth() / m_scale, newSize->getHeight() / m_scale)) kelLogError(e);
+        if (CError e = r->applyPending()) kelLogError(e);
+    }
     m_inOnSize = false;
     return kResultTrue;
 }
 
-tresult PLUGIN_API CAudioWrapperVST3Editor::canResize() { return kResultFalse; }
+tresult PLUGIN_API CAudioWrapperVST3Editor::canResize() {
+    return m_instance && m_instance->useWindowResizing() ? kResultTrue : kResultFalse;
+}
 
-tresult PLUGIN_API CAudioWrapperVST3Editor::checkSizeConstraint(ViewRect*) { return kResultFalse; }
+tresult PLUGIN_API CAudioWrapperVST3Editor::checkSizeConstraint(ViewRect* r) {
+    CWindowResizer* resizer = this->resizer();
+    if (!r || !resizer || !resizer->hasMinimum()) return kResultFalse;
+    double w = r->getWidth() / m_scale, h = r->getHeight() / m_scale;
+    resizer->constrain(&w, &h);
+    r->right = r->left + int32(std::lround(w * m_scale));
+    r->bottom = r->top + int32(std::lround(h * m_scale));
+    return kResultTrue;
+}
 
 tresult PLUGIN_API CAudioWrapperVST3Editor::setContentScaleFactor(ScaleFactor factor) {
     if (!(factor > 0.1f && factor < 16.f)) return kResultFalse;

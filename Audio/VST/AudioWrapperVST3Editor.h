@@ -11,13 +11,20 @@
 // a run loop the attach fails. Windows builds take an "HWND" and need no run
 // loop (the host's message loop drives the windows).
 //
+// Size: the editor's resizer (a "ui:window-resizer" of the main window)
+// holds the bounds that checkSizeConstraint answers with; a size the editor
+// takes by itself (a drag on its resize handle) is announced with
+// resizeView, and a size the host gives in onSize goes to the resizer.
+// canResize follows the product's "use-window-resizing".
+//
 // Scale: the host's content scale (which may come before attaching) is the
 // editor's visual scale; a new one while attached resizes the editor and is
 // announced with resizeView. onSize stores the host's rectangle and never
 // resizes back; resizeView's nested onSize is taken as it comes.
 //
 // Keys: the editor's windows get their keys from the system (XEmbed focus);
-// keys the host hands over go to the view with key focus.
+// keys the host hands over (onKeyDown / onKeyUp) go to the view with key
+// focus while it edits text, and are left to the host otherwise.
 //
 // All calls on the host's UI thread.
 
@@ -30,6 +37,7 @@
 class CAudioWrapperVST3;
 class CRootObject;
 class CWindowRenderer;
+class CWindowResizer;
 class CWindowSharedData;
 
 class CAudioWrapperVST3Editor : public Steinberg::CPluginView, public Steinberg::IPlugViewContentScaleSupport {
@@ -76,10 +84,11 @@ private:
     struct RunLoopLink;
     Steinberg::tresult fail(const CError& err);
     void closeEditor();
+    CWindowResizer* resizer() const;
+    void followEditorSize();
     // The rectangle of the editor's window now (the host's while detached).
     Steinberg::ViewRect currentRect() const;
-    Steinberg::tresult keyEvent(const char* event, Steinberg::char16 key, Steinberg::int16 keyCode,
-                                Steinberg::int16 modifiers);
+    Steinberg::tresult keyEvent(bool down, Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers);
 
     CAudioWrapperVST3* m_instance;
     double m_scale;

@@ -342,7 +342,8 @@ int runLoopNextDueMs() {
     auto next = std::min_element(t_loopTimers.begin(), t_loopTimers.end(),
                                  [](auto& a, auto& b) { return a.due < b.due; })->due;
     if (next <= now) return 0;
-    return int(std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count());
+    // Rounded up: whoever sleeps that long finds the timer due.
+    return int(std::chrono::ceil<std::chrono::milliseconds>(next - now).count());
 }
 
 // Loops hold no system resources here, and a shared object stays mapped while

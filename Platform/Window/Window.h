@@ -50,7 +50,8 @@ struct WindowEvent {
         MouseWheel,   // delta +1 (up) or -1 (down)
         MouseExit,
         Key,          // keycode (a character or kKey...), down
-        Activate,     // down: gained (true) or lost (false) activation / key focus
+        Activate,     // down: gained (true) or lost (false) activation
+        KeyFocus,     // down: the window gained (true) or lost (false) the keyboard
         Close,        // the window manager asks the window to close
         Moved,        // screenX, screenY of the window's origin; width, height
     };
@@ -113,6 +114,8 @@ public:
     // Mouse capture while a button drags.
     virtual void captureMouse(bool on) = 0;
     virtual void moveMouse(int screenX, int screenY) = 0;
+    // Asks for the keyboard: an embedded window asks its embedder (XEmbed on
+    // X11), which then sends KeyFocus and hands the keys on.
     virtual void takeKeyFocus() = 0;
     // Copies an area of a top-down 32-bit (0xAARRGGBB) image of the
     // window's size to the window.

@@ -105,11 +105,9 @@ TEST(Interaction, AboutOpensATopLevelDialogThatCloses) {
     // The About button sits at the bottom left of the 420 x 220 editor.
     const std::string script = writeScript(
         "click 48 198\n"
-        "wait 100\n"
-        "windows About Tamblor\n"
+        "await-windows 1 About Tamblor\n"
         "click-window 48 68 About Tamblor\n"
-        "wait 100\n"
-        "windows About Tamblor\n");
+        "await-windows 0 About Tamblor\n");
     const EditorRun r = runEditor({"--frames", "3", "--script", script});
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<std::string> counts = r.values("windows");
@@ -124,7 +122,7 @@ TEST(Interaction, AboutOpensATopLevelDialogThatCloses) {
 TEST(Interaction, DoubleClickSavesAScreenshot) {
     const std::string home = tempPath("-home");
     ASSERT_EQ(std::system(("mkdir -p '" + home + "'").c_str()), 0);
-    const std::string script = writeScript("dblclick 4 100\nwait 100\n");
+    const std::string script = writeScript("dblclick 4 100\nawait-file " + home + "/Tamblor Screenshot Gray.png\n");
     const EditorRun r = runEditor({"--frames", "3", "--script", script}, {"HOME=" + home});
     ASSERT_EQ(r.status, 0) << r.errors;
     PngImage img;
@@ -253,7 +251,9 @@ bool editedParam(const EditorRun& r, Edited* out) {
 }
 
 std::string knobScript(const std::string& body) {
-    return "move " + std::to_string(kKnobX) + " " + std::to_string(kKnobY) + "\nwait 60\n" + body + "\nwait 150\n";
+    // At least one edit has come through before the rest settles.
+    return "move " + std::to_string(kKnobX) + " " + std::to_string(kKnobY) + "\nwait 60\n" + body +
+           "\nawait-edits 1\nwait 150\n";
 }
 }  // namespace
 
@@ -335,7 +335,7 @@ TEST(Interaction, HostAutomationRedrawsTheKnobWithinTwoFrames) {
 
 TEST(Interaction, DialogMovesByItsBackgroundAndStaysOnTheScreen) {
     const std::string script = writeScript(
-        "click 48 198\nwait 200\n"
+        "click 48 198\nawait-windows 1 About Tamblor\n"
         "position About Tamblor\n"
         "drag-window 150 120 250 170 About Tamblor\nwait 100\n"
         "position About Tamblor\n"

@@ -1,12 +1,15 @@
 // The window layer's pieces that need no display: pop-up placement, the
-// pointer values of the editor root, and the order of update timers.
+// pointer values of the editor root, the order of update timers and the
+// resizer's bounds.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "UI/Render/WindowRenderer.h"
 #include "UI/Window/RendererWindow.h"
 #include "UI/Window/UpdateTimer.h"
+#include "UI/Window/WindowResizer.h"
 #include "UI/Window/WindowSharedData.h"
 
 TEST(PopupPlacement, AlignmentsAroundTheOpener) {
@@ -172,4 +175,32 @@ TEST(ScreenshotPng, DecodesToTheSamePixels) {
         ASSERT_EQ(rgb[i * 3 + 2], uint8_t(p)) << i;
     }
     EXPECT_TRUE(kelEncodePng(CBitmap32()).empty());
+}
+
+TEST(WindowResizer, SizesStayWithinTheBounds) {
+    CWindowResizer r;
+    EXPECT_FALSE(r.hasMinimum());
+    double w = 5000, h = 0.2;
+    r.constrain(&w, &h);
+    EXPECT_EQ(w, 5000) << "no bounds: any size a renderer draws";
+    EXPECT_EQ(h, 1) << "never empty";
+    ASSERT_FALSE(r.setAttr("min-window-width", "300", false));
+    ASSERT_FALSE(r.setAttr("min-window-height", "180", false));
+    ASSERT_FALSE(r.setAttr("max-window-width", "900", false));
+    ASSERT_FALSE(r.setAttr("max-window-height", "0", false));  // no bound
+    EXPECT_TRUE(r.hasMinimum());
+    struct Case {
+        double w, h, expectW, expectH;
+    } cases[] = {
+        {100, 100, 300, 180},   // below the minimum: the minimum
+        {500, 400, 500, 400},   // inside
+        {2000, 2000, 900, 2000},
+        {1e9, 1e9, 900, CWindowRenderer::kMaxSide},
+    };
+    for (const Case& c : cases) {
+        double cw = c.w, ch = c.h;
+        r.constrain(&cw, &ch);
+        EXPECT_EQ(cw, c.expectW) << c.w;
+        EXPECT_EQ(ch, c.expectH) << c.h;
+    }
 }

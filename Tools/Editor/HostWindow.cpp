@@ -32,12 +32,19 @@ bool CHostWindow::open(int width, int height, const std::string& title, std::str
     xcb_screen_t* screen = it.data;
     m_root = screen->root;
     m_window = xcb_generate_id(m_conn);
-    const uint32_t values[2] = {screen->black_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    const uint32_t values[2] = {screen->black_pixel,
+                                XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE};
     xcb_create_window(m_conn, XCB_COPY_FROM_PARENT, m_window, m_root, 0, 0, uint16_t(width), uint16_t(height), 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
     xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, m_window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         uint32_t(title.size()), title.data());
     xcb_map_window(m_conn, m_window);
+    static const char kXEmbed[] = "_XEMBED";
+    if (xcb_intern_atom_reply_t* a =
+            xcb_intern_atom_reply(m_conn, xcb_intern_atom(m_conn, 0, sizeof kXEmbed - 1, kXEmbed), nullptr)) {
+        m_xembed = a->atom;
+        std::free(a);
+    }
     m_width = width, m_height = height;
     sync();
     return true;
@@ -52,8 +59,63 @@ void CHostWindow::resize(int width, int height) {
     xcb_flush(m_conn);
 }
 
+namespace {
+constexpr uint32_t kXEmbedRequestFocus = 3, kXEmbedFocusIn = 4, kXEmbedFocusOut = 5;
+}
+
+uint32_t CHostWindow::embeddedWindow() {
+    xcb_query_tree_reply_t* r = xcb_query_tree_reply(m_conn, xcb_query_tree(m_conn, m_window), nullptr);
+    const uint32_t w = r && r->children_len > 0 ? xcb_query_tree_children(r)[0] : 0;
+    std::free(r);
+    return w;
+}
+
+void CHostWindow::sendXEmbed(uint32_t message) {
+    const uint32_t client = embeddedWindow();
+    if (!client || !m_xembed) return;
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = client;
+    ev.type = m_xembed;
+    ev.data.data32[0] = XCB_CURRENT_TIME;
+    ev.data.data32[1] = message;
+    xcb_send_event(m_conn, 0, client, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    xcb_flush(m_conn);
+}
+
+void CHostWindow::releaseKeyFocus() {
+    if (!m_keyFocusGiven) return;
+    m_keyFocusGiven = false;
+    sendXEmbed(kXEmbedFocusOut);
+}
+
+// As an XEmbed embedder does: a focus request takes the keyboard to the host
+// window and tells the client; keys that reach the host window then go on to
+// the client.
 void CHostWindow::drain() {
-    while (xcb_generic_event_t* e = xcb_poll_for_event(m_conn)) std::free(e);
+    while (xcb_generic_event_t* e = xcb_poll_for_event(m_conn)) {
+        const uint8_t type = e->response_type & 0x7F;
+        if (type == XCB_CLIENT_MESSAGE) {
+            auto* c = reinterpret_cast<xcb_client_message_event_t*>(e);
+            if (c->type == m_xembed && c->window == m_window && c->data.data32[1] == kXEmbedRequestFocus) {
+                ++m_focusRequests;
+                xcb_set_input_focus(m_conn, XCB_INPUT_FOCUS_PARENT, m_window, XCB_CURRENT_TIME);
+                m_keyFocusGiven = true;
+                sendXEmbed(kXEmbedFocusIn);
+            }
+        } else if ((type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) && m_keyFocusGiven) {
+            auto* k = reinterpret_cast<xcb_key_press_event_t*>(e);
+            if (const uint32_t client = embeddedWindow(); client && k->event == m_window) {
+                k->event = client;
+                k->child = XCB_NONE;
+                ++m_keysForwarded;
+                xcb_send_event(m_conn, 0, client, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(k));
+                xcb_flush(m_conn);
+            }
+        }
+        std::free(e);
+    }
 }
 
 void CHostWindow::sync() {

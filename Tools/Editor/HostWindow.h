@@ -21,8 +21,15 @@ public:
     uint32_t id() const { return m_window; }
     int fd() const;
     void resize(int width, int height);
-    // Reads the events of the host's own connection (none matter but errors).
+    // Reads the events of the host's own connection. The window is an XEmbed
+    // embedder for keys: a client's focus request takes the keyboard to the
+    // host window (XEMBED_FOCUS_IN to the client), and keys that reach the
+    // host window go on to the client, as a DAW's plug-in window does.
     void drain();
+    // The keyboard goes elsewhere in the host (XEMBED_FOCUS_OUT to the client).
+    void releaseKeyFocus();
+    int focusRequests() const { return m_focusRequests; }
+    int keysForwarded() const { return m_keysForwarded; }
     // The window's pixels (0xAARRGGBB, rows top-down); empty on failure.
     std::vector<uint32_t> capture(int* width, int* height);
     // The same of another window (e.g. a pop-up found by name).
@@ -47,6 +54,11 @@ public:
 
 private:
     void forTopLevel(const std::string& name, const std::function<void(uint32_t)>& fn);
+    uint32_t embeddedWindow();
+    void sendXEmbed(uint32_t message);
+    uint32_t m_xembed = 0;
+    bool m_keyFocusGiven = false;
+    int m_focusRequests = 0, m_keysForwarded = 0;
     xcb_connection_t* m_conn = nullptr;
     uint32_t m_window = 0, m_root = 0;
     int m_width = 0, m_height = 0;

@@ -16,6 +16,13 @@
 //   drag X1 Y1 X2 Y2 | wheel up|down | host-wheel D | key NAME
 //   wait MS | screenshot FILE | automate TITLE VALUE | param TITLE
 //   automate-id ID VALUE | param-id ID (by parameter id)
+//   await-windows N NAME | await-file PATH | await-edits N | await-focus
+//   (runs the loop until N top-level windows of that name exist, then prints
+//   "windows NAME COUNT"; until a file exists; until the view made N
+//   edits; until the editor asked for the keyboard; at most 10 s each)
+//   host-key NAME (onKeyDown/onKeyUp of a character or Return, Escape,
+//   BackSpace; prints "host-key NAME 1" when the view took it, else 0)
+//   unfocus (the keyboard goes elsewhere in the host: XEMBED_FOCUS_OUT)
 //   windows NAME (prints the count of top-level windows of that name)
 //   click-window X Y NAME (a click into another top-level window)
 //   screenshot-window FILE NAME (the pixels of another top-level window)
@@ -36,7 +43,9 @@
 // "perform ID V", "end ID"), "edited ID VALUE INITIAL" (each parameter the
 // view edited: its value in the plug-in now and at the start), "resize W H", "error-window N" (after a
 // refused attach: the application error windows on the screen), "param TITLE V", "handlers N",
-// "timers N", "threads N", "fds N", "rss-kb N", "children N".
+// "timers N", "threads N", "fds N", "rss-kb N", "children N", and after a
+// script "focus-requests N" (XEmbed focus requests of the editor) and
+// "keys-forwarded N" (keys the host window handed on to it).
 
 #include <dirent.h>
 #include <sys/resource.h>
@@ -229,6 +238,7 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
     }
     std::string line;
     const double settle = 40;  // ms for the editor to take each input
+    const double kAwaitMs = 10000;  // the deadline of the await verbs
     while (std::getline(in, line)) {
         std::istringstream s(line);
         std::string verb;
@@ -297,6 +307,41 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
             std::string name;
             s >> name;
             if (!m_window.key(name, true) || !m_window.key(name, false)) std::fprintf(stderr, "key %s: unknown\n", name.c_str());
+        } else if (verb == "host-key") {
+            // A key the host hands over: a character, or Return, Escape, BackSpace.
+            std::string name;
+            s >> name;
+            char16 ch = 0;
+            int16 code = 0;
+            if (name == "Return") code = 4;
+            else if (name == "Escape") code = 6;
+            else if (name == "BackSpace") code = 1;
+            else if (name.size() == 1) ch = char16(name[0]);
+            const bool taken = m_view->onKeyDown(ch, code, 0) == kResultTrue;
+            m_view->onKeyUp(ch, code, 0);
+            std::printf("host-key %s %d\n", name.c_str(), taken ? 1 : 0);
+        } else if (verb == "await-windows" || verb == "await-file" || verb == "await-edits" ||
+                   verb == "await-focus") {
+            // A condition instead of a fixed wait: the loop runs until it holds
+            // or the deadline passes (the script goes on either way; what the
+            // test reads afterwards tells).
+            int n = 0;
+            std::string arg;
+            if (verb == "await-windows" || verb == "await-edits") s >> n;
+            std::getline(s >> std::ws, arg);
+            auto holds = [&] {
+                if (verb == "await-windows") return m_window.topLevelWindowsNamed(arg) == n;
+                if (verb == "await-file") return access(arg.c_str(), R_OK) == 0;
+                if (verb == "await-focus") return m_window.focusRequests() > 0;
+                int performs = 0;
+                for (const std::string& call : inst.handler().calls()) performs += call.rfind("perform ", 0) == 0;
+                return performs >= n;
+            };
+            const double deadline = nowMs() + kAwaitMs;
+            while (!holds() && nowMs() < deadline) run(10);
+            if (verb == "await-windows") std::printf("windows %s %d\n", arg.c_str(), m_window.topLevelWindowsNamed(arg));
+        } else if (verb == "unfocus") {
+            m_window.releaseKeyFocus();
         } else if (verb == "wait") {
             double ms = 0;
             s >> ms;
@@ -479,7 +524,10 @@ int main(int argc, char** argv) {
             std::printf("idle-cpu-percent %.3f\n", 100.0 * (cpuSeconds() - cpu0) / ((nowMs() - t0) / 1000.0));
             s.pauseAudio(false);
         }
-        if (!o.script.empty() && !s.script(o.script, inst)) status = 1;
+        if (!o.script.empty()) {
+            if (!s.script(o.script, inst)) status = 1;
+            std::printf("focus-requests %d\nkeys-forwarded %d\n", window.focusRequests(), window.keysForwarded());
+        }
         if (!o.screenshot.empty() && !s.screenshot(o.screenshot)) status = 1;
         std::set<Vst::ParamID> edited;
         for (const std::string& call : inst.handler().calls()) {

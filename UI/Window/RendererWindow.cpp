@@ -131,7 +131,8 @@ void CRendererWindow::present(const CBitmap32& buffer, const CPixelClip& c) {
 }
 
 void CRendererWindow::send(CObject* target, const char* event, CEventParams& p) {
-    if (!target || !target->hasEvent(event)) return;
+    // Views take their view events ("focus-lost", ...) without registering them.
+    if (!target || (!target->hasEvent(event) && !dynamic_cast<CView*>(target))) return;
     if (CError e = target->runEvent(event, p)) kelLogError(e);
 }
 
@@ -176,7 +177,16 @@ void CRendererWindow::onWindowEvent(const plat::WindowEvent& e) {
             }
             if (e.down) m_window->captureMouse(true);
             else m_window->captureMouse(false);
+            // Key focus goes to the clicked view (none on the background)
+            // before the press, so that a view that loses it finishes first.
+            if (e.down) {
+                CView* hit = m_renderer.viewAt(e.x, e.y);
+                if (hit == m_renderer.rootView()) hit = nullptr;
+                if (CError err = m_shared.changeKeyFocus(hit, false)) kelLogError(err);
+            }
             send(&m_renderer, "mouse-button", p);
+            // A view that now edits text needs the keyboard from the system.
+            if (e.down && m_shared.keyTaker()) m_window->takeKeyFocus();
             // A double click on the window's background (no view of its own takes it).
             if (e.doubleClick && m_renderer.attrBool("is-screenshot-on-double-click") &&
                 m_renderer.viewAt(e.x, e.y) == m_renderer.rootView()) {
@@ -192,15 +202,13 @@ void CRendererWindow::onWindowEvent(const plat::WindowEvent& e) {
         case K::MouseExit:
             send(&m_renderer, "mouse-exit", p);
             break;
-        case K::Key: {
-            CView* focus = m_shared.keyFocus();
-            p.set("keycode", CString::number(int64_t(e.keycode)));
-            p.set("is-alt", flag(e.alt));
-            p.set("is-ctrl", flag(e.ctrl));
-            p.set("is-shift", flag(e.shift));
-            send(focus, e.down ? "key-press" : "key-release", p);
+        case K::Key:
+            if (CError err = m_shared.sendKey(e.down, e.keycode, e.alt, e.ctrl, e.shift)) kelLogError(err);
             break;
-        }
+        case K::KeyFocus:
+            // The keyboard went elsewhere: an edit in progress ends.
+            if (!e.down) send(m_shared.keyFocus(), "focus-lost", p);
+            break;
         case K::Activate:
             send(&m_renderer, e.down ? "activate-window" : "deactivate-window", p);
             break;

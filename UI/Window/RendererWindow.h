@@ -12,7 +12,11 @@
 //
 // Events sent to the renderer: "paint", "mouse-move", "mouse-button",
 // "mouse-xbutton", "mouse-wheel", "mouse-exit"; keys go to the key-focus
-// view ("key-press", "key-release"); a double click with
+// view ("key-press", "key-release", CWindowSharedData::sendKey). A press
+// gives the key focus to the view under it (none on the background); when
+// that view then edits text the window asks the system for the keyboard
+// (XEmbed on X11), and losing the keyboard sends "focus-lost" to the focus
+// view. Keys are not taken otherwise, so a host keeps its shortcuts. A double click with
 // "is-screenshot-on-double-click" runs "take-screenshot" on the editor's
 // screenshot saver; a close request runs "close-window" on the editor's
 // window closer for pop-ups and "close-app" on the renderer otherwise.

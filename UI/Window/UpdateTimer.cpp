@@ -2,6 +2,7 @@
 #include "UI/Window/UpdateTimer.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "Core/Application.h"
 #include "Core/Timer.h"
@@ -79,7 +80,12 @@ CUpdateTimer::~CUpdateTimer() {
     if (m_group) m_group->remove(this);
 }
 
-void CUpdateTimer::registerEvents(CClassRecord& record) { CObject::registerEvents(record); }
+void CUpdateTimer::registerEvents(CClassRecord& record) {
+    CObject::registerEvents(record);
+    record.addEvent("own-timer-tick", [](CObject* o, CEventParams&) -> CError {
+        return static_cast<CUpdateTimer*>(o)->fire(kelSecondsSinceStart());
+    });
+}
 
 double CUpdateTimer::defaultPeriod() const {
     double fps = 0;
@@ -102,11 +108,27 @@ double CUpdateTimer::period() const {
 CError CUpdateTimer::initDone() {
     auto* shared = dynamic_cast<CWindowSharedData*>(root()->findObject("ui.window-shared-data"));
     if (shared && shared->timerGroup()) join(shared->timerGroup(), kelSecondsSinceStart());
+    else if (!shared) KEL_TRY(startOwnTimer());
     return CObject::initDone();
+}
+
+CError CUpdateTimer::startOwnTimer() {
+    std::unique_ptr<CObject> made = createObject("core:timer");
+    auto* timer = dynamic_cast<CTimerQueued*>(made.get());
+    if (!timer) return KEL_ERROR(kelstr_CUpdateTimerGroup_init_NoTimer, CString("core:timer"));
+    made->setName("system-timer");
+    KEL_TRY(made->setAttr("interval", CString::number(period()), false));
+    if (hasAttr("is-high-precision")) KEL_TRY(made->setAttr("is-high-precision", attr("is-high-precision"), false));
+    KEL_TRY(addChild(std::move(made)));
+    listenObject(timer, "tick", this, "own-timer-tick");
+    m_ownTimer = timer;
+    return timer->initTree();
 }
 
 void CUpdateTimer::join(CUpdateTimerGroup* group, double now) {
     if (m_group) m_group->remove(this);
+    // The group ticks it from now on (the timer's destruction stops it).
+    if (m_ownTimer) releaseChild(std::exchange(m_ownTimer, nullptr));
     m_group = group;
     m_due = now;
     group->add(this);

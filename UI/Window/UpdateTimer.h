@@ -14,7 +14,11 @@
 // ("ui.window-shared-data") and on each of its periods notifies "tick" to
 // its listeners and runs an event on its parent: the one named by "event"
 // (default the timer's own name, e.g. "render-timer"), else "tick". The
-// period is "interval" seconds when given, else 1 / "fps" (default 30).
+// period is "interval" seconds when given, else 1 / "fps" (default 30). A
+// timer made before its editor's group joins when the group is made; one
+// in a tree without window shared data (so far) ticks by itself, with a
+// core timer child "system-timer" ("is-high-precision" passed on), until it
+// joins a group.
 //
 // CIntervalTimer (tag "ui:interval-timer"): an update timer whose period is
 // "interval" (default 1.0 s).
@@ -68,8 +72,10 @@ public:
     bool isDue(double now, double groupPeriod) const;
     CError fire(double now);
     uint64_t fireCount() const { return m_fired; }
-    // Joins a group directly (tests); initDone joins the editor's.
+    // Joins a group directly (tests); initDone joins the editor's, and the
+    // shared data adopts timers that were made before its group.
     void join(CUpdateTimerGroup* group, double now);
+    bool hasGroup() const { return m_group != nullptr; }
 
 protected:
     virtual double defaultPeriod() const;
@@ -78,7 +84,9 @@ protected:
 
 private:
     friend class CUpdateTimerGroup;
+    CError startOwnTimer();
     CUpdateTimerGroup* m_group = nullptr;
+    CObject* m_ownTimer = nullptr;
     double m_due = 0;
     uint64_t m_fired = 0;
 };

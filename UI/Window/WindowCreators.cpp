@@ -7,6 +7,7 @@
 #include "UI/Window/UpdateTimer.h"
 #include "UI/Window/WindowDrag.h"
 #include "UI/Window/WindowOpener.h"
+#include "UI/Window/WindowResizer.h"
 #include "UI/Window/WindowSharedData.h"
 
 namespace {
@@ -26,6 +27,8 @@ std::span<const CreatorRow> uiWindowCreatorRows() {
         {"ui:window-closer", &make<CWindowCloser>, &CWindowCloser::registerEvents},
         {"ui:window-drag", &make<CWinDrag>, &CWinDrag::registerEvents},
         {"ui:screenshot-saver", &make<CScreenshotSaver>, &CScreenshotSaver::registerEvents},
+        {"ui:window-resizer", &make<CWindowResizer>, &CWindowResizer::registerEvents},
+        {"ui:win-resize-handle", &make<CWinResizeHandle>, &CWinResizeHandle::registerEvents},
     };
     CWindowRenderer::setOutputFactory(&CRendererWindow::open);
     return rows;

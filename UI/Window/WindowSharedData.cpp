@@ -5,10 +5,37 @@
 #include <charconv>
 #include <mutex>
 
+#include "Core/Application.h"
 #include "Core/Log.h"
 #include "UI/Render/WindowRenderer.h"
 #include "UI/View/View.h"
 #include "UI/Window/UpdateTimer.h"
+
+namespace {
+// The names edit views know the keys without a character by.
+const char* keyName(uint32_t code) {
+    switch (code) {
+        case plat::kKeyEnter: return "Return";
+        case plat::kKeyEscape: return "Escape";
+        case plat::kKeyBackspace: return "BackSpace";
+        case plat::kKeyTab: return "Tab";
+        case plat::kKeyInsert: return "Insert";
+        case plat::kKeyDelete: return "Delete";
+        case plat::kKeyHome: return "Home";
+        case plat::kKeyEnd: return "End";
+        case plat::kKeyPageUp: return "Prior";
+        case plat::kKeyPageDown: return "Next";
+        case plat::kKeyLeft: return "Left";
+        case plat::kKeyRight: return "Right";
+        case plat::kKeyUp: return "Up";
+        case plat::kKeyDown: return "Down";
+        case plat::kKeyAlt: return "Alt_L";
+        case plat::kKeyControl: return "Control_L";
+        case plat::kKeyShift: return "Shift_L";
+        default: return nullptr;
+    }
+}
+}  // namespace
 
 bool kelParsePointerText(const CString& text, uintptr_t* out) {
     std::string s = text.trimmed().utf8();
@@ -59,22 +86,45 @@ CError CWindowSharedData::initDone() {
     if (!m_display) return KEL_ERROR(kelstr_CWindowSharedData_init_NoDisplay, CString(error));
     m_loop = plat::currentRunLoop();
     m_wakeFd = plat::runLoopWakeFd();
+    std::string wakerError;
+    m_waker = plat::CLoopWaker::create(m_wakeFd, &wakerError);
     const CString tag = hasAttr("update-timer-group-tag") ? attr("update-timer-group-tag") : CString("ui:update-timer-group");
     std::unique_ptr<CObject> group = createObject(tag);
     auto* g = dynamic_cast<CUpdateTimerGroup*>(group.get());
     if (!g) return KEL_ERROR(kelstr_CWindowSharedData_init_NoTimerGroup, tag);
-    if (!group->hasAttr("interval")) KEL_TRY(group->setAttr("interval", hasAttr("interval") ? attr("interval") : CString("0.02"), false));
+    if (!group->hasAttr("interval")) KEL_TRY(group->setAttr("interval", hasAttr("interval") ? attr("interval") : CString("0.033333"), false));
+    // Ticks from the UI thread's run loop, which the waker (or the host's
+    // message loop) wakes when they are due.
+    if (!group->hasAttr("is-high-precision")) KEL_TRY(group->setAttr("is-high-precision", "false", false));
     group->setName("update-timer-group");
     KEL_TRY(addChild(std::move(group)));
     KEL_TRY(g->initTree());
     m_timerGroup = g;
+    // Update timers of objects made before the group (the editor's
+    // parameter connector comes first in the document) join it now.
+    const double now = kelSecondsSinceStart();
+    std::vector<CObject*> pending{root()};
+    while (!pending.empty()) {
+        CObject* o = pending.back();
+        pending.pop_back();
+        if (auto* t = dynamic_cast<CUpdateTimer*>(o); t && !t->hasGroup()) t->join(g, now);
+        for (const auto& c : o->children()) pending.push_back(c.get());
+    }
     return CObject::initDone();
 }
 
+int CWindowSharedData::wakeFd() const { return m_waker ? m_waker->fd() : m_wakeFd; }
+
 bool CWindowSharedData::service() {
     const bool ok = m_display ? m_display->dispatch() : true;
+    if (m_waker) m_waker->clear();
     plat::pumpRunLoop();
     if (m_display) m_display->flush();
+    if (m_waker) {
+        // Calls posted meanwhile keep the loop's own descriptor readable.
+        m_nextWakeMs = plat::runLoopNextDueMs();
+        m_waker->arm(m_nextWakeMs);
+    }
     return ok;
 }
 
@@ -147,15 +197,44 @@ CError CWindowSharedData::changeKeyFocus(CView* view, bool isTab) {
     if (m_changingFocus || view == m_keyFocus) return {};
     m_changingFocus = true;
     CError err;
-    if (m_keyFocus && !m_keyFocus->isBlocked() && m_keyFocus->hasEvent("blur")) err = m_keyFocus->runEvent("blur");
+    // Views take "blur" and "focus" as view events (unregistered).
+    if (m_keyFocus && !m_keyFocus->isBlocked()) err = m_keyFocus->runEvent("blur");
     if (!err) {
         m_keyFocus = nullptr;
         if (view && !view->isBlocked()) {
             m_keyFocus = view;
             CEventParams p{{"is-tab", isTab ? "true" : "false"}};
-            if (view->hasEvent("focus")) err = view->runEvent("focus", p);
+            err = view->runEvent("focus", p);
         }
     }
     m_changingFocus = false;
     return err;
+}
+
+CView* CWindowSharedData::keyTaker() const {
+    if (!m_keyFocus || m_keyFocus->isBlocked()) return nullptr;
+    return m_keyFocus->stateSet().isSet("editing") ? m_keyFocus : nullptr;
+}
+
+CError CWindowSharedData::sendKey(bool down, uint32_t keycode, bool alt, bool ctrl, bool shift) {
+    CView* view = m_keyFocus;
+    const char* event = down ? "key-press" : "key-release";
+    if (!view || view->isBlocked() || keycode == 0) return {};
+    CEventParams p{{"keycode", CString::number(int64_t(keycode))},
+                   {"is-alt", alt ? "true" : "false"},
+                   {"is-ctrl", ctrl ? "true" : "false"},
+                   {"is-shift", shift ? "true" : "false"}};
+    if (const char* name = keyName(keycode)) {
+        p.set("key", name);
+    } else if (keycode >= 0x20 && keycode != 0x7F && !ctrl && !alt) {
+        std::u16string text;
+        if (keycode < 0x10000) {
+            text += char16_t(keycode);
+        } else {
+            text += char16_t(0xD800 + ((keycode - 0x10000) >> 10));
+            text += char16_t(0xDC00 + ((keycode - 0x10000) & 0x3FF));
+        }
+        p.set("char", CString::fromUtf16(text));
+    }
+    return view->runEvent(event, p);
 }

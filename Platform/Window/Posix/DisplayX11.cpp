@@ -533,9 +533,13 @@ void CX11Display::handle(void* event) {
         }
         case XCB_FOCUS_IN:
         case XCB_FOCUS_OUT: {
+            // An embedded window learns of the keyboard from its embedder
+            // (XEmbed): the server's focus events there follow the pointer.
             auto* f = reinterpret_cast<xcb_focus_in_event_t*>(ev);
-            if (f->mode == XCB_NOTIFY_MODE_GRAB || f->mode == XCB_NOTIFY_MODE_UNGRAB || !(w = find(f->event))) return;
-            e.kind = WindowEvent::Kind::Activate;
+            if (f->mode == XCB_NOTIFY_MODE_GRAB || f->mode == XCB_NOTIFY_MODE_UNGRAB || !(w = find(f->event)) ||
+                w->embedded() || f->detail == XCB_NOTIFY_DETAIL_POINTER)
+                return;
+            e.kind = WindowEvent::Kind::KeyFocus;
             e.down = (ev->response_type & 0x7F) == XCB_FOCUS_IN;
             break;
         }
@@ -557,7 +561,8 @@ void CX11Display::handle(void* event) {
                 if (msg != kXEmbedFocusIn && msg != kXEmbedFocusOut && msg != kXEmbedWindowActivate &&
                     msg != kXEmbedWindowDeactivate)
                     return;
-                e.kind = WindowEvent::Kind::Activate;
+                e.kind = msg == kXEmbedFocusIn || msg == kXEmbedFocusOut ? WindowEvent::Kind::KeyFocus
+                                                                          : WindowEvent::Kind::Activate;
                 e.down = msg == kXEmbedFocusIn || msg == kXEmbedWindowActivate;
             } else {
                 return;

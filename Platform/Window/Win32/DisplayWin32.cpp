@@ -248,7 +248,7 @@ public:
                 return 0;
             }
             case WM_SETFOCUS: case WM_KILLFOCUS:
-                e.kind = WindowEvent::Kind::Activate;
+                e.kind = WindowEvent::Kind::KeyFocus;
                 e.down = msg == WM_SETFOCUS;
                 break;
             case WM_CLOSE:
