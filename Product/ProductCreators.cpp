@@ -13,6 +13,7 @@
 #include "UI/Controls/ControlCreators.h"
 #include "UI/Meters/MeterCreators.h"
 #include "UI/Resources/ResourceObjects.h"
+#include "UI/Settings/SettingsCreators.h"
 #include "UI/View/ViewCreators.h"
 #include "UI/Window/WindowCreators.h"
 
@@ -25,7 +26,8 @@ std::span<const CreatorRow> kelProductCreatorTable() {
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
-              uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows()})
+              uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows(),
+              uiSettingsCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
