@@ -13,6 +13,7 @@
 #include "UI/Controls/ControlCreators.h"
 #include "UI/Meters/MeterCreators.h"
 #include "UI/Resources/ResourceObjects.h"
+#include "UI/Scroll/ScrollCreators.h"
 #include "UI/Settings/SettingsCreators.h"
 #include "UI/View/ViewCreators.h"
 #include "UI/Window/WindowCreators.h"
@@ -27,7 +28,7 @@ std::span<const CreatorRow> kelProductCreatorTable() {
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
               uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows(),
-              uiSettingsCreatorRows()})
+              uiSettingsCreatorRows(), uiScrollCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
