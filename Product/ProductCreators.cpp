@@ -10,6 +10,7 @@
 #include "Audio/Registry/RegistryCreators.h"
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CoreCreators.h"
+#include "UI/Colors/ColorCreators.h"
 #include "UI/Controls/ControlCreators.h"
 #include "UI/Meters/MeterCreators.h"
 #include "UI/Resources/ResourceObjects.h"
@@ -28,7 +29,7 @@ std::span<const CreatorRow> kelProductCreatorTable() {
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
               uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows(),
-              uiSettingsCreatorRows(), uiScrollCreatorRows()})
+              uiSettingsCreatorRows(), uiScrollCreatorRows(), uiColorCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();

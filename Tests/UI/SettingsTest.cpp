@@ -1,13 +1,8 @@
 // The settings pop-ups' selectors and buttons on a real instance: the
 // chosen scale and frame rate reach the stored editor settings, clicks step
 // through the choices without wrapping, and bad values change nothing.
-#include <cstdlib>
-#include <filesystem>
-#include <optional>
-
-#include "Core/AppData.h"
 #include "Core/SharedAttribute.h"
-#include "Tests/UI/ControlsFixture.h"
+#include "Tests/UI/SettingsFixture.h"
 #include "UI/Buttons/Button.h"
 #include "UI/Controls/GlobalSettings.h"
 #include "UI/Settings/SettingSelector.h"
@@ -15,28 +10,8 @@
 namespace uitest {
 namespace {
 
-namespace fs = std::filesystem;
-
-// The stores of editor settings live in a folder of their own.
-class UiSettings : public UiInstance {
+class UiSettings : public UiDataInstance {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("tamblor-settings-test-" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        const char* old = std::getenv("XDG_DATA_HOME");
-        if (old) m_old = old;
-        ::setenv("XDG_DATA_HOME", m_dir.c_str(), 1);
-        CAppData::resetAllPaths();
-        UiInstance::SetUp();
-    }
-    void TearDown() override {
-        UiInstance::TearDown();
-        m_old ? (void)::setenv("XDG_DATA_HOME", m_old->c_str(), 1) : (void)::unsetenv("XDG_DATA_HOME");
-        CAppData::resetAllPaths();
-        fs::remove_all(m_dir);
-    }
-
     static std::string settingsData(const char* usesr) {
         return std::string("<core:object name=\"local-data\">"
                            "<core:shared-attribute name=\"ui-scale\" storage-type=\"local\" data-name=\"ui-scale\" "
@@ -59,8 +34,6 @@ protected:
         "<ui:selector-shared-attr name=\"scheme\" width=\"80\" height=\"20\" font-name=\"font.base\" "
         "shared-attribute=\"ui.scheme\" choices=\"Military Gray Night\" titles=\"Olive||Dark\"/>";
 
-    fs::path m_dir;
-    std::optional<std::string> m_old;
 };
 
 TEST_F(UiSettings, ChoosingAScaleStoresItAsTheEditorsScaleSetting) {
