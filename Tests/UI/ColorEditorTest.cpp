@@ -1,6 +1,6 @@
 // The colour editor on a real instance: a palette colour edited in the
-// picker is drawn in its new colour and reaches the palette parameter (and
-// with it the stored colour scheme); a palette arriving through the
+// picker is drawn in its new colour and reaches the palette parameter of the
+// colour registry; a palette arriving through the
 // parameter is taken over; swatches choose the colour edited.
 #include "Audio/Params/AudioParam.h"
 #include "Tests/UI/SettingsFixture.h"
@@ -64,15 +64,10 @@ TEST_F(UiColors, AnEditedColourIsDrawnAndGoesThroughThePaletteParameter) {
     EXPECT_EQ(after, rgbOf(panel->tables.front()[128]));
     EXPECT_EQ(middleOf("now"), 0xC03020u);
 
-    // The audio side holds the whole palette, and the colour scheme's store with it.
+    // The audio side's palette parameter holds the whole palette.
     const std::vector<uint8_t> expected = CColorPicker::paletteBytes(m_picker->dynamicPalette()->palette());
     const std::span<const uint8_t> held = param(kPaletteParam)->storage().raw(0, 0);
     EXPECT_TRUE(std::ranges::equal(held, expected));
-    std::vector<uint8_t> stored;
-    bool found = false;
-    ASSERT_FALSE(CAppData::local().readData("uicolor-palette", kIdAdat, &stored, &found));
-    EXPECT_TRUE(found);
-    EXPECT_EQ(stored, expected);
 
     // A bad colour or an unknown palette colour is refused and changes nothing.
     CEventParams bad({{"color", "#C0302"}});

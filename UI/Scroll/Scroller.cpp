@@ -53,10 +53,11 @@ CError CScrollerBar::initLinks() {
     return {};
 }
 
-bool CScrollerBar::layoutContent(double scale) {
-    m_scale = scale > 0 ? scale : 1;
+CScrollerBar::Extents CScrollerBar::extents() const {
+    Extents x;
     const CView* parent = parentView();
-    if (!parent || !m_scrolled) return false;
+    if (!parent || !m_scrolled) return x;
+    const double scale = renderer() && renderer()->totalScale() > 0 ? renderer()->totalScale() : 1.0;
     const int axis = m_vertical ? 1 : 0;
     double visible = m_vertical ? parent->area().inner.h : parent->area().inner.w;
     // The other bar takes its strip from the visible extent.
@@ -64,13 +65,20 @@ bool CScrollerBar::layoutContent(double scale) {
         if (c != this && c->takesSpace() &&
             c->placement() == (m_vertical ? EPlacement::ScrollerH : EPlacement::ScrollerV))
             visible -= parent->scrollerSize(axis) * scale;
-    const CRectD& t = m_scrolled->area().total;
-    const double content = std::max(m_scrolled->area().compact[axis], m_vertical ? t.h : t.w);
-    m_visible = std::max(0.0, visible / m_scale);
-    m_content = content / m_scale;
+    // The content's own size: its fixed length, else what it needs (both
+    // known before the layout places it).
+    const CSizeRule& rule = m_scrolled->sizeRule(axis);
+    const double content =
+        rule.kind == CSizeRule::Fixed ? rule.value * scale : m_scrolled->area().compact[axis];
+    x.visible = std::max(0.0, visible / scale);
+    x.content = content / scale;
+    return x;
+}
+
+bool CScrollerBar::layoutContent(double) {
+    // The content shrank or the window grew: move back once the layout has
+    // placed everything.
     if (m_position > maxPosition()) {
-        // The content shrank or the window grew: move back after this layout.
-        m_position = maxPosition();
         CEventParams p({{"position", CString::number(m_position)}});
         postBridgedEvent(this, "scroll-to", p);
     }
@@ -84,8 +92,8 @@ CError CScrollerBar::scrollTo(double position) {
     const bool changed = pos != m_position;
     m_position = pos;
     if (m_scrolled && !(m_scrolled->attr(offsetName) == offset)) KEL_TRY(m_scrolled->setAttr(offsetName, offset, false));
-    requestRepaint();
     if (!changed) return {};
+    requestRepaint();
     CEventParams p({{"position", CString::number(m_position)}});
     return notify("scroll-change", p);
 }
@@ -97,8 +105,10 @@ double CScrollerBar::trackLength() const {
 
 void CScrollerBar::thumb(double* at, double* length) const {
     const double track = trackLength();
-    const double ratio = m_content > 0 ? std::clamp(m_visible / m_content, 0.0, 1.0) : 1.0;
-    *length = std::min(track, std::max(kMinThumb * m_scale, track * ratio));
+    const Extents x = extents();
+    const double scale = renderer() && renderer()->totalScale() > 0 ? renderer()->totalScale() : 1.0;
+    const double ratio = x.content > 0 ? std::clamp(x.visible / x.content, 0.0, 1.0) : 1.0;
+    *length = std::min(track, std::max(kMinThumb * scale, track * ratio));
     const double max = maxPosition();
     *at = max > 0 ? (track - *length) * (m_position / max) : 0.0;
 }
@@ -141,7 +151,7 @@ CError CScrollerBar::onViewEvent(const CString& name, CEventParams& p) {
             m_grab = at - start;
             return {};
         }
-        const double page = std::max(attrReal("scroll-step", 24), m_visible - attrReal("scroll-step", 24));
+        const double page = std::max(attrReal("scroll-step", 24), visibleExtent() - attrReal("scroll-step", 24));
         return scrollBy(at < start ? -page : page);
     }
     if (name == "mouse-move" && m_dragging) {

@@ -34,9 +34,12 @@ public:
     bool isVertical() const { return m_vertical; }
     double position() const { return m_position; }
     // The largest position (0 while everything fits), in logical pixels.
-    double maxPosition() const { return std::max(0.0, m_content - m_visible); }
-    double visibleExtent() const { return m_visible; }
-    double contentExtent() const { return m_content; }
+    double maxPosition() const {
+        const Extents x = extents();
+        return std::max(0.0, x.content - x.visible);
+    }
+    double visibleExtent() const { return extents().visible; }
+    double contentExtent() const { return extents().content; }
     CView* scrolled() const { return m_scrolled; }
 
     CError scrollTo(double position);
@@ -46,6 +49,12 @@ protected:
     CError onViewEvent(const CString& eventName, CEventParams& params) override;
 
 private:
+    // What the last layout gives: the extent shown and the content's, in
+    // logical pixels.
+    struct Extents {
+        double visible = 0, content = 0;
+    };
+    Extents extents() const;
     // The thumb's offset and length along the bar, in window pixels.
     void thumb(double* at, double* length) const;
     double trackLength() const;
@@ -53,8 +62,6 @@ private:
     CView* m_scrolled = nullptr;
     bool m_vertical = true;
     double m_position = 0;
-    double m_content = 0, m_visible = 0;  // logical pixels, from the last layout
-    double m_scale = 1;
     bool m_dragging = false;
     double m_grab = 0;  // where in the thumb the press landed (window pixels)
 };
