@@ -29,7 +29,10 @@ CError CDynListWhatsNew::addText(const CString& name, const CString& text, const
 CError CDynListWhatsNew::init() {
     destroyChildren();
     m_entries = m_paragraphs = 0;
-    const CString source = hasAttr("source") ? attr("source") : CString("shared::whatsnew");
+    // By default the editor document's own copy of the history, else the
+    // shared definitions'.
+    CString source = attr("source").trimmed();
+    if (source.empty()) source = findObject("whatsnew") ? CString("whatsnew") : CString("shared::whatsnew");
     const CObject* first = findObject(source);
     if (!first || !first->parent()) return KEL_ERROR(kelstr_CDynListWhatsNew_init_NoSource, source);
     if (!hasAttr("is-inline-vertical")) KEL_TRY(setAttr("is-inline-vertical", "true", false));

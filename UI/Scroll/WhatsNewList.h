@@ -2,7 +2,8 @@
 // CDynListWhatsNew (tag "ui:dynlist-whats-new"): the version history as a
 // column of text views, newest first, built when the view initialises.
 //
-// "source" is the path of one history entry (default
+// "source" is the path of one history entry (default: "whatsnew" at the
+// top of the editor's document when it holds the history, else
 // "shared::whatsnew"); the list shows that entry's parent's children of
 // the same name, in order. Each entry ("version" and "date" attributes, "p"
 // paragraphs whose text is the "value" of their "content" child) gives a

@@ -54,7 +54,6 @@ void CSelectorSharedAttr::registerEvents(CClassRecord& record) {
 }
 
 CError CSelectorSharedAttr::initLinks() {
-    KEL_TRY(CTextView::initLinks());
     m_choices = splitOn((hasAttr("choices") ? attr("choices") : defaultChoices()).utf8(), ' ');
     if (m_choices.empty()) return KEL_ERROR(kelstr_CSelectorSharedAttr_init_NoChoices, fullName());
     m_titles = hasAttr("titles") ? splitOn(attr("titles").utf8(), '|') : std::vector<CString>();
@@ -75,7 +74,10 @@ CError CSelectorSharedAttr::initLinks() {
     else
         m_attr = "value";
     CObject::listenObject(m_target, "update", this, "update");
-    return refresh();
+    // The caption is in place before the text view lays it out.
+    m_index = indexOf(value());
+    KEL_TRY(setAttr("text", m_index >= 0 ? m_titles[size_t(m_index)] : value(), false));
+    return CTextView::initLinks();
 }
 
 CString CSelectorSharedAttr::value() const { return m_target ? m_target->attr(m_attr) : CString(); }
