@@ -1,8 +1,12 @@
 // The settings pop-ups' selectors and buttons on a real instance: the
 // chosen scale and frame rate reach the stored editor settings, clicks step
 // through the choices without wrapping, and bad values change nothing.
+#include <fstream>
+#include <sstream>
+
 #include "Core/SharedAttribute.h"
 #include "Tests/UI/SettingsFixture.h"
+#include "Tests/UI/UiTestSupport.h"
 #include "UI/Buttons/Button.h"
 #include "UI/Controls/GlobalSettings.h"
 #include "UI/Settings/SettingSelector.h"
@@ -55,6 +59,48 @@ TEST_F(UiSettings, ChoosingAScaleStoresItAsTheEditorsScaleSetting) {
     CEventParams bad({{"value", "1.3"}});
     EXPECT_TRUE(scale->runEvent("select", bad));
     EXPECT_EQ(CAppData::local().readStringOr("ui-scale2", "none").utf8(), "1.5");
+}
+
+// The templates of the settings pop-ups (the part of their test document
+// before the history and the document's own "ui").
+std::string popupTemplates() {
+    std::ifstream in(uiTestData("settings.xml"));
+    std::stringstream all;
+    all << in.rdbuf();
+    const std::string text = all.str();
+    const size_t from = text.find("<template ");
+    const size_t to = text.find("<core:object name=\"whatsnew\"");
+    return from == std::string::npos || to == std::string::npos ? std::string() : text.substr(from, to - from);
+}
+
+TEST_F(UiSettings, ScaleChosenInTheSettingsWindowBecomesTheEditorsScale) {
+    m_prelude = popupTemplates();
+    ASSERT_FALSE(m_prelude.empty());
+    std::string bridges;
+    for (const char* b : {"globmeter-rmstime-bridge=meter-rmstime", "globmeter-releasetime-bridge=meter-releasetime",
+                          "globmeter-peaktime-bridge=meter-peaktime", "uicolor-modename-bridge=uicolor-params.mode-name"}) {
+        const std::string pair(b), name = pair.substr(0, pair.find('=')), param = pair.substr(pair.find('=') + 1);
+        bridges += "<ui:param-bridge name=\"" + name + "\" param=\"plugin.modMain." + param + "\"/>";
+    }
+    openUi("<ui:win-settings-body name=\"settings\"/>", settingsData("true") + bridges, 400, 320);
+    auto* scale = uiView<CSelectorScale>("settings.scale");
+    ASSERT_NE(scale, nullptr);
+    // 100% -> 110% -> 125% -> 150%, one click each.
+    for (int i = 0; i < 3; ++i) ASSERT_FALSE(input(scale, "mouse-release", {}));
+    EXPECT_EQ(scale->attr("text").utf8(), "150%");
+    EXPECT_EQ(CAppData::local().readStringOr("ui-scale2", "none").utf8(), "1.5");
+    // The metering times show the instance's values.
+    pumpUi();
+    EXPECT_FALSE(uiView("settings.rms")->attr("text").empty());
+    // Every caption and control fits its row at the largest scale.
+    renderer().setScale(2.0, 1.0);
+    ASSERT_FALSE(renderer().render());
+    const CView* body = uiView("settings");
+    for (const CView* v : body->childViews()) {
+        const CRectD& r = v->area().total;
+        EXPECT_LE(r.right(), body->area().inner.right() + 0.5) << v->name().utf8();
+        EXPECT_LE(r.bottom(), body->area().inner.bottom() + 0.5) << v->name().utf8();
+    }
 }
 
 TEST_F(UiSettings, WithoutScreenResolutionTheScaleGoesToTheAbsoluteSetting) {
