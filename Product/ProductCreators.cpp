@@ -12,6 +12,7 @@
 #include "Core/CoreCreators.h"
 #include "UI/Colors/ColorCreators.h"
 #include "UI/Controls/ControlCreators.h"
+#include "UI/Decor/DecorCreators.h"
 #include "UI/Meters/MeterCreators.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/Scroll/ScrollCreators.h"
@@ -29,7 +30,8 @@ std::span<const CreatorRow> kelProductCreatorTable() {
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
               uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows(),
-              uiSettingsCreatorRows(), uiScrollCreatorRows(), uiColorCreatorRows()})
+              uiSettingsCreatorRows(), uiScrollCreatorRows(), uiColorCreatorRows(),
+              uiDecorCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
