@@ -80,8 +80,14 @@ TEST_F(UiScroll, WheelTrackAndEventsMoveTheContentAndStopAtTheEnds) {
     EXPECT_EQ(m_bar->position(), 24);
     frame();
     EXPECT_NEAR(listTop(), top - 24, 1.0);
-    ASSERT_FALSE(input(m_bar, "mouse-wheel", {{"delta", "1"}}));
-    ASSERT_FALSE(input(m_bar, "mouse-wheel", {{"delta", "1"}}));
+    // The wheel over the list itself, as the window delivers it.
+    const CView* box = uiView("box");
+    CEventParams wheel({{"x", CString::number(box->area().inner.x + 20)},
+                        {"y", CString::number(box->area().inner.y + 20)},
+                        {"delta", "-1"}});
+    ASSERT_FALSE(renderer().runEvent("mouse-wheel", wheel));
+    EXPECT_EQ(m_bar->position(), 48);
+    for (int i = 0; i < 3; ++i) ASSERT_FALSE(input(m_bar, "mouse-wheel", {{"delta", "1"}}));
     EXPECT_EQ(m_bar->position(), 0);  // not above the top
 
     CEventParams far({{"position", "100000"}});
@@ -89,7 +95,6 @@ TEST_F(UiScroll, WheelTrackAndEventsMoveTheContentAndStopAtTheEnds) {
     EXPECT_EQ(m_bar->position(), std::round(m_bar->maxPosition()));
     frame();
     // At the end the last paragraph's bottom meets the box's bottom.
-    const CView* box = uiView("box");
     const CView* last = m_list->childViews().back();
     EXPECT_NEAR(last->area().total.bottom() + last->outerBorder().evaluate(1).b, box->area().inner.bottom(), 2.0);
 

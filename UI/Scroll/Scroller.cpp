@@ -98,6 +98,16 @@ CError CScrollerBar::scrollTo(double position) {
     return notify("scroll-change", p);
 }
 
+CError CScrollerBar::wheelOver(const CView& content, CEventParams& p) {
+    const CView* parent = content.parentView();
+    if (!parent) return {};
+    CScrollerBar* chosen = nullptr;
+    for (CView* c : parent->childViews())
+        if (auto* bar = dynamic_cast<CScrollerBar*>(c); bar && bar->m_scrolled == &content)
+            if (!chosen || (bar->isVertical() && !chosen->isVertical())) chosen = bar;
+    return chosen ? chosen->onViewEvent("mouse-wheel", p) : CError();
+}
+
 double CScrollerBar::trackLength() const {
     const CRectD& r = area().inner;
     return std::max(1.0, m_vertical ? r.h : r.w);

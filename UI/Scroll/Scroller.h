@@ -44,6 +44,9 @@ public:
 
     CError scrollTo(double position);
     CError scrollBy(double delta) { return scrollTo(m_position + delta); }
+    // A wheel event over scrolled content: moves the vertical bar beside
+    // it (else the horizontal one) as a wheel over the bar would.
+    static CError wheelOver(const CView& content, CEventParams& params);
 
 protected:
     CError onViewEvent(const CString& eventName, CEventParams& params) override;

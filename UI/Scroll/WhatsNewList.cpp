@@ -1,6 +1,8 @@
 // The version history list.
 #include "UI/Scroll/WhatsNewList.h"
 
+#include "UI/Scroll/Scroller.h"
+
 CString CDynListWhatsNew::paragraphText(const CObject& p) {
     if (const CObject* c = p.findChild("content")) return c->attr("value");
     return p.attr("value");
@@ -16,6 +18,7 @@ CError CDynListWhatsNew::addText(const CString& name, const CString& text, const
     if (hasAttr("text-color")) KEL_TRY(made->setAttr("text-color", attr("text-color"), false));
     KEL_TRY(made->setAttr("width", "full", false));
     KEL_TRY(made->setAttr("is-text-wrapped", "true", false));
+    KEL_TRY(made->setAttr("is-click-through", "true", false));
     if (heading) {
         if (m_entries > 1) KEL_TRY(made->setAttr("outer-border", "T8", false));
     } else {
@@ -56,4 +59,9 @@ CError CDynListWhatsNew::init() {
         }
     }
     return CView::init();
+}
+
+CError CDynListWhatsNew::onViewEvent(const CString& name, CEventParams& p) {
+    if (name == "mouse-wheel") return CScrollerBar::wheelOver(*this, p);
+    return {};
 }

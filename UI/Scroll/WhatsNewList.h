@@ -12,7 +12,8 @@
 // "font-name"), and one wrapped text view per paragraph in "font-name",
 // indented by "indent" logical pixels (default 10). The texts take the
 // list's "text-color" (default "Text"). Entries without paragraphs show only their
-// heading. Meant to sit in a scrollable view beside a ui:scroller-bar.
+// heading. Meant to sit in a scrollable view beside a ui:scroller-bar; the
+// texts let the pointer through, and the wheel over the list scrolls it.
 
 #include "UI/View/View.h"
 
@@ -28,6 +29,9 @@ public:
 
     // The text of a history paragraph object ("p").
     static CString paragraphText(const CObject& p);
+
+protected:
+    CError onViewEvent(const CString& eventName, CEventParams& params) override;
 
 private:
     CError addText(const CString& name, const CString& text, const CString& font, bool heading);
