@@ -107,7 +107,10 @@ TEST_F(UiSettings, WithoutScreenResolutionTheScaleGoesToTheAbsoluteSetting) {
     openUi(kSelectors, settingsData("false"));
     auto* scale = uiView<CSelectorScale>("scale");
     ASSERT_NE(scale, nullptr);
+    // Without a scale from the host the window follows the choice at once.
+    ASSERT_FALSE(m_ui->root->setAttr("VisualScale", "0", false));
     ASSERT_FALSE(input(scale, "mouse-release", {}));
+    EXPECT_DOUBLE_EQ(renderer().uiScale(), 1.1);
     EXPECT_EQ(CAppData::local().readStringOr("ui-scale", "none").utf8(), "1.1");
     EXPECT_EQ(CAppData::local().readStringOr("ui-scale2", "none").utf8(), "none");
 }

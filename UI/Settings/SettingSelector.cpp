@@ -8,6 +8,7 @@
 
 #include "Core/Log.h"
 #include "Core/SharedAttribute.h"
+#include "UI/Render/WindowRenderer.h"
 
 namespace {
 
@@ -171,6 +172,22 @@ CString CSelectorScale::defaultTitle(const CString& choice) const {
     double x = 0;
     if (!asNumber(choice, &x)) return choice;
     return CString::number(int64_t(std::lround(x * 100))) + "%";
+}
+
+CError CSelectorScale::applied(const CString& v) {
+    // The renderers read the same settings names as the stored items.
+    const CString key = target() && target()->name() == "ui-scale" ? CString("ui-scale") : CString("ui-scale2");
+    std::vector<CObject*> stack{root()};
+    while (!stack.empty()) {
+        CObject* o = stack.back();
+        stack.pop_back();
+        if (auto* r = dynamic_cast<CWindowRenderer*>(o)) {
+            KEL_TRY(r->setAttr(key, v, false));
+            KEL_TRY(r->runEvent("update-window-scale"));
+        }
+        for (const auto& c : o->children()) stack.push_back(c.get());
+    }
+    return {};
 }
 
 CString CSelectorFps::defaultTitle(const CString& choice) const { return choice + " fps"; }

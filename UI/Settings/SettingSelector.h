@@ -19,7 +19,9 @@
 // default to 0.8 to 2.0, captions to percentages; the setting defaults to
 // "ui.local-data.ui-scale2" (the scale used relative to the screen
 // resolution), or "ui.local-data.ui-scale" when the object
-// "ui.local-data.ui-scale-usesr" holds "false" or "0".
+// "ui.local-data.ui-scale-usesr" holds "false" or "0". Every window of the
+// editor takes the new scale at once (the same attribute of its renderer,
+// then "update-window-scale"); a scale given by the host still wins.
 //
 // CSelectorFps (tag "ui:selector-fps"): the update rate of meters and
 // animations. Choices default to 15 to 60 frames per second, captions to
@@ -82,6 +84,7 @@ protected:
     CString defaultChoices() const override;
     CString defaultTarget() const override;
     CString defaultTitle(const CString& choice) const override;
+    CError applied(const CString& v) override;
 };
 
 class CSelectorFps : public CSelectorSharedAttr {
