@@ -127,7 +127,13 @@ CError CColorPicker::onBridgeChange() {
     CPalette incoming;
     CMemoryReader r(raw.data(), raw.size());
     KEL_TRY(incoming.load(r));
-    m_palette->setPalette(std::move(incoming));
+    // The editor's colours stay the same set (views hold them): take over
+    // the global settings and every colour the incoming palette has.
+    CPalette next = m_palette->palette();
+    next.global = incoming.global;
+    for (CPalette::Entry& e : next.colors)
+        if (const CPalette::Entry* in = incoming.find(e.name)) e.base = in->base, e.settings = in->settings;
+    m_palette->setPalette(std::move(next));
     repaintAll();
     if (m_palette->palette().find(m_name.utf8())) return editColor(m_name);
     return {};

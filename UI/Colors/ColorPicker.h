@@ -15,7 +15,8 @@
 // ui:param-bridge of the palette parameter, sends the whole palette through
 // it, so that it is stored with the colour scheme and follows undo and
 // colour presets. Palettes arriving through the bridge (a preset, undo,
-// another editor) are taken over. Notifies "color-change" ("name",
+// another editor) are taken over: their global settings and the colours
+// the editor's palette has (others are ignored, missing ones kept). Notifies "color-change" ("name",
 // "color") after every change and switch.
 
 #include <vector>
