@@ -77,8 +77,9 @@ TEST_F(UiSettings, ScaleChosenInTheSettingsWindowBecomesTheEditorsScale) {
     m_prelude = popupTemplates();
     ASSERT_FALSE(m_prelude.empty());
     std::string bridges;
-    for (const char* b : {"globmeter-rmstime-bridge=meter-rmstime", "globmeter-releasetime-bridge=meter-releasetime",
-                          "globmeter-peaktime-bridge=meter-peaktime", "uicolor-modename-bridge=uicolor-params.mode-name"}) {
+    for (const char* b :
+         {"globmeter-rmstime-bridge=meter-rmstime", "globmeter-releasetime-bridge=meter-releasetime",
+          "globmeter-peaktime-bridge=meter-peaktime", "uicolor-modename-bridge=uicolor-params.mode-name"}) {
         const std::string pair(b), name = pair.substr(0, pair.find('=')), param = pair.substr(pair.find('=') + 1);
         bridges += "<ui:param-bridge name=\"" + name + "\" param=\"plugin.modMain." + param + "\"/>";
     }
@@ -166,7 +167,8 @@ TEST_F(UiSettings, ASelectorWithoutChoicesOrSettingFailsToLoad) {
         const std::string doc = std::string("<definitions><core:object name=\"ui\">"
                                             "<core:object name=\"scheme\" value=\"a\"/>"
                                             "<core:object name=\"main-window\"><ui:window-renderer name=\"r\">"
-                                            "<ui:view name=\"root\" is-root-view=\"true\" width=\"100\" height=\"50\">") +
+                                            "<ui:view name=\"root\" is-root-view=\"true\" width=\"100\" "
+                                            "height=\"50\">") +
                                 view + "</ui:view></ui:window-renderer></core:object></core:object></definitions>";
         ASSERT_TRUE(CDefCompiler::compileXml(doc, "settings-bad.xml", &compiled, &err)) << err;
         CObject root;

@@ -91,7 +91,8 @@ CError CScrollerBar::scrollTo(double position) {
     const CString offset = CString::number(-pos);
     const bool changed = pos != m_position;
     m_position = pos;
-    if (m_scrolled && !(m_scrolled->attr(offsetName) == offset)) KEL_TRY(m_scrolled->setAttr(offsetName, offset, false));
+    if (m_scrolled && !(m_scrolled->attr(offsetName) == offset))
+        KEL_TRY(m_scrolled->setAttr(offsetName, offset, false));
     if (!changed) return {};
     requestRepaint();
     CEventParams p({{"position", CString::number(m_position)}});

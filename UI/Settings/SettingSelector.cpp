@@ -23,7 +23,8 @@ std::vector<CString> splitOn(const std::string& text, char sep) {
     size_t start = 0;
     for (;;) {
         const size_t end = text.find(sep, start);
-        out.push_back(CString(text.substr(start, end == std::string::npos ? std::string::npos : end - start)).trimmed());
+        const size_t length = end == std::string::npos ? std::string::npos : end - start;
+        out.push_back(CString(text.substr(start, length)).trimmed());
         if (end == std::string::npos) return out;
         start = end + 1;
     }
