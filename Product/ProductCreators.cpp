@@ -10,10 +10,14 @@
 #include "Audio/Registry/RegistryCreators.h"
 #include "Audio/Viz/VizCreators.h"
 #include "Core/CoreCreators.h"
+#include "UI/Colors/ColorCreators.h"
 #include "UI/Controls/ControlCreators.h"
+#include "UI/Decor/DecorCreators.h"
 #include "UI/Meters/MeterCreators.h"
 #include "UI/Presets/PresetCreators.h"
 #include "UI/Resources/ResourceObjects.h"
+#include "UI/Scroll/ScrollCreators.h"
+#include "UI/Settings/SettingsCreators.h"
 #include "UI/View/ViewCreators.h"
 #include "UI/Window/WindowCreators.h"
 
@@ -26,7 +30,8 @@ std::span<const CreatorRow> kelProductCreatorTable() {
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
-              uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows(), uiPresetCreatorRows()})
+              uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows(), uiPresetCreatorRows(),
+              uiSettingsCreatorRows(), uiScrollCreatorRows(), uiColorCreatorRows(), uiDecorCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();

@@ -36,7 +36,7 @@ protected:
     // connected to the instance.
     void openUi(const std::string& views, const std::string& objects = "", int w = 600, int h = 400) {
         const std::string doc =
-            "<definitions>" + kelUiShotAssets() +
+            "<definitions>" + kelUiShotAssets() + m_prelude +
             "<core:object name=\"ui\">"
             "<other:param-interface-client-connector-uni name=\"interface-client-connector\" "
             "base-connector=\"plugin.interface-base-connector\" timer-tag=\"ui:update-timer\" fps=\"1000\"/>"
@@ -95,6 +95,8 @@ protected:
     }
 
     std::unique_ptr<Editor> m_ui;
+    // Top-level definitions (templates) openUi puts before "ui".
+    std::string m_prelude;
 };
 
 }  // namespace uitest

@@ -129,6 +129,21 @@ CError CParamBridge::send(uint32_t g) {
     return {};
 }
 
+std::span<const uint8_t> CParamBridge::raw(uint32_t g, uint32_t e) const {
+    if (!isReady()) return {};
+    return m_values->raw(m_info->isSingleGroup() ? 0 : g, m_info->isSingleElement() ? 0 : e);
+}
+
+CError CParamBridge::setRaw(uint32_t g, uint32_t e, std::span<const uint8_t> bytes) {
+    if (!isReady()) return KEL_ERROR(kelstr_CParamBridge_setValue_NotReady, m_paramName);
+    if (m_info->isSingleGroup()) g = 0;
+    if (m_info->isSingleElement()) e = 0;
+    m_values->setRaw(g, e, bytes);
+    KEL_TRY(send(g));
+    notifyChange(int(g), e, 1, false);
+    return {};
+}
+
 CError CParamBridge::setNormalized(uint32_t g, std::span<const Edit> edits) {
     if (!isReady()) return KEL_ERROR(kelstr_CParamBridge_setValue_NotReady, m_paramName);
     if (m_info->isSingleGroup()) g = 0;

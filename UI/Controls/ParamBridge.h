@@ -66,6 +66,10 @@ public:
         return setNormalized(g, std::span<const Edit>(&one, 1));
     }
     CError setValue(uint32_t g, uint32_t e, double value);
+    // The bytes of a raw parameter's element (empty when none are stored),
+    // and a change of them.
+    std::span<const uint8_t> raw(uint32_t g, uint32_t e) const;
+    CError setRaw(uint32_t g, uint32_t e, std::span<const uint8_t> bytes);
     // Brackets a gesture into one undo entry of the audio side's history.
     CError beginGesture(const CString& undoText, int group);
     CError endGesture();

@@ -100,7 +100,14 @@ const CDynamicColorData* CDynamicPalette::colorData(std::string_view name) const
 
 void CDynamicPalette::setPalette(CPalette palette) {
     m_palette = std::move(palette);
-    compute(nullptr);
+    // Views keep pointers to the computed colours: a palette with the same
+    // colour names in the same order is recomputed in place.
+    bool sameNames = m_cache.entries.size() == m_palette.colors.size();
+    for (size_t i = 0; sameNames && i < m_palette.colors.size(); ++i)
+        sameNames = m_cache.entries[i].first == m_palette.colors[i].name;
+    if (!sameNames) return compute(nullptr);
+    for (size_t i = 0; i < m_palette.colors.size(); ++i)
+        m_cache.entries[i].second = m_palette.compute(m_palette.colors[i]);
 }
 
 // --- Colour ---------------------------------------------------------------------------------

@@ -38,7 +38,8 @@ public:
     // The computed colour of a palette colour (nullptr and a log line
     // "Color not found: '%s'" for a name the palette does not hold).
     const CDynamicColorData* colorData(std::string_view name) const;
-    // Replaces the palette and recomputes every colour.
+    // Replaces the palette and recomputes every colour (in place, so that
+    // the colours views hold stay valid, when the names are the same).
     void setPalette(CPalette palette);
     const CPaletteCache& cache() const { return m_cache; }
 
