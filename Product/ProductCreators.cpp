@@ -12,6 +12,7 @@
 #include "Core/CoreCreators.h"
 #include "UI/Controls/ControlCreators.h"
 #include "UI/Meters/MeterCreators.h"
+#include "UI/Panels/PanelCreators.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/View/ViewCreators.h"
 #include "UI/Window/WindowCreators.h"
@@ -25,7 +26,7 @@ std::span<const CreatorRow> kelProductCreatorTable() {
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
-              uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows()})
+              uiControlCreatorRows(), uiMeterCreatorRows(), uiPanelCreatorRows(), uiWindowCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();
