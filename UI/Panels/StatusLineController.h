@@ -1,7 +1,7 @@
 #pragma once
 // CStatusLineController (tag "ui:status-line-controller"): the hint line.
 // While enabled ("is-enabled", default true, and the view "switch-view",
-// when named, in its state "on": the hints switch) it shows, in the text view "target", the
+// when named, on: a switch's value, another view's state "on") it shows, in the text view "target", the
 // "hint" of the view under the mouse in the window "renderer" (the
 // nearest ancestor's hint when the view has none); otherwise, or where no
 // view has a hint, "default-text". A "%s" in a hint is replaced by the
