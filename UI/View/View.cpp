@@ -153,6 +153,8 @@ CError CView::applyAttrNow(const CString& name) {
             requestRepaint();
         } else {
             requestLayout();
+            // Enabling or disabling changes the colours, not the area.
+            if (name == "is-disabled") requestRepaint();
         }
         return {};
     }
