@@ -229,6 +229,12 @@ TEST_F(MainWindow, FramesCarryTheirCaptionFirstAndHintsFollowTheSwitch) {
     EXPECT_EQ(hints->hintFor(view("title-frame.knobs.ingain-column.caption")), "Limiter parameters.");
     EXPECT_EQ(hints->hintFor(view("title-frame.meters.out-column.out-channels")),
               "Channels on the level meter: L R");
+    // The line shows what is under the mouse.
+    CEventParams move{{"x", "311"}, {"y", "351"}};
+    ASSERT_FALSE(m_ui->renderer->runEvent("mouse-move", move));
+    ASSERT_FALSE(hints->runEvent("update"));
+    EXPECT_TRUE(view("hint-line")->attr("text").startsWith("Input gain parameter (dB)."))
+        << view("hint-line")->attr("text").utf8();
     auto* hintsSwitch = view<CParamSwitch>("window-title.hints");
     ASSERT_TRUE(hintsSwitch->isOn());
     ASSERT_FALSE(hintsSwitch->select(0));
