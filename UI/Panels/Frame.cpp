@@ -13,6 +13,7 @@ CError CFrame::init() {
 
 CError CFrame::makeCaption() {
     m_caption = nullptr;
+    m_madeCaption = false;
     if (CObject* existing = findChild("caption")) {
         m_caption = dynamic_cast<CView*>(existing);
         return {};
@@ -45,13 +46,14 @@ CError CFrame::makeCaption() {
     for (auto& c : others) KEL_TRY(addChild(std::move(c)));
     KEL_TRY(raw->initTree());
     m_caption = dynamic_cast<CView*>(raw);
+    m_madeCaption = m_caption != nullptr;
     return {};
 }
 
 CError CFrame::applyViewAttr(const CString& name, bool* handled) {
     if (name == "caption") {
         *handled = true;
-        if (m_caption) return m_caption->setAttr("text", attr("caption"), false);
+        if (m_caption && m_madeCaption) return m_caption->setAttr("text", attr("caption"), false);
         return {};
     }
     return CView::applyViewAttr(name, handled);
