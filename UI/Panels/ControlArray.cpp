@@ -3,9 +3,12 @@
 
 void CControlArray::registerEvents(CClassRecord& record) { CView::registerEvents(record); }
 
-CError CControlArray::init() {
-    if (m_items.empty()) KEL_TRY(makeItems());
-    return CView::init();
+CError CControlArray::initDone() {
+    KEL_TRY(CView::initDone());
+    if (!m_items.empty()) return {};
+    KEL_TRY(makeItems());
+    collectChildViews();
+    return {};
 }
 
 CError CControlArray::makeItems() {

@@ -16,8 +16,9 @@
 // switch-value="{^ item-value}", bridge="{^ bridge}" (a ui:param-switch
 // item is then one choice of the parameter, "on" while it holds that
 // value). "item-width" / "item-height" set each item's size when given.
-// Items are named "item0", "item1", ... and are made on initialisation,
-// after the children the definition gives.
+// Items are named "item0", "item1", ... and are made in the last phase of
+// initialisation (each initialised once, by its own template), after the
+// children the definition gives.
 
 #include <vector>
 
@@ -30,7 +31,7 @@ KELSTR(CControlArray_init_NotAView, "Item template '%1' of a control array does 
 class CControlArray : public CView {
 public:
     static void registerEvents(CClassRecord& record);
-    CError init() override;
+    CError initDone() override;
 
     size_t itemCount() const { return m_items.size(); }
     CView* item(size_t i) const { return m_items[i]; }

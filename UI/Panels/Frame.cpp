@@ -6,9 +6,12 @@
 
 void CFrame::registerEvents(CClassRecord& record) { CView::registerEvents(record); }
 
-CError CFrame::init() {
+CError CFrame::initDone() {
+    KEL_TRY(CView::initDone());
+    if (m_caption) return {};
     KEL_TRY(makeCaption());
-    return CView::init();
+    collectChildViews();
+    return {};
 }
 
 CError CFrame::makeCaption() {
