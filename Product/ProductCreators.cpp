@@ -14,6 +14,7 @@
 #include "UI/Controls/ControlCreators.h"
 #include "UI/Decor/DecorCreators.h"
 #include "UI/Meters/MeterCreators.h"
+#include "UI/Panels/PanelCreators.h"
 #include "UI/Presets/PresetCreators.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/Scroll/ScrollCreators.h"
@@ -30,7 +31,7 @@ std::span<const CreatorRow> kelProductCreatorTable() {
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
-              uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows(), uiPresetCreatorRows(),
+              uiControlCreatorRows(), uiMeterCreatorRows(), uiPanelCreatorRows(), uiWindowCreatorRows(), uiPresetCreatorRows(),
               uiSettingsCreatorRows(), uiScrollCreatorRows(), uiColorCreatorRows(), uiDecorCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
