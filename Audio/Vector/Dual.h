@@ -16,6 +16,7 @@
 //               costs nothing and the other arm's work is skipped); a pair
 //               evaluates both and selects per lane
 //   vAny(m)     = whether m holds in some lane
+//   vAll(m)     = whether m holds in every lane
 // Conditional branches on signal values become selects, so a pair needs no
 // per-lane control flow. Files that use CDual are built without contraction
 // of multiply-adds (-ffp-contract=off), so that both forms round alike.
@@ -45,6 +46,7 @@ inline double vChoose(bool m, FA&& a, FB&& b) {
     return m ? static_cast<double>(a()) : static_cast<double>(b());
 }
 inline bool vAny(bool m) { return m; }
+inline bool vAll(bool m) { return m; }
 
 // An index in 0 ... hi from a real: truncated, with values at or above hi
 // giving hi and values at or below 0 (and NaN) giving 0.
@@ -108,6 +110,7 @@ inline CDual vChoose(CDualMask m, FA&& a, FB&& b) {
     return vSelect(m, CDual(a()), CDual(b()));
 }
 inline bool vAny(CDualMask m) { return _mm_movemask_pd(m.m) != 0; }
+inline bool vAll(CDualMask m) { return _mm_movemask_pd(m.m) == 3; }
 
 // Both lanes' indices (see the double form).
 struct CDualIndex {

@@ -60,16 +60,32 @@ inline CDual limReleaseTarget(const CLimReleaseTablePair& t) { return {t.a.kTarg
 // The table row in use and its three coefficients, kept by the processing
 // loop for the length of a block. While the gain recovers the row changes
 // only every few samples; the stages run on the kept coefficients and look
-// them up again when the row moves. That keeps the division and the lookup
-// off the path from one sample's R4 to the next sample's stages, so the
-// processor overlaps consecutive samples. Starts empty (row -1).
+// them up again when the row moves. The row also keeps the range of
+// 127 R4 / RT it surely holds for, drawn in from the row's rounding bounds
+// by a margin far wider than the rounding of a product or quotient: while
+// 127 R4 lies strictly between RT times those bounds, the row cannot have
+// moved and the step needs neither the division nor its wait. Near a bound,
+// for a NaN, a zero or negative RT, or an RT too small for its products to
+// keep their precision the step divides as before. Starts empty (row -1,
+// a range nothing lies in).
 template <class V>
 struct CLimReleaseRowT;
+
+// The range of 127 R4 / RT that surely gives row j (see above).
+inline constexpr double kLimReleaseRowMargin = 1e-9;
+inline constexpr double kLimReleaseMinTarget = 1e-290;
+inline double limReleaseRowLow(int j) {
+    return j <= 0 ? -HUGE_VAL : (j - 0.5) + kLimReleaseRowMargin * (j + 1);
+}
+inline double limReleaseRowHigh(int j) {
+    return j >= CLimReleaseTables::kSize - 1 ? HUGE_VAL : (j + 0.5) - kLimReleaseRowMargin * (j + 1);
+}
 
 template <>
 struct CLimReleaseRowT<double> {
     int j = -1;
     double t1 = 0.0, t2 = 0.0, t3 = 0.0;
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
 };
 
 #if TAMBLOR_HAVE_DUAL
@@ -77,6 +93,7 @@ template <>
 struct CLimReleaseRowT<CDual> {
     CDualIndex j{-1, -1};
     CDual t1 = 0.0, t2 = 0.0, t3 = 0.0;
+    CDual lo = HUGE_VAL, hi = -HUGE_VAL;
 };
 #endif
 
@@ -101,12 +118,17 @@ struct CLimReleaseStateT {
         // floor(127 R4 / RT + 0.5), limited in the double domain so that a
         // NaN level selects row 0 instead of an undefined cast.
         const auto hold = r4 >= rt;
-        const auto j = vIndex(127.0 * r4 / rt + 0.5, 127);
-        if (j != row.j) [[unlikely]] {
-            row.j = j;
-            row.t1 = lookup(tb, &CLimReleaseTables::t1, j);
-            row.t2 = lookup(tb, &CLimReleaseTables::t2, j);
-            row.t3 = lookup(tb, &CLimReleaseTables::t3, j);
+        const V a = 127.0 * r4;
+        if (!vAll((a > rt * row.lo) && (a < rt * row.hi) && (rt > kLimReleaseMinTarget))) [[unlikely]] {
+            const auto j = vIndex(a / rt + 0.5, 127);
+            if (j != row.j) {
+                row.j = j;
+                row.t1 = lookup(tb, &CLimReleaseTables::t1, j);
+                row.t2 = lookup(tb, &CLimReleaseTables::t2, j);
+                row.t3 = lookup(tb, &CLimReleaseTables::t3, j);
+                row.lo = bound(limReleaseRowLow, j);
+                row.hi = bound(limReleaseRowHigh, j);
+            }
         }
         const V n1 = r1 + (rt - r1) * row.t1;
         const V n2 = r2 + (n1 - r2) * row.t2;
@@ -129,10 +151,12 @@ struct CLimReleaseStateT {
 private:
     using Table = std::array<double, CLimReleaseTables::kSize> CLimReleaseTables::*;
     static double lookup(const CLimReleaseTables& tb, Table t, int j) { return limReleaseRow(tb.*t, j); }
+    static double bound(double (*f)(int), int j) { return f(j); }
 #if TAMBLOR_HAVE_DUAL
     static CDual lookup(const CLimReleaseTablePair& tb, Table t, CDualIndex j) {
         return {limReleaseRow(tb.a.*t, j.i0), limReleaseRow(tb.b.*t, j.i1)};
     }
+    static CDual bound(double (*f)(int), CDualIndex j) { return {f(j.i0), f(j.i1)}; }
 #endif
 };
 using CLimReleaseState = CLimReleaseStateT<double>;
