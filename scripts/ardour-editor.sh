@@ -35,17 +35,17 @@ stop() {
 }
 trap stop EXIT
 
-# Visible windows as "ID WIDTH HEIGHT X Y NAME" lines.
+# Viewable windows as "ID WIDTH HEIGHT X Y NAME" lines (X Y on the screen; NAME
+# empty for windows without one).
 windows() {
-    local w
-    for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
-        local name geo
-        name=$(xdotool getwindowname "$w" 2>/dev/null) || continue
-        geo=$(xdotool getwindowgeometry --shell "$w" 2>/dev/null) || continue
-        local X Y WIDTH HEIGHT
-        eval "$(grep -E '^(X|Y|WIDTH|HEIGHT)=' <<<"$geo")"
-        echo "$w $WIDTH $HEIGHT $X $Y $name"
-    done
+    local w W H X Y name
+    xwininfo -root -tree 2>/dev/null |
+        sed -nE 's/^ *(0x[0-9a-f]+) (\(has no name\)|"([^"]*)"):.* ([0-9]+)x([0-9]+)[-+]-?[0-9]+[-+]-?[0-9]+ +\+?(-?[0-9]+)\+?(-?[0-9]+)$/\1 \4 \5 \6 \7 \3/p' |
+        while read -r w W H X Y name; do
+            [ "$W" -gt 20 ] && [ "$H" -gt 20 ] || continue
+            xwininfo -id "$w" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
+            echo "$w $W $H $X $Y $name"
+        done
 }
 # A click at an offset from a window's top left (negative: from its bottom
 # right).
@@ -65,18 +65,19 @@ while [ $SECONDS -lt $deadline ]; do
     editor=$(grep -E ' \[VST3\]$' <<<"$list" | head -n 1)
     [ -n "$editor" ] && break
     setup=$(grep -E ' Audio/MIDI Setup$' <<<"$list" | head -n 1)
-    note=$(awk '$6 == "Ardour" && NF == 6 && $3 < 300' <<<"$list" | head -n 1)
+    # The note has no name; a dialog of its size is nothing else at this stage.
+    note=$(awk 'NF == 5 && $2 > 200 && $3 < 300' <<<"$list" | head -n 1)
     if [ -n "$note" ]; then
         # "Engine I/O device has changed ...": its OK button, bottom right.
         read -r w W H X Y _ <<<"$note"
-        echo "answering the engine device note (window $w)" >> "$log"
+        echo "answering the engine device note (window $w)"
         click_in "$w" "$W" "$H" -54 -25 "$X" "$Y"
         sleep 2
     elif [ -n "$setup" ] && [ $setup_done -lt 3 ]; then
         # The audio system's list (ALSA, JACK, None (Dummy), PulseAudio):
         # two down from the first, then Start at the bottom right.
         read -r w W H X Y _ <<<"$setup"
-        echo "choosing the Dummy backend (window $w)" >> "$log"
+        echo "choosing the Dummy backend (window $w)"
         click_in "$w" "$W" "$H" 286 49 "$X" "$Y"
         sleep 1
         xdotool key Home Down Down Return
