@@ -64,6 +64,11 @@ while [ $SECONDS -lt $deadline ]; do
     list=$(windows)
     editor=$(grep -E ' \[VST3\]$' <<<"$list" | head -n 1)
     [ -n "$editor" ] && break
+    # Once the session's main window is up, the plug-in's follows within seconds.
+    if [ -z "${loaded:-}" ] && grep -qE ' - Ardour$' <<<"$list"; then
+        loaded=1
+        [ $((SECONDS + 20)) -lt $deadline ] && deadline=$((SECONDS + 20))
+    fi
     setup=$(grep -E ' Audio/MIDI Setup$' <<<"$list" | head -n 1)
     # The note has no name; a dialog of its size is nothing else at this stage.
     note=$(awk 'NF == 5 && $2 > 200 && $3 < 300' <<<"$list" | head -n 1)
@@ -91,7 +96,11 @@ while [ $SECONDS -lt $deadline ]; do
 done
 if [ -z "$editor" ]; then
     import -window root "$out/ardour-screen.png" 2>/dev/null
-    fail "Ardour opened no plug-in window within 120 s (screen: $out/ardour-screen.png, log: $log)"
+    if [ -n "${loaded:-}" ]; then
+        fail "Ardour loaded the session but opened no plug-in window (screen: $out/ardour-screen.png, log: $log)"
+    else
+        fail "Ardour opened no plug-in window within 120 s (screen: $out/ardour-screen.png, log: $log)"
+    fi
     exit 1
 fi
 read -r w W H X Y title <<<"$editor"
