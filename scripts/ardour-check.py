@@ -8,6 +8,8 @@
                                set the session range to the file's length
   strip SESSION.ardour         leave Tamblor's state chunk as the only record of its
                                parameters (drop Ardour's own copies of the values)
+  window SESSION.ardour         ask Ardour to open Tamblor's own editor window when the
+                               session loads (a window entry in the session's UI state)
   compare SOURCE EXPORT GAIN_DB
                                each channel's burst must come out at the same sample
                                and GAIN_DB louder; nothing must leak across channels
@@ -156,6 +158,29 @@ def strip(session_path):
     tree.write(session_path, encoding="UTF-8", xml_declaration=True)
 
 
+def window(session_path):
+    tree = ET.parse(session_path)
+    root = tree.getroot()
+    found = []
+    for route in root.iter("Route"):
+        for proc in route.iter("Processor"):
+            if proc.get("type") == "vst3" and proc.get("name") == "Tamblor":
+                found.append((route.get("id"), proc.get("id")))
+    if len(found) != 1:
+        raise SystemExit(f"expected one Tamblor processor, found {len(found)}")
+    route_id, proc_id = found[0]
+    extra = root.find("Extra")
+    if extra is None:
+        extra = ET.SubElement(root, "Extra")
+    ui = extra.find("UI")
+    if ui is None:
+        ui = ET.SubElement(extra, "UI")
+    ET.SubElement(ui, "Window", {
+        "name": f"P-{route_id}-{proc_id}", "visible": "1", "custom-ui": "1",
+        "x-off": "0", "y-off": "0", "x-size": "-1", "y-size": "-1"})
+    tree.write(session_path, encoding="UTF-8", xml_declaration=True)
+
+
 def peak(chan, lo, hi):
     return max(abs(v) for v in chan[lo:hi])
 
@@ -218,6 +243,8 @@ def main(argv):
         inject(argv[2], argv[3].rsplit("/", 1)[-1], len(chans[0]))
     elif len(argv) >= 2 and argv[1] == "strip" and len(argv) == 3:
         strip(argv[2])
+    elif len(argv) >= 2 and argv[1] == "window" and len(argv) == 3:
+        window(argv[2])
     elif len(argv) >= 2 and argv[1] == "compare" and len(argv) == 5:
         return 0 if compare(argv[2], argv[3], float(argv[4])) else 1
     else:
