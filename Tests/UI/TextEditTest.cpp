@@ -296,7 +296,7 @@ TEST_F(UiTextEdit, PressesMoveTheFocusAndCloseOpenBoxes) {
     ASSERT_FALSE(renderer().render());
     auto press = [&](CView* v, bool dbl = false) {
         const CRectD& a = v->area().total;
-        CEventParams p{{"x", CString::number(a.x + 3)}, {"y", CString::number(a.y + 3)}, {"button", "L"},
+        CEventParams p{{"x", CString::number(a.x + a.w - 2)}, {"y", CString::number(a.y + 3)}, {"button", "L"},
                        {"is-button-down", "true"}};
         if (dbl) p.set("is-double-click", "true");
         CError e = renderer().runEvent("mouse-button", p);
