@@ -32,8 +32,7 @@
 // when it commits or cancels. The edited view keeps the key focus and hands
 // its keys to the box; its own accessors (isEditing, editText, edit, editKey
 // ...) speak for the box. The box starts with the text, all of it selected
-// ("is-select-all-on-focus" for fields). It has
-// a caret that blinks on the window's "cursor-timer" (a child of the window
+// ("is-select-all-on-focus" for fields). It has a caret that blinks on the window's "cursor-timer" (a child of the window
 // renderer; without one it stays lit), a selection by mouse drag, Shift+keys
 // and Ctrl+A, and the keys of CTextEdit (TextEdit.h); Ctrl+C/X/V go through
 // the editor's clipboard (the display's, else one of the process). Typed
@@ -46,9 +45,9 @@
 // "editbox-empty-value") and notifies "paragraph-text-changed"
 // ("paragraph-index", "text", "is-cancelled") and "editbox-text-changed"
 // ("text", "is-cancelled"); a cancel notifies both with "is-cancelled"
-// "true" and keeps the text. "editbox-shown" / "editbox-hidden" bracket a
-// box (sent by the edited view). With "is-virtual-keyboard-allowed", and the editor's global setting
-// "show-virtual-keyboard" on, an open box also opens the on-screen keyboard
+// "true" and keeps the text. "editbox-shown" / "editbox-hidden" (sent by
+// the edited view) bracket a box. With "is-virtual-keyboard-allowed", and
+// the editor's global setting "show-virtual-keyboard" on, an open box also opens the on-screen keyboard
 // window ("virtual-keyboard-tag", default "ui:virtual-keyboard"), whose keys
 // type into it; it closes with the box.
 
