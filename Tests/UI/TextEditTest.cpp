@@ -5,6 +5,7 @@
 
 #include "Platform/Window/Window.h"
 #include "Tests/UI/UiTestSupport.h"
+#include "UI/Window/WindowSharedData.h"
 #include "UI/Text/TextEdit.h"
 #include "UI/Text/TextView.h"
 #include "UI/Text/VirtualKey.h"
@@ -194,6 +195,156 @@ TEST_F(UiTextEdit, FieldEditsWithCaretSelectionAndCommitsOrCancels) {
     EXPECT_EQ(g->attr("text").utf8(), "none given");
 }
 
+// The editor's shared window data without a display: enough for the key focus.
+CWindowSharedData* addSharedData(CObject& top) {
+    CObject* ui = top.findObject("ui");
+    std::unique_ptr<CObject> made = createObject("ui:window-shared-data");
+    auto* shared = dynamic_cast<CWindowSharedData*>(made.get());
+    made->setName("window-shared-data");
+    if (!ui || ui->addChild(std::move(made))) return nullptr;
+    return shared;
+}
+
+TEST_F(UiTextEdit, ReadOnlyViewsEditInABoxViewOfTheirOwn) {
+    ASSERT_FALSE(load(R"(<ui:textview name="g" font-name="font.base" width="150" height="20" inner-border="LR4"
+                                      text-alignment="right" is-editbox-on-click="true" text="label"/>
+                         <ui:textview name="h" font-name="font.base" width="150" height="20" text="tmpl"
+                                      text-alignment="right" editbox-text-alignment="center"
+                                      editbox-placement="full" editbox-popup-tag="test-editbox"
+                                      is-editbox-on-click="true"/>)",
+                      1.0, "", 200, 100,
+                      R"(<template name="test-editbox" base-tag="ui:textview">
+                           <ui:textview font-name="font.compact" color="EditBox" inner-border="2"/>
+                         </template>)"));
+    auto* g = dynamic_cast<CTextView*>(view("g"));
+    auto* h = dynamic_cast<CTextView*>(view("h"));
+    ASSERT_TRUE(g && h);
+    listen(g);
+    for (const char* e : {"editbox-shown", "editbox-hidden"}) CObject::listenObject(g, e, rec, "record");
+    ASSERT_FALSE(renderer().render());
+
+    // Over the view, aligned like it, with the text selected.
+    ASSERT_FALSE(g->openEditBox());
+    CTextView* box = g->editBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->name().utf8(), "temp-editbox");
+    EXPECT_EQ(box->parentView(), g);
+    EXPECT_EQ(box->editBoxOwner(), g);
+    EXPECT_EQ(box->attr("text-alignment").utf8(), "right") << "inherit takes the view's";
+    EXPECT_EQ(g->edit().selectedText(), u"label");
+    ASSERT_FALSE(renderer().render());
+    EXPECT_EQ(box->area().total, g->area().total);
+    EXPECT_EQ(box->area().inner, g->area().inner);
+    EXPECT_EQ(renderer().viewAt(g->area().total.x + 5, g->area().total.y + 5), box);
+    ASSERT_EQ(rec->seen.size(), 1u);
+    EXPECT_EQ(rec->seen[0].get("event-name").utf8(), "editbox-shown");
+
+    // The view's keys go to the box; Escape cancels and the box goes.
+    ASSERT_FALSE(typeText(g, "xy"));
+    EXPECT_EQ(box->editText().utf8(), "xy");
+    EXPECT_EQ(g->editText().utf8(), "xy");
+    ASSERT_FALSE(key(g, plat::kKeyEscape));
+    EXPECT_EQ(g->editBox(), nullptr);
+    EXPECT_FALSE(g->isEditing());
+    EXPECT_EQ(g->attr("text").utf8(), "label");
+    ASSERT_FALSE(renderer().render());
+    EXPECT_EQ(g->findChild("temp-editbox"), nullptr) << "released with the cancel";
+    EXPECT_EQ(renderer().pendingDestroyCount(), 0u);
+    ASSERT_EQ(rec->seen.size(), 4u);
+    EXPECT_EQ(rec->seen[1].get("is-cancelled").utf8(), "true");
+    EXPECT_EQ(rec->seen[3].get("event-name").utf8(), "editbox-hidden");
+
+    // Enter inside the box's own key handler commits and releases it; the
+    // box lives until the frame after.
+    ASSERT_FALSE(g->setAttr("is-accept-enter", "true"));
+    ASSERT_FALSE(g->openEditBox());
+    box = g->editBox();
+    ASSERT_FALSE(typeText(box, "new"));
+    ASSERT_FALSE(key(box, plat::kKeyEnter));
+    EXPECT_EQ(g->attr("text").utf8(), "new");
+    EXPECT_EQ(g->editBox(), nullptr);
+    EXPECT_EQ(renderer().pendingDestroyCount(), 1u);
+    EXPECT_TRUE(box->childViews().empty()) << "still there while its handler unwinds";
+    ASSERT_FALSE(renderer().render());
+    EXPECT_EQ(renderer().pendingDestroyCount(), 0u);
+
+    // From a template, placed and aligned by the view's box attributes.
+    ASSERT_FALSE(h->openEditBox());
+    CTextView* made = h->editBox();
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->attr("color").utf8(), "EditBox");
+    EXPECT_EQ(made->attr("text-alignment").utf8(), "center");
+    EXPECT_EQ(made->attr("placement").utf8(), "full");
+    ASSERT_FALSE(renderer().render());
+    EXPECT_EQ(made->area().total, h->area().inner);
+    EXPECT_EQ(made->area().inner.x, h->area().inner.x + 2);
+    ASSERT_FALSE(h->runEvent("blur"));
+    EXPECT_EQ(h->editBox(), nullptr);
+}
+
+TEST_F(UiTextEdit, PressesMoveTheFocusAndCloseOpenBoxes) {
+    ASSERT_FALSE(load(R"(<ui:textview name="f" font-name="font.base" width="80" height="20" is-read-only="false"
+                                      text="12"/>
+                         <ui:textview name="g" font-name="font.base" width="80" height="20" text="label"
+                                      is-editbox-on-dblclick="true" accept-chars="abc"/>
+                         <ui:view name="plain" width="80" height="20" is-new-inline-row="true"/>
+                         <ui:view name="focusable" width="80" height="20" is-focusable="true"/>)"));
+    CWindowSharedData* shared = addSharedData(*shot->root());
+    ASSERT_NE(shared, nullptr);
+    auto* f = dynamic_cast<CTextView*>(view("f"));
+    auto* g = dynamic_cast<CTextView*>(view("g"));
+    ASSERT_FALSE(renderer().render());
+    auto press = [&](CView* v, bool dbl = false) {
+        const CRectD& a = v->area().total;
+        CEventParams p{{"x", CString::number(a.x + a.w - 2)}, {"y", CString::number(a.y + 3)}, {"button", "L"},
+                       {"is-button-down", "true"}};
+        if (dbl) p.set("is-double-click", "true");
+        CError e = renderer().runEvent("mouse-button", p);
+        p.set("is-button-down", "false");
+        if (!e) e = renderer().runEvent("mouse-button", p);
+        return e;
+    };
+    // A field takes the focus and edits; a press on a view that does not
+    // take the focus commits it and clears the focus.
+    ASSERT_FALSE(press(f));
+    EXPECT_EQ(shared->keyFocus(), f);
+    ASSERT_TRUE(f->isEditing());
+    ASSERT_FALSE(typeText(f, "3"));
+    ASSERT_FALSE(press(view("plain")));
+    EXPECT_FALSE(f->isEditing());
+    EXPECT_EQ(f->attr("text").utf8(), "123");
+    EXPECT_EQ(shared->keyFocus(), nullptr);
+    ASSERT_FALSE(press(view("focusable")));
+    EXPECT_EQ(shared->keyFocus(), view("focusable"));
+
+    // A read-only view's box: a press inside it keeps it open and the focus
+    // with the view it edits; one outside commits it.
+    ASSERT_FALSE(press(g, true));
+    ASSERT_NE(g->editBox(), nullptr);
+    EXPECT_EQ(shared->keyFocus(), g);
+    ASSERT_FALSE(renderer().render());
+    ASSERT_FALSE(press(g->editBox()));
+    ASSERT_NE(g->editBox(), nullptr) << "a press in the box stays in it";
+    EXPECT_EQ(shared->keyFocus(), g);
+    ASSERT_FALSE(key(g, 'A', true));
+    ASSERT_FALSE(typeText(g, "cab"));
+    ASSERT_FALSE(press(view("focusable")));
+    EXPECT_EQ(g->editBox(), nullptr);
+    EXPECT_EQ(g->attr("text").utf8(), "cab");
+    EXPECT_EQ(shared->keyFocus(), view("focusable"));
+
+    // Opened without the focus (by an event), the box closes on a press
+    // outside too.
+    ASSERT_FALSE(g->runEvent("open-editbox"));
+    ASSERT_FALSE(g->setEditText(""));
+    ASSERT_FALSE(g->setAttr("editbox-empty-value", "zzz"));
+    ASSERT_FALSE(press(view("plain")));
+    EXPECT_EQ(g->editBox(), nullptr);
+    EXPECT_EQ(g->attr("text").utf8(), "zzz") << "an empty text stands for the empty value";
+    ASSERT_FALSE(renderer().render());
+    EXPECT_EQ(g->findChild("temp-editbox"), nullptr);
+}
+
 TEST_F(UiTextEdit, ClipboardCopiesCutsAndPastesOneLine) {
     ASSERT_FALSE(load(R"(<ui:textview name="a" font-name="font.base" width="150" height="20" is-read-only="false"
                                       text="-14.5 LUFS"/>
@@ -310,6 +461,55 @@ TEST_F(UiTextEdit, OnScreenKeyboardsTypeCapitalsEraseCommitAndCancel) {
     press("digital", "Cancel");
     EXPECT_FALSE(number->isEditing());
     EXPECT_EQ(number->attr("text").utf8(), "-14.25");
+}
+
+
+// The on-screen keyboard as an edit box opens it: a pop-up from the window
+// opener (windowless here), aimed at the edited view, typing into its box.
+TEST_F(UiTextEdit, BoxOpensTheKeyboardPopUpThatTypesIntoIt) {
+    std::ifstream in(uiTestData("editbox.xml"));
+    std::stringstream doc;
+    doc << in.rdbuf();
+    CUiShot::Options o;
+    o.workers = 0;
+    ASSERT_FALSE(shot->loadXml(doc.str(), "editbox.xml", o));
+    CWindowSharedData* shared = addSharedData(*shot->root());
+    ASSERT_NE(shared, nullptr);
+    for (const char* tag : {"ui:window-opener", "ui:window-closer"}) {
+        std::unique_ptr<CObject> t = createObject(tag);
+        t->setName(CString(tag).substr(3));
+        ASSERT_FALSE(shared->addChild(std::move(t)));
+    }
+    std::unique_ptr<CObject> settings = createObject("core:object");
+    settings->setName("global-settings");
+    ASSERT_FALSE(settings->setAttr("show-virtual-keyboard", "true", false));
+    ASSERT_FALSE(shot->root()->findObject("ui")->addChild(std::move(settings)));
+    auto* label = dynamic_cast<CTextView*>(view("label"));
+    ASSERT_NE(label, nullptr);
+    ASSERT_FALSE(label->setAttr("is-virtual-keyboard-allowed", "true"));
+
+    ASSERT_FALSE(label->openEditBox());
+    ASSERT_NE(label->editBox(), nullptr);
+    CObject* popup = shot->root()->findObject("ui.popup-ui:virtual-keyboard");
+    ASSERT_NE(popup, nullptr) << "opened by the window opener";
+    EXPECT_EQ(popup->attr("virtual-keyboard-target"), label->fullName());
+    CView* keys = dynamic_cast<CView*>(popup->findObject(".window-renderer.root.keys"));
+    ASSERT_NE(keys, nullptr);
+    auto press = [&](const char* what) {
+        for (CView* k : keys->childViews())
+            if (auto* key = dynamic_cast<CVirtualKey*>(k);
+                key && (key->attr("key") == what || (!key->hasAttr("key") && key->attr("text") == what)))
+                return key->press();
+        ADD_FAILURE() << "no key " << what;
+        return CError();
+    };
+    for (const char* k : {"CAPS", "l", "CAPS", "p"}) ASSERT_FALSE(press(k)) << k;
+    EXPECT_EQ(label->editBox()->editText().utf8(), "Lp");
+    ASSERT_FALSE(press("Enter"));
+    EXPECT_EQ(label->editBox(), nullptr);
+    EXPECT_EQ(label->attr("text").utf8(), "Lp");
+    ASSERT_FALSE(renderer().render());
+    EXPECT_EQ(label->findChild("temp-editbox"), nullptr);
 }
 
 }  // namespace

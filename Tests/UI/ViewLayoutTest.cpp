@@ -194,6 +194,78 @@ TEST_F(UiLayout, HitTestsFindTheTopmostViewThatTakesTheMouse) {
     EXPECT_EQ(renderer().viewAt(180, 10), view("group.member"));
 }
 
+// A view that takes itself out of the tree from its own press handler and
+// then still touches its own members (AddressSanitizer would see a view
+// destroyed under its handler).
+class CSelfRemover : public CView {
+protected:
+    CError onViewEvent(const CString& name, CEventParams& p) override {
+        KEL_TRY(CView::onViewEvent(name, p));
+        if (name != "mouse-press") return {};
+        parentView()->releaseChildView(this);
+        ++presses;
+        return setState("pressed");
+    }
+
+public:
+    int presses = 0;
+};
+
+TEST_F(UiLayout, ChildViewsComeAndGoAtRunTime) {
+    ASSERT_FALSE(load(R"(<ui:view name="panel" placement="full" inner-border="10"/>)"));
+    CView* panel = view("panel");
+    ASSERT_FALSE(renderer().render());
+    EXPECT_TRUE(panel->childViews().empty());
+
+    // An added child is laid out, hit and painted with the next frame.
+    std::unique_ptr<CObject> made = createObject("ui:view");
+    made->setName("added");
+    ASSERT_FALSE(made->setAttr("placement", "full", false));
+    CView* added = nullptr;
+    ASSERT_FALSE(panel->addChildView(std::move(made), &added));
+    ASSERT_EQ(panel->childViews().size(), 1u);
+    EXPECT_EQ(panel->childViews()[0], added);
+    ASSERT_FALSE(renderer().render());
+    EXPECT_EQ(added->area().total, (CRectD{10, 10, 180, 80}));
+    EXPECT_EQ(renderer().viewAt(50, 50), added);
+    EXPECT_GT(renderer().sectorsLastFrame(), 0u);
+
+    // A child that fails to initialise does not stay.
+    std::unique_ptr<CObject> bad = createObject("ui:view");
+    ASSERT_FALSE(bad->setAttr("placement", "center", false));
+    EXPECT_TRUE(panel->addChildView(std::move(bad)));
+    EXPECT_EQ(panel->childViews().size(), 1u);
+
+    // A plain release (not through the view tree) is followed by the list too.
+    panel->releaseChild(added).reset();
+    EXPECT_TRUE(panel->childViews().empty());
+
+    // A child that releases itself while the window's press runs in it: the
+    // renderer forgets it (hover, capture, hit) and destroys it afterwards.
+    auto remover = std::make_unique<CSelfRemover>();
+    remover->setName("remover");
+    ASSERT_FALSE(remover->setAttr("placement", "full", false));
+    CSelfRemover* raw = remover.get();
+    ASSERT_FALSE(panel->addChildView(std::move(remover)));
+    ASSERT_FALSE(renderer().render());
+    auto mouse = [&](const char* event, const char* down) {
+        CEventParams p{{"x", "50"}, {"y", "50"}, {"button", "L"}};
+        if (down) p.set("is-button-down", down);
+        return renderer().runEvent(event, p);
+    };
+    ASSERT_FALSE(mouse("mouse-move", nullptr));
+    EXPECT_EQ(renderer().hoveredView(), raw);
+    ASSERT_FALSE(mouse("mouse-button", "true"));
+    EXPECT_TRUE(panel->childViews().empty());
+    EXPECT_EQ(panel->findChild("remover"), nullptr);
+    EXPECT_EQ(renderer().pendingDestroyCount(), 0u) << "destroyed once the press was over";
+    EXPECT_NE(renderer().hoveredView(), static_cast<CView*>(raw));
+    EXPECT_EQ(renderer().viewAt(50, 50), panel);
+    ASSERT_FALSE(mouse("mouse-button", "false"));  // the release finds no captured view
+    ASSERT_FALSE(renderer().render());
+    EXPECT_GT(renderer().sectorsLastFrame(), 0u) << "its area is drawn again without it";
+}
+
 TEST_F(UiLayout, ViewsOutsideAViewTreeFailToLoad) {
     CUiShot::Options o;
     o.assets = false;

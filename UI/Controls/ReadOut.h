@@ -33,6 +33,7 @@ public:
 protected:
     CError onViewEvent(const CString& eventName, CEventParams& params) override;
     CString editStartText() const override;
+    const char* editBoxPlacementAttr() const override { return "editbox-readout-placement"; }
     CError applyEdit(const CString& text, bool* accepted) override;
     CError editBoxChanged(bool open) override;
     void editRules(CString* acceptChars, int64_t* maxLength, bool* acceptEnter) const override;

@@ -38,6 +38,10 @@ void CSectorMap::clearViews() {
     for (auto& v : m_views) v.clear();
 }
 
+void CSectorMap::removeViews(const std::function<bool(const CView*)>& which) {
+    for (auto& list : m_views) list.erase(std::remove_if(list.begin(), list.end(), which), list.end());
+}
+
 void CSectorMap::addView(CView* view, const CRectD& area) {
     const CSectorRange s = range(area);
     for (int row = s.row0; row <= s.row1; ++row)

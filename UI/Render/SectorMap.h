@@ -4,6 +4,7 @@
 // order (bottom first), and carries a dirty flag for the next frame.
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "UI/Render/Geometry.h"
@@ -37,6 +38,8 @@ public:
     CPixelClip sectorPixels(int index) const;
 
     void clearViews();
+    // Takes views out of every sector (those the predicate names).
+    void removeViews(const std::function<bool(const CView*)>& which);
     void addView(CView* view, const CRectD& area);
     const std::vector<CView*>& views(int index) const { return m_views[size_t(index)]; }
     // The sector of a pixel, or -1 outside the map.

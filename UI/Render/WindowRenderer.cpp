@@ -10,6 +10,7 @@
 #include "Platform/System.h"
 #include "UI/View/View.h"
 #include "UI/View/ViewLayout.h"
+#include "UI/Window/WindowSharedData.h"
 
 double kelUiScale(const CUiScaleSettings& s) {
     if (s.visualScale > 2.220446049250313e-16) return s.visualScale;
@@ -211,6 +212,7 @@ void CWindowRenderer::addTransition(CView* view) {
 
 CError CWindowRenderer::render() {
     KEL_TRY(runPostedEvents());
+    collectReleased();
     if (!m_transitions.empty()) {
         const double now = kelSecondsSinceStart();
         std::vector<CView*> running;
@@ -265,13 +267,90 @@ CView* CWindowRenderer::viewAt(double x, double y) const {
     return nullptr;
 }
 
+bool CWindowRenderer::isAttached(const CView* v) const {
+    for (const CObject* o = v; o; o = o->parent())
+        if (o == m_root) return true;
+    return false;
+}
+
 CError CWindowRenderer::sendToView(CView* v, const CString& name, const CEventParams& base, double x, double y) {
-    if (!v || v->isBlocked()) return {};
+    // A view taken out by an earlier handler of the same input hears no more.
+    if (!v || v->isBlocked() || !isAttached(v)) return {};
     CEventParams p = base;
     p.set("x", CString::number(x - v->area().total.x));
     p.set("y", CString::number(y - v->area().total.y));
-    KEL_TRY(v->runEvent(name, p));
-    return runPostedEvents();
+    ++m_eventDepth;
+    CError err = v->runEvent(name, p);
+    if (!err) err = runPostedEvents();
+    --m_eventDepth;
+    collectReleased();
+    return err;
+}
+
+void CWindowRenderer::collectReleased() {
+    if (m_eventDepth > 0) return;
+    // Destroying may release more (a box's owner going with it): take the list first.
+    while (!m_released.empty()) {
+        std::vector<std::unique_ptr<CObject>> batch = std::move(m_released);
+        m_released.clear();
+        batch.clear();
+    }
+}
+
+void CWindowRenderer::destroyLater(std::unique_ptr<CObject> object) {
+    if (object) m_released.push_back(std::move(object));
+}
+
+void CWindowRenderer::forgetViews(CView* top) {
+    if (!top) return;
+    auto inside = [top](const CObject* o) {
+        for (; o; o = o->parent())
+            if (o == top) return true;
+        return false;
+    };
+    auto gone = [&](CView* v) { return inside(v); };
+    m_hovered.erase(std::remove_if(m_hovered.begin(), m_hovered.end(), gone), m_hovered.end());
+    if (m_captured && inside(m_captured)) m_captured = nullptr;
+    m_transitions.erase(std::remove_if(m_transitions.begin(), m_transitions.end(), gone), m_transitions.end());
+    m_pressWatchers.erase(std::remove_if(m_pressWatchers.begin(), m_pressWatchers.end(), gone), m_pressWatchers.end());
+    m_posted.erase(std::remove_if(m_posted.begin(), m_posted.end(), [&](const Posted& e) { return inside(e.target); }),
+                   m_posted.end());
+    m_sectors.removeViews([&](const CView* v) { return inside(v); });
+    m_needsLayout = true;
+    CObject* r = root();
+    if (auto* shared = r ? dynamic_cast<CWindowSharedData*>(r->findObject("ui.window-shared-data")) : nullptr)
+        if (shared->keyFocus() && inside(shared->keyFocus()))
+            if (CError e = shared->changeKeyFocus(nullptr, false)) kelLogError(e);
+}
+
+void CWindowRenderer::watchPressOutside(CView* view, bool on) {
+    auto it = std::find(m_pressWatchers.begin(), m_pressWatchers.end(), view);
+    if (on && it == m_pressWatchers.end()) m_pressWatchers.push_back(view);
+    if (!on && it != m_pressWatchers.end()) m_pressWatchers.erase(it);
+}
+
+CError CWindowRenderer::pressFocus(CView* pressed) {
+    ++m_eventDepth;
+    CError err;
+    // Watchers first: an open box commits (or cancels) before the focus moves.
+    const std::vector<CView*> watchers = m_pressWatchers;
+    for (CView* w : watchers) {
+        if (err) break;
+        if (std::find(m_pressWatchers.begin(), m_pressWatchers.end(), w) == m_pressWatchers.end()) continue;
+        bool within = false;
+        for (const CView* v = pressed; v && !within; v = v->parentView()) within = v == w;
+        if (!within) err = w->onPressOutside();
+    }
+    if (!err) {
+        CObject* r = root();
+        if (auto* shared = r ? dynamic_cast<CWindowSharedData*>(r->findObject("ui.window-shared-data")) : nullptr) {
+            CView* f = pressed && isAttached(pressed) ? pressed : nullptr;
+            while (f && !f->takesFocus()) f = f->parentView();
+            if (f != shared->keyFocus()) err = shared->changeKeyFocus(f, false);
+        }
+    }
+    --m_eventDepth;
+    return err;
 }
 
 CError CWindowRenderer::onMouseMove(double x, double y, CEventParams& p) {
@@ -302,6 +381,8 @@ CError CWindowRenderer::onMouseButton(CEventParams& p) {
     const CString suffix = right ? CString("-r") : CString();
     if (down) {
         CView* v = viewAt(x, y);
+        KEL_TRY(pressFocus(v));
+        if (v && !isAttached(v)) v = viewAt(x, y);  // the press closed what it landed on
         m_captured = v;
         m_captureButton = button;
         return sendToView(v, CString("mouse-press") + suffix, p, x, y);

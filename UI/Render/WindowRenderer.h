@@ -144,12 +144,32 @@ public:
     void postEvent(CObject* target, const CString& eventName, const CEventParams& params);
     CError runPostedEvents();
 
+    // --- Views that come and go ------------------------------------------------------
+    // Forgets a view and its subtree before it leaves the tree: it is no
+    // longer hovered, captured, animated, painted, hit or sent posted events,
+    // and the key focus leaves it.
+    void forgetViews(CView* top);
+    // Keeps a released object until the event in progress has ended (a view
+    // may be taken out from inside its own handler).
+    void destroyLater(std::unique_ptr<CObject> object);
+    size_t pendingDestroyCount() const { return m_released.size(); }
+    // Views told of every press outside them (open edit boxes).
+    void watchPressOutside(CView* view, bool on);
+
+    // --- Focus --------------------------------------------------------------------------
+    // A press moves the key focus to the nearest view from the pressed one
+    // up that takes it; a press on nothing that does clears it. Views
+    // watching presses outside them hear of the press first.
+    CError pressFocus(CView* pressed);
+
 private:
     CError layout();
     void renderSector(int index);
     CError onMouseMove(double x, double y, CEventParams& p);
     CError onMouseButton(CEventParams& p);
     CError sendToView(CView* v, const CString& name, const CEventParams& base, double x, double y);
+    bool isAttached(const CView* v) const;
+    void collectReleased();
 
     CView* m_root = nullptr;
     CLinearBitmap m_buffer;
@@ -175,4 +195,7 @@ private:
     };
     std::vector<Posted> m_posted;
     std::vector<CView*> m_transitions;
+    std::vector<CView*> m_pressWatchers;
+    std::vector<std::unique_ptr<CObject>> m_released;
+    int m_eventDepth = 0;
 };

@@ -202,6 +202,7 @@ void CTextView::paint(const CPainter& p) const {
 void CTextView::paintText(const CPainter& p) const {
     if (!m_font) return;
     if (m_editing) return paintEdit(p);
+    if (m_box) return;  // the box draws the text being edited
     const CRectD& in = area().inner;
     const double scale = m_scale;
     const double maxH = attrReal("max-text-height", 0.0) * scale;

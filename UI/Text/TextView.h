@@ -21,25 +21,33 @@
 //
 // Editing (TextViewEdit.cpp): a view with "is-read-only" "false" is a
 // single-line field that edits its text while it has the key focus; a
-// read-only view opens an edit box over itself on a click, single click or
-// double click ("is-editbox-on-click", "-singleclick", "-dblclick"). The box
-// (placed by "editbox-placement": "match", the view's own area) starts with
-// the text, all of it selected ("is-select-all-on-focus" for fields). It has
-// a caret that blinks on the window's "cursor-timer" (a child of the window
+// read-only view opens an edit box on a click, single click or double click
+// ("is-editbox-on-click", "-singleclick", "-dblclick"). The box is a text
+// view of its own, the child "temp-editbox" of the edited view, made from
+// the template "editbox-popup-tag" (default "ui:editbox-popup") when the
+// definitions have one, else a plain text view; it is placed by
+// "editbox-placement" ("editbox-readout-placement" for read-outs; default
+// "match": over the edited view), aligned by "editbox-text-alignment" and
+// "editbox-text-alignment-v" ("inherit": the edited view's), and released
+// when it commits or cancels. The edited view keeps the key focus and hands
+// its keys to the box; its own accessors (isEditing, editText, edit, editKey
+// ...) speak for the box. The box starts with the text, all of it selected
+// ("is-select-all-on-focus" for fields). It has a caret that blinks on the window's "cursor-timer" (a child of the window
 // renderer; without one it stays lit), a selection by mouse drag, Shift+keys
 // and Ctrl+A, and the keys of CTextEdit (TextEdit.h); Ctrl+C/X/V go through
 // the editor's clipboard (the display's, else one of the process). Typed
 // text is held to "accept-chars" and "max-paragraph-length"; Enter commits
-// when "is-accept-enter" (a focus loss commits too), Escape cancels; Tab and
+// when "is-accept-enter" (a focus loss or a press outside the box commits
+// too, or cancels when the text is refused), Escape cancels; Tab and
 // Shift+Tab move the focus through the views of the same "tab-group" (the
 // group's members are listed, in the order of the view tree, in the helper
 // list ".tab-group-value-list-" + name under the window renderer). A commit sets the text (an empty one becomes
 // "editbox-empty-value") and notifies "paragraph-text-changed"
 // ("paragraph-index", "text", "is-cancelled") and "editbox-text-changed"
 // ("text", "is-cancelled"); a cancel notifies both with "is-cancelled"
-// "true" and keeps the text. "editbox-shown" / "editbox-hidden" bracket a
-// box. With "is-virtual-keyboard-allowed", and the editor's global setting
-// "show-virtual-keyboard" on, an open box also opens the on-screen keyboard
+// "true" and keeps the text. "editbox-shown" / "editbox-hidden" (sent by
+// the edited view) bracket a box. With "is-virtual-keyboard-allowed", and
+// the editor's global setting "show-virtual-keyboard" on, an open box also opens the on-screen keyboard
 // window ("virtual-keyboard-tag", default "ui:virtual-keyboard"), whose keys
 // type into it; it closes with the box.
 
@@ -73,10 +81,16 @@ public:
     std::vector<CString> paragraphs() const;
 
     // --- Editing ---------------------------------------------------------------------
-    bool isEditing() const { return m_editing; }
-    CString editText() const { return CString::fromUtf16(m_edit.text()); }
-    const CTextEdit& edit() const { return m_edit; }
-    bool isCaretShown() const { return m_editing && m_caretOn; }
+    bool isEditing() const { return m_box ? m_box->m_editing : m_editing; }
+    CString editText() const { return CString::fromUtf16(edit().text()); }
+    const CTextEdit& edit() const { return m_box ? m_box->m_edit : m_edit; }
+    bool isCaretShown() const { return m_box ? m_box->isCaretShown() : m_editing && m_caretOn; }
+    // The open edit box of a read-only view (nullptr: none, or a field
+    // that edits itself), and the view a box edits.
+    CTextView* editBox() const { return m_box; }
+    CTextView* editBoxOwner() const { return m_boxOwner; }
+    bool takesFocus() const override;
+    CError onPressOutside() override;
     // Opens the edit box (the field's editing) with the text given by
     // editStartText(); nothing while blocked.
     CError openEditBox();
@@ -119,6 +133,8 @@ protected:
     virtual void editRules(CString* acceptChars, int64_t* maxLength, bool* acceptEnter) const;
     // Whether a read-only view may open its box at all.
     virtual bool canOpenEditBox() const { return true; }
+    // The attribute that places the box ("editbox-placement").
+    virtual const char* editBoxPlacementAttr() const { return "editbox-placement"; }
     // Whether a view event opens the box (read-only views with the
     // edit box flags).
     bool opensEditBox(const CString& eventName, const CEventParams& p) const;
@@ -155,6 +171,10 @@ private:
     // Editing.
     void configureEdit();
     CError finishEdit(bool cancelled);
+    CError openBoxView();
+    // The owner's side of a box that closed: notifications and release.
+    CError boxClosed(bool cancelled, const CString& text);
+    CError moveFocus(bool forward);
     CError startCaret(bool on);
     CError caretTick();
     CError onEditEvent(const CString& eventName, CEventParams& p, bool* handled);
@@ -168,4 +188,6 @@ private:
     bool m_dragging = false;
     double m_scrollX = 0;
     CObject* m_virtualKeyboard = nullptr;
+    CTextView* m_box = nullptr;       // the open box (owner side)
+    CTextView* m_boxOwner = nullptr;  // the edited view (box side)
 };

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Core/Application.h"
 #include "Core/Log.h"
 #include "Platform/Window/Window.h"
 #include "UI/Render/WindowRenderer.h"
@@ -69,6 +70,7 @@ bool CTextView::clipboard(const CObject& context, CString* text) {
 bool CTextView::isEditable() const { return hasAttr("is-read-only") && !attrBool("is-read-only"); }
 
 CString CTextView::editStartText() const {
+    if (m_boxOwner) return m_boxOwner->editStartText();
     const std::vector<CString> paras = paragraphs();
     int64_t index = attrInt("selected-paragraph", -1);
     if (index < 0 || size_t(index) >= paras.size()) index = 0;
@@ -76,6 +78,7 @@ CString CTextView::editStartText() const {
 }
 
 CError CTextView::applyEdit(const CString& text, bool* accepted) {
+    if (m_boxOwner) return m_boxOwner->applyEdit(text, accepted);
     *accepted = true;
     std::vector<CString> paras = paragraphs();
     int64_t index = attrInt("selected-paragraph", -1);
@@ -94,6 +97,7 @@ CError CTextView::applyEdit(const CString& text, bool* accepted) {
 CError CTextView::editBoxChanged(bool) { return {}; }
 
 void CTextView::editRules(CString* acceptChars, int64_t* maxLength, bool* acceptEnter) const {
+    if (m_boxOwner) return m_boxOwner->editRules(acceptChars, maxLength, acceptEnter);
     *acceptChars = attr("accept-chars");
     *maxLength = attrInt("max-paragraph-length", 0);
     *acceptEnter = attrBool("is-accept-enter");
@@ -109,16 +113,90 @@ void CTextView::configureEdit() {
     m_edit.setAcceptEnter(enter);
 }
 
+bool CTextView::takesFocus() const {
+    // A box leaves the focus with the view it edits.
+    if (m_boxOwner) return false;
+    return CView::takesFocus() || isEditable() || m_box || attrBool("is-editbox-on-click") ||
+           attrBool("is-editbox-on-singleclick") || attrBool("is-editbox-on-dblclick");
+}
+
+CError CTextView::onPressOutside() {
+    if (!isEditing()) return {};
+    if (!commitEditBox()) return cancelEditBox();
+    return {};
+}
+
+// The box of a read-only view: a text view of its own over the view.
+CError CTextView::openBoxView() {
+    const CString tag = hasAttr("editbox-popup-tag") ? attr("editbox-popup-tag").trimmed() : CString("ui:editbox-popup");
+    CSharedObject* shared = CApplication::sharedObject();
+    CView* made = nullptr;
+    if (!tag.empty() && shared && shared->findTemplate(tag)) {
+        CObject* obj = nullptr;
+        if (CError e = createChild(tag, "temp-editbox", &obj)) {
+            if (auto* half = dynamic_cast<CView*>(findChild("temp-editbox"))) releaseChildView(half);
+            return KEL_PASS(e);
+        }
+        made = dynamic_cast<CView*>(obj);
+    } else {
+        std::unique_ptr<CObject> obj = createObject("ui:textview");
+        obj->setName("temp-editbox");
+        // The box draws its text like the view it covers.
+        for (const char* a : {"font-name", "text-color", "inner-border", "palette", "paragraph-select-color", "caret-color"})
+            if (hasAttr(a)) KEL_TRY(obj->setAttr(a, attr(a), false));
+        KEL_TRY(addChildView(std::move(obj), &made));
+    }
+    auto* box = dynamic_cast<CTextView*>(made);
+    if (!box) {
+        if (made) releaseChildView(made);
+        return {};
+    }
+    const CString placement = hasAttr(editBoxPlacementAttr()) ? attr(editBoxPlacementAttr()).trimmed() : CString("match");
+    auto inherit = [&](const char* boxAttr, const char* own) {
+        const CString v = attr(boxAttr).trimmed();
+        return v.empty() || v == "inherit" ? attr(own) : v;
+    };
+    CError err = box->setAttr("placement-match", "^", false);
+    if (!err) err = box->setAttr("placement", placement.empty() ? CString("match") : placement, false);
+    if (!err && hasAttr("text-alignment")) err = box->setAttr("text-alignment", inherit("editbox-text-alignment", "text-alignment"), false);
+    if (!err && hasAttr("text-alignment-v"))
+        err = box->setAttr("text-alignment-v", inherit("editbox-text-alignment-v", "text-alignment-v"), false);
+    if (!err) err = box->setAttr("is-password", attrBool("is-password") ? "true" : "false", false);
+    if (!err) err = box->setAttr("is-read-only", "false", false);
+    if (!err) err = box->setAttr("is-select-all-on-focus", "true", false);
+    if (err) {
+        releaseChildView(box);
+        return KEL_PASS(err);
+    }
+    box->m_boxOwner = this;
+    m_box = box;
+    if (CError e = box->openEditBox()) {
+        m_box = nullptr;
+        releaseChildView(box);
+        return KEL_PASS(e);
+    }
+    requestLayout();
+    return {};
+}
+
 CError CTextView::openEditBox() {
-    if (m_editing || isBlocked() || !canOpenEditBox()) return {};
-    configureEdit();
-    m_editOriginal = editStartText();
-    m_editing = true;
-    m_scrollX = 0;
-    const bool selectAll = !isEditable() || attrBool("is-select-all-on-focus");
-    m_edit.reset(m_editOriginal.utf16(), selectAll);
+    if (isEditing() || isBlocked() || !canOpenEditBox()) return {};
+    if (!isEditable() && !m_boxOwner) {
+        KEL_TRY(openBoxView());
+        if (!m_box) return {};
+    } else {
+        configureEdit();
+        m_editOriginal = editStartText();
+        m_editing = true;
+        m_scrollX = 0;
+        const bool selectAll = !isEditable() || attrBool("is-select-all-on-focus");
+        m_edit.reset(m_editOriginal.utf16(), selectAll);
+        KEL_TRY(startCaret(true));
+        requestRepaint();
+        if (m_boxOwner) return {};  // the edited view tells the rest
+    }
     KEL_TRY(editBoxChanged(true));
-    KEL_TRY(startCaret(true));
+    if (CWindowRenderer* r = renderer()) r->watchPressOutside(this, true);
     // The on-screen keyboard: allowed by the box, shown when the editor's
     // global "show-virtual-keyboard" is on (off by default).
     CObject* settings = root() ? root()->findObject("ui.global-settings") : nullptr;
@@ -134,11 +212,12 @@ CError CTextView::openEditBox() {
         }
     }
     requestRepaint();
-    CEventParams p{{"text", m_editOriginal}};
+    CEventParams p{{"text", m_box ? m_box->m_editOriginal : m_editOriginal}};
     return notify("editbox-shown", p);
 }
 
 CError CTextView::setEditText(const CString& text) {
+    if (m_box) return m_box->setEditText(text);
     if (!m_editing) return {};
     m_edit.reset(std::u16string(), false);
     m_edit.insert(text.utf16());
@@ -148,9 +227,11 @@ CError CTextView::setEditText(const CString& text) {
 }
 
 bool CTextView::commitEditBox(CError* err) {
+    if (m_box) return m_box->commitEditBox(err);
     if (!m_editing) return false;
+    const CTextView& rules = m_boxOwner ? *m_boxOwner : *this;
     CString text = editText();
-    if (text.empty() && hasAttr("editbox-empty-value")) text = attr("editbox-empty-value");
+    if (text.empty() && rules.hasAttr("editbox-empty-value")) text = rules.attr("editbox-empty-value");
     bool accepted = true;
     if (CError e = applyEdit(text, &accepted)) {
         if (err) *err = std::move(e);
@@ -162,13 +243,28 @@ bool CTextView::commitEditBox(CError* err) {
     return !e;
 }
 
-CError CTextView::cancelEditBox() { return m_editing ? finishEdit(true) : CError(); }
+CError CTextView::cancelEditBox() {
+    if (m_box) return m_box->cancelEditBox();
+    return m_editing ? finishEdit(true) : CError();
+}
 
 CError CTextView::finishEdit(bool cancelled) {
     const CString text = cancelled ? m_editOriginal : editText();
     m_editing = false;
     m_dragging = false;
     KEL_TRY(startCaret(false));
+    if (m_boxOwner) return m_boxOwner->boxClosed(cancelled, text);
+    return boxClosed(cancelled, text);
+}
+
+CError CTextView::boxClosed(bool cancelled, const CString& text) {
+    if (CWindowRenderer* r = renderer()) r->watchPressOutside(this, false);
+    if (m_box) {
+        // The box goes after the event in progress (it may be its own key's).
+        CTextView* box = m_box;
+        m_box = nullptr;
+        releaseChildView(box);
+    }
     if (m_virtualKeyboard) {
         CObject* kb = m_virtualKeyboard;
         m_virtualKeyboard = nullptr;
@@ -215,6 +311,7 @@ CError CTextView::caretTick() {
 }
 
 double CTextView::caretX(size_t pos) const {
+    if (m_box) return m_box->caretX(pos) + (m_box->area().inner.x - area().inner.x);
     if (!m_font) return 0;
     const std::u16string& t = m_edit.text();
     const std::u16string shown = attrBool("is-password") ? std::u16string(t.size(), u'*') : t;
@@ -228,6 +325,7 @@ double CTextView::caretX(size_t pos) const {
 }
 
 size_t CTextView::positionAt(double x) const {
+    if (m_box) return m_box->positionAt(x);
     const double rel = x - area().inner.x;
     const size_t n = m_edit.text().size();
     size_t best = 0;
@@ -283,6 +381,7 @@ void CTextView::paintEdit(const CPainter& p) const {
 // --- Keys and mouse ------------------------------------------------------------------------------------
 
 CError CTextView::editKey(uint32_t keycode, bool ctrl, bool shift) {
+    if (m_box) return m_box->editKey(keycode, ctrl, shift);
     if (!m_editing) return {};
     const CTextEdit::Action a = m_edit.key(keycode, ctrl, shift);
     switch (a) {
@@ -312,13 +411,8 @@ CError CTextView::editKey(uint32_t keycode, bool ctrl, bool shift) {
         }
         case CTextEdit::Action::FocusNext:
         case CTextEdit::Action::FocusPrev: {
-            CView* next = tabNeighbour(a == CTextEdit::Action::FocusNext);
-            if (!next) return {};
-            if (CWindowSharedData* shared = sharedDataOf(*this)) return shared->changeKeyFocus(next, true);
-            CEventParams blur;
-            KEL_TRY(runEvent("blur", blur));
-            CEventParams focus{{"is-tab", "true"}};
-            return next->runEvent("focus", focus);
+            // A box moves the focus on from the view it edits.
+            return (m_boxOwner ? m_boxOwner : this)->moveFocus(a == CTextEdit::Action::FocusNext);
         }
     }
     keepCaretVisible();
@@ -376,7 +470,7 @@ CError CTextView::onEditEvent(const CString& name, CEventParams& p, bool* handle
         const bool ctrl = flagParam(p, "is-ctrl"), shift = flagParam(p, "is-shift");
         int64_t code = 0;
         if (p.get("keycode").toInt(&code) && code > 0) {
-            if (m_editing) return editKey(uint32_t(code), ctrl, shift);
+            if (isEditing()) return editKey(uint32_t(code), ctrl, shift);
             if (uint32_t(code) == plat::kKeyTab && hasAttr("tab-group")) {
                 CView* next = tabNeighbour(!shift);
                 if (CWindowSharedData* shared = sharedDataOf(*this); next && shared)
@@ -385,7 +479,7 @@ CError CTextView::onEditEvent(const CString& name, CEventParams& p, bool* handle
             *handled = false;
             return {};
         }
-        if (!m_editing) {
+        if (!isEditing()) {
             *handled = false;
             return {};
         }
@@ -402,7 +496,7 @@ CError CTextView::onEditEvent(const CString& name, CEventParams& p, bool* handle
         *handled = false;
         return {};
     }
-    if ((name == "blur" || name == "focus-lost") && m_editing) {
+    if ((name == "blur" || name == "focus-lost") && isEditing()) {
         // Leaving the box keeps what was typed when it means something.
         if (!commitEditBox()) return cancelEditBox();
         return {};
@@ -415,6 +509,16 @@ CError CTextView::onViewEvent(const CString& name, CEventParams& p) {
     KEL_TRY(CView::onViewEvent(name, p));
     bool handled = false;
     return onEditEvent(name, p, &handled);
+}
+
+CError CTextView::moveFocus(bool forward) {
+    CView* next = tabNeighbour(forward);
+    if (!next) return {};
+    if (CWindowSharedData* shared = sharedDataOf(*this)) return shared->changeKeyFocus(next, true);
+    CEventParams blur;
+    KEL_TRY(runEvent("blur", blur));
+    CEventParams focus{{"is-tab", "true"}};
+    return next->runEvent("focus", focus);
 }
 
 // --- Tab groups ------------------------------------------------------------------------------------------

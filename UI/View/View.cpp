@@ -56,6 +56,14 @@ void CView::registerEvents(CClassRecord& record) {
     record.addEvent("toggle-state", [](CObject* self, CEventParams& p) -> CError {
         return static_cast<CView*>(self)->toggleState(p.get("state"));
     });
+    // A bridged child view leaves through the view tree (forgotten by the
+    // renderer, destroyed after the event); other children as plain objects.
+    record.addEvent("release-child-bridged", [](CObject* self, CEventParams& p) -> CError {
+        CObject* c = self->findChild(p.get("child"));
+        if (auto* v = dynamic_cast<CView*>(c)) static_cast<CView*>(self)->releaseChildView(v);
+        else if (c) self->releaseChild(c).reset();
+        return {};
+    });
 }
 
 // --- Initialisation -----------------------------------------------------------------
@@ -237,8 +245,63 @@ CError CView::resolveVisuals() {
 
 // --- Tree, visibility, opacity -------------------------------------------------------------
 
+std::span<CView* const> CView::childViews() const {
+    // The cached list stands while it still names the view children in order.
+    size_t k = 0;
+    bool same = true;
+    for (const auto& c : children()) {
+        auto* v = dynamic_cast<CView*>(c.get());
+        if (!v) continue;
+        if (k >= m_childViews.size() || m_childViews[k] != v) {
+            same = false;
+            break;
+        }
+        ++k;
+    }
+    if (!same || k != m_childViews.size()) {
+        m_childViews.clear();
+        for (const auto& c : children())
+            if (auto* v = dynamic_cast<CView*>(c.get())) m_childViews.push_back(v);
+    }
+    return m_childViews;
+}
+
+void CView::onChildAdded(CObject* child) {
+    CObject::onChildAdded(child);
+    if (dynamic_cast<CView*>(child) && initState() >= 3) requestLayout();
+}
+
+CError CView::addChildView(std::unique_ptr<CObject> child, CView** out) {
+    if (out) *out = nullptr;
+    CObject* raw = child.get();
+    KEL_TRY(addChild(std::move(child)));
+    auto* v = dynamic_cast<CView*>(raw);
+    CError err = raw->initTree();
+    if (err) {
+        if (v) releaseChildView(v);
+        else releaseChild(raw).reset();
+        return KEL_PASS(err);
+    }
+    if (v) v->updateEffectiveOpacity();
+    requestLayout();
+    if (out) *out = v;
+    return {};
+}
+
+void CView::releaseChildView(CView* child) {
+    if (!child || child->parent() != this) return;
+    const CRectD old = child->area().clip;
+    if (m_renderer) m_renderer->forgetViews(child);
+    std::unique_ptr<CObject> owned = releaseChild(child);
+    if (!m_renderer) return;  // destroyed here
+    m_renderer->markDirty(old);
+    m_renderer->requestLayout();
+    m_renderer->destroyLater(std::move(owned));
+}
+
 std::vector<CView*> CView::paintOrder() const {
-    std::vector<CView*> out(m_childViews.begin(), m_childViews.end());
+    const std::span<CView* const> kids = childViews();
+    std::vector<CView*> out(kids.begin(), kids.end());
     std::stable_sort(out.begin(), out.end(), [](CView* a, CView* b) { return a->m_zIndex < b->m_zIndex; });
     return out;
 }
@@ -260,7 +323,7 @@ void CView::updateEffectiveOpacity() {
     const double e = opacity() * drawOpacity() * parentOpacity;
     const bool changed = std::fabs(e - m_effOpacity) > 2.220446049250313e-16;
     m_effOpacity = e;
-    for (CView* c : m_childViews) c->updateEffectiveOpacity();
+    for (CView* c : childViews()) c->updateEffectiveOpacity();
     if (changed) requestRepaint();
 }
 

@@ -54,12 +54,24 @@ public:
     CError initLinks() override;
     CError initDone() override;
     CError onAttrChanged(const CString& attrName) override;
+    void onChildAdded(CObject* child) override;
     CError dispatchEvent(const CString& eventName, CEventParams& params) override;
 
     // --- Tree ------------------------------------------------------------------
     CView* parentView() const { return m_parentView; }
     CView* rootView() const { return m_rootView; }
-    std::span<CView* const> childViews() const { return m_childViews; }
+    // The child views in object order; follows children added and released
+    // at run time.
+    std::span<CView* const> childViews() const;
+    // Adds a child at run time: initialised at once, laid out and painted
+    // with the next frame. The child is destroyed when it fails.
+    CError addChildView(std::unique_ptr<CObject> child, CView** out = nullptr);
+    // Takes a child view out of the tree: the renderer forgets it at once
+    // (hover, capture, focus, sectors) and its area is drawn again without
+    // it; the object itself lives on until the event in progress has ended,
+    // so a view may take itself out from its own handler. Without a
+    // renderer it is destroyed at once.
+    void releaseChildView(CView* child);
     // Collects the child views again, for a view that adds or reorders its
     // children once the tree is initialised (in its initDone).
     void collectChildViews();
@@ -91,6 +103,11 @@ public:
     double effectiveOpacity() const { return m_effOpacity; }
     void updateEffectiveOpacity();
     bool isClickThrough() const { return attrBool("is-click-through"); }
+    // Whether a press on the view gives it the key focus ("is-focusable").
+    virtual bool takesFocus() const { return attrBool("is-focusable"); }
+    // A press landed outside this view while it watched for one
+    // (CWindowRenderer::watchPressOutside).
+    virtual CError onPressOutside() { return {}; }
 
     // --- States and commands ---------------------------------------------------------
     CViewStateSet& stateSet() { return m_states; }
@@ -141,7 +158,7 @@ private:
     CView* m_parentView = nullptr;
     CView* m_rootView = nullptr;
     CWindowRenderer* m_renderer = nullptr;
-    std::vector<CView*> m_childViews;
+    mutable std::vector<CView*> m_childViews;
     CViewArea m_area;
     double m_effOpacity = 1.0;
     double m_zIndex = 0;
