@@ -22,8 +22,9 @@ EditorRun runTestEditor(const std::string& script) {
                                                              TAMBLOR_EDITOR_TEST_DEFINITION_FILE});
 }
 
-// A click on the read-out opens its edit box with the value's text; four
-// BackSpaces clear "0.00".
+// A click on the read-out opens its edit box with the value's text ("0.00",
+// selected); the scripts' four BackSpaces clear it with or without the
+// selection.
 std::string clickReadOut() {
     return "click " + std::to_string(kReadOutX) + " " + std::to_string(kReadOutY) + "\nawait-focus\n";
 }
