@@ -12,6 +12,7 @@
 #include "Core/CoreCreators.h"
 #include "UI/Controls/ControlCreators.h"
 #include "UI/Meters/MeterCreators.h"
+#include "UI/Panels/PanelCreators.h"
 #include "UI/Presets/PresetCreators.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/View/ViewCreators.h"
@@ -26,7 +27,8 @@ std::span<const CreatorRow> kelProductCreatorTable() {
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
-              uiControlCreatorRows(), uiMeterCreatorRows(), uiWindowCreatorRows(), uiPresetCreatorRows()})
+              uiControlCreatorRows(), uiMeterCreatorRows(), uiPanelCreatorRows(), uiWindowCreatorRows(),
+              uiPresetCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();

@@ -102,9 +102,9 @@ TEST(Hosts, EveryImitatedHostShowsTheEditor) {
 }
 
 TEST(Interaction, AboutOpensATopLevelDialogThatCloses) {
-    // The About button sits at the bottom left of the 420 x 220 editor.
+    // The settings button sits at the right end of the button row of the 590 x 444 editor.
     const std::string script = writeScript(
-        "click 48 198\n"
+        "click 572 52\n"
         "wait 100\n"
         "windows About Tamblor\n"
         "click-window 48 68 About Tamblor\n"
@@ -238,8 +238,8 @@ TEST(BadCases, DamagedDefinitionRefusesTheAttach) {
 }
 
 namespace {
-// The In Gain knob of the editor: 74 x 74 at (18, 46).
-constexpr int kKnobX = 55, kKnobY = 83;
+// The In Gain knob of the editor: 74 x 74 at (274, 314).
+constexpr int kKnobX = 311, kKnobY = 351;
 
 struct Edited {
     unsigned id = 0;
@@ -260,7 +260,7 @@ std::string knobScript(const std::string& body) {
 // The core reports each change of a drag to the host as its own edit:
 // begin, perform and end of the knob's parameter, in that order each time.
 TEST(Interaction, DragOnTheKnobReachesTheHostAndMovesTheAudioSide) {
-    const std::string script = writeScript(knobScript("drag 55 95 55 45"));
+    const std::string script = writeScript(knobScript("drag 311 363 311 313"));
     const EditorRun r = runEditor({"--frames", "3", "--script", script});
     ASSERT_EQ(r.status, 0) << r.errors;
     Edited e;
@@ -292,7 +292,7 @@ TEST(Interaction, WheelStepsAndDoubleClickToDefault) {
     } cases[] = {
         {"wheel up", +1},
         {"wheel down", -1},
-        {"drag 55 95 55 45\nwait 100\ndblclick 55 83", 0},
+        {"drag 311 363 311 313\nwait 100\ndblclick 311 351", 0},
     };
     for (const Case& c : cases) {
         const std::string script = writeScript(knobScript(c.body));
@@ -323,8 +323,8 @@ TEST(Interaction, HostAutomationRedrawsTheKnobWithinTwoFrames) {
     ASSERT_TRUE(readPng(before, &a) && readPng(soon, &b) && readPng(later, &c));
     auto knobDiffers = [](const PngImage& x, const PngImage& y) {
         int differing = 0;
-        for (int py = 46; py < 120; ++py)
-            for (int px = 18; px < 92; ++px) differing += x.at(px, py) != y.at(px, py);
+        for (int py = 314; py < 388; ++py)
+            for (int px = 274; px < 348; ++px) differing += x.at(px, py) != y.at(px, py);
         return differing;
     };
     EXPECT_GT(knobDiffers(a, b), 50) << "the knob shows the automated value";
@@ -335,7 +335,7 @@ TEST(Interaction, HostAutomationRedrawsTheKnobWithinTwoFrames) {
 
 TEST(Interaction, DialogMovesByItsBackgroundAndStaysOnTheScreen) {
     const std::string script = writeScript(
-        "click 48 198\nwait 200\n"
+        "click 572 52\nwait 200\n"
         "position About Tamblor\n"
         "drag-window 150 120 250 170 About Tamblor\nwait 100\n"
         "position About Tamblor\n"

@@ -21,13 +21,14 @@ void CParamSwitch::registerEvents(CClassRecord& record) {
 }
 
 CError CParamSwitch::initLinks() {
-    // A switch without a font shows no text (its look comes from its states).
-    if (attr("font-name").trimmed().empty())
-        KEL_TRY(CView::initLinks());
-    else
-        KEL_TRY(CTextView::initLinks());
+    // The first state and text are set before the view resolves its look,
+    // which takes them in (attributes set earlier in this phase are stored,
+    // not applied).
     KEL_TRY(m_binding.bind(*this, "binding-change"));
-    return refresh();
+    KEL_TRY(refresh());
+    // A switch without a font shows no text (its look comes from its states).
+    if (attr("font-name").trimmed().empty()) return CView::initLinks();
+    return CTextView::initLinks();
 }
 
 CError CParamSwitch::select(double v) {

@@ -109,6 +109,13 @@ CError CView::initLinks() {
     return {};
 }
 
+void CView::collectChildViews() {
+    m_childViews.clear();
+    for (const auto& c : children())
+        if (auto* v = dynamic_cast<CView*>(c.get())) m_childViews.push_back(v);
+    requestLayout();
+}
+
 CError CView::initDone() {
     if (!m_parentView) updateEffectiveOpacity();
     return CObject::initDone();
@@ -153,6 +160,8 @@ CError CView::applyAttrNow(const CString& name) {
             requestRepaint();
         } else {
             requestLayout();
+            // Enabling or disabling changes the colours, not the area.
+            if (name == "is-disabled") requestRepaint();
         }
         return {};
     }

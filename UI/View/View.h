@@ -60,6 +60,9 @@ public:
     CView* parentView() const { return m_parentView; }
     CView* rootView() const { return m_rootView; }
     std::span<CView* const> childViews() const { return m_childViews; }
+    // Collects the child views again, for a view that adds or reorders its
+    // children once the tree is initialised (in its initDone).
+    void collectChildViews();
     CWindowRenderer* renderer() const { return m_renderer; }
     double zIndex() const { return m_zIndex; }
     // The children in painting order (stable by z-index).

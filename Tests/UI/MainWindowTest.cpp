@@ -1,0 +1,332 @@
+// The product's editor document through a real instance: every bridge on a
+// declared parameter, every reference resolving, the disabling rules, the
+// panels' own classes, and a layout where nothing overlaps or is cut.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "Audio/Interface/ParamInterfaceUni.h"
+#include "Core/Application.h"
+#include "Core/XMLData.h"
+#include "Tests/Integration/IntegrationFixture.h"
+#include "Tests/Support/PumpDeliveries.h"
+#include "Tests/UI/UiTestSupport.h"
+#include "Tools/DefCompiler/DefCompiler.h"
+#include "Tools/UiShot/PngFile.h"
+#include "Tools/UiShot/UiShot.h"
+#include "UI/Controls/ParamBridge.h"
+#include "UI/Controls/ParamSwitch.h"
+#include "UI/Panels/ControlArray.h"
+#include "UI/Panels/Frame.h"
+#include "UI/Panels/StatusLineController.h"
+#include "UI/Panels/UIEventBridge.h"
+#include "UI/Render/WindowRenderer.h"
+#include "UI/View/View.h"
+
+KELSTR(MainWindowTest_compile, "The editor document does not compile: %1");
+
+namespace {
+
+const char* const kRoot = "ui.main-window.window-renderer.root.";
+
+void forEachObject(CObject* o, const std::function<void(CObject*)>& f) {
+    f(o);
+    for (const auto& c : o->children()) forEachObject(c.get(), f);
+}
+
+class MainWindow : public integ::Integration {
+protected:
+    struct Editor {
+        std::unique_ptr<CObject> root;
+        CParamInterfaceUniClientConnector* connector = nullptr;
+        CWindowRenderer* renderer = nullptr;
+    };
+
+    void TearDown() override {
+        m_ui.reset();
+        Integration::TearDown();
+    }
+
+    // The editor document without what needs a display: the window data
+    // (display, timers, pop-ups) becomes a plain object and the update
+    // timers go; `edit` may change the text further.
+    static std::string documentText(const std::function<void(std::string&)>& edit = {}) {
+        std::ifstream in(uiTestData("../../../Definitions/UI/UserInterface.xml"), std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto replaceAll = [&](const std::string& from, const std::string& to) {
+            for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+                text.replace(at, from.size(), to);
+        };
+        replaceAll("<ui:window-shared-data ", "<core:object ");
+        replaceAll("</ui:window-shared-data>", "</core:object>");
+        for (size_t at = text.find("<ui:update-timer "); at != std::string::npos; at = text.find("<ui:update-timer "))
+            text.erase(at, text.find("/>", at) + 2 - at);
+        if (edit) edit(text);
+        return text;
+    }
+
+    // Loads the editor document at a scale, connected to the instance.
+    CError open(double scale = 1.0, const std::string& text = documentText()) {
+        m_ui = std::make_unique<Editor>();
+        m_ui->root = std::make_unique<CObject>();
+        KEL_TRY(m_ui->root->setAttr("VisualScale", CString::number(scale), false));
+        KEL_TRY(m_ui->root->setAttr("BaseConnectorRootPtr",
+                                    CParamInterfaceUniClientConnector::rootPointerText(core()->instanceRoot()),
+                                    false));
+        std::vector<uint8_t> compiled;
+        std::string err;
+        if (!CDefCompiler::compileXml(text, "UserInterface.xml", &compiled, &err))
+            return KEL_ERROR(kelstr_MainWindowTest_compile, CString(err));
+        KEL_TRY(kelLoadCompiledDefinition(m_ui->root.get(), compiled));
+        m_ui->connector = dynamic_cast<CParamInterfaceUniClientConnector*>(
+            m_ui->root->findObject("ui.interface-client-connector"));
+        m_ui->renderer = dynamic_cast<CWindowRenderer*>(m_ui->root->findObject("ui.main-window.window-renderer"));
+        pumpUi();
+        return m_ui->renderer ? m_ui->renderer->render() : CError{};
+    }
+    void pumpUi() {
+        Editor* one[] = {m_ui.get()};
+        pumpDeliveries(std::span<Editor* const>(one), std::chrono::seconds(10));
+    }
+    template <class T = CView>
+    T* view(const std::string& path) const {
+        return dynamic_cast<T*>(m_ui->root->findObject(CString(kRoot + path)));
+    }
+    CParamBridge* bridge(const std::string& name) const {
+        return dynamic_cast<CParamBridge*>(m_ui->root->findObject(CString("ui." + name)));
+    }
+    void setParam(const std::string& bridgeName, double v) {
+        CParamBridge* b = bridge(bridgeName);
+        ASSERT_NE(b, nullptr) << bridgeName;
+        ASSERT_FALSE(b->setValue(0, 0, v));
+        pumpUi();
+    }
+
+    std::unique_ptr<Editor> m_ui;
+};
+
+TEST_F(MainWindow, EveryBridgeNamesADeclaredParameterAndEveryControlReachesABridge) {
+    const CError e = open();
+    ASSERT_FALSE(e) << e.text();
+    auto* ui = dynamic_cast<CUIEventBridge*>(m_ui->root->findObject("ui"));
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(ui->modName(), "plugin.modMain.modTamblor");
+
+    int bridges = 0, controls = 0;
+    forEachObject(m_ui->root.get(), [&](CObject* o) {
+        if (auto* b = dynamic_cast<CParamBridge*>(o)) {
+            ++bridges;
+            const std::string name = b->paramName().utf8();
+            EXPECT_NE(param(name.c_str()), nullptr) << o->fullName().utf8() << " names " << name;
+            EXPECT_TRUE(b->isReady()) << name << " is not known to the audio side";
+        }
+        const CString path = o->attr("bridge").trimmed();
+        if (path.empty() || dynamic_cast<CParamBridge*>(o)) return;
+        ++controls;
+        EXPECT_NE(dynamic_cast<CParamBridge*>(o->findObject(path)), nullptr)
+            << o->fullName().utf8() << " -> " << path.utf8();
+    });
+    EXPECT_EQ(bridges, 61);
+    EXPECT_GT(controls, 25);
+}
+
+TEST_F(MainWindow, AControlOnAMissingBridgeFailsTheWindow) {
+    const CError e = open(1.0, documentText([](std::string& t) {
+        const std::string from = "bridge=\"ui.release-bridge\" disabled-color";
+        const size_t at = t.find(from);
+        ASSERT_NE(at, std::string::npos);
+        t.replace(at, from.size(), "bridge=\"ui.relase-bridge\" disabled-color");
+    }));
+    ASSERT_TRUE(e);
+    EXPECT_NE(e.text().find("ui.relase-bridge"), std::string::npos) << e.text();
+    // The settings button opens a template the document declares.
+    ASSERT_FALSE(open());
+    CObject* params = m_ui->root->findObject(CString(kRoot) + "about-params");
+    ASSERT_NE(params, nullptr);
+    ASSERT_NE(CApplication::sharedObject()->findTemplate("about-window"), nullptr);
+}
+
+TEST_F(MainWindow, SwitchesDisableTheControlsTheyGate) {
+    ASSERT_FALSE(open());
+    struct Rule {
+        const char* bridge;
+        std::vector<const char*> views;
+    };
+    const Rule rules[] = {
+        {"release-enable-bridge",
+         {"title-frame.knobs.release-column.release", "title-frame.knobs.release-column.readout"}},
+        {"dcfilter-enable-bridge",
+         {"stages.dcfilter.freq-row.freq", "stages.dcfilter.freq-row.freq-side.readout", "stages.dcfilter.type"}},
+        {"dither-enable-bridge",
+         {"stages.dither.bits-row.bits", "stages.dither.noise-row.noise", "stages.dither.shaping-row.shaping"}},
+    };
+    for (const Rule& r : rules) {
+        for (double on : {0.0, 1.0}) {
+            setParam(r.bridge, on);
+            for (const char* v : r.views) {
+                CView* view = this->view(v);
+                ASSERT_NE(view, nullptr) << v;
+                EXPECT_EQ(view->isBlocked(), on == 0.0) << r.bridge << " = " << on << ": " << v;
+            }
+        }
+    }
+    // Other controls stay enabled whatever the switches say.
+    EXPECT_FALSE(view("title-frame.knobs.ingain-column.in-gain")->isBlocked());
+}
+
+TEST_F(MainWindow, EvalShowsItsAlarmWhileOn) {
+    ASSERT_FALSE(open());
+    CView* eval = view("title-frame.top-row.eval");
+    ASSERT_NE(eval, nullptr);
+    setParam("eval-enable-bridge", 1);
+    EXPECT_TRUE(eval->stateSet().isSet("alarm"));
+    EXPECT_EQ(eval->attr("color"), "Alarm");
+    setParam("eval-enable-bridge", 0);
+    EXPECT_FALSE(eval->stateSet().isSet("alarm"));
+}
+
+TEST_F(MainWindow, OversamplingSelectorHasOneChoicePerSettingAndSetsIt) {
+    ASSERT_FALSE(open());
+    auto* row = view<CControlArray>("window-title.quality-selector");
+    ASSERT_NE(row, nullptr);
+    ASSERT_EQ(row->itemCount(), 5u);
+    const char* labels[] = {"1X", "2X", "4X", "8X", "Auto"};
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(row->item(i)->attr("text"), labels[i]);
+    // "Auto" is the parameter's first state; "4X" its fourth.
+    auto* autoItem = dynamic_cast<CParamSwitch*>(row->item(4));
+    auto* x4 = dynamic_cast<CParamSwitch*>(row->item(2));
+    ASSERT_NE(autoItem, nullptr);
+    ASSERT_NE(x4, nullptr);
+    ASSERT_FALSE(x4->select(x4->attrReal("switch-value")));
+    pumpUi();
+    EXPECT_EQ(value("plugin.modMain.oversampling"), 3);
+    EXPECT_TRUE(x4->isOn());
+    EXPECT_FALSE(autoItem->isOn());
+    ASSERT_FALSE(autoItem->select(autoItem->attrReal("switch-value")));
+    pumpUi();
+    EXPECT_EQ(value("plugin.modMain.oversampling"), 0);
+    EXPECT_TRUE(autoItem->isOn());
+}
+
+TEST_F(MainWindow, FramesCarryTheirCaptionFirstAndHintsFollowTheSwitch) {
+    ASSERT_FALSE(open());
+    auto* limiter = view<CFrame>("title-frame");
+    ASSERT_NE(limiter, nullptr);
+    ASSERT_NE(limiter->caption(), nullptr);
+    EXPECT_EQ(limiter->childViews().front(), limiter->caption());
+    EXPECT_EQ(limiter->caption()->attr("text"), "Limiter");
+    EXPECT_LE(limiter->caption()->area().total.bottom(), limiter->childViews()[1]->area().total.y);
+
+    auto* hints = dynamic_cast<CStatusLineController*>(
+        m_ui->root->findObject("ui.main-window.hint-line-controller"));
+    ASSERT_NE(hints, nullptr);
+    CView* knob = view("title-frame.knobs.ingain-column.in-gain");
+    EXPECT_TRUE(hints->hintFor(knob).startsWith("Input gain parameter (dB)."));
+    // A view without a hint shows its nearest ancestor's; "%s" takes the view's argument.
+    EXPECT_EQ(hints->hintFor(view("title-frame.knobs.ingain-column.caption")), "Limiter parameters.");
+    EXPECT_EQ(hints->hintFor(view("title-frame.meters.out-column.out-channels")),
+              "Channels on the level meter: L R");
+    // The line shows what is under the mouse.
+    CEventParams move{{"x", "311"}, {"y", "351"}};
+    ASSERT_FALSE(m_ui->renderer->runEvent("mouse-move", move));
+    ASSERT_FALSE(hints->runEvent("update"));
+    EXPECT_TRUE(view("hint-line")->attr("text").startsWith("Input gain parameter (dB)."))
+        << view("hint-line")->attr("text").utf8();
+    auto* hintsSwitch = view<CParamSwitch>("window-title.hints");
+    ASSERT_TRUE(hintsSwitch->isOn());
+    ASSERT_FALSE(hintsSwitch->select(0));
+    ASSERT_FALSE(hintsSwitch->isOn());
+    EXPECT_EQ(hints->hintFor(knob), "");
+}
+
+// Every shown view lies inside its parent's area, and no two shown siblings
+// that flow or dock beside each other overlap.
+void expectNothingOverlapsOrIsCut(const CView* v, double scale, int* checked) {
+    const double eps = 0.5;
+    const auto& kids = v->childViews();
+    for (size_t i = 0; i < kids.size(); ++i) {
+        const CView* a = kids[i];
+        if (!a->isShown()) continue;
+        const CRectD& ra = a->area().total;
+        if (ra.empty()) continue;
+        ++*checked;
+        const CRectD& p = v->area().total;
+        EXPECT_TRUE(ra.x >= p.x - eps && ra.y >= p.y - eps && ra.right() <= p.right() + eps &&
+                    ra.bottom() <= p.bottom() + eps)
+            << "scale " << scale << ": " << a->fullName().utf8() << " is cut by its parent";
+        const bool aFlows = a->placement() != EPlacement::Overlay && a->placement() != EPlacement::WindowOverlay;
+        for (size_t j = i + 1; j < kids.size() && aFlows; ++j) {
+            const CView* b = kids[j];
+            if (!b->isShown() || b->placement() == EPlacement::Overlay ||
+                b->placement() == EPlacement::WindowOverlay)
+                continue;
+            const CRectD o = ra.intersected(b->area().total);
+            EXPECT_TRUE(o.w <= eps || o.h <= eps)
+                << "scale " << scale << ": " << a->fullName().utf8() << " overlaps " << b->name().utf8();
+        }
+        expectNothingOverlapsOrIsCut(a, scale, checked);
+    }
+}
+
+TEST_F(MainWindow, NothingOverlapsOrIsCutFromScaleOneToTwo) {
+    for (double scale : {1.0, 1.25, 1.5, 2.0}) {
+        const CError e = open(scale);
+        ASSERT_FALSE(e) << e.text();
+        CView* root = view("window-title")->rootView();
+        EXPECT_NEAR(root->area().total.w, 590 * scale, 1);
+        EXPECT_NEAR(root->area().total.h, 444 * scale, 1);
+        int checked = 0;
+        expectNothingOverlapsOrIsCut(root, scale, &checked);
+        EXPECT_GT(checked, 100);
+        m_ui.reset();
+    }
+}
+
+}  // namespace
+
+namespace {
+// The main window as drawn at 1.0 and 2.0 against its golden images
+// (Tests/UI/data/golden/main-window@SCALE.png; TAMBLOR_WRITE_GOLDEN=1
+// rewrites them). A channel may differ by at most 2 of 255.
+TEST_F(MainWindow, MatchesItsGoldenImages) {
+    const bool write = std::getenv("TAMBLOR_WRITE_GOLDEN") != nullptr;
+    for (const char* scale : {"1.0", "2.0"}) {
+        ASSERT_FALSE(open(std::stod(scale)));
+        // The settings the picture shows, whatever the tests before left:
+        // 4X, every stage on, Eval off.
+        const std::pair<const char*, double> settings[] = {{"quality-bridge", 3},         {"eval-enable-bridge", 0},
+                                                           {"release-enable-bridge", 1},  {"dcfilter-enable-bridge", 1},
+                                                           {"dither-enable-bridge", 1}};
+        for (const auto& [name, v] : settings) setParam(name, v);
+        ASSERT_FALSE(m_ui->renderer->render());
+        const CBitmap32& got = m_ui->renderer->backBuffer();
+        const std::string golden = uiTestData(std::string("golden/main-window@") + scale + ".png");
+        std::string err;
+        if (write) {
+            ASSERT_TRUE(kelWritePng(golden, got, &err)) << err;
+        }
+        CBitmap32 want;
+        ASSERT_TRUE(kelReadPng(golden, &want, &err)) << err << " (TAMBLOR_WRITE_GOLDEN=1 writes it)";
+        ASSERT_EQ(got.width, want.width) << golden;
+        ASSERT_EQ(got.height, want.height) << golden;
+        int worst = 0, firstX = -1, firstY = -1;
+        for (size_t i = 0; i < got.pixels.size(); ++i)
+            for (int shift : {0, 8, 16}) {
+                const int d = std::abs(int(got.pixels[i] >> shift & 255) - int(want.pixels[i] >> shift & 255));
+                if (d > 2 && firstX < 0) {
+                    firstX = int(i % size_t(got.width));
+                    firstY = int(i / size_t(got.width));
+                }
+                worst = std::max(worst, d);
+            }
+        if (worst > 2 && std::getenv("TAMBLOR_GOLDEN_DIFF")) {
+            ASSERT_TRUE(kelWritePng(std::getenv("TAMBLOR_GOLDEN_DIFF"), got, &err)) << err;
+        }
+        EXPECT_LE(worst, 2) << golden << ", first at " << firstX << "," << firstY;
+        m_ui.reset();
+    }
+}
+}  // namespace
