@@ -19,6 +19,7 @@
 #include "Tools/UiShot/UiShot.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Controls/ParamSwitch.h"
+#include "UI/Meters/LevelMeter.h"
 #include "UI/Panels/ControlArray.h"
 #include "UI/Panels/Frame.h"
 #include "UI/Panels/StatusLineController.h"
@@ -343,6 +344,42 @@ TEST_F(MainWindow, ModeSelectorSetsTheModeUndoAndABBringItBack) {
     ASSERT_FALSE(ab->runEvent("on-ab", none));
     pumpUi();
     EXPECT_EQ(value(kMode), m0);
+}
+
+TEST_F(MainWindow, DraggingTheInputMeterSetsInGainAsOneUndoStepAndZonesFollowTheirParameters) {
+    ASSERT_TRUE(master().activateDefaultPreset().ok());
+    ASSERT_FALSE(open());
+    auto* in = view<CLevelMeter>("title-frame.meters.in-column.in-meter");
+    ASSERT_NE(in, nullptr);
+    const char* const ingain = "plugin.modMain.modTamblor.ingain";
+    const double g0 = value(ingain);
+    const double h = in->area().total.h;
+    auto mouse = [&](const char* event, double y) {
+        CEventParams p{{"x", "10"}, {"y", CString::number(y)}};
+        ASSERT_FALSE(in->runEvent(event, p)) << event;
+        pumpUi();
+    };
+    mouse("mouse-press", h * 0.8);
+    const double low = value(ingain);
+    mouse("mouse-move", h * 0.3);
+    const double high = value(ingain);
+    mouse("mouse-release", h * 0.3);
+    EXPECT_GT(high, low) << "higher on the bar is more gain";
+    EXPECT_NEAR(high, std::clamp(in->dbAt(1.0 - (h * 0.3 - (in->area().inner.y - in->area().total.y)) /
+                                              in->area().inner.h),
+                                 param(ingain)->info().minValue(0), param(ingain)->info().maxValue(0)),
+                0.2);
+    CEventParams none;
+    ASSERT_FALSE(view("buttons.history.button-undo")->runEvent("mouse-release", none));
+    pumpUi();
+    EXPECT_EQ(value(ingain), g0) << "the drag is one undo step";
+
+    auto* out = view<CLevelMeter>("title-frame.meters.out-column.out-meter");
+    ASSERT_NE(out, nullptr);
+    setParam("outmeter-zred-bridge", -3);
+    setParam("outmeter-zyellow-bridge", -9);
+    EXPECT_DOUBLE_EQ(out->zoneRed(), -3);
+    EXPECT_DOUBLE_EQ(out->zoneYellow(), -9);
 }
 
 // Every shown view lies inside its parent's area, and no two shown siblings
