@@ -252,16 +252,15 @@ TEST_F(MainWindow, FramesCarryTheirCaptionFirstAndHintsFollowTheSwitch) {
 
 const char* const kMode = "plugin.modMain.modTamblor.mode-params.mode";
 
-// The values a preset sets, to see that one was loaded.
-std::vector<double> limiterValues() {
-    std::vector<double> v;
-    for (const char* name : {"plugin.modMain.modTamblor.ingain", "plugin.modMain.modTamblor.outgain",
-                             "plugin.modMain.modTamblor.release", "plugin.modMain.modTamblor.release-enable", kMode})
-        v.push_back(MainWindow::value(name));
-    return v;
-}
-
 TEST_F(MainWindow, PresetsButtonOpensTheManagerWhoseFactoryPresetsLoad) {
+    // The values a preset sets, to see that one was loaded.
+    auto limiterValues = [] {
+        std::vector<double> v;
+        for (const char* name : {"plugin.modMain.modTamblor.ingain", "plugin.modMain.modTamblor.outgain",
+                                 "plugin.modMain.modTamblor.release", "plugin.modMain.modTamblor.release-enable", kMode})
+            v.push_back(value(name));
+        return v;
+    };
     ASSERT_TRUE(master().activateDefaultPreset().ok());
     ASSERT_FALSE(open());
     CEventParams none;
