@@ -308,7 +308,8 @@ TEST_F(MainWindow, ModeSelectorSetsTheModeUndoAndABBringItBack) {
     while (k < mode->items().size() && mode->items()[k].title == t0) ++k;
     ASSERT_LT(k, mode->items().size());
     const CString t1 = mode->items()[k].title;
-    ASSERT_FALSE(mode->select(t1));
+    const CError sel = mode->select(t1);
+    ASSERT_FALSE(sel) << sel.text();
     pumpUi();
     const double m1 = value(kMode);
     EXPECT_NE(m1, m0);
