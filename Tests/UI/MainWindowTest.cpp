@@ -364,8 +364,8 @@ TEST_F(MainWindow, DraggingTheInputMeterSetsInGainAsOneUndoStepAndZonesFollowThe
     mouse("mouse-move", h * 0.3);
     const double high = value(ingain);
     mouse("mouse-release", h * 0.3);
-    EXPECT_GT(high, low) << "higher on the bar is more gain";
-    EXPECT_NEAR(high, std::clamp(in->dbAt(1.0 - (h * 0.3 - (in->area().inner.y - in->area().total.y)) /
+    EXPECT_LT(high, low) << "a higher threshold is less gain";
+    EXPECT_NEAR(high, std::clamp(-in->dbAt(1.0 - (h * 0.3 - (in->area().inner.y - in->area().total.y)) /
                                               in->area().inner.h),
                                  param(ingain)->info().minValue(0), param(ingain)->info().maxValue(0)),
                 0.2);

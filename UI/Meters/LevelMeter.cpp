@@ -278,7 +278,7 @@ CError CLevelMeter::dragTo(CEventParams& p) {
     double pos = vertical ? (in.h > 0 ? (in.bottom() - y) / in.h : 0) : (in.w > 0 ? (x - in.x) / in.w : 0);
     if (attrBool("is-inverted")) pos = 1.0 - pos;
     const double db = dbAt(std::clamp(pos, 0.0, 1.0));
-    KEL_TRY(m_threshold->setValue(0, 0, db));
+    KEL_TRY(m_threshold->setValue(0, 0, attrBool("is-threshold-negated") ? -db : db));
     requestRepaint();
     return {};
 }
@@ -362,7 +362,8 @@ void CLevelMeter::paint(const CPainter& p) const {
         }
     }
     if (m_threshold && m_threshold->isReady()) {
-        const double at = positionOf(m_threshold->value(0, 0));
+        const double v = m_threshold->value(0, 0);
+        const double at = positionOf(attrBool("is-threshold-negated") ? -v : v);
         const double w = std::max(1.0, std::round(scale)) / along;
         for (size_t i = 0; i < n; ++i) fill(piece(i, std::max(0.0, at - w), at + w), threshold, 1.0);
     }

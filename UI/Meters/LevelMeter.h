@@ -30,7 +30,8 @@
 // "is-inverted". Lamps up to "zone-yellow" take the colour "Zone1", up to
 // "zone-red" "Zone2", above "Zone3"; the peak mark "Peak" ("PeakRed" above
 // "zone-red"); "threshold-bridge" draws that parameter's value as a mark in
-// "Threshold"; "zone-yellow-bridge" / "zone-red-bridge" take the zones
+// "Threshold" (at minus the value with "is-threshold-negated", for a gain
+// that pushes the signal into a fixed ceiling); "zone-yellow-bridge" / "zone-red-bridge" take the zones
 // from parameters while those are known. With "is-threshold-draggable" a
 // drag along the bar sets the threshold parameter to the level under the
 // pointer, as one undo step. Unlit lamps are "MeterBack".
