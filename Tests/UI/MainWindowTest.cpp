@@ -289,6 +289,12 @@ TEST_F(MainWindow, PresetsButtonOpensTheManagerWhoseFactoryPresetsLoad) {
     // The title bar's selector names what was loaded.
     EXPECT_EQ(view("window-title.instance-preset.preset-name")->attr("text"), rows[row]);
 
+    // The first factory preset again, for the tests after.
+    ASSERT_FALSE(manager->selectPreset(0));
+    ASSERT_FALSE(manager->activatePreset());
+    pumpUi();
+    EXPECT_EQ(view("window-title.instance-preset.preset-name")->attr("text"), rows[0]);
+
     // The button toggles: a second press closes the manager.
     ASSERT_FALSE(view("buttons.presets")->runEvent("mouse-release", none));
     EXPECT_EQ(opener->findPopup("ui:win-preset-manager"), nullptr);
@@ -344,6 +350,10 @@ TEST_F(MainWindow, ModeSelectorSetsTheModeUndoAndABBringItBack) {
     ASSERT_FALSE(ab->runEvent("on-ab", none));
     pumpUi();
     EXPECT_EQ(value(kMode), m0);
+    // Back to A for the tests after.
+    ASSERT_FALSE(ab->runEvent("on-ab", none));
+    pumpUi();
+    EXPECT_FALSE(ab->isB());
 }
 
 TEST_F(MainWindow, DraggingTheInputMeterSetsInGainAsOneUndoStepAndZonesFollowTheirParameters) {
@@ -433,6 +443,7 @@ namespace {
 // rewrites them). A channel may differ by at most 2 of 255.
 TEST_F(MainWindow, MatchesItsGoldenImages) {
     const bool write = std::getenv("TAMBLOR_WRITE_GOLDEN") != nullptr;
+    ASSERT_TRUE(master().activateDefaultPreset().ok());
     for (const char* scale : {"1.0", "2.0"}) {
         ASSERT_FALSE(open(std::stod(scale)));
         // The settings the picture shows, whatever the tests before left:
