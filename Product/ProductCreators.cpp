@@ -31,8 +31,9 @@ std::span<const CreatorRow> kelProductCreatorTable() {
              {kelCoreCreatorRows(), audioParamCreatorRows(), audioGraphCreatorRows(), audioFilterCreatorRows(),
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
-              uiControlCreatorRows(), uiMeterCreatorRows(), uiPanelCreatorRows(), uiWindowCreatorRows(), uiPresetCreatorRows(),
-              uiSettingsCreatorRows(), uiScrollCreatorRows(), uiColorCreatorRows(), uiDecorCreatorRows()})
+              uiControlCreatorRows(), uiMeterCreatorRows(), uiPanelCreatorRows(), uiWindowCreatorRows(),
+              uiPresetCreatorRows(), uiSettingsCreatorRows(), uiScrollCreatorRows(), uiColorCreatorRows(),
+              uiDecorCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;
     }();

@@ -19,10 +19,17 @@
 #include "Tools/UiShot/UiShot.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Controls/ParamSwitch.h"
+#include "UI/Meters/LevelMeter.h"
 #include "UI/Panels/ControlArray.h"
 #include "UI/Panels/Frame.h"
 #include "UI/Panels/StatusLineController.h"
 #include "UI/Panels/UIEventBridge.h"
+#include "UI/Presets/ButtonAB.h"
+#include "UI/Presets/History.h"
+#include "UI/Presets/ItemList.h"
+#include "UI/Presets/PresetManager.h"
+#include "UI/Presets/QuickPresetSelector.h"
+#include "UI/Window/WindowOpener.h"
 #include "UI/Render/WindowRenderer.h"
 #include "UI/View/View.h"
 
@@ -242,6 +249,149 @@ TEST_F(MainWindow, FramesCarryTheirCaptionFirstAndHintsFollowTheSwitch) {
     EXPECT_EQ(hints->hintFor(knob), "");
 }
 
+
+const char* const kMode = "plugin.modMain.modTamblor.mode-params.mode";
+
+TEST_F(MainWindow, PresetsButtonOpensTheManagerWhoseFactoryPresetsLoad) {
+    // The values a preset sets, to see that one was loaded.
+    auto limiterValues = [] {
+        std::vector<double> v;
+        for (const char* name : {"plugin.modMain.modTamblor.ingain", "plugin.modMain.modTamblor.outgain",
+                                 "plugin.modMain.modTamblor.release", "plugin.modMain.modTamblor.release-enable", kMode})
+            v.push_back(value(name));
+        return v;
+    };
+    ASSERT_TRUE(master().activateDefaultPreset().ok());
+    ASSERT_FALSE(open());
+    CEventParams none;
+    ASSERT_FALSE(view("buttons.presets")->runEvent("mouse-release", none));
+    auto* opener = dynamic_cast<CWindowOpener*>(m_ui->root->findObject("ui.window-shared-data.window-opener"));
+    ASSERT_NE(opener, nullptr);
+    CObject* popup = opener->findPopup("ui:win-preset-manager");
+    ASSERT_NE(popup, nullptr) << "the button opens the manager";
+    auto* manager = dynamic_cast<CPresetManager*>(popup->findObject(".window-renderer.root"));
+    ASSERT_NE(manager, nullptr);
+    pumpUi();
+
+    const std::vector<double> before = limiterValues();
+    ASSERT_FALSE(manager->selectBank(CPresetManager::kFactoryBank));
+    const std::vector<CString> rows = manager->presetList()->rows();
+    ASSERT_GE(rows.size(), 2u);
+    // The first preset that differs from the defaults.
+    size_t row = 0;
+    for (; row < rows.size(); ++row) {
+        ASSERT_FALSE(manager->selectPreset(int(row)));
+        ASSERT_FALSE(manager->activatePreset());
+        pumpUi();
+        if (limiterValues() != before) break;
+    }
+    ASSERT_LT(row, rows.size()) << "no factory preset changes the limiter";
+    // The title bar's selector names what was loaded.
+    EXPECT_EQ(view("window-title.instance-preset.preset-name")->attr("text"), rows[row]);
+
+    // The first factory preset again, for the tests after.
+    ASSERT_FALSE(manager->selectPreset(0));
+    ASSERT_FALSE(manager->activatePreset());
+    pumpUi();
+    EXPECT_EQ(view("window-title.instance-preset.preset-name")->attr("text"), rows[0]);
+
+    // The button toggles: a second press closes the manager.
+    ASSERT_FALSE(view("buttons.presets")->runEvent("mouse-release", none));
+    EXPECT_EQ(opener->findPopup("ui:win-preset-manager"), nullptr);
+}
+
+TEST_F(MainWindow, ModeSelectorSetsTheModeUndoAndABBringItBack) {
+    ASSERT_TRUE(master().activateDefaultPreset().ok());
+    ASSERT_FALSE(open());
+    auto* mode = view<CQuickPresetSelector>("title-frame.top-row.mode");
+    ASSERT_NE(mode, nullptr);
+    ASSERT_GE(mode->items().size(), 2u) << "the mode presets are embedded";
+    const double m0 = value(kMode);
+    const CString t0 = mode->attr("text");
+    EXPECT_FALSE(t0.empty());
+    // Another mode than the current one.
+    size_t k = 0;
+    while (k < mode->items().size() && mode->items()[k].title == t0) ++k;
+    ASSERT_LT(k, mode->items().size());
+    const CString t1 = mode->items()[k].title;
+    const CError sel = mode->select(t1);
+    ASSERT_FALSE(sel) << sel.text();
+    pumpUi();
+    const double m1 = value(kMode);
+    EXPECT_NE(m1, m0);
+    EXPECT_EQ(mode->attr("text"), t1);
+
+    // Undo and redo through the button row's history.
+    CEventParams none;
+    ASSERT_FALSE(view("buttons.history.button-undo")->runEvent("mouse-release", none));
+    pumpUi();
+    EXPECT_EQ(value(kMode), m0);
+    EXPECT_EQ(mode->attr("text"), t0);
+    ASSERT_FALSE(view("buttons.history.button-redo")->runEvent("mouse-release", none));
+    pumpUi();
+    EXPECT_EQ(value(kMode), m1);
+
+    // A/B: B starts as A; a change in B stays in B.
+    auto* ab = view<CButtonAB>("buttons.ab");
+    ASSERT_NE(ab, nullptr);
+    ASSERT_FALSE(ab->runEvent("on-ab", none));
+    pumpUi();
+    EXPECT_TRUE(ab->isB());
+    EXPECT_EQ(value(kMode), m1);
+    EXPECT_TRUE(view("buttons.ab-copy")->attr("text").startsWith("B"));
+    ASSERT_FALSE(mode->select(t0));
+    pumpUi();
+    ASSERT_EQ(value(kMode), m0);
+    ASSERT_FALSE(ab->runEvent("on-ab", none));
+    pumpUi();
+    EXPECT_FALSE(ab->isB());
+    EXPECT_EQ(value(kMode), m1);
+    EXPECT_EQ(mode->attr("text"), t1);
+    ASSERT_FALSE(ab->runEvent("on-ab", none));
+    pumpUi();
+    EXPECT_EQ(value(kMode), m0);
+    // Back to A for the tests after.
+    ASSERT_FALSE(ab->runEvent("on-ab", none));
+    pumpUi();
+    EXPECT_FALSE(ab->isB());
+}
+
+TEST_F(MainWindow, DraggingTheInputMeterSetsInGainAsOneUndoStepAndZonesFollowTheirParameters) {
+    ASSERT_TRUE(master().activateDefaultPreset().ok());
+    ASSERT_FALSE(open());
+    auto* in = view<CLevelMeter>("title-frame.meters.in-column.in-meter");
+    ASSERT_NE(in, nullptr);
+    const char* const ingain = "plugin.modMain.modTamblor.ingain";
+    const double g0 = value(ingain);
+    const double h = in->area().total.h;
+    auto mouse = [&](const char* event, double y) {
+        CEventParams p{{"x", "10"}, {"y", CString::number(y)}};
+        ASSERT_FALSE(in->runEvent(event, p)) << event;
+        pumpUi();
+    };
+    mouse("mouse-press", h * 0.8);
+    const double low = value(ingain);
+    mouse("mouse-move", h * 0.3);
+    const double high = value(ingain);
+    mouse("mouse-release", h * 0.3);
+    EXPECT_LT(high, low) << "a higher threshold is less gain";
+    EXPECT_NEAR(high, std::clamp(-in->dbAt(1.0 - (h * 0.3 - (in->area().inner.y - in->area().total.y)) /
+                                              in->area().inner.h),
+                                 param(ingain)->info().minValue(0), param(ingain)->info().maxValue(0)),
+                0.2);
+    CEventParams none;
+    ASSERT_FALSE(view("buttons.history.button-undo")->runEvent("mouse-release", none));
+    pumpUi();
+    EXPECT_EQ(value(ingain), g0) << "the drag is one undo step";
+
+    auto* out = view<CLevelMeter>("title-frame.meters.out-column.out-meter");
+    ASSERT_NE(out, nullptr);
+    setParam("outmeter-zred-bridge", -3);
+    setParam("outmeter-zyellow-bridge", -9);
+    EXPECT_DOUBLE_EQ(out->zoneRed(), -3);
+    EXPECT_DOUBLE_EQ(out->zoneYellow(), -9);
+}
+
 // Every shown view lies inside its parent's area, and no two shown siblings
 // that flow or dock beside each other overlap.
 void expectNothingOverlapsOrIsCut(const CView* v, double scale, int* checked) {
@@ -293,6 +443,7 @@ namespace {
 // rewrites them). A channel may differ by at most 2 of 255.
 TEST_F(MainWindow, MatchesItsGoldenImages) {
     const bool write = std::getenv("TAMBLOR_WRITE_GOLDEN") != nullptr;
+    ASSERT_TRUE(master().activateDefaultPreset().ok());
     for (const char* scale : {"1.0", "2.0"}) {
         ASSERT_FALSE(open(std::stod(scale)));
         // The settings the picture shows, whatever the tests before left:

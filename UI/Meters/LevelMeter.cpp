@@ -187,6 +187,14 @@ bool CLevelMeterBase::update(double now) {
         e = setAttr("clip-count", CString::number(int64_t(std::llround(clips))), false);
         if (!e) e = clips > 0 ? setState("clipped") : unsetState("clipped");
     }
+    if (!e && hasAttr("text-view")) {
+        const CString field = attr("text-field").trimmed().empty() ? CString("sum-value") : attr("text-field").trimmed();
+        const CString text = attr(field);
+        if (!(text == m_shownText)) {
+            if (CObject* v = findObject(attr("text-view").trimmed())) e = v->setAttr("text", text, false);
+            m_shownText = text;
+        }
+    }
     if (e) kelLogError(e);
     return changed;
 }
@@ -214,6 +222,64 @@ CError CLevelMeter::initLinks() {
         else
             CObject::listenObject(m_threshold, "param-change", this, "threshold-change");
     }
+    for (auto [name, slot] : {std::pair{"zone-yellow-bridge", &m_zoneYellow}, std::pair{"zone-red-bridge", &m_zoneRed}}) {
+        *slot = nullptr;
+        const CString path = attr(name).trimmed();
+        if (path.empty()) continue;
+        *slot = dynamic_cast<CParamBridge*>(findObject(path));
+        if (!*slot)
+            kelLogf("Target object not found: %s (attr: %s)", path.utf8().c_str(), name);
+        else
+            CObject::listenObject(*slot, "param-change", this, "threshold-change");
+    }
+    return {};
+}
+
+double CLevelMeter::zoneYellow() const {
+    return m_zoneYellow && m_zoneYellow->isReady() ? m_zoneYellow->value(0, 0) : attrReal("zone-yellow", -12.0);
+}
+
+double CLevelMeter::zoneRed() const {
+    return m_zoneRed && m_zoneRed->isReady() ? m_zoneRed->value(0, 0) : attrReal("zone-red", 0.0);
+}
+
+double CLevelMeter::dbAt(double position) const {
+    if (const CMinMax* r = range()) return r->valueAt(position);
+    return std::clamp(position, 0.0, 1.0) * 60.0 - 60.0;
+}
+
+CError CLevelMeter::onViewEvent(const CString& name, CEventParams& p) {
+    KEL_TRY(CLevelMeterBase::onViewEvent(name, p));
+    if (!attrBool("is-threshold-draggable") || !m_threshold) return {};
+    if (name == "mouse-press") {
+        if (isBlocked() || !m_threshold->isReady()) return {};
+        m_dragging = true;
+        KEL_TRY(m_threshold->beginGesture(m_threshold->info()->visualName(), -1));
+        return dragTo(p);
+    }
+    if (name == "mouse-move") return m_dragging ? dragTo(p) : CError();
+    if (name == "mouse-release" || name == "mouse-cancel") {
+        if (!m_dragging) return {};
+        m_dragging = false;
+        return m_threshold->endGesture();
+    }
+    return {};
+}
+
+CError CLevelMeter::dragTo(CEventParams& p) {
+    // The pointer is in the view's own coordinates.
+    const CRectD& t = area().total;
+    CRectD in = area().inner;
+    in.x -= t.x, in.y -= t.y;
+    const bool vertical = attr("is-vertical").empty() || attrBool("is-vertical");
+    double x = 0, y = 0;
+    p.get("x").toDouble(&x);
+    p.get("y").toDouble(&y);
+    double pos = vertical ? (in.h > 0 ? (in.bottom() - y) / in.h : 0) : (in.w > 0 ? (x - in.x) / in.w : 0);
+    if (attrBool("is-inverted")) pos = 1.0 - pos;
+    const double db = dbAt(std::clamp(pos, 0.0, 1.0));
+    KEL_TRY(m_threshold->setValue(0, 0, attrBool("is-threshold-negated") ? -db : db));
+    requestRepaint();
     return {};
 }
 
@@ -233,7 +299,7 @@ void CLevelMeter::paint(const CPainter& p) const {
     const bool flat = attrBool("is-flat");
     const double lamp = std::round(std::clamp(attrReal("lamp-size", 4.0), 1.0, 64.0) * scale);
     const double gap = std::max(1.0, std::round(scale));
-    const double yellow = attrReal("zone-yellow", -12.0), red = attrReal("zone-red", 0.0);
+    const double yellow = zoneYellow(), red = zoneRed();
     auto colour = [&](const char* name) -> const CColor* {
         const CDynamicColorData* d = paletteColor(name);
         return d ? &d->tables.front() : nullptr;
@@ -296,7 +362,8 @@ void CLevelMeter::paint(const CPainter& p) const {
         }
     }
     if (m_threshold && m_threshold->isReady()) {
-        const double at = positionOf(m_threshold->value(0, 0));
+        const double v = m_threshold->value(0, 0);
+        const double at = positionOf(attrBool("is-threshold-negated") ? -v : v);
         const double w = std::max(1.0, std::round(scale)) / along;
         for (size_t i = 0; i < n; ++i) fill(piece(i, std::max(0.0, at - w), at + w), threshold, 1.0);
     }

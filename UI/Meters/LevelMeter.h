@@ -30,7 +30,14 @@
 // "is-inverted". Lamps up to "zone-yellow" take the colour "Zone1", up to
 // "zone-red" "Zone2", above "Zone3"; the peak mark "Peak" ("PeakRed" above
 // "zone-red"); "threshold-bridge" draws that parameter's value as a mark in
-// "Threshold". Unlit lamps are "MeterBack".
+// "Threshold" (at minus the value with "is-threshold-negated", for a gain
+// that pushes the signal into a fixed ceiling); "zone-yellow-bridge" / "zone-red-bridge" take the zones
+// from parameters while those are known. With "is-threshold-draggable" a
+// drag along the bar sets the threshold parameter to the level under the
+// pointer, as one undo step. Unlit lamps are "MeterBack".
+//
+// "text-view": a view whose text follows one exported value
+// ("text-field", "sum-value" unless told), e.g. a statistics cell.
 
 #include <vector>
 
@@ -89,6 +96,7 @@ private:
     CMinMax* m_range = nullptr;
     EMeterCombo m_combo = EMeterCombo::Sum, m_comboPeak = EMeterCombo::Max;
     double m_lastUpdate = -1;
+    CString m_shownText;
 };
 
 class CLevelMeter : public CLevelMeterBase {
@@ -96,9 +104,18 @@ public:
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
     void paint(const CPainter& p) const override;
-    // Position (0..1 along the bar) of a dB value.
+    // Position (0..1 along the bar) of a dB value, and back.
     double positionOf(double db) const;
+    double dbAt(double position) const;
+    // The zones in effect (dB).
+    double zoneYellow() const;
+    double zoneRed() const;
+    CError onViewEvent(const CString& name, CEventParams& p) override;
 
 private:
+    CError dragTo(CEventParams& p);
     CParamBridge* m_threshold = nullptr;
+    CParamBridge* m_zoneYellow = nullptr;
+    CParamBridge* m_zoneRed = nullptr;
+    bool m_dragging = false;
 };

@@ -73,7 +73,9 @@ CError CButtonAB::showState() {
     if (auto* l = dynamic_cast<CView*>(findObject(".labels.b"))) KEL_TRY(b ? l->setState("active") : l->unsetState("active"));
     const CString copyPath = hasAttr("copy-button-path") ? attr("copy-button-path") : CString("^ab-copy");
     if (CObject* copy = findObject(copyPath)) {
-        const CString text = b ? "B > A" : "A > B";
+        // "copy-text-a" / "copy-text-b": the copy button's text while A / B is current.
+        const char* const attrName = b ? "copy-text-b" : "copy-text-a";
+        const CString text = hasAttr(attrName) ? attr(attrName) : CString(b ? "B > A" : "A > B");
         if (!(copy->attr("text") == text)) KEL_TRY(copy->setAttr("text", text, false));
     }
     if (!hasAttr("font-name") || attr("font-name").trimmed().empty()) return {};

@@ -219,6 +219,15 @@ void CInstancePresetSelector::registerEvents(CClassRecord& record) {
         if (!p.has("title")) return KEL_ERROR(kelstr_CQuickPresetSelector_selectNextItem_NoParam);
         return static_cast<CInstancePresetSelector*>(self)->selectNext(p.get("title"), 1);
     });
+    // The arrows beside the selector step from the title it shows.
+    record.addEvent("step-next", [](CObject* self, CEventParams&) -> CError {
+        auto* s = static_cast<CInstancePresetSelector*>(self);
+        return s->selectNext(s->title(), 1);
+    });
+    record.addEvent("step-prev", [](CObject* self, CEventParams&) -> CError {
+        auto* s = static_cast<CInstancePresetSelector*>(self);
+        return s->selectNext(s->title(), -1);
+    });
     record.addEvent("prev-preset", [](CObject* self, CEventParams& p) -> CError {
         if (!p.has("title")) return KEL_ERROR(kelstr_CQuickPresetSelector_selectNextItem_NoParam);
         return static_cast<CInstancePresetSelector*>(self)->selectNext(p.get("title"), -1);

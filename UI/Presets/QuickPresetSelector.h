@@ -22,7 +22,8 @@
 //
 // CInstancePresetSelector (tag "ui:instance-preset-selector"): the same,
 // with "next-preset" and "prev-preset" ("title": the entry to step from;
-// without one: "No 'title' parameter."), wrapping at the ends.
+// without one: "No 'title' parameter."), wrapping at the ends, and
+// "step-next" / "step-prev" from the title it shows.
 
 #include <map>
 #include <vector>
