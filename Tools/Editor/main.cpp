@@ -147,6 +147,9 @@ public:
         for (int c = 0; c < m_inst->inputChannels(); ++c) in.push_back(m_silence.data() + size_t(c) * frames);
         for (int c = 0; c < m_inst->outputChannels(); ++c) out.push_back(m_out.data() + size_t(c) * frames);
         m_inst->process(in.data(), out.data(), frames);
+        // As a DAW does: a latency restart is answered by asking for the new
+        // latency (which the plug-in takes as the host having applied it).
+        if (m_inst->takeRestartFlags() & Steinberg::Vst::kLatencyChanged) m_inst->latency();
     }
 
     bool open(host::CPluginInstance& inst, bool report) {
@@ -486,6 +489,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", err.c_str());
         return 1;
     }
+    inst.latency();  // a DAW asks once the instance is active, to compensate
     {
         CSession s(o, window);
         if (o.attachCycles > 0) {
