@@ -106,7 +106,7 @@ TEST(Interaction, SettingsOpensATopLevelDialogThatCloses) {
     const std::string script = writeScript(
         "click 572 52\n"
         "await-windows 1 Tamblor Settings\n"
-        "click-window 328 298 Tamblor Settings\n"
+        "click-window 328 298 Tamblor Settings\n"  // its OK, at the bottom right of the 380 x 320 window
         "await-windows 0 Tamblor Settings\n");
     const EditorRun r = runEditor({"--frames", "3", "--script", script});
     ASSERT_EQ(r.status, 0) << r.errors;
