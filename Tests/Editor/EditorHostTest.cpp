@@ -334,6 +334,7 @@ TEST(Interaction, HostAutomationRedrawsTheKnobWithinTwoFrames) {
 }
 
 TEST(Interaction, DialogMovesByItsBackgroundAndStaysOnTheScreen) {
+    // Dragged by the settings body's background, right of the read-outs.
     const std::string script = writeScript(
         "click 572 52\nawait-windows 1 Tamblor Settings\n"
         "position Tamblor Settings\n"
