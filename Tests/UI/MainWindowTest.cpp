@@ -3,12 +3,18 @@
 // panels' own classes, and a layout where nothing overlaps or is cut.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
+#include <string>
 
 #include "Audio/Interface/ParamInterfaceUni.h"
+#include "Core/AppData.h"
 #include "Core/Application.h"
 #include "Core/XMLData.h"
 #include "Tests/Integration/IntegrationFixture.h"
@@ -485,8 +491,27 @@ TEST_F(MainWindow, MatchesItsGoldenImages) {
 
 // --- The settings pop-ups ----------------------------------------------------------------
 
+// With the application data stores in a folder of their own: the stored
+// editor settings start from their defaults and nothing of the user's is read
+// or written.
 class SettingsWindow : public MainWindow {
 protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() / ("tamblor-settings-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+        if (const char* old = std::getenv("XDG_DATA_HOME")) m_oldDataHome = old;
+        ::setenv("XDG_DATA_HOME", m_dir.c_str(), 1);
+        CAppData::resetAllPaths();
+        MainWindow::SetUp();
+    }
+    void TearDown() override {
+        MainWindow::TearDown();
+        m_oldDataHome ? (void)::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1) : (void)::unsetenv("XDG_DATA_HOME");
+        CAppData::resetAllPaths();
+        std::filesystem::remove_all(m_dir);
+    }
+
     // Opens the editor at a scale and presses its settings button.
     void openSettings(double scale = 1.0) {
         ASSERT_FALSE(open(scale));
@@ -506,6 +531,8 @@ protected:
         pumpUi();
     }
 
+    std::filesystem::path m_dir;
+    std::optional<std::string> m_oldDataHome;
     CWindowOpener* m_opener = nullptr;
     CObject* m_settings = nullptr;
 };
