@@ -101,19 +101,19 @@ TEST(Hosts, EveryImitatedHostShowsTheEditor) {
     }
 }
 
-TEST(Interaction, AboutOpensATopLevelDialogThatCloses) {
+TEST(Interaction, SettingsOpensATopLevelDialogThatCloses) {
     // The settings button sits at the right end of the button row of the 590 x 444 editor.
     const std::string script = writeScript(
         "click 572 52\n"
-        "await-windows 1 About Tamblor\n"
-        "click-window 48 68 About Tamblor\n"
-        "await-windows 0 About Tamblor\n");
+        "await-windows 1 Tamblor Settings\n"
+        "click-window 328 298 Tamblor Settings\n"  // its OK, at the bottom right of the 380 x 320 window
+        "await-windows 0 Tamblor Settings\n");
     const EditorRun r = runEditor({"--frames", "3", "--script", script});
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<std::string> counts = r.values("windows");
     ASSERT_EQ(counts.size(), 2u);
-    EXPECT_EQ(counts[0], "About Tamblor 1");
-    EXPECT_EQ(counts[1], "About Tamblor 0");
+    EXPECT_EQ(counts[0], "Tamblor Settings 1");
+    EXPECT_EQ(counts[1], "Tamblor Settings 0");
     // The dialog was a window of the screen, not of the host's window.
     EXPECT_EQ(r.value("children"), "0");
     std::remove(script.c_str());
@@ -334,13 +334,14 @@ TEST(Interaction, HostAutomationRedrawsTheKnobWithinTwoFrames) {
 }
 
 TEST(Interaction, DialogMovesByItsBackgroundAndStaysOnTheScreen) {
+    // Dragged by the settings body's background, right of the read-outs.
     const std::string script = writeScript(
-        "click 572 52\nawait-windows 1 About Tamblor\n"
-        "position About Tamblor\n"
-        "drag-window 150 120 250 170 About Tamblor\nwait 100\n"
-        "position About Tamblor\n"
-        "drag-window 150 120 -600 120 About Tamblor\nwait 100\n"
-        "position About Tamblor\n");
+        "click 572 52\nawait-windows 1 Tamblor Settings\n"
+        "position Tamblor Settings\n"
+        "drag-window 330 120 430 170 Tamblor Settings\nwait 100\n"
+        "position Tamblor Settings\n"
+        "drag-window 330 120 -420 120 Tamblor Settings\nwait 100\n"
+        "position Tamblor Settings\n");
     const EditorRun r = runEditor({"--frames", "3", "--script", script});
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<std::string> p = r.values("position");

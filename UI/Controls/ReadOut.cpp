@@ -14,9 +14,11 @@ void CReadOut::registerEvents(CClassRecord& record) {
 
 CError CReadOut::initLinks() {
     if (!hasAttr("is-editbox-on-dblclick")) KEL_TRY(setAttr("is-editbox-on-dblclick", "true", false));
-    KEL_TRY(CTextView::initLinks());
     KEL_TRY(m_binding.bind(*this, "binding-change"));
-    return showValue();
+    // A value already known (a pop-up opened on a running editor) is laid
+    // out with the rest of the text.
+    KEL_TRY(showValue());
+    return CTextView::initLinks();
 }
 
 CError CReadOut::showValue() {
