@@ -90,7 +90,9 @@ TEST(ClipboardX11, OurTextReachesAnotherClientAndTheirsReachesUs) {
     // from its own thread while our display waits.
     const std::string theirs = "pasted from elsewhere";
     xcb_set_selection_owner(other.c, other.window, other.clipboard, XCB_CURRENT_TIME);
-    xcb_flush(other.c);
+    // A round trip: the server has made them the owner before our display
+    // asks (requests of two connections have no order of their own).
+    std::free(xcb_get_selection_owner_reply(other.c, xcb_get_selection_owner(other.c, other.clipboard), nullptr));
     std::atomic<bool> stop{false};
     std::thread owner([&] {
         while (!stop) {
