@@ -40,7 +40,12 @@ struct PlainRelease {
     }
 };
 
-std::uint64_t bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+// The bits of a value, with every NaN alike: a NaN's sign and payload depend
+// on how the compiler arranged the operations that made it (they differ
+// between optimised and unoptimised builds), and nothing reads them.
+std::uint64_t bits(double x) {
+    return std::isnan(x) ? 0x7FF8000000000000ull : std::bit_cast<std::uint64_t>(x);
+}
 
 // Gains as a limiter produces them: long recoveries after sharp dips of every
 // depth, flat stretches at 1, and a few values no gain should take (zero,
