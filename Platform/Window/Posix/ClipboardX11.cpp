@@ -23,13 +23,6 @@
 namespace plat {
 
 namespace {
-template <typename T>
-struct FreeReply {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeReply<T>>;
-
 // The text an editor of this process offers, by owner window.
 struct OwnedText {
     std::mutex mutex;

@@ -17,13 +17,6 @@
 namespace plat {
 
 namespace {
-template <typename T>
-struct FreeReply {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeReply<T>>;
-
 constexpr uint32_t kXEmbedMapped = 1;
 constexpr uint32_t kXEmbedWindowActivate = 1;
 constexpr uint32_t kXEmbedWindowDeactivate = 2;

@@ -8,7 +8,9 @@
 // from checked requests.
 
 #include <cstdint>
+#include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,14 @@ struct xkb_keymap;
 struct xkb_state;
 
 namespace plat {
+
+// An xcb reply, freed with free() as xcb wants.
+template <typename T>
+struct FreeReply {
+    void operator()(T* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeReply<T>>;
 
 class CX11Window;
 
