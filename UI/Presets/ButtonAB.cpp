@@ -6,21 +6,6 @@
 #include "Core/Log.h"
 #include "UI/Controls/GlobalSettings.h"
 
-CRegistryLink::~CRegistryLink() {
-    if (m_client && m_handle)
-        if (CError e = m_client->unlistenRegistry(m_handle)) kelLogError(e);
-}
-
-CError CRegistryLink::bind(CObject& owner) {
-    const CString clientPath =
-        owner.hasAttr("interface-client") ? owner.attr("interface-client") : CString("ui.interface-client");
-    KEL_TRY(owner.findObjectChecked(clientPath, &m_client));
-    const CString registry =
-        owner.hasAttr("param-registry") ? owner.attr("param-registry").trimmed() : CString("plugin.param-registry");
-    if (CError e = m_client->listenRegistry(registry, &m_handle)) kelLogError(e);
-    return {};
-}
-
 // --- A/B button -------------------------------------------------------------------------------------------
 
 void CButtonAB::registerEvents(CClassRecord& record) {

@@ -23,24 +23,12 @@
 #include <set>
 
 #include "UI/Controls/UIParam.h"
+#include "UI/Presets/RegistryLink.h"
 #include "UI/Text/TextView.h"
 
 class CParamInterfaceClient;
 
 KELSTR(CButtonAB_initLinks_NoUIParam, "No A/B state parameter '.ui-param-ab-state' found.");
-
-// The registry handle of an object that sends registry messages.
-class CRegistryLink {
-public:
-    ~CRegistryLink();
-    CError bind(CObject& owner);
-    CParamInterfaceClient* client() const { return m_client; }
-    uint32_t handle() const { return m_handle; }
-
-private:
-    CParamInterfaceClient* m_client = nullptr;
-    uint32_t m_handle = 0;
-};
 
 class CButtonAB : public CTextView {
 public:

@@ -46,8 +46,6 @@ CPresetManager::~CPresetManager() {
     if (m_client) {
         CObject::unlistenObject(m_client, "update-registry", this);
         CObject::unlistenObject(m_client, "registry-data", this);
-        if (m_handle)
-            if (CError e = m_client->unlistenRegistry(m_handle)) kelLogError(e);
     }
 }
 
@@ -129,10 +127,7 @@ CError CPresetManager::initLinks() {
     listenObject(m_presetList, "paragraph-text-changed", this, "on-preset-text-changed");
     listenObject(m_client, "update-registry", this, "on-registry-update");
     listenObject(m_client, "registry-data", this, "on-registry-data");
-    const CString registry = hasAttr("param-registry") ? attr("param-registry").trimmed() : CString("plugin.param-registry");
-    // Without a connection the lists stay empty; the handle is listened to
-    // again when the connector connects.
-    if (CError e = m_client->listenRegistry(registry, &m_handle)) kelLogError(e);
+    m_registry.listen(m_client, *this);
     return {};
 }
 
@@ -158,7 +153,7 @@ CError CPresetManager::initDone() {
 }
 
 CString CPresetManager::registryId() const {
-    const auto* r = m_client && m_handle ? m_client->registry(m_handle) : nullptr;
+    const auto* r = m_client && m_registry.handle() ? m_client->registry(m_registry.handle()) : nullptr;
     return r && r->known ? r->id : CString();
 }
 
@@ -179,7 +174,7 @@ CAudioPresetBank* CPresetManager::userBank(int bank) {
 
 std::vector<CString> CPresetManager::presetRows(int bank) const {
     std::vector<CString> rows;
-    const auto* r = m_client && m_handle ? m_client->registry(m_handle) : nullptr;
+    const auto* r = m_client && m_registry.handle() ? m_client->registry(m_registry.handle()) : nullptr;
     if (bank == kFactoryBank && r) rows = r->factoryPresets;
     else if (bank == kSessionBank && r) rows = r->programs;
     else if (isUserBank(bank))
@@ -206,7 +201,7 @@ CError CPresetManager::selectBank(int index) {
     KEL_TRY(m_presetList->select(-1));
     KEL_TRY(m_presetList->setRows(presetRows(index)));
     // The session bank shows its current program.
-    const auto* r = m_client && m_handle ? m_client->registry(m_handle) : nullptr;
+    const auto* r = m_client && m_registry.handle() ? m_client->registry(m_registry.handle()) : nullptr;
     if (index == kSessionBank && r && r->known) KEL_TRY(m_presetList->select(int(r->currentProgram)));
     return selectPreset(m_presetList->selected());
 }
@@ -257,15 +252,15 @@ CString CPresetManager::uniqueName(const std::vector<CString>& taken, const CStr
 CError CPresetManager::activatePreset() {
     const int bank = m_bankList ? m_bankList->selected() : kSessionBank;
     const int preset = m_presetList->selected();
-    if (preset < 0 || !m_handle) return {};
+    if (preset < 0 || !m_registry.handle()) return {};
     CError e;
-    if (bank == kFactoryBank) e = m_client->activateFactoryPreset(m_handle, uint32_t(preset));
-    else if (bank == kSessionBank) e = m_client->setCurrentProgram(m_handle, uint32_t(preset));
+    if (bank == kFactoryBank) e = m_client->activateFactoryPreset(m_registry.handle(), uint32_t(preset));
+    else if (bank == kSessionBank) e = m_client->setCurrentProgram(m_registry.handle(), uint32_t(preset));
     else if (CAudioPresetBank* b = userBank(bank); b && size_t(preset) < b->size()) {
         CAudioPreset p = b->preset(size_t(preset));
         // Presets of compatible registries are taken as this one's.
         if (!(p.registryId() == registryId())) p.setName(registryId() + CString(":") + p.displayName());
-        e = m_client->activatePreset(m_handle, p);
+        e = m_client->activatePreset(m_registry.handle(), p);
     }
     if (e) return reportError("error-preset-type", m_presetList->selectedText(), e);
     return {};
@@ -274,8 +269,8 @@ CError CPresetManager::activatePreset() {
 CError CPresetManager::request(Pending kind, bool factory, int index, bool bank, const CString& path) {
     uint32_t id = 0;
     PendingRequest r{kind, m_bankList ? m_bankList->selected() : kSessionBank, m_presetList->selected(), path};
-    CError e = bank ? m_client->requestBank(m_handle, factory, &id)
-                    : m_client->requestPreset(m_handle, factory, index, -1, &id);
+    CError e = bank ? m_client->requestBank(m_registry.handle(), factory, &id)
+                    : m_client->requestPreset(m_registry.handle(), factory, index, -1, &id);
     if (e) {
         const bool saving = kind == Pending::SavePreset || kind == Pending::SaveBank;
         return reportError(kind == Pending::SaveBank ? "error-bank-save" : saving ? "error-preset-save" : "error-preset-type",
@@ -286,7 +281,7 @@ CError CPresetManager::request(Pending kind, bool factory, int index, bool bank,
 }
 
 CError CPresetManager::addPreset() {
-    if (!m_handle) return {};
+    if (!m_registry.handle()) return {};
     int bank = m_bankList ? m_bankList->selected() : -1;
     // Presets are added to user banks; from the other banks a new one is made.
     if (!isUserBank(bank)) {
@@ -300,7 +295,7 @@ CError CPresetManager::addPreset() {
 
 CError CPresetManager::replacePreset() {
     const int bank = m_bankList ? m_bankList->selected() : -1;
-    if (!isUserBank(bank) || m_presetList->selected() < 0 || !m_handle) return {};
+    if (!isUserBank(bank) || m_presetList->selected() < 0 || !m_registry.handle()) return {};
     return request(Pending::ReplacePreset, false, -1, false, CString());
 }
 
@@ -325,7 +320,7 @@ CError CPresetManager::renamePreset(const CString& name) {
     const int bank = m_bankList ? m_bankList->selected() : -1;
     const int preset = m_presetList->selected();
     if (bank == kSessionBank) {
-        if (CError e = m_client->renamePreset(m_handle, uint32_t(preset), n)) kelLogError(e);
+        if (CError e = m_client->renamePreset(m_registry.handle(), uint32_t(preset), n)) kelLogError(e);
         return {};
     }
     CAudioPresetBank* b = userBank(bank);
@@ -339,12 +334,12 @@ CError CPresetManager::renamePreset(const CString& name) {
 CError CPresetManager::setDefaultPreset() {
     const int bank = m_bankList ? m_bankList->selected() : -1;
     const int preset = m_presetList->selected();
-    if (preset < 0 || !m_handle) return {};
+    if (preset < 0 || !m_registry.handle()) return {};
     if (CAudioPresetBank* b = userBank(bank)) {
         if (size_t(preset) >= b->size()) return {};
         CAudioPreset p = b->preset(size_t(preset));
         if (!(p.registryId() == registryId())) p.setName(registryId() + CString(":") + p.displayName());
-        if (CError e = m_client->setDefaultPreset(m_handle, p)) return reportError("error-preset-type", p.displayName(), e);
+        if (CError e = m_client->setDefaultPreset(m_registry.handle(), p)) return reportError("error-preset-type", p.displayName(), e);
         return {};
     }
     return request(Pending::SetDefault, bank == kFactoryBank, preset, false, CString());
@@ -409,7 +404,7 @@ CError CPresetManager::loadPresetFile(const CString& path) {
         return reportError("error-preset-load", path, e);
     }
     if (!(preset.registryId() == registryId())) preset.setName(registryId() + CString(":") + preset.displayName());
-    if (CError e = m_client->activatePreset(m_handle, preset)) return reportError("error-preset-type", path, e);
+    if (CError e = m_client->activatePreset(m_registry.handle(), preset)) return reportError("error-preset-type", path, e);
     return refresh();
 }
 
@@ -421,9 +416,9 @@ CError CPresetManager::savePresetFile(const CString& path) {
             return reportError("error-preset-save", path, e);
         return {};
     }
-    if (!m_handle) return {};
+    if (!m_registry.handle()) return {};
     if (bank == kFactoryBank && preset >= 0) return request(Pending::SavePreset, true, preset, false, path);
-    const auto* r = m_client->registry(m_handle);
+    const auto* r = m_client->registry(m_registry.handle());
     // The session bank's current program (and nothing selected) is the live state.
     const bool current = preset < 0 || bank != kSessionBank || (r && int(r->currentProgram) == preset);
     return request(Pending::SavePreset, false, current ? -1 : preset, false, path);
@@ -447,7 +442,7 @@ CError CPresetManager::saveBankFile(const CString& path) {
         if (CError e = PresetFiles::writeBank(path, *b)) return reportError("error-bank-save", path, e);
         return {};
     }
-    if (!m_handle || bank < 0) return {};
+    if (!m_registry.handle() || bank < 0) return {};
     return request(Pending::SaveBank, bank == kFactoryBank, -1, true, path);
 }
 
@@ -474,7 +469,7 @@ CError CPresetManager::onRegistryData(CEventParams& p) {
             if (CError e = PresetFiles::writePreset(r.path, preset)) return reportError("error-preset-save", r.path, e);
             return {};
         case Pending::SetDefault:
-            if (CError e = m_client->setDefaultPreset(m_handle, preset))
+            if (CError e = m_client->setDefaultPreset(m_registry.handle(), preset))
                 return reportError("error-preset-type", preset.displayName(), e);
             return {};
         case Pending::AddPreset: {

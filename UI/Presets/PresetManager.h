@@ -60,6 +60,7 @@
 #include <vector>
 
 #include "Audio/Interface/PresetFiles.h"
+#include "UI/Presets/RegistryLink.h"
 #include "Core/AppData.h"
 #include "UI/View/View.h"
 
@@ -89,7 +90,7 @@ public:
     CItemList* bankList() const { return m_bankList; }
     CItemList* presetList() const { return m_presetList; }
     const std::vector<CAudioPresetBank>& userBanks() const { return m_userBanks; }
-    uint32_t registryHandle() const { return m_handle; }
+    uint32_t registryHandle() const { return m_registry.handle(); }
     // The registry id (known once the registry described itself).
     CString registryId() const;
     CFileDialog* fileDialog() const { return m_dialog; }
@@ -142,7 +143,7 @@ private:
     static CError eventPath(const CEventParams& p, CString* path);
 
     CParamInterfaceClient* m_client = nullptr;
-    uint32_t m_handle = 0;
+    CRegistryLink m_registry;  // the registry handle, released with the view
     CItemList* m_bankList = nullptr;
     CItemList* m_presetList = nullptr;
     CView* m_bankButtons = nullptr;

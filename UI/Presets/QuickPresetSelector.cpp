@@ -36,8 +36,6 @@ CQuickPresetSelector::~CQuickPresetSelector() {
     if (m_client) {
         CObject::unlistenObject(m_client, "update-registry", this);
         CObject::unlistenObject(m_client, "registry-data", this);
-        if (m_handle)
-            if (CError e = m_client->unlistenRegistry(m_handle)) kelLogError(e);
     }
 }
 
@@ -82,8 +80,7 @@ CError CQuickPresetSelector::initLinks() {
     }
     listenObject(m_client, "update-registry", this, "dynamic-list-updated");
     listenObject(m_client, "registry-data", this, "on-registry-data");
-    const CString registry = hasAttr("param-registry") ? attr("param-registry").trimmed() : CString("plugin.param-registry");
-    if (CError e = m_client->listenRegistry(registry, &m_handle)) kelLogError(e);
+    m_registry.listen(m_client, *this);
     m_dialog = dynamic_cast<CFileDialog*>(findChild("file-dialog"));
     if (!m_dialog) {
         std::unique_ptr<CObject> d = createObject("ui:file-dialog");
@@ -120,7 +117,7 @@ CError CQuickPresetSelector::reload() {
         }
         for (const CAudioPreset& p : bank.presets()) items.push_back({p.displayName(), -1, p});
     }
-    const auto* r = m_client && m_handle ? m_client->registry(m_handle) : nullptr;
+    const auto* r = m_client && m_registry.handle() ? m_client->registry(m_registry.handle()) : nullptr;
     if (items.empty() && r && r->known && (r->flags & ParamRegistry::kMaster))
         for (size_t i = 0; i < r->programs.size(); ++i) items.push_back({r->programs[i], int(i), CAudioPreset()});
     m_items = std::move(items);
@@ -129,7 +126,7 @@ CError CQuickPresetSelector::reload() {
 
 CString CQuickPresetSelector::title() const {
     if (m_title && m_title->binding().isReady() && m_title->binding().bridge()) return m_title->binding().text();
-    const auto* r = m_client && m_handle ? m_client->registry(m_handle) : nullptr;
+    const auto* r = m_client && m_registry.handle() ? m_client->registry(m_registry.handle()) : nullptr;
     return r && r->known ? r->currentProgramName : CString();
 }
 
@@ -160,10 +157,10 @@ CError CQuickPresetSelector::select(const CString& title) {
 }
 
 CError CQuickPresetSelector::selectIndex(int i) {
-    if (!m_handle || i < 0 || size_t(i) >= m_items.size()) return {};
+    if (!m_registry.handle() || i < 0 || size_t(i) >= m_items.size()) return {};
     const Item& item = m_items[size_t(i)];
-    if (item.program >= 0) return m_client->setCurrentProgram(m_handle, uint32_t(item.program));
-    return m_client->activatePreset(m_handle, item.preset, i);
+    if (item.program >= 0) return m_client->setCurrentProgram(m_registry.handle(), uint32_t(item.program));
+    return m_client->activatePreset(m_registry.handle(), item.preset, i);
 }
 
 CError CQuickPresetSelector::openDialog(bool save) {
@@ -183,7 +180,7 @@ CError CQuickPresetSelector::openDialog(bool save) {
 CError CQuickPresetSelector::loadFile(const CString& path) {
     CAudioPreset preset;
     CError e = PresetFiles::readPreset(path, &preset);
-    if (!e && m_handle) e = m_client->activatePreset(m_handle, preset);
+    if (!e && m_registry.handle()) e = m_client->activatePreset(m_registry.handle(), preset);
     if (e) {
         kelLogf("Error loading preset");
         kelLogError(e);
@@ -192,9 +189,9 @@ CError CQuickPresetSelector::loadFile(const CString& path) {
 }
 
 CError CQuickPresetSelector::saveFile(const CString& path) {
-    if (!m_handle) return {};
+    if (!m_registry.handle()) return {};
     uint32_t id = 0;
-    KEL_TRY(m_client->requestPreset(m_handle, false, -1, -1, &id));
+    KEL_TRY(m_client->requestPreset(m_registry.handle(), false, -1, -1, &id));
     m_saves[id] = path;
     return {};
 }

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "Audio/Interface/PresetFiles.h"
+#include "UI/Presets/RegistryLink.h"
 #include "UI/Controls/UIParam.h"
 #include "UI/Text/TextView.h"
 
@@ -68,7 +69,7 @@ public:
 protected:
     CError onRegistryData(CEventParams& p);
     CParamInterfaceClient* m_client = nullptr;
-    uint32_t m_handle = 0;
+    CRegistryLink m_registry;  // the registry handle, released with the view
     CUIParam* m_title = nullptr;
     CFileDialog* m_dialog = nullptr;
     std::vector<Item> m_items;
