@@ -8,6 +8,7 @@
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Controls/ParamGroup.h"
 #include "UI/Controls/ParamSwitch.h"
+#include "UI/Controls/PresetEditMark.h"
 #include "UI/Controls/ReadOut.h"
 #include "UI/Controls/Ruler.h"
 #include "UI/Controls/SimpleSlider.h"
@@ -33,6 +34,7 @@ std::span<const CreatorRow> uiControlCreatorRows() {
         {"ui:readout", &make<CReadOut>, &CReadOut::registerEvents},
         {"ui:min-max", &make<CMinMax>, &CMinMax::registerEvents},
         {"ui:param-switch", &make<CParamSwitch>, &CParamSwitch::registerEvents},
+        {"ui:preset-edit-mark", &make<CPresetEditMark>, &CPresetEditMark::registerEvents},
         {"ui:ruler", &make<CRuler>, &CRuler::registerEvents},
         {"ui:simple-slider", &make<CSimpleSlider>, &CSimpleSlider::registerEvents},
         {"ui:knob-labels", &make<CKnobLabels>, &CKnobLabels::registerEvents},

@@ -50,7 +50,7 @@ CError CParamBridge::onClientUpdate(CEventParams& p, bool info) {
     const bool wasReady = isReady();
     m_info = m->info.get();
     m_values = std::make_unique<CAudioParamStorage>(*m->values);
-    notifyChange(-1, 0, 0, true);
+    notifyChange(-1, 0, 0, true, false);
     if (info && !wasReady) {
         CEventParams ready;
         if (CError e = notify("param-ready", ready)) kelLogError(e);
@@ -58,14 +58,15 @@ CError CParamBridge::onClientUpdate(CEventParams& p, bool info) {
     return {};
 }
 
-void CParamBridge::notifyChange(int group, uint32_t first, uint32_t count, bool replacing) {
+void CParamBridge::notifyChange(int group, uint32_t first, uint32_t count, bool replacing, bool local) {
     // The first value as an attribute, for state switches and references.
     if (m_info && m_info->isNumeric())
         if (CError e = setAttr("value", CString::number(value(0, 0)), false)) kelLogError(e);
     CEventParams p{{"group", CString::number(int64_t(group))},
                    {"element-offset", CString::number(int64_t(first))},
                    {"element-count", CString::number(int64_t(count))},
-                   {"is-replacing", replacing ? "true" : "false"}};
+                   {"is-replacing", replacing ? "true" : "false"},
+                   {"is-local", local ? "true" : "false"}};
     if (CError e = notify("param-change", p)) kelLogError(e);
 }
 
@@ -140,7 +141,7 @@ CError CParamBridge::setRaw(uint32_t g, uint32_t e, std::span<const uint8_t> byt
     if (m_info->isSingleElement()) e = 0;
     m_values->setRaw(g, e, bytes);
     KEL_TRY(send(g));
-    notifyChange(int(g), e, 1, false);
+    notifyChange(int(g), e, 1, false, true);
     return {};
 }
 
@@ -158,13 +159,23 @@ CError CParamBridge::setNormalized(uint32_t g, std::span<const Edit> edits) {
     }
     if (edits.empty()) return {};
     KEL_TRY(send(g));
-    notifyChange(int(g), first, last - first + 1, false);
+    notifyChange(int(g), first, last - first + 1, false, true);
     return {};
 }
 
 CError CParamBridge::setValue(uint32_t g, uint32_t e, double v) {
     if (!isReady()) return KEL_ERROR(kelstr_CParamBridge_setValue_NotReady, m_paramName);
     return setNormalized(g, e, m_info->normalize(0, v));
+}
+
+CError CParamBridge::setText(uint32_t g, uint32_t e, const CString& text) {
+    if (!isReady()) return KEL_ERROR(kelstr_CParamBridge_setValue_NotReady, m_paramName);
+    if (m_info->isSingleGroup()) g = 0;
+    if (m_info->isSingleElement()) e = 0;
+    m_values->setText(g, e, text);
+    KEL_TRY(send(g));
+    notifyChange(int(g), e, 1, false, true);
+    return {};
 }
 
 CError CParamBridge::beginGesture(const CString& undoText, int group) {

@@ -9,7 +9,8 @@
 //
 // Whenever values arrive (or the editor changed them) it notifies
 // "param-change" with "group", "element-offset", "element-count" and
-// "is-replacing" ("true" when the whole matrix was replaced); "param-ready"
+// "is-replacing" ("true" when the whole matrix was replaced) and "is-local"
+// ("true" for this editor's own edits, before any echo); "param-ready"
 // once the parameter's information is known. The attribute "value" holds
 // the value of group 0, element 0 (what state switches test).
 //
@@ -66,6 +67,8 @@ public:
         return setNormalized(g, std::span<const Edit>(&one, 1));
     }
     CError setValue(uint32_t g, uint32_t e, double value);
+    // A text parameter's element.
+    CError setText(uint32_t g, uint32_t e, const CString& text);
     // The bytes of a raw parameter's element (empty when none are stored),
     // and a change of them.
     std::span<const uint8_t> raw(uint32_t g, uint32_t e) const;
@@ -78,7 +81,7 @@ public:
 private:
     CError onClientUpdate(CEventParams& p, bool info);
     CError send(uint32_t g);
-    void notifyChange(int group, uint32_t first, uint32_t count, bool replacing);
+    void notifyChange(int group, uint32_t first, uint32_t count, bool replacing, bool local);
 
     CParamInterfaceClient* m_client = nullptr;
     CString m_paramName;

@@ -19,6 +19,7 @@ std::span<const CreatorRow> uiMeterCreatorRows() {
         {"ui:level-meter-base", &make<CLevelMeterBase>, &CLevelMeterBase::registerEvents},
         {"ui:level-meter", &make<CLevelMeter>, &CLevelMeter::registerEvents},
         {"ui:level-meter-graph", &make<CLevelMeterGraph>, &CLevelMeterGraph::registerEvents},
+        {"ui:graph-log-lines", &make<CGraphLogLines>, &CGraphLogLines::registerEvents},
     };
     return rows;
 }
