@@ -1,0 +1,284 @@
+// The mode editor and graphs windows and the out/in read-out of the product's
+// editor on a real instance: every pop-up builds, a knob of the mode editor
+// changes its parameter and the sound and marks the mode as edited, the
+// graphs follow the music and stop their taps when closed, and the out/in
+// read-out shows the output's level over the input's.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "Tests/UI/EditorDocumentFixture.h"
+#include "UI/Controls/Knob.h"
+#include "UI/Meters/LevelMeterGraph.h"
+#include "UI/Meters/VizExchange.h"
+#include "UI/Presets/QuickPresetSelector.h"
+#include "UI/Window/WindowOpener.h"
+
+namespace {
+
+constexpr double kRate = 44100.0;
+const char* const kModeParams = "plugin.modMain.modTamblor.mode-params.";
+
+// Planar stereo blocks of a generated signal, the same on both channels.
+class CTestSignal {
+public:
+    CTestSignal(std::function<double(int64_t)> gen, int frames = 512)
+        : m_gen(std::move(gen)), m_frames(frames), m_in(size_t(2 * frames)), m_out(size_t(2 * frames)) {
+        for (int c = 0; c < 2; ++c) {
+            m_inPtr[c] = m_in.data() + size_t(c * frames);
+            m_outPtr[c] = m_out.data() + size_t(c * frames);
+        }
+        m_inBus.channels = m_outBus.channels = 2;
+        m_inBus.planar = m_inPtr;
+        m_outBus.planar = m_outPtr;
+    }
+    // Processes the next block; returns the output energy of its left channel.
+    double process(CAudioWrapper& core) {
+        for (int i = 0; i < m_frames; ++i) m_in[size_t(i)] = m_in[size_t(m_frames + i)] = float(m_gen(m_pos++));
+        core.process(m_inBus, nullptr, m_outBus, m_frames);
+        double e = 0;
+        for (int i = 0; i < m_frames; ++i) e += double(m_out[size_t(i)]) * m_out[size_t(i)];
+        return e;
+    }
+    int frames() const { return m_frames; }
+
+private:
+    std::function<double(int64_t)> m_gen;
+    int m_frames;
+    int64_t m_pos = 0;
+    std::vector<float> m_in, m_out;
+    void* m_inPtr[2] = {};
+    void* m_outPtr[2] = {};
+    CHostBus m_inBus, m_outBus;
+};
+
+// A sine with a loud burst every 100 ms: music with transients, periodic
+// over 4410 samples.
+double punchy(int64_t n) {
+    const double tone = 0.3 * std::sin(2 * M_PI * double(n % 4410) / 100.0);
+    return n % 4410 < 300 ? tone + 0.6 * std::sin(2 * M_PI * double(n % 4410) / 30.0) : tone;
+}
+
+class EditorWindows : public uitest::EditorDocument {
+protected:
+    // Opens the editor with the default preset at 1X (quick) and finds its opener.
+    void openEditor(double scale = 1.0, const std::string& text = documentText()) {
+        ASSERT_TRUE(master().activateDefaultPreset().ok());
+        const CError e = open(scale, text);
+        ASSERT_FALSE(e) << e.text();
+        setParam("quality-bridge", 1);
+        m_opener = dynamic_cast<CWindowOpener*>(m_ui->root->findObject("ui.window-shared-data.window-opener"));
+        ASSERT_NE(m_opener, nullptr);
+        m_exchange = dynamic_cast<CVizExchange*>(m_ui->root->findObject("ui.viz-exchange"));
+        ASSERT_NE(m_exchange, nullptr);
+    }
+    // Presses a main-window button and returns the pop-up it toggled open.
+    CObject* press(const std::string& button, const char* windowTag) {
+        CEventParams none;
+        EXPECT_FALSE(view(button)->runEvent("mouse-release", none)) << button;
+        pumpUi();
+        return m_opener->findPopup(windowTag);
+    }
+    template <class T = CView>
+    static T* in(CObject* popup, const std::string& path) {
+        return dynamic_cast<T*>(popup->findObject(CString(".window-renderer.root." + path)));
+    }
+    // Runs `seconds` of a signal, the editor polling the taps every tenth block.
+    void run(CTestSignal& s, double seconds) {
+        const int blocks = int(std::ceil(seconds * kRate / s.frames()));
+        for (int i = 0; i < blocks; ++i) {
+            s.process(*core());
+            if (i % 10 == 9 || i == blocks - 1) {
+                ASSERT_FALSE(m_exchange->poll());
+                pumpUi();
+            }
+        }
+    }
+    // Output energy of `periods` whole periods of the punchy signal, after
+    // `settle` seconds for the limiter to settle.
+    double steadyEnergy(CTestSignal& s, double settle, int periods) {
+        for (int i = 0; i < int(settle * kRate / s.frames()); ++i) s.process(*core());
+        double e = 0;
+        for (int i = 0; i < periods * 4410 / s.frames(); ++i) e += s.process(*core());
+        return e;
+    }
+    static double modeValue(const char* name) { return value((std::string(kModeParams) + name).c_str()); }
+
+    CWindowOpener* m_opener = nullptr;
+    CVizExchange* m_exchange = nullptr;
+};
+
+TEST_F(EditorWindows, EveryPopUpWindowBuildsWithoutALookupError) {
+    openEditor();
+    // Every window template of the document: a core:object template holding a renderer.
+    const std::string text = documentText();
+    std::vector<std::string> windows;
+    for (size_t at = text.find("<template name=\""); at != std::string::npos;
+         at = text.find("<template name=\"", at + 1)) {
+        const size_t from = at + 16, to = text.find('"', from);
+        const size_t end = text.find("</template>", at);
+        if (text.compare(to, 26, "\" base-tag=\"core:object\">") != 0 &&
+            text.compare(to, 25, "\" base-tag=\"core:object\">") != 0)
+            continue;
+        if (text.substr(at, end - at).find("<ui:window-renderer") != std::string::npos)
+            windows.push_back(text.substr(from, to - from));
+    }
+    EXPECT_GE(windows.size(), 8u);
+    for (const std::string& w : {"ui:win-mode-editor", "ui:win-graphs"})
+        EXPECT_NE(std::find(windows.begin(), windows.end(), w), windows.end()) << w;
+    for (const std::string& w : windows) {
+        const CError e = m_opener->openWindow(CString(w), CString(uitest::kMainRoot) + "title-frame", false);
+        ASSERT_FALSE(e) << w << ": " << e.text();
+        CObject* popup = m_opener->findPopup(CString(w));
+        ASSERT_NE(popup, nullptr) << w;
+        CWindowRenderer* r = kelFindRenderer(popup);
+        ASSERT_NE(r, nullptr) << w;
+        pumpUi();
+        const CError drawn = r->render();
+        EXPECT_FALSE(drawn) << w << ": " << drawn.text();
+        // Opening again closes it.
+        ASSERT_FALSE(m_opener->openWindow(CString(w), CString(uitest::kMainRoot) + "title-frame", false)) << w;
+        EXPECT_EQ(m_opener->findPopup(CString(w)), nullptr) << w;
+    }
+}
+
+TEST_F(EditorWindows, AModeEditorKnobChangesItsParameterAndTheSoundAndMarksTheMode) {
+    openEditor();
+    setParam("ingain-bridge", 9);
+    CObject* editor = press("title-frame.top-row.mode-options", "ui:win-mode-editor");
+    ASSERT_NE(editor, nullptr) << "the options button opens the mode editor";
+    auto* mode = view<CQuickPresetSelector>("title-frame.top-row.mode");
+    ASSERT_NE(mode, nullptr);
+    const CString name0 = mode->attr("text");
+    ASSERT_FALSE(name0.empty());
+    EXPECT_EQ(in(editor, "body.mode-name")->attr("text"), name0);
+
+    CTestSignal s(punchy);
+    const double before = steadyEnergy(s, 0.5, 4);
+    // Drag the attack knob up by one drag shift.
+    auto* knob = in<CKnob>(editor, "body.transient.trans-time.knob");
+    ASSERT_NE(knob, nullptr);
+    const double t0 = modeValue("trans-time");
+    for (const auto& [event, y] : {std::pair{"mouse-press", 30}, {"mouse-move", -70}, {"mouse-release", -70}}) {
+        CEventParams p{{"x", "20"}, {"y", CString::number(int64_t(y))}};
+        ASSERT_FALSE(knob->runEvent(event, p)) << event;
+    }
+    pumpUi();
+    const double t1 = modeValue("trans-time");
+    EXPECT_GT(t1, t0 + 0.5) << "one drag shift moves the attack a good part of its range";
+    EXPECT_EQ(in(editor, "body.transient.trans-time.readout")->attr("text"),
+              param("plugin.modMain.modTamblor.mode-params.trans-time")->info().valueToText(0, t1));
+    const double after = steadyEnergy(s, 0.5, 4);
+    EXPECT_GT(std::abs(after - before), 1e-3 * before) << "the longer attack changes the limiting";
+
+    // The mode now shows as edited, once however many edits follow; a
+    // selector edits the mode as well.
+    const CString marked = name0 + " *";
+    EXPECT_EQ(mode->attr("text"), marked);
+    EXPECT_EQ(in(editor, "body.mode-name")->attr("text"), marked);
+    auto* form = in(editor, "body.transient.trans-form.switch");
+    ASSERT_NE(form, nullptr);
+    const double f0 = modeValue("trans-form");
+    CEventParams none;
+    ASSERT_FALSE(form->runEvent("mouse-release", none));
+    pumpUi();
+    EXPECT_NE(modeValue("trans-form"), f0);
+    EXPECT_EQ(mode->attr("text"), marked);
+
+    // Choosing a mode preset brings its own name back, unmarked.
+    ASSERT_FALSE(mode->select(name0));
+    pumpUi();
+    EXPECT_EQ(mode->attr("text"), name0);
+    EXPECT_EQ(modeValue("trans-time"), t0);
+}
+
+TEST_F(EditorWindows, GraphsFollowTheMusicAndStopTheirTapsWhenClosed) {
+    openEditor();
+    setParam("ingain-bridge", 12);
+    setParam("graphmode-bridge", 0);
+    CObject* graphs = press("title-frame.meters.meter-side.graphs", "ui:win-graphs");
+    ASSERT_NE(graphs, nullptr) << "the Graphs button opens the graphs";
+    auto* gr = in<CLevelMeterGraph>(graphs, "graph.gr-graph");
+    auto* wave = in<CLevelMeterGraph>(graphs, "graph.wave-graph");
+    ASSERT_TRUE(gr && wave);
+    const char* const waveTap = "plugin.modMain.modStatsWaveIn-enable";
+    EXPECT_TRUE(gr->isShown());
+    EXPECT_FALSE(wave->isShown());
+    EXPECT_EQ(value(waveTap), 0) << "the hidden waveform graph runs no tap";
+
+    CTestSignal s(punchy);
+    run(s, 1.0);
+    const std::vector<double> reduction = gr->values();
+    ASSERT_FALSE(reduction.empty());
+    EXPECT_GT(*std::max_element(reduction.begin(), reduction.end()), 3.0) << "limiting +12 dB shows in the graph";
+
+    setParam("graphmode-bridge", 1);
+    EXPECT_FALSE(gr->isShown());
+    EXPECT_TRUE(wave->isShown());
+    EXPECT_EQ(value(waveTap), 1);
+    run(s, 1.0);
+    const std::vector<CLevelMeterGraph::Span> spans = wave->spans();
+    ASSERT_FALSE(spans.empty());
+    double inPeak = 0, outPeak = 0;
+    for (const CLevelMeterGraph::Span& sp : spans) {
+        inPeak = std::max({inPeak, -sp[0], sp[1]});
+        outPeak = std::max({outPeak, -sp[2], sp[3]});
+    }
+    EXPECT_NEAR(inPeak, 0.9, 0.05) << "the input's extremes";
+    EXPECT_GT(outPeak, 0.5) << "the output, raised by the In Gain and held under the ceiling";
+    EXPECT_LT(outPeak, 1.1);
+    ASSERT_FALSE(m_ui->renderer->render());
+
+    // Closing the window stops its taps.
+    EXPECT_EQ(press("title-frame.meters.meter-side.graphs", "ui:win-graphs"), nullptr);
+    EXPECT_EQ(value(waveTap), 0);
+}
+
+TEST_F(EditorWindows, OutInReadsTheOutputLevelOverTheInputLevel) {
+    openEditor();
+    // -6 dB of output gain on a quiet sine: no limiting, the output 6 dB down.
+    setParam("ingain-bridge", 0);
+    setParam("outgain-bridge", -6);
+    CTestSignal s([](int64_t n) { return 0.1 * std::sin(2 * M_PI * 1000.0 * double(n) / kRate); });
+    run(s, 12.0);  // the reading averages over 3 seconds
+    double shown = 0;
+    const CString text = view("title-frame.meters.meter-side.out-in")->attr("text");
+    ASSERT_TRUE(text.substr(0, text.find(u' ')).toDouble(&shown)) << text.utf8();
+    EXPECT_NEAR(shown, -6.0, 0.2) << text.utf8();
+    EXPECT_TRUE(text.utf8().ends_with(" dB")) << text.utf8();
+}
+
+// The new windows lay out without overlaps or cuts from 1.0 to 2.0 and match
+// their pictures at 1.0 and 2.0 (mode-editor@SCALE.png, graphs@SCALE.png).
+TEST_F(EditorWindows, ModeEditorAndGraphsLayOutAndMatchTheirGoldenImages) {
+    // No polling: the graphs stay empty whatever the tests before played.
+    const std::string text = documentText([](std::string& t) {
+        const std::string from = "<ui:viz-exchange name=\"viz-exchange\"/>";
+        const size_t at = t.find(from);
+        ASSERT_NE(at, std::string::npos);
+        t.replace(at, from.size(), "<ui:viz-exchange name=\"viz-exchange\" fps=\"0\"/>");
+    });
+    for (double scale : {1.0, 1.25, 1.5, 2.0}) {
+        openEditor(scale, text);
+        setParam("graphmode-bridge", 0);
+        for (const auto& [button, tag, picture] :
+             {std::tuple{"title-frame.top-row.mode-options", "ui:win-mode-editor", "mode-editor"},
+              {"title-frame.meters.meter-side.graphs", "ui:win-graphs", "graphs"}}) {
+            CObject* popup = press(button, tag);
+            ASSERT_NE(popup, nullptr) << tag;
+            CWindowRenderer* r = kelFindRenderer(popup);
+            ASSERT_NE(r, nullptr);
+            ASSERT_FALSE(r->render());
+            auto* root = dynamic_cast<CView*>(popup->findObject(".window-renderer.root"));
+            ASSERT_NE(root, nullptr);
+            int checked = 0;
+            uitest::expectNothingOverlapsOrIsCut(root, scale, &checked);
+            EXPECT_GT(checked, 5) << tag;
+            if (scale == 1.0 || scale == 2.0)
+                uitest::expectMatchesGolden(r->backBuffer(), std::string(picture) + "@" + CString::number(scale, 1).utf8() + ".png");
+        }
+        m_ui.reset();
+    }
+}
+
+}  // namespace
