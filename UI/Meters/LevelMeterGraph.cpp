@@ -128,7 +128,7 @@ void CLevelMeterGraph::column(size_t k, size_t n, double* x0, double* x1) const 
 }
 
 void CLevelMeterGraph::paint(const CPainter& p) const {
-    CView::paint(p);
+    // No background: the view's colour is the graph's own; what lies beneath shows through.
     if (area().inner.empty() || m_ring.empty()) return;
     m_waveform ? paintWaveform(p) : paintLevels(p);
 }
@@ -174,8 +174,8 @@ void CLevelMeterGraph::paintWaveform(const CPainter& p) const {
     auto y = [&](double sample) { return mid - std::clamp(sample, -1.0, 1.0) * in.h / 2; };
     if (const CColor* g = paletteEntry(*this, "GraphLines"))
         p.fillRect({in.x, std::round(mid), in.w, 1}, g->table[128], opacity * 0.5 * g->value);
-    const CColor* inColour = drawColors().slots[0];
-    const CColor* outColour = paletteEntry(*this, "Peak");
+    const CColor* outColour = drawColors().slots[0];
+    const CColor* inColour = paletteEntry(*this, "Peak");
     const std::vector<Span> s = spans();
     for (size_t k = 0; k < s.size(); ++k) {
         double x0 = 0, x1 = 0;
@@ -188,8 +188,10 @@ void CLevelMeterGraph::paintWaveform(const CPainter& p) const {
             const double top = std::round(y(hi)), bottom = std::round(y(lo));
             p.fillRect({left, top, w, std::max(1.0, bottom - top)}, c->table[128], opacity * alpha * c->value);
         };
-        band(s[k][0], s[k][1], inColour, 0.45);
-        band(s[k][2], s[k][3], outColour, 0.9);
+        // The output beneath, the input light over it, so that both show
+        // whichever is larger.
+        band(s[k][2], s[k][3], outColour, 0.75);
+        band(s[k][0], s[k][1], inColour, 0.35);
     }
 }
 
@@ -232,7 +234,7 @@ std::vector<double> CGraphLogLines::linePositions(double db) const {
 }
 
 void CGraphLogLines::paint(const CPainter& p) const {
-    CView::paint(p);
+    // The colour is the labels': no background.
     const CRectD in = area().inner;
     if (in.empty()) return;
     const CColor* line = paletteEntry(*this, "GraphLines");
@@ -249,7 +251,7 @@ void CGraphLogLines::paint(const CPainter& p) const {
             // Lines on the edges would only thicken the frame.
             if (h <= 0.001 || h >= 0.999) continue;
             const double yy = std::round(in.y + in.h * (1.0 - h) - t / 2);
-            if (line) p.fillRect({in.x, yy, in.w, t}, line->table[128], opacity * line->value);
+            if (line) p.fillRect({in.x, yy, in.w, t}, line->table[128], opacity * 0.5 * line->value);
             if (m_font && formatOk && colors.slots[0]) {
                 char buf[48];
                 std::snprintf(buf, sizeof buf, format.c_str(), db);

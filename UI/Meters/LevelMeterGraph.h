@@ -10,16 +10,16 @@
 // value is at the right edge; "graph-period-shift" (0.07) moves the window
 // by that fraction of the period, leaving room at the right. Values are
 // placed through the range ("min-max"); "is-inverted" draws from the top
-// (gain reduction growing downward). Drawn as columns from the base line
-// in the view's colour, "brush-size" (1.5) thick at the top edge in
+// (gain reduction growing downward). Drawn, without a background, as
+// columns from the base line in the view's colour, "brush-size" (1.5) thick at the top edge in
 // "Peak"; grid lines at the range's labelled steps in "GraphLines".
 //
 // With "is-waveform" the source is a waveform source (fields "min0",
 // "max0", "min1", "max1": the extremes of its two ports per frame, sample
 // values) and each frame keeps the extremes over the shown channels. The
-// graph then draws, about a centre line, the first port's span (the input)
-// in the view's colour and the second port's (the output) over it in
-// "Peak"; full scale (±1) reaches the top and bottom edges.
+// graph then draws, about a centre line, the second port's span (the
+// output) in the view's colour and the first port's (the input) lightly
+// over it in "Peak"; full scale (±1) reaches the top and bottom edges.
 //
 // CGraphLogLines (tag "ui:graph-log-lines"): the level lines over a graph:
 // one line per value of "line-values" (dB, blank separated, e.g. "-3 -6
