@@ -13,6 +13,7 @@
 #include "UI/Meters/VizExchange.h"
 #include "UI/Presets/QuickPresetSelector.h"
 #include "UI/Window/WindowOpener.h"
+#include "UI/Window/WindowResizer.h"
 
 namespace {
 
@@ -82,9 +83,10 @@ protected:
         pumpUi();
         return m_opener->findPopup(windowTag);
     }
+    // A view of a pop-up by its path under the root view ("": the root).
     template <class T = CView>
     static T* in(CObject* popup, const std::string& path) {
-        return dynamic_cast<T*>(popup->findObject(CString(".window-renderer.root." + path)));
+        return dynamic_cast<T*>(popup->findObject(CString(".window-renderer.root" + (path.empty() ? "" : "." + path))));
     }
     // Runs `seconds` of a signal, the editor polling the taps every
     // `pollEvery` seconds (graphs keep the frames between two polls) and at
@@ -235,6 +237,18 @@ TEST_F(EditorWindows, GraphsFollowTheMusicAndStopTheirTapsWhenClosed) {
     EXPECT_LT(outPeak, 1.1);
     ASSERT_FALSE(m_ui->renderer->render());
 
+    // The window's size is kept in the instance, within its bounds.
+    auto* resizer = dynamic_cast<CWindowResizer*>(graphs->findObject(".window-renderer.window-resizer"));
+    ASSERT_NE(resizer, nullptr);
+    ASSERT_FALSE(resizer->requestSize(720, 100));
+    ASSERT_FALSE(resizer->applyPending());
+    pumpUi();
+    const char* const size = "plugin.modMain.modTamblor.graph-window-size";
+    EXPECT_EQ(value(size, 0, 0), 720);
+    EXPECT_EQ(value(size, 0, 1), 220) << "held at the least height";
+    ASSERT_FALSE(kelFindRenderer(graphs)->render());
+    EXPECT_NEAR(in(graphs, "")->area().total.w, 720, 1);
+
     // Closing the window stops its taps.
     EXPECT_EQ(press("title-frame.meters.meter-side.graphs", "ui:win-graphs"), nullptr);
     EXPECT_EQ(value(waveTap), 0);
@@ -277,7 +291,7 @@ TEST_F(EditorWindows, ModeEditorAndGraphsLayOutAndMatchTheirGoldenImages) {
             CWindowRenderer* r = kelFindRenderer(popup);
             ASSERT_NE(r, nullptr);
             ASSERT_FALSE(r->render());
-            auto* root = dynamic_cast<CView*>(popup->findObject(".window-renderer.root"));
+            CView* root = in(popup, "");
             ASSERT_NE(root, nullptr);
             int checked = 0;
             uitest::expectNothingOverlapsOrIsCut(root, scale, &checked);
