@@ -3,8 +3,11 @@
 // changes its parameter and the sound and marks the mode as edited, the
 // graphs follow the music and stop their taps when closed, and the out/in
 // read-out shows the output's level over the input's.
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Tests/UI/EditorDocumentFixture.h"
@@ -297,7 +300,8 @@ TEST_F(EditorWindows, ModeEditorAndGraphsLayOutAndMatchTheirGoldenImages) {
             uitest::expectNothingOverlapsOrIsCut(root, scale, &checked);
             EXPECT_GT(checked, 5) << tag;
             if (scale == 1.0 || scale == 2.0)
-                uitest::expectMatchesGolden(r->backBuffer(), std::string(picture) + "@" + CString::number(scale, 1).utf8() + ".png");
+                uitest::expectMatchesGolden(r->backBuffer(),
+                                            std::string(picture) + "@" + CString::number(scale, 1).utf8() + ".png");
         }
         m_ui.reset();
     }

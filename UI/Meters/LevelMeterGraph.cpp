@@ -86,7 +86,8 @@ bool CLevelMeterGraph::takeFrames() {
             for (uint32_t ch = 0; ch < fr.channels; ++ch)
                 for (int i = 0; i < 4; ++i) {
                     const double x = at(fr, ch, fields[i]);
-                    if (std::isfinite(x)) s[size_t(i)] = i % 2 == 0 ? std::min(s[size_t(i)], x) : std::max(s[size_t(i)], x);
+                    double& e = s[size_t(i)];
+                    if (std::isfinite(x)) e = i % 2 == 0 ? std::min(e, x) : std::max(e, x);
                 }
             std::copy(s.begin(), s.end(), entry);
         } else {
