@@ -147,7 +147,6 @@ TEST_F(EditorWindows, EveryPopUpWindowBuildsWithoutALookupError) {
         ASSERT_NE(popup, nullptr) << w;
         CWindowRenderer* r = kelFindRenderer(popup);
         ASSERT_NE(r, nullptr) << w;
-        pumpUi();
         const CError drawn = r->render();
         EXPECT_FALSE(drawn) << w << ": " << drawn.text();
         // Opening again closes it.
