@@ -239,7 +239,13 @@ void CGraphLogLines::paint(const CPainter& p) const {
     const CRectD in = area().inner;
     if (in.empty()) return;
     const CColor* line = paletteEntry(*this, "GraphLines");
-    const CDrawColors colors = drawColors();
+    // Labels in the view's colour, flat as a text view draws its text.
+    const CDrawColors viewColors = drawColors();
+    const CColor* view = viewColors.slots[0];
+    const CColor labelColour = view ? CColor::solid(view->table[128], view->value) : CColor();
+    CDrawColors colors;
+    colors.slots[0] = view ? &labelColour : nullptr;
+    colors.opacity = viewColors.opacity;
     const double s = p.scale(), opacity = effectiveOpacity();
     const double t = std::max(1.0, std::round(s));
     const std::string format = hasAttr("label-format") ? attr("label-format").utf8() : std::string("%.0f");
