@@ -190,10 +190,19 @@ TEST_F(EditorWindows, AModeEditorKnobChangesItsParameterAndTheSoundAndMarksTheMo
     const CString marked = name0 + " *";
     EXPECT_EQ(mode->attr("text"), marked);
     EXPECT_EQ(in(editor, "body.mode-name")->attr("text"), marked);
+    // The drag and the mark are one undo step.
+    CEventParams none;
+    ASSERT_FALSE(view("buttons.history.button-undo")->runEvent("mouse-release", none));
+    pumpUi();
+    EXPECT_EQ(modeValue("trans-time"), t0);
+    EXPECT_EQ(mode->attr("text"), name0);
+    ASSERT_FALSE(view("buttons.history.button-redo")->runEvent("mouse-release", none));
+    pumpUi();
+    EXPECT_EQ(modeValue("trans-time"), t1);
+    EXPECT_EQ(mode->attr("text"), marked);
     auto* form = in(editor, "body.transient.trans-form.switch");
     ASSERT_NE(form, nullptr);
     const double f0 = modeValue("trans-form");
-    CEventParams none;
     ASSERT_FALSE(form->runEvent("mouse-release", none));
     pumpUi();
     EXPECT_NE(modeValue("trans-form"), f0);

@@ -184,6 +184,11 @@ CError CParamBridge::beginGesture(const CString& undoText, int group) {
     return m_client->createUndoData(m_undoId, undoText, m_id, group);
 }
 
+CError CParamBridge::joinGesture(uint32_t undoId, int group) {
+    if (!undoId || !m_client) return {};
+    return m_client->createUndoData(undoId, CString(), m_id, group);
+}
+
 CError CParamBridge::endGesture() {
     if (!m_undoId) return {};
     const uint32_t id = m_undoId;

@@ -77,6 +77,10 @@ public:
     CError beginGesture(const CString& undoText, int group);
     CError endGesture();
     bool inGesture() const { return m_undoId != 0; }
+    uint32_t gestureId() const { return m_undoId; }
+    // Makes this parameter's next changes part of another bridge's open
+    // gesture (its undo id), so that one undo step takes both back.
+    CError joinGesture(uint32_t undoId, int group);
 
 private:
     CError onClientUpdate(CEventParams& p, bool info);

@@ -8,7 +8,8 @@ void CPresetEditMark::registerEvents(CClassRecord& record) {
         if (!(p.get("is-local") == "true")) return {};
         int64_t g = 0;
         if (!p.get("group").toInt(&g) || g < 0) g = 0;
-        return static_cast<CPresetEditMark*>(self)->markGroup(uint32_t(g));
+        auto* source = dynamic_cast<CParamBridge*>(self->findObject(p.get("sender")));
+        return static_cast<CPresetEditMark*>(self)->markGroup(uint32_t(g), source ? source->gestureId() : 0);
     });
 }
 
@@ -28,10 +29,11 @@ CError CPresetEditMark::initLinks() {
 
 CString CPresetEditMark::mark() const { return hasAttr("mark") ? attr("mark") : CString(" *"); }
 
-CError CPresetEditMark::markGroup(uint32_t group) {
+CError CPresetEditMark::markGroup(uint32_t group, uint32_t undoId) {
     if (!m_name || !m_name->isReady()) return {};
     const CString m = mark();
     const CString name = m_name->text(group, 0);
     if (m.empty() || (name.length() >= m.length() && name.substr(name.length() - m.length()) == m)) return {};
+    KEL_TRY(m_name->joinGesture(undoId, int(group)));
     return m_name->setText(group, 0, name + m);
 }

@@ -6,7 +6,8 @@
 // (" *") to that group's name in the text parameter of "name-bridge" unless
 // the name already ends with it. A preset activated later writes its own
 // name, without the mark; changes that arrive from elsewhere (presets,
-// undo, the host) mark nothing.
+// undo, the host) mark nothing. A mark made during a gesture (a knob's drag)
+// joins its undo step.
 //
 // UI thread only.
 
@@ -22,8 +23,9 @@ class CPresetEditMark : public CObject {
 public:
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
-    // Marks the name of a group (no change when it is marked already).
-    CError markGroup(uint32_t group);
+    // Marks the name of a group (no change when it is marked already), as
+    // part of the gesture `undoId` when that is not 0.
+    CError markGroup(uint32_t group, uint32_t undoId = 0);
     CString mark() const;
 
 private:
