@@ -230,11 +230,24 @@ TEST_F(EditorWindows, GraphsFollowTheMusicAndStopTheirTapsWhenClosed) {
     EXPECT_FALSE(wave->isShown());
     EXPECT_EQ(value(waveTap), 0) << "the hidden waveform graph runs no tap";
 
+    CWindowRenderer* r = kelFindRenderer(graphs);
+    ASSERT_FALSE(r->render());
+    const CBitmap32 empty = r->backBuffer();
+
     CTestSignal s(punchy);
     run(s, 1.0);
     const std::vector<double> reduction = gr->values();
     ASSERT_FALSE(reduction.empty());
     EXPECT_GT(*std::max_element(reduction.begin(), reduction.end()), 3.0) << "limiting +12 dB shows in the graph";
+    // And is drawn: the rows of 3 dB and more of reduction (from the top)
+    // changed in the newest second's columns.
+    ASSERT_FALSE(r->render());
+    const CRectD box = gr->area().inner;
+    int changed = 0;
+    const int y3 = int(box.y + box.h * 3 / 24);
+    for (int x = int(box.x + box.w * 0.6); x < int(box.x + box.w * 0.9); ++x)
+        changed += r->backBuffer().at(x, y3) != empty.at(x, y3);
+    EXPECT_GT(changed, int(box.w * 0.1)) << "columns reach 3 dB in the newest part of the graph";
 
     setParam("graphmode-bridge", 1);
     EXPECT_FALSE(gr->isShown());
