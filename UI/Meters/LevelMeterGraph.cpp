@@ -130,8 +130,26 @@ void CLevelMeterGraph::column(size_t k, size_t n, double* x0, double* x1) const 
 
 void CLevelMeterGraph::paint(const CPainter& p) const {
     // No background: the view's colour is the graph's own; what lies beneath shows through.
-    if (area().inner.empty() || m_ring.empty()) return;
+    if (area().inner.empty()) return;
+    paintTimeline(p);
+    if (m_ring.empty()) return;
     m_waveform ? paintWaveform(p) : paintLevels(p);
+}
+
+void CLevelMeterGraph::paintTimeline(const CPainter& p) const {
+    const CColor* g = paletteEntry(*this, "GraphLines");
+    if (!g) return;
+    const CRectD in = area().inner;
+    const double shift = std::clamp(attrReal("graph-period-shift", 0.07), 0.0, 0.9);
+    const double right = in.x + in.w * (1.0 - shift);
+    const double perSecond = in.w * (1.0 - shift) / std::clamp(attrReal("graph-period", 4.0), 0.1, 600.0);
+    const double t = std::max(1.0, std::round(p.scale()));
+    for (const CString& item : splitBlanks(attr("ruler-timeline-values"))) {
+        double seconds = 0;
+        if (!item.toDouble(&seconds) || seconds < 0) continue;
+        const double x = std::round(right - seconds * perSecond - t / 2);
+        if (x > in.x) p.fillRect({x, in.y, t, in.h}, g->table[128], effectiveOpacity() * 0.35 * g->value);
+    }
 }
 
 void CLevelMeterGraph::paintLevels(const CPainter& p) const {

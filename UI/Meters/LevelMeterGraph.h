@@ -12,7 +12,9 @@
 // placed through the range ("min-max"); "is-inverted" draws from the top
 // (gain reduction growing downward). Drawn, without a background, as
 // columns from the base line in the view's colour, "brush-size" (1.5) thick at the top edge in
-// "Peak"; grid lines at the range's labelled steps in "GraphLines".
+// "Peak"; grid lines at the range's labelled steps in "GraphLines", and a
+// vertical line at each of "ruler-timeline-values" (seconds before the
+// newest value, blank separated, e.g. "1 2 3").
 //
 // With "is-waveform" the source is a waveform source (fields "min0",
 // "max0", "min1", "max1": the extremes of its two ports per frame, sample
@@ -56,6 +58,7 @@ public:
     bool isWaveform() const { return m_waveform; }
 
 private:
+    void paintTimeline(const CPainter& p) const;
     void paintLevels(const CPainter& p) const;
     void paintWaveform(const CPainter& p) const;
     // Places the kept entry k (of n) as a column [x0, x1) of the inner area.
