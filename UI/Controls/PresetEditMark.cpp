@@ -4,6 +4,7 @@
 #include "UI/Controls/ParamBridge.h"
 
 void CPresetEditMark::registerEvents(CClassRecord& record) {
+    CObject::registerEvents(record);
     record.addEvent("watched-change", [](CObject* self, CEventParams& p) -> CError {
         if (!(p.get("is-local") == "true")) return {};
         int64_t g = 0;
