@@ -17,7 +17,7 @@ void CPresetEditMark::registerEvents(CClassRecord& record) {
 CError CPresetEditMark::initLinks() {
     KEL_TRY(CObject::initLinks());
     m_name = nullptr;
-    if (attr("name-bridge").trimmed().empty()) return KEL_ERROR(kelstr_CPresetEditMark_init_NoBridge);
+    if (attr("name-bridge").trimmed().empty()) return KEL_ERROR(kelstr_CPresetEditMark_initLinks_NoBridge);
     KEL_TRY(findObjectByAttr("name-bridge", &m_name));
     for (const CString& path : splitBlanks(attr("bridges"))) {
         CObject* o = findObject(path);

@@ -15,7 +15,7 @@
 
 #include "Core/Object.h"
 
-KELSTR(CPresetEditMark_init_NoBridge, "Preset edit mark without a name bridge.");
+KELSTR(CPresetEditMark_initLinks_NoBridge, "Preset edit mark without a name bridge.");
 
 class CParamBridge;
 
