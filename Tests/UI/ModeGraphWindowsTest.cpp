@@ -216,6 +216,29 @@ TEST_F(EditorWindows, AModeEditorKnobChangesItsParameterAndTheSoundAndMarksTheMo
     EXPECT_EQ(modeValue("trans-time"), t0);
 }
 
+TEST_F(EditorWindows, TheModeEditorGreysOutWhatTheAlgorithmDoesNotUse) {
+    openEditor();
+    CObject* editor = press("title-frame.top-row.mode-options", "ui:win-mode-editor");
+    ASSERT_NE(editor, nullptr);
+    auto blocked = [&](const char* path) {
+        CView* v = in(editor, std::string("body.") + path);
+        EXPECT_NE(v, nullptr) << path;
+        return v && v->isBlocked();
+    };
+    const char* const transient[] = {"transient.trans-time.knob", "transient.trans-form.switch",
+                                     "transient.trans-shape.readout"};
+    const char* const tbOnly[] = {"transient.knee.knob", "timing-row.timing.readout", "timing-row.release-ratio.knob",
+                                  "timing-row.release-shape.knob", "timing-row.tbaigc.switch"};
+    // Mode values: 0 Clip, 1-4 AIGC, 5-7 TB-1, TB UNI, TB-4, 8 TB-C, 9 TB INS.
+    for (int mode : {0, 2, 6, 9}) {
+        setParam("lim-mode-bridge", mode);
+        for (const char* v : transient) EXPECT_EQ(blocked(v), mode == 0) << "mode " << mode << ": " << v;
+        for (const char* v : tbOnly) EXPECT_EQ(blocked(v), mode < 5 || mode > 7) << "mode " << mode << ": " << v;
+        EXPECT_EQ(blocked("timing-row.drc-type.switch"), mode > 7) << "mode " << mode;
+        EXPECT_FALSE(blocked("transient.chlink.knob")) << "mode " << mode;
+    }
+}
+
 TEST_F(EditorWindows, GraphsFollowTheMusicAndStopTheirTapsWhenClosed) {
     openEditor();
     setParam("ingain-bridge", gainOf(12));
