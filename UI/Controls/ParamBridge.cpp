@@ -167,6 +167,16 @@ CError CParamBridge::setValue(uint32_t g, uint32_t e, double v) {
     return setNormalized(g, e, m_info->normalize(0, v));
 }
 
+CError CParamBridge::setText(uint32_t g, uint32_t e, const CString& text) {
+    if (!isReady()) return KEL_ERROR(kelstr_CParamBridge_setValue_NotReady, m_paramName);
+    if (m_info->isSingleGroup()) g = 0;
+    if (m_info->isSingleElement()) e = 0;
+    m_values->setText(g, e, text);
+    KEL_TRY(send(g));
+    notifyChange(int(g), e, 1, false);
+    return {};
+}
+
 CError CParamBridge::beginGesture(const CString& undoText, int group) {
     if (m_undoId || !m_client) return {};
     m_undoId = m_client->newUndoId();

@@ -66,6 +66,8 @@ public:
         return setNormalized(g, std::span<const Edit>(&one, 1));
     }
     CError setValue(uint32_t g, uint32_t e, double value);
+    // An element of a text parameter (names, labels).
+    CError setText(uint32_t g, uint32_t e, const CString& text);
     // The bytes of a raw parameter's element (empty when none are stored),
     // and a change of them.
     std::span<const uint8_t> raw(uint32_t g, uint32_t e) const;

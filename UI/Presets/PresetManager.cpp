@@ -202,6 +202,8 @@ CError CPresetManager::refresh() {
         std::vector<CString> banks{CString(kFactoryBankName), CString(kSessionBankName)};
         for (const CAudioPresetBank& b : m_userBanks) banks.push_back(b.name());
         KEL_TRY(m_bankList->setRows(std::move(banks)));
+        // A manager with a system list opens on it once the registry is known.
+        if (m_bankList->selected() < 0 && !m_systemList.empty()) return m_bankList->select(kFactoryBank);
     }
     const int bank = m_bankList ? m_bankList->selected() : kSessionBank;
     KEL_TRY(m_presetList->setRows(presetRows(bank)));

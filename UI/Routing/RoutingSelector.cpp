@@ -29,7 +29,11 @@ CError CRoutingSelector::initLinks() {
         KEL_TRY(findObjectByAttr("names-bridge", &m_names));
         listenObject(m_names, "param-change", this, "binding-change");
     }
-    KEL_TRY(CParamSwitch::initLinks());
+    return CParamSwitch::initLinks();
+}
+
+CError CRoutingSelector::initDone() {
+    KEL_TRY(CParamSwitch::initDone());
     return showValue();
 }
 
@@ -70,9 +74,10 @@ CString CRoutingSelector::valueText(int v) const {
 }
 
 CError CRoutingSelector::showValue() {
-    if (!binding().isReady()) return {};
+    // Before the view is done its text would not be laid out (initDone shows it).
+    if (initState() < 3 || !binding().isReady()) return {};
     const int v = value();
-    KEL_TRY(attrBool("is-one-based") && v <= 0 ? unsetState("on") : setState("on"));
+    KEL_TRY(attrBool("is-one-based") && v > 0 ? setState("on") : unsetState("on"));
     const CString t = valueText(v);
     if (!(t == attr("text"))) {
         KEL_TRY(setAttr("text", t, false));

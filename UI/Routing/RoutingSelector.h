@@ -14,8 +14,8 @@
 // - "max-value": the largest value offered (default the parameter's own;
 //   the channel counts of the plug-in are smaller than the range).
 //
-// The selector is "on" while its value is not 0 with "is-one-based" (a
-// source is assigned), and follows changes of either parameter.
+// A channel selector ("is-one-based") is "on" while a channel is assigned.
+// The selector follows changes of either parameter.
 
 #include "UI/Controls/ParamSwitch.h"
 
@@ -26,6 +26,7 @@ public:
     ~CRoutingSelector() override;
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
+    CError initDone() override;
 
     // The text of a value.
     CString valueText(int value) const;
