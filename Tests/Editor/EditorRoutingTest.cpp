@@ -1,7 +1,8 @@
 // Channel routing in the editor of the real bundle under Xvfb: the Routing
 // button opens the channel routing window, its Presets... the routing
-// presets, and choosing "5.1 Surround (Multi)" there routes the third input:
-// its cell in the routing window lights up.
+// presets, and choosing "5.1 Surround (Multi)" there routes inputs and
+// outputs 3 to 6 (their cells in the routing window light up) and moves the
+// host's "Routing" list to that entry.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -29,6 +30,7 @@ TEST(Interaction, RoutingOpensTheRoutingWindowWhosePresetsChooseFiveOne) {
     // y 57) and Activate under it.
     const std::string before = tempPath(".png"), after = tempPath(".png");
     const std::string script = writeScript(
+        "param Routing\n"
         "click 374 52\n"
         "await-windows 1 Channel Routing\n"
         "screenshot-window " + before + " Channel Routing\n"
@@ -37,13 +39,19 @@ TEST(Interaction, RoutingOpensTheRoutingWindowWhosePresetsChooseFiveOne) {
         "click-window 230 96 Routing Presets\n"
         "click-window 203 274 Routing Presets\n"
         "wait 100\n"
-        "screenshot-window " + after + " Channel Routing\n");
+        "screenshot-window " + after + " Channel Routing\n"
+        "param Routing\n");
     const EditorRun r = runEditor({"--frames", "2", "--script", script});
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<std::string> counts = r.values("windows");
     ASSERT_EQ(counts.size(), 2u);
     EXPECT_EQ(counts[0], "Channel Routing 1");
     EXPECT_EQ(counts[1], "Routing Presets 1");
+    // The host's list: the 12 routing presets and "Custom", 5.1 the third.
+    const std::vector<std::string> routing = r.values("param");
+    ASSERT_EQ(routing.size(), 2u);
+    EXPECT_EQ(routing[0], "Routing 0.000000") << "the stereo default first";
+    EXPECT_EQ(routing[1], "Routing 0.166667");
     PngImage a, b;
     ASSERT_TRUE(readPng(before, &a));
     ASSERT_TRUE(readPng(after, &b));

@@ -81,7 +81,9 @@ protected:
         ::setenv("XDG_DATA_HOME", m_dir.c_str(), 1);
         CAppData::resetAllPaths();
         EditorDocument::SetUp();
-        if (core()) ASSERT_FALSE(core()->setRoutingPreset(0));
+        if (core()) {
+            ASSERT_FALSE(core()->setRoutingPreset(0));
+        }
     }
     void TearDown() override {
         if (core()) {
@@ -318,8 +320,8 @@ TEST_F(Routing, EveryWindowOfTheDocumentBuilds) {
     for (auto it = std::sregex_iterator(text.begin(), text.end(), tmpl); it != std::sregex_iterator(); ++it)
         names.insert((*it)[1].str());
     EXPECT_GE(names.size(), 15u);
-    for (const std::string& name : {"ui:win-channel-routing", "ui:win-preset-manager-routing",
-                                    "ui:win-channel-label-setup", "ui:win-group-name-setup"})
+    for (const char* name : {"ui:win-channel-routing", "ui:win-preset-manager-routing",
+                             "ui:win-channel-label-setup", "ui:win-group-name-setup"})
         EXPECT_EQ(names.count(name), 1u) << name;
     for (const std::string& name : names) {
         const CError e = opener()->openWindow(CString(name), "ui.main-window.window-renderer.root.buttons.routing", false);
