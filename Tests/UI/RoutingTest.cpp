@@ -287,7 +287,21 @@ TEST_F(Routing, QuickSelectorListsTheRoutingsAndTheGroupSelectorFollowsThem) {
     EXPECT_EQ(groups->selected(), 3);
     EXPECT_EQ(groups->attr("hint-arg"), "IN5, IN6");
 
+    // Five groups carry signal in 7.1 (Groups); four fit the row, around the current one.
+    ASSERT_FALSE(quick->select("7.1 Surround (Groups)"));
+    pumpUi();
+    EXPECT_EQ(groups->shownGroups(), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(groups->visibleGroups(), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_TRUE(groups->item(0)->attrBool("is-hidden"));
+    int checked = 0;
+    uitest::expectNothingOverlapsOrIsCut(view("buttons"), 1.0, &checked);
+    ASSERT_FALSE(groups->item(1)->runEvent("mouse-release", none));
+    pumpUi();
+    EXPECT_EQ(groups->visibleGroups(), (std::vector<int>{0, 1, 2, 3})) << "the edge moves the window on";
+
     // Copy to: the current group's settings go to the group chosen next.
+    ASSERT_FALSE(groups->item(3)->runEvent("mouse-release", none));
+    pumpUi();
     const char* ingain = "plugin.modMain.modTamblor.ingain";
     ASSERT_FALSE(bridge("ingain-bridge")->setValue(3, 0, 4.5));
     pumpUi();

@@ -129,9 +129,19 @@ CError CGroupSelectorMinimal::onSelection() {
     return refresh();
 }
 
+std::vector<int> CGroupSelectorMinimal::visibleGroups() const {
+    std::vector<int> shown = shownGroups();
+    const int most = int(attrInt("max-items", 0));
+    if (most <= 0 || int(shown.size()) <= most) return shown;
+    // A window of the shown groups around the selected one.
+    const int at = int(std::find(shown.begin(), shown.end(), m_selected) - shown.begin());
+    const int first = std::clamp(at - most / 2, 0, int(shown.size()) - most);
+    return std::vector<int>(shown.begin() + first, shown.begin() + first + most);
+}
+
 CError CGroupSelectorMinimal::refresh() {
     if (m_items.empty()) return {};
-    const std::vector<int> shown = shownGroups();
+    const std::vector<int> shown = visibleGroups();
     bool changed = false;
     for (size_t g = 0; g < m_items.size(); ++g) {
         const bool hide = std::find(shown.begin(), shown.end(), int(g)) == shown.end();

@@ -13,6 +13,8 @@
 // - Only groups that carry signal are shown: those holding an internal
 //   channel with an input source ("grouping-bridge", "routing-bridge"), and
 //   the selected group always. Without those bridges every group shows.
+//   "max-items" limits the items on view to a window of those groups around
+//   the selected one (choosing the group at its edge moves it on).
 // - "hint-arg" is the list of the selected group's channels, named by
 //   "names-bridge" (the input channel names), for the "%s" of the hint.
 // - "copy-group" with "to" copies every parameter of the selected group to
@@ -41,8 +43,10 @@ public:
     CError initDone() override;
 
     int selected() const { return m_selected; }
-    // The groups shown, ascending.
+    // The groups that carry signal (and the selected one), ascending.
     std::vector<int> shownGroups() const;
+    // Those with an item on view: at most "max-items", around the selected one.
+    std::vector<int> visibleGroups() const;
     // The input channel names of a group's channels, ", " between.
     CString channelsText(int group) const;
     bool isCopying() const { return m_copying; }
