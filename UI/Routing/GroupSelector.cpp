@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Core/Log.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Controls/ParamGroup.h"
 
@@ -15,11 +14,6 @@ int rounded(const CParamBridge* b, uint32_t e) {
 }
 
 }  // namespace
-
-CGroupSelectorMinimal::~CGroupSelectorMinimal() {
-    for (CParamBridge* b : {m_bridge, m_grouping, m_routing, m_names})
-        if (b) CObject::unlistenObject(b, "param-change", this);
-}
 
 void CGroupSelectorMinimal::registerEvents(CClassRecord& record) {
     CView::registerEvents(record);

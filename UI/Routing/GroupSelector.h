@@ -37,7 +37,6 @@ class CParamGroupController;
 
 class CGroupSelectorMinimal : public CView {
 public:
-    ~CGroupSelectorMinimal() override;
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
     CError initDone() override;

@@ -7,10 +7,6 @@
 #include "Platform/Window/Window.h"
 #include "UI/Controls/ParamBridge.h"
 
-CRoutingSelector::~CRoutingSelector() {
-    if (m_names) CObject::unlistenObject(m_names, "param-change", this);
-}
-
 void CRoutingSelector::registerEvents(CClassRecord& record) {
     CParamSwitch::registerEvents(record);
     record.addEvent("binding-change", [](CObject* self, CEventParams&) -> CError {

@@ -23,7 +23,6 @@ class CParamBridge;
 
 class CRoutingSelector : public CParamSwitch {
 public:
-    ~CRoutingSelector() override;
     static void registerEvents(CClassRecord& record);
     CError initLinks() override;
     CError initDone() override;
