@@ -60,7 +60,9 @@ TEST(Interaction, RoutingOpensTheRoutingWindowWhosePresetsChooseFiveOne) {
     // Rows are 22 pixels apart from y 54. Inputs 3 to 6 and outputs 3 to 6
     // light up (2.1 would light neither input 4 nor output 3); the first
     // input stays lit and the seventh off.
-    auto cell = [](const PngImage& img, int x0, int x1, int row) { return brightness(img, x0, 58 + 22 * row, x1, 70 + 22 * row); };
+    auto cell = [](const PngImage& img, int x0, int x1, int row) {
+        return brightness(img, x0, 58 + 22 * row, x1, 70 + 22 * row);
+    };
     for (int row : {2, 3, 5}) {
         EXPECT_GT(cell(b, 70, 157, row), cell(a, 70, 157, row) + 20) << "input of row " << row + 1;
         EXPECT_GT(cell(b, 338, 394, row), cell(a, 338, 394, row) + 20) << "output of row " << row + 1;

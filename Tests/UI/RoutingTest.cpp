@@ -28,6 +28,7 @@
 namespace {
 
 constexpr const char* kBody = ".window-renderer.root.body.";
+constexpr const char* kOpener = "ui.main-window.window-renderer.root.buttons.routing";
 
 // Six planar channels of sines, each with its own whole number of cycles per
 // block, so that one block's DFT reads every channel's tone exactly.
@@ -160,7 +161,8 @@ TEST_F(Routing, FiveOneChosenInTheRoutingPresetsBringsSixChannelsThrough) {
     ASSERT_FALSE(open());
     CObject* routing = openRouting();
     ASSERT_NE(routing, nullptr);
-    EXPECT_EQ(texts(routing, "grid.in"), (std::vector<std::string>{"L", "R", "Off", "Off", "Off", "Off", "Off", "Off"}));
+    using Texts = std::vector<std::string>;
+    EXPECT_EQ(texts(routing, "grid.in"), (Texts{"L", "R", "Off", "Off", "Off", "Off", "Off", "Off"}));
     click(routing, "buttons.presets");
     CObject* presets = opener()->findPopup("ui:win-preset-manager-routing");
     ASSERT_NE(presets, nullptr) << "Presets... opens the routing presets";
@@ -178,16 +180,17 @@ TEST_F(Routing, FiveOneChosenInTheRoutingPresetsBringsSixChannelsThrough) {
     ASSERT_GE(fiveOne, 0);
     ASSERT_FALSE(manager->selectPreset(fiveOne));
     CEventParams none;
-    ASSERT_FALSE(dynamic_cast<CView*>(manager->findObject(".c.presets.buttons.activate"))->runEvent("mouse-release", none));
+    auto* activate = dynamic_cast<CView*>(manager->findObject(".c.presets.buttons.activate"));
+    ASSERT_NE(activate, nullptr);
+    ASSERT_FALSE(activate->runEvent("mouse-release", none));
     pumpUi();
 
     EXPECT_EQ(values("plugin.modMain.io-params.in-routing"), (std::vector<double>{1, 2, 3, 4, 5, 6, 0, 0}));
     EXPECT_EQ(core()->routingPresetName(core()->currentRoutingPreset()), "5.1 Surround (Multi)");
     // The routing window shows it.
-    EXPECT_EQ(texts(routing, "grid.in"), (std::vector<std::string>{"L", "R", "IN3", "IN4", "IN5", "IN6", "Off", "Off"}));
-    EXPECT_EQ(texts(routing, "grid.groups"), (std::vector<std::string>{"1", "1", "1", "1", "1", "1", "4", "4"}));
-    EXPECT_EQ(texts(routing, "grid.out"),
-              (std::vector<std::string>{"Ch 1", "Ch 2", "Ch 3", "Ch 4", "Ch 5", "Ch 6", "Off", "Off"}));
+    EXPECT_EQ(texts(routing, "grid.in"), (Texts{"L", "R", "IN3", "IN4", "IN5", "IN6", "Off", "Off"}));
+    EXPECT_EQ(texts(routing, "grid.groups"), (Texts{"1", "1", "1", "1", "1", "1", "4", "4"}));
+    EXPECT_EQ(texts(routing, "grid.out"), (Texts{"Ch 1", "Ch 2", "Ch 3", "Ch 4", "Ch 5", "Ch 6", "Off", "Off"}));
 
     // Each input comes out on its own output, and only there.
     audio.run(*core());
@@ -338,7 +341,7 @@ TEST_F(Routing, EveryWindowOfTheDocumentBuilds) {
                              "ui:win-channel-label-setup", "ui:win-group-name-setup"})
         EXPECT_EQ(names.count(name), 1u) << name;
     for (const std::string& name : names) {
-        const CError e = opener()->openWindow(CString(name), "ui.main-window.window-renderer.root.buttons.routing", false);
+        const CError e = opener()->openWindow(CString(name), kOpener, false);
         ASSERT_FALSE(e) << name << ": " << e.text();
         CObject* holder = opener()->findPopup(CString(name));
         ASSERT_NE(holder, nullptr) << name;
@@ -360,7 +363,7 @@ TEST_F(Routing, WindowsMatchTheirGoldenImagesAndNothingOverlaps) {
     for (const char* scale : {"1.0", "2.0"}) {
         ASSERT_FALSE(open(std::stod(scale)));
         for (const auto& [tmpl, file] : windows) {
-            ASSERT_FALSE(opener()->openWindow(tmpl, "ui.main-window.window-renderer.root.buttons.routing", false));
+            ASSERT_FALSE(opener()->openWindow(tmpl, kOpener, false));
             pumpUi();
             CWindowRenderer* r = kelFindRenderer(opener()->findPopup(tmpl));
             ASSERT_NE(r, nullptr) << tmpl;

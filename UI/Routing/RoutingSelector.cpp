@@ -92,7 +92,8 @@ CError CRoutingSelector::stepBy(int steps) {
 
 CError CRoutingSelector::onViewEvent(const CString& name, CEventParams& p) {
     const bool shift = p.get("is-shift") == "true";
-    if (name == "mouse-release" || name == "mouse-release-r") return stepBy(name == "mouse-release-r" || shift ? -1 : 1);
+    if (name == "mouse-release" || name == "mouse-release-r")
+        return stepBy(name == "mouse-release-r" || shift ? -1 : 1);
     if (name == "key-press") {
         int64_t code = 0;
         if (!p.get("keycode").toInt(&code)) return {};
