@@ -18,6 +18,7 @@
 #include "Tests/UI/EditorDocument.h"
 #include "UI/Buttons/Button.h"
 #include "UI/Controls/ParamGroup.h"
+#include "UI/Panels/StatusLineController.h"
 #include "UI/Presets/ItemList.h"
 #include "UI/Presets/PresetManager.h"
 #include "UI/Presets/QuickPresetSelector.h"
@@ -273,6 +274,10 @@ TEST_F(Routing, QuickSelectorListsTheRoutingsAndTheGroupSelectorFollowsThem) {
     ASSERT_EQ(groups->itemCount(), 8u);
     EXPECT_EQ(groups->shownGroups(), std::vector<int>{0}) << "stereo: one group carries signal";
     EXPECT_EQ(groups->attr("hint-arg"), "L, R");
+    // The hint line names them over a group's button (with the hints switch on, as it starts).
+    auto* hints = object<CStatusLineController>("ui.main-window.hint-line-controller");
+    ASSERT_NE(hints, nullptr);
+    EXPECT_EQ(hints->hintFor(groups->item(0)).utf8(), "Channel group selector. Channels in the current group: L, R");
 
     ASSERT_FALSE(quick->select("5.1 Surround (Groups)"));
     pumpUi();
