@@ -17,6 +17,7 @@
 #include "UI/Panels/PanelCreators.h"
 #include "UI/Presets/PresetCreators.h"
 #include "UI/Resources/ResourceObjects.h"
+#include "UI/Routing/RoutingCreators.h"
 #include "UI/Scroll/ScrollCreators.h"
 #include "UI/Settings/SettingsCreators.h"
 #include "UI/View/ViewCreators.h"
@@ -32,7 +33,7 @@ std::span<const CreatorRow> kelProductCreatorTable() {
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
               uiControlCreatorRows(), uiMeterCreatorRows(), uiPanelCreatorRows(), uiWindowCreatorRows(),
-              uiPresetCreatorRows(), uiSettingsCreatorRows(), uiScrollCreatorRows(), uiColorCreatorRows(),
+              uiPresetCreatorRows(), uiRoutingCreatorRows(), uiSettingsCreatorRows(), uiScrollCreatorRows(), uiColorCreatorRows(),
               uiDecorCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;

@@ -175,6 +175,9 @@ protected:
     }
     virtual void onEndEdit(int index) { (void)index; }
     virtual void onProgramChanged() {}
+    // The routing changed inside the plug-in (the editor, a routing preset):
+    // the host's routing list may now name another entry.
+    virtual void onRoutingChanged() {}
     virtual void onLatencyChanged() {}
     virtual void onRequestEditorSize(int width, int height) {
         (void)width;
@@ -184,6 +187,7 @@ protected:
 private:
     struct Impl;
     friend class CProgramChangeListener;
+    friend class CRoutingListener;
     void computeEditorSize();
     // Host side of the instance (AudioWrapperHost.cpp): the change queue,
     // the host parameters and the program listener, bound once the graph
@@ -194,6 +198,7 @@ private:
     void reportProgramChange();
     // Routing (AudioWrapperRouting.cpp).
     CError bindRouting();
+    void reportRoutingChange();
     CAudioPresetBank routingPresets() const;
     bool routingEquals(const CAudioPreset& preset) const;
     bool routingIsDefault() const;

@@ -81,11 +81,13 @@ void CAudioWrapper::unbindHostSide() {
     Impl& d = *m_impl;
     if (d.collector) {
         if (d.editListener) d.collector->removeListener(d.editListener.get());
+        if (d.routingListener) d.collector->removeListener(d.routingListener.get());
         d.collector->setChangeQueue(nullptr);
     }
     d.changeQueue.reset();
     d.programListener.reset();  // leaves the notification server with it
     d.editListener.reset();
+    d.routingListener.reset();
 }
 
 void CAudioWrapper::reportHostEdit(CAudioParam& param) {

@@ -94,6 +94,7 @@ struct CAudioWrapper::Impl {
     // plug-in (editor, presets) reported to the host.
     std::unique_ptr<CProgramChangeListener> programListener;
     std::unique_ptr<CAudioParamListener> editListener;
+    std::unique_ptr<CAudioParamListener> routingListener;  // the routing parameters (with use-routing)
     int hostEditDepth = 0;  // > 0 while the host's own change is applied
 
     // Host parameter changes of the current block.

@@ -29,14 +29,34 @@ CString presetForWidth(int channels) {
 }
 }  // namespace
 
+// Changes of the routing parameters made inside the plug-in, for the host's
+// routing list (main thread: the registry informs after applying a preset).
+class CRoutingListener : public CAudioParamListener {
+public:
+    explicit CRoutingListener(CAudioWrapper* core) : m_core(core) {}
+    void paramChanged(CAudioParam&) override { m_core->reportRoutingChange(); }
+
+private:
+    CAudioWrapper* m_core;
+};
+
 CError CAudioWrapper::bindRouting() {
     Impl& d = *m_impl;
     if (!d.useRouting) return {};
     d.ioRegistry = dynamic_cast<CAudioParamRegistry*>(d.root->findObject("plugin.param-registry-io"));
     for (size_t i = 0; i < std::size(kRoutingParams); ++i)
         d.routing[i] = d.collector->findParam(CString("plugin.modMain.io-params.") + kRoutingParams[i]);
-    if (!d.ioRegistry || !d.routing[0] || !d.routing[1] || !d.routing[2]) d.ioRegistry = nullptr;
+    if (!d.ioRegistry || !d.routing[0] || !d.routing[1] || !d.routing[2]) {
+        d.ioRegistry = nullptr;
+        return {};
+    }
+    d.routingListener = std::make_unique<CRoutingListener>(this);
+    for (CAudioParam* p : d.routing) d.collector->addListener(p, d.routingListener.get());
     return {};
+}
+
+void CAudioWrapper::reportRoutingChange() {
+    if (m_initialized) onRoutingChanged();
 }
 
 CAudioPresetBank CAudioWrapper::routingPresets() const {

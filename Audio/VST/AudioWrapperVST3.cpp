@@ -269,6 +269,8 @@ void CAudioWrapperVST3::onProgramChanged() {
     endEdit(id);
 }
 
+void CAudioWrapperVST3::onRoutingChanged() { refreshParameterValues(); }
+
 void CAudioWrapperVST3::onLatencyChanged() { requestLatencyRestartIfChanged(); }
 
 Steinberg::IPlugView* PLUGIN_API CAudioWrapperVST3::createView(Steinberg::FIDString name) {

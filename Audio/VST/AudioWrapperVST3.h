@@ -91,6 +91,7 @@ protected:
     void onPerformEdit(int index, double normalized) override;
     void onEndEdit(int index) override;
     void onProgramChanged() override;
+    void onRoutingChanged() override;
     void onLatencyChanged() override;
     void onRequestEditorSize(int width, int height) override;
 

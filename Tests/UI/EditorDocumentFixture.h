@@ -25,6 +25,7 @@
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Render/WindowRenderer.h"
 #include "UI/View/View.h"
+#include "UI/Window/WindowOpener.h"
 
 KELSTR(EditorDocumentFixture_compile, "The editor document does not compile: %1");
 
@@ -96,9 +97,13 @@ protected:
     T* view(const std::string& path) const {
         return dynamic_cast<T*>(m_ui->root->findObject(CString(kMainRoot + path)));
     }
-    CParamBridge* bridge(const std::string& name) const {
-        return dynamic_cast<CParamBridge*>(m_ui->root->findObject(CString("ui." + name)));
+    // Any object of the document by its full path ("ui.groupsel").
+    template <class T = CObject>
+    T* object(const std::string& path) const {
+        return dynamic_cast<T*>(m_ui->root->findObject(CString(path)));
     }
+    CParamBridge* bridge(const std::string& name) const { return object<CParamBridge>("ui." + name); }
+    CWindowOpener* opener() const { return object<CWindowOpener>("ui.window-shared-data.window-opener"); }
     void setParam(const std::string& bridgeName, double v) {
         CParamBridge* b = bridge(bridgeName);
         ASSERT_NE(b, nullptr) << bridgeName;

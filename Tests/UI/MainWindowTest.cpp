@@ -329,7 +329,7 @@ TEST_F(MainWindow, NothingOverlapsOrIsCutFromScaleOneToTwo) {
         EXPECT_NEAR(root->area().total.w, 590 * scale, 1);
         EXPECT_NEAR(root->area().total.h, 444 * scale, 1);
         int checked = 0;
-        expectNothingOverlapsOrIsCut(root, scale, &checked);
+        uitest::expectNothingOverlapsOrIsCut(root, scale, &checked);
         EXPECT_GT(checked, 100);
         m_ui.reset();
     }
@@ -353,7 +353,7 @@ TEST_F(MainWindow, MatchesItsGoldenImages) {
             {"dcfilter-enable-bridge", 1}, {"dither-enable-bridge", 1}, {"host-latency-change-bridge", 0}};
         for (const auto& [name, v] : settings) setParam(name, v);
         ASSERT_FALSE(m_ui->renderer->render());
-        expectMatchesGolden(m_ui->renderer->backBuffer(), std::string("main-window@") + scale + ".png");
+        uitest::expectMatchesGolden(m_ui->renderer->backBuffer(), std::string("main-window@") + scale + ".png");
         m_ui.reset();
     }
 }
@@ -466,7 +466,7 @@ TEST_F(SettingsWindow, MatchesItsGoldenImages) {
         CWindowRenderer* r = kelFindRenderer(m_settings);
         ASSERT_NE(r, nullptr);
         ASSERT_FALSE(r->render());
-        expectMatchesGolden(r->backBuffer(), std::string("settings-window@") + scale + ".png");
+        uitest::expectMatchesGolden(r->backBuffer(), std::string("settings-window@") + scale + ".png");
         m_ui.reset();
     }
 }

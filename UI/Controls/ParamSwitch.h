@@ -27,6 +27,7 @@ public:
     CError initLinks() override;
 
     CParamBinding& binding() { return m_binding; }
+    const CParamBinding& binding() const { return m_binding; }
     bool isOn() const;
     // Moves the value `steps` steps (wrapping when cycling).
     CError step(int steps);

@@ -38,7 +38,9 @@ void CReadOut::editRules(CString* acceptChars, int64_t* maxLength, bool* acceptE
         return;
     }
     const CParamBridge* b = m_binding.bridge();
-    *acceptChars = b && b->info() && !b->info()->stateNames().empty() ? CString() : CString("0123456789.,-");
+    const bool anyText = b && b->info() &&
+                         (!b->info()->stateNames().empty() || b->info()->dataType() == EAudioParamDataType::Text);
+    *acceptChars = anyText ? CString() : CString("0123456789.,-");
 }
 
 CString CReadOut::editStartText() const { return m_binding.isReady() ? m_binding.text() : CString(); }
@@ -46,6 +48,13 @@ CString CReadOut::editStartText() const { return m_binding.isReady() ? m_binding
 CError CReadOut::applyEdit(const CString& edited, bool* accepted) {
     *accepted = false;
     CParamBridge* b = m_binding.bridge();
+    // A text parameter takes the text as it is; an empty one means nothing.
+    if (b && b->info() && b->info()->dataType() == EAudioParamDataType::Text) {
+        if (edited.trimmed().empty()) return setState("edit-error");
+        KEL_TRY(b->setText(m_binding.group(), m_binding.element(), edited.trimmed()));
+        *accepted = true;
+        return {};
+    }
     CString text;
     for (size_t i = 0; i < edited.length(); ++i) text += edited[i] == u',' ? u'.' : edited[i];
     double v = 0;

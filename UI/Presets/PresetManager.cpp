@@ -142,6 +142,14 @@ CError CPresetManager::initDone() {
         KEL_TRY(made->initTree());
         m_dialog = dynamic_cast<CFileDialog*>(made);
     }
+    if (const CString list = attr("system-list").trimmed(); !list.empty()) {
+        const CAppData::ItemRef ref = CAppData::parseItemRef(list);
+        std::vector<uint8_t> data;
+        bool found = false;
+        KEL_TRY(store().readData(ref.name, kIdAlst, &data, &found, ref.resource));
+        if (found) KEL_TRY(m_systemList.loadBytes(data));
+        if (m_bankList && !m_systemList.empty()) KEL_TRY(m_bankList->select(kFactoryBank));
+    }
     if (!attr("store-name").trimmed().empty()) {
         store().addListener(this);
         m_storeListening = true;
@@ -175,7 +183,11 @@ CAudioPresetBank* CPresetManager::userBank(int bank) {
 std::vector<CString> CPresetManager::presetRows(int bank) const {
     std::vector<CString> rows;
     const auto* r = m_client && m_registry.handle() ? m_client->registry(m_registry.handle()) : nullptr;
-    if (bank == kFactoryBank && r) rows = r->factoryPresets;
+    if (bank == kFactoryBank && r && r->factoryPresets.empty() && !m_systemList.empty()) {
+        for (const CAudioPreset& p : m_systemList.presets()) rows.push_back(p.displayName());
+    } else if (bank == kFactoryBank && r) {
+        rows = r->factoryPresets;
+    }
     else if (bank == kSessionBank && r) rows = r->programs;
     else if (isUserBank(bank))
         for (const CAudioPreset& p : m_userBanks[size_t(bank - kFirstUserBank)].presets()) rows.push_back(p.displayName());
@@ -190,6 +202,8 @@ CError CPresetManager::refresh() {
         std::vector<CString> banks{CString(kFactoryBankName), CString(kSessionBankName)};
         for (const CAudioPresetBank& b : m_userBanks) banks.push_back(b.name());
         KEL_TRY(m_bankList->setRows(std::move(banks)));
+        // A manager with a system list opens on it once the registry is known.
+        if (m_bankList->selected() < 0 && !m_systemList.empty()) return m_bankList->select(kFactoryBank);
     }
     const int bank = m_bankList ? m_bankList->selected() : kSessionBank;
     KEL_TRY(m_presetList->setRows(presetRows(bank)));
@@ -254,7 +268,10 @@ CError CPresetManager::activatePreset() {
     const int preset = m_presetList->selected();
     if (preset < 0 || !m_registry.handle()) return {};
     CError e;
-    if (bank == kFactoryBank) e = m_client->activateFactoryPreset(m_registry.handle(), uint32_t(preset));
+    const auto* r = m_client->registry(m_registry.handle());
+    const bool system = bank == kFactoryBank && r && r->factoryPresets.empty() && size_t(preset) < m_systemList.size();
+    if (system) e = m_client->activatePreset(m_registry.handle(), m_systemList.preset(size_t(preset)), preset);
+    else if (bank == kFactoryBank) e = m_client->activateFactoryPreset(m_registry.handle(), uint32_t(preset));
     else if (bank == kSessionBank) e = m_client->setCurrentProgram(m_registry.handle(), uint32_t(preset));
     else if (CAudioPresetBank* b = userBank(bank); b && size_t(preset) < b->size()) {
         CAudioPreset p = b->preset(size_t(preset));

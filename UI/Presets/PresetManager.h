@@ -24,7 +24,11 @@
 // ("Preset"), "filename-prefix" (proposed file names start with it),
 // "defpath-preset", "defpath-bank" (folders the dialogs start in),
 // "preset-id-compat" (blank-separated registry ids whose preset files load
-// as this registry's), "is-global-data". "is-mid-side", "is-sidechain" and
+// as this registry's), "is-global-data", "system-list" (a preset list of the
+// store, written as the instance's "appdata" files are:
+// "../routing-presets|AppDataGlobal_routing-presets-sys"; for a registry
+// without a factory bank of its own, such as the routing registry, the list
+// is the factory bank, and the manager opens on it). "is-mid-side", "is-sidechain" and
 // "is-check-routing-compatibility" name filters for products whose presets
 // depend on their routing; this product's presets do not (they are "false").
 //
@@ -118,6 +122,7 @@ public:
     CError openDialog(bool bank, bool save);
     CError refresh();
     CError reloadUserBanks();
+    const CAudioPresetBank& systemList() const { return m_systemList; }
 
     void appDataChanged(CAppData& store, const CString& itemName) override;
 
@@ -150,6 +155,7 @@ private:
     CView* m_presetButtons = nullptr;
     CFileDialog* m_dialog = nullptr;
     std::vector<CAudioPresetBank> m_userBanks;
+    CAudioPresetBank m_systemList;  // "system-list", when given
     std::map<uint32_t, PendingRequest> m_pending;
     bool m_storeListening = false;
     bool m_writing = false;

@@ -104,10 +104,12 @@ CError CQuickPresetSelector::reload() {
     for (const char* attrName : {"store-name", "store-name-user"}) {
         const CString item = attr(attrName).trimmed();
         if (item.empty()) continue;
+        // A list name, or the item and its embedded default as an "appdata" file names them.
+        const CAppData::ItemRef ref = CAppData::parseItemRef(item);
         std::vector<uint8_t> data;
         bool found = false;
         CAudioPresetBank bank;
-        if (CError e = store.readData(item, kIdAlst, &data, &found); e || !found) {
+        if (CError e = store.readData(ref.name, kIdAlst, &data, &found, ref.resource); e || !found) {
             if (e) kelLogError(e);
             continue;
         }

@@ -6,7 +6,9 @@
 // through "interface-client"): the preset lists of the application data
 // stores "store-name" and "store-name-user" (the global store with
 // "is-global-data", else the local one; an absent list is its embedded
-// default, or empty), or, for the master registry without lists, its
+// default, or empty; a name may carry its default as the instance's
+// "appdata" files do: "../routing-presets|AppDataGlobal_routing-presets-sys"),
+// or, for the master registry without lists, its
 // programs. The title is the text of the UI parameter ".ui-param-title"
 // (else the registry's current program name); a title matching
 // "forced-title-filter" (a pattern with "*", e.g. "Off*") shows as
