@@ -1,0 +1,153 @@
+// The list of a pop-up list window.
+#include "UI/Lists/PopupList.h"
+
+#include <algorithm>
+
+#include "UI/Render/WindowRenderer.h"
+#include "UI/Resources/ResourceObjects.h"
+#include "UI/View/BorderList.h"
+#include "UI/Window/WindowOpener.h"
+#include "UI/Window/WindowSharedData.h"
+
+void CPopupList::registerEvents(CClassRecord& record) {
+    CItemList::registerEvents(record);
+    record.addEvent("choose", [](CObject* self, CEventParams& p) -> CError {
+        auto* l = static_cast<CPopupList*>(self);
+        int64_t i = l->selected();
+        if (p.has("index")) p.get("index").toInt(&i);
+        return l->choose(int(i));
+    });
+    record.addEvent("dismiss", [](CObject* self, CEventParams&) -> CError {
+        return static_cast<CPopupList*>(self)->dismiss();
+    });
+}
+
+CError CPopupList::initLinks() {
+    CObject* r = renderer();
+    if (!r) r = kelFindRenderer(parent());
+    CString openerPath = r ? r->attr("opener").trimmed() : CString();
+    if (openerPath.empty())
+        if (const CObject* o = root()->findObject("ui.window-shared-data.window-opener")) openerPath = o->attr("opener");
+    m_opener = openerPath.empty() ? nullptr : dynamic_cast<CTextView*>(root()->findObject(openerPath));
+    if (!m_opener) return KEL_ERROR(kelstr_CPopupList_initLinks_NoOpener);
+    // The window names its opener (the opener's toggle looks for it).
+    if (r) KEL_TRY(r->setAttr("opener", m_opener->fullName(), false));
+
+    int current = -1;
+    std::vector<CString> items = m_opener->popupItems(&current);
+    const int count = int(items.size());
+    KEL_TRY(setRows(std::move(items)));
+
+    // Placement from the opener.
+    auto from = [&](const char* name, const char* def) {
+        return m_opener->hasAttr(name) && !m_opener->attr(name).trimmed().empty() ? m_opener->attr(name).trimmed()
+                                                                                    : CString(def);
+    };
+    if (r) {
+        KEL_TRY(r->setAttr("window-alignment", from("window-alignment", "bottom"), false));
+        KEL_TRY(r->setAttr("shift-x", from("shift-x", "0"), false));
+        KEL_TRY(r->setAttr("shift-y", from("shift-y", "0"), false));
+    }
+    KEL_TRY(setAttr("inner-border", from("popup-inner-border", "LR6"), false));
+    if (m_opener->attrBool("is-same-width")) {
+        const double scale = m_opener->renderer() && m_opener->renderer()->totalScale() > 0
+                                 ? m_opener->renderer()->totalScale()
+                                 : 1.0;
+        double w = m_opener->area().total.w / scale;
+        if (w <= 0) w = m_opener->attrReal("width", 0.0);
+        // The window's own borders around the list.
+        if (const CView* top = dynamic_cast<const CView*>(parent())) {
+            CBorderList b;
+            b.parse(top->attr("inner-border"));
+            const CBorder e = b.evaluate(1.0);
+            w -= e.l + e.r;
+        }
+        if (w > 0) KEL_TRY(setAttr("width", CString::number(w), false));
+    }
+    // As tall as the entries shown.
+    const auto* font = dynamic_cast<const CFontObject*>(findObject(attr("font-name").trimmed()));
+    if (font && font->font()) {
+        const int maxShown = int(std::max<int64_t>(attrInt("max-item-count", 12), 1));
+        const int shown = std::clamp(count, 1, maxShown);
+        const double line = font->font()->lineHeight + attrReal("line-height-modifier", 0.0);
+        const double spacing = attrReal("paragraph-spacing", 2.0);
+        CBorderList b;
+        b.parse(attr("inner-border"));
+        const CBorder e = b.evaluate(1.0);
+        KEL_TRY(setAttr("height", CString::number(shown * line + (shown - 1) * spacing + e.t + e.b), false));
+    }
+    KEL_TRY(CItemList::initLinks());
+    return select(current);
+}
+
+CError CPopupList::initDone() {
+    KEL_TRY(CItemList::initDone());
+    // Keys go to the list while it is open.
+    if (auto* shared = dynamic_cast<CWindowSharedData*>(root()->findObject("ui.window-shared-data")))
+        KEL_TRY(shared->changeKeyFocus(this, false));
+    // The current entry in view once the rows are laid out.
+    if (selected() >= 0) KEL_TRY(scrollTo(selected() - visibleRows() / 2));
+    return {};
+}
+
+CError CPopupList::choose(int index) {
+    if (m_closing) return {};
+    if (index < 0 || index >= int(rows().size())) return dismiss();
+    const CString title = rows()[size_t(index)];
+    CTextView* opener = m_opener;
+    KEL_TRY(closeWindow());
+    return opener ? opener->popupChosen(index, title) : CError();
+}
+
+CError CPopupList::dismiss() {
+    if (m_closing) return {};
+    return closeWindow();
+}
+
+CError CPopupList::closeWindow() {
+    m_closing = true;
+    auto* closer = root()->findObject("ui.window-shared-data.window-closer");
+    CObject* holder = this;
+    const CObject* ui = root()->findObject("ui");
+    while (holder && holder->parent() != ui) holder = holder->parent();
+    if (!closer || !holder) return {};
+    // The window goes after the event that closes it: through the opener's
+    // window, which outlives it.
+    CEventParams p{{"window", holder->fullName()}};
+    if (m_opener && m_opener->renderer()) {
+        m_opener->renderer()->postEvent(closer, "close-window", p);
+        return {};
+    }
+    if (renderer()) renderer()->postEvent(closer, "close-window", p);
+    return {};
+}
+
+CError CPopupList::onViewEvent(const CString& name, CEventParams& p) {
+    if (m_closing) return {};
+    if (name == "mouse-move" || name == "mouse-press") {
+        double y = 0;
+        if (!p.get("y").toDouble(&y)) return {};
+        const int row = rowAt(y);
+        if (row >= 0) KEL_TRY(select(row));
+        if (name == "mouse-press" && row >= 0) return choose(row);
+        return {};
+    }
+    if (name == "key-press") {
+        const CString key = p.get("key");
+        const int n = int(rows().size());
+        if (key == "Escape") return dismiss();
+        if (key == "Return" || key == "KP_Enter") return choose(selected());
+        if (n == 0) return {};
+        const int page = std::max(visibleRows() - 1, 1);
+        int to = selected();
+        if (key == "Up") to = to < 0 ? n - 1 : std::max(to - 1, 0);
+        else if (key == "Down") to = to < 0 ? 0 : std::min(to + 1, n - 1);
+        else if (key == "Prior") to = std::max(to - page, 0);
+        else if (key == "Next") to = std::min(std::max(to, 0) + page, n - 1);
+        else if (key == "Home") to = 0;
+        else if (key == "End") to = n - 1;
+        else return {};
+        return select(to);
+    }
+    return CItemList::onViewEvent(name, p);
+}

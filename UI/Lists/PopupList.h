@@ -1,0 +1,48 @@
+#pragma once
+// CPopupList (tag "ui:popup-list"): the list of a pop-up list window (the
+// run-time template "ui:window-app-popup-list"), opened by a text view's
+// "popup-toggle" (TextView.h). It shows the entries its opener offers
+// (CTextView::popupItems), the current one highlighted and in view.
+//
+// The pointer highlights the entry under it and a click chooses it; Up and
+// Down move the highlight, Page Up / Page Down by a page, Home and End to
+// the ends, Enter chooses, Escape closes. Lists longer than
+// "max-item-count" entries (default 12) scroll: the wheel, the keys and the
+// highlight keep the shown part where it is needed. A choice is handed to
+// the opener (CTextView::popupChosen) and closes the window; so do Escape
+// and a press outside the window (the renderer's
+// "is-close-on-outside-click", CWindowCloser's "close-menus").
+//
+// At link time the list takes its size and its window's placement from the
+// opener: its width from the opener's with "is-same-width" (else its own),
+// its height from the entries shown, its inner border from the opener's
+// "popup-inner-border" (default "LR6"), and the window's "window-alignment"
+// (default "bottom"), "shift-x" and "shift-y" from the opener's. The list
+// takes the key focus of its editor.
+
+#include "UI/Presets/ItemList.h"
+
+KELSTR(CPopupList_initLinks_NoOpener, "The pop-up list has no opener view.");
+
+class CPopupList : public CItemList {
+public:
+    static void registerEvents(CClassRecord& record);
+    CError initLinks() override;
+    CError initDone() override;
+    bool takesFocus() const override { return true; }
+
+    CTextView* opener() const { return m_opener; }
+    // Hands entry `index` to the opener and closes the window.
+    CError choose(int index);
+    // Closes the window without a choice.
+    CError dismiss();
+    bool isClosing() const { return m_closing; }
+
+protected:
+    CError onViewEvent(const CString& eventName, CEventParams& params) override;
+
+private:
+    CError closeWindow();
+    CTextView* m_opener = nullptr;
+    bool m_closing = false;
+};
