@@ -24,7 +24,7 @@ void CPopupList::registerEvents(CClassRecord& record) {
 
 CError CPopupList::initLinks() {
     CObject* r = renderer();
-    if (!r) r = kelFindRenderer(parent());
+    for (CObject* o = parent(); !r && o; o = o->parent()) r = dynamic_cast<CWindowRenderer*>(o);
     CString openerPath = r ? r->attr("opener").trimmed() : CString();
     if (openerPath.empty())
         if (const CObject* o = root()->findObject("ui.window-shared-data.window-opener")) openerPath = o->attr("opener");
