@@ -22,8 +22,9 @@ void CPopupList::registerEvents(CClassRecord& record) {
     });
 }
 
-CError CPopupList::initLinks() {
-    CObject* r = renderer();
+CError CPopupList::init() {
+    // Rows, size and the window's placement come before the view reads its attributes.
+    CObject* r = nullptr;
     for (CObject* o = parent(); !r && o; o = o->parent()) r = dynamic_cast<CWindowRenderer*>(o);
     CString openerPath = r ? r->attr("opener").trimmed() : CString();
     if (openerPath.empty())
@@ -33,12 +34,10 @@ CError CPopupList::initLinks() {
     // The window names its opener (the opener's toggle looks for it).
     if (r) KEL_TRY(r->setAttr("opener", m_opener->fullName(), false));
 
-    int current = -1;
-    std::vector<CString> items = m_opener->popupItems(&current);
+    std::vector<CString> items = m_opener->popupItems(&m_current);
     const int count = int(items.size());
     KEL_TRY(setRows(std::move(items)));
 
-    // Placement from the opener.
     auto from = [&](const char* name, const char* def) {
         return m_opener->hasAttr(name) && !m_opener->attr(name).trimmed().empty() ? m_opener->attr(name).trimmed()
                                                                                     : CString(def);
@@ -56,7 +55,7 @@ CError CPopupList::initLinks() {
         double w = m_opener->area().total.w / scale;
         if (w <= 0) w = m_opener->attrReal("width", 0.0);
         // The window's own borders around the list.
-        if (const CView* top = dynamic_cast<const CView*>(parent())) {
+        if (const CObject* top = parent()) {
             CBorderList b;
             b.parse(top->attr("inner-border"));
             const CBorder e = b.evaluate(1.0);
@@ -65,6 +64,7 @@ CError CPopupList::initLinks() {
         if (w > 0) KEL_TRY(setAttr("width", CString::number(w), false));
     }
     // As tall as the entries shown.
+    if (!hasAttr("paragraph-spacing")) KEL_TRY(setAttr("paragraph-spacing", "2", false));
     const auto* font = dynamic_cast<const CFontObject*>(findObject(attr("font-name").trimmed()));
     if (font && font->font()) {
         const int maxShown = int(std::max<int64_t>(attrInt("max-item-count", 12), 1));
@@ -76,8 +76,12 @@ CError CPopupList::initLinks() {
         const CBorder e = b.evaluate(1.0);
         KEL_TRY(setAttr("height", CString::number(shown * line + (shown - 1) * spacing + e.t + e.b), false));
     }
+    return CItemList::init();
+}
+
+CError CPopupList::initLinks() {
     KEL_TRY(CItemList::initLinks());
-    return select(current);
+    return select(m_current);
 }
 
 CError CPopupList::initDone() {

@@ -27,6 +27,7 @@ KELSTR(CPopupList_initLinks_NoOpener, "The pop-up list has no opener view.");
 class CPopupList : public CItemList {
 public:
     static void registerEvents(CClassRecord& record);
+    CError init() override;
     CError initLinks() override;
     CError initDone() override;
     bool takesFocus() const override { return true; }
@@ -44,5 +45,6 @@ protected:
 private:
     CError closeWindow();
     CTextView* m_opener = nullptr;
+    int m_current = -1;
     bool m_closing = false;
 };

@@ -139,6 +139,8 @@ CError CItemList::announce(const char* event, int index) {
 }
 
 CError CItemList::onViewEvent(const CString& name, CEventParams& p) {
+    // While a row is renamed its box takes the keys and the pointer.
+    if (isEditing()) return CTextView::onViewEvent(name, p);
     if (name == "mouse-press") {
         double y = 0;
         if (!p.get("y").toDouble(&y)) return {};
@@ -152,10 +154,10 @@ CError CItemList::onViewEvent(const CString& name, CEventParams& p) {
         }
         // A second click on the selected row renames it, unless a double click follows.
         if (again && !isEditing() && canRenameSelected()) {
+            stopRenameTimer();
             m_renameAt = kelSecondsSinceStart() + std::max(attrReal("paragraph-click-edit-delay", 0.5), 0.0);
             CWindowRenderer* r = renderer();
             if (CObject* timer = r ? r->findChild("cursor-timer") : nullptr) {
-                stopRenameTimer();
                 listenObject(timer, "tick", this, "rename-tick");
                 m_renameTimer = timer;
             }

@@ -1,6 +1,7 @@
 // Text views: the pop-up lists they open.
 #include "UI/Text/TextView.h"
 
+#include "UI/Render/WindowRenderer.h"
 #include "UI/Window/WindowOpener.h"
 
 namespace {
