@@ -69,6 +69,7 @@ CError CPopupList::init() {
     if (font && font->font()) {
         const int maxShown = int(std::max<int64_t>(attrInt("max-item-count", 12), 1));
         const int shown = std::clamp(count, 1, maxShown);
+        m_shown = shown;
         const double line = font->font()->lineHeight + attrReal("line-height-modifier", 0.0);
         const double spacing = attrReal("paragraph-spacing", 2.0);
         CBorderList b;
@@ -77,6 +78,10 @@ CError CPopupList::init() {
         KEL_TRY(setAttr("height", CString::number(shown * line + (shown - 1) * spacing + e.t + e.b), false));
     }
     return CItemList::init();
+}
+
+int CPopupList::visibleRows() const {
+    return lines().empty() || area().inner.h <= 0 ? m_shown : CItemList::visibleRows();
 }
 
 CError CPopupList::initLinks() {

@@ -31,6 +31,8 @@ public:
     CError initLinks() override;
     CError initDone() override;
     bool takesFocus() const override { return true; }
+    // Before its first layout, the rows the list is made tall enough for.
+    int visibleRows() const override;
 
     CTextView* opener() const { return m_opener; }
     // Hands entry `index` to the opener and closes the window.
@@ -46,5 +48,6 @@ private:
     CError closeWindow();
     CTextView* m_opener = nullptr;
     int m_current = -1;
+    int m_shown = 1;
     bool m_closing = false;
 };

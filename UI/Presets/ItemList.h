@@ -50,7 +50,7 @@ public:
     int rowAt(double y) const;
     // The first row shown, and how many fit (all of them before a layout).
     int firstRow() const { return m_first; }
-    int visibleRows() const;
+    virtual int visibleRows() const;
     // Scrolls so that the first row shown is `first` (clamped).
     CError scrollTo(int first);
     // Renaming in place (see above).
