@@ -11,20 +11,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
-#include "Audio/Interface/ParamInterfaceUni.h"
 #include "Core/AppData.h"
 #include "Core/SharedAttribute.h"
-#include "Core/XMLData.h"
 #include "Platform/Window/Window.h"
-#include "Tests/Integration/IntegrationFixture.h"
-#include "Tests/Support/PumpDeliveries.h"
-#include "Tests/UI/UiTestSupport.h"
-#include "Tools/DefCompiler/DefCompiler.h"
+#include "Tests/UI/MainWindowFixture.h"
 #include "UI/Controls/Knob.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Lists/PopupList.h"
@@ -34,25 +27,16 @@
 #include "UI/Render/WindowRenderer.h"
 #include "UI/Window/WindowOpener.h"
 
-KELSTR(PopupListTest_compile, "The editor document does not compile: %1");
-
 namespace {
 
-const char* const kRoot = "ui.main-window.window-renderer.root.";
+using uitest::kRoot;
 const char* const kList = "ui:window-app-popup-list";
 const char* const kMode = "plugin.modMain.modTamblor.mode-params.mode";
 const char* const kInGain = "plugin.modMain.modTamblor.ingain";
 
-// The product document windowless (the window data a plain object, no
-// update timers), on a data folder of its own, connected to the instance.
-class PopupLists : public integ::Integration {
+// The product document (MainWindowFixture.h) on a data folder of its own.
+class PopupLists : public uitest::MainWindow {
 protected:
-    struct Editor {
-        std::unique_ptr<CObject> root;
-        CParamInterfaceUniClientConnector* connector = nullptr;
-        CWindowRenderer* renderer = nullptr;
-    };
-
     void SetUp() override {
         m_dir = std::filesystem::temp_directory_path() / ("tamblor-poplist-" + std::to_string(::getpid()));
         std::filesystem::remove_all(m_dir);
@@ -60,7 +44,7 @@ protected:
         if (const char* old = std::getenv("XDG_DATA_HOME")) m_oldDataHome = old;
         ::setenv("XDG_DATA_HOME", m_dir.c_str(), 1);
         CAppData::resetAllPaths();
-        Integration::SetUp();
+        MainWindow::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(master().activateDefaultPreset().ok());
         const CError e = open();
@@ -69,48 +53,10 @@ protected:
         ASSERT_NE(m_opener, nullptr);
     }
     void TearDown() override {
-        m_ui.reset();
-        Integration::TearDown();
+        MainWindow::TearDown();
         m_oldDataHome ? (void)::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1) : (void)::unsetenv("XDG_DATA_HOME");
         CAppData::resetAllPaths();
         std::filesystem::remove_all(m_dir);
-    }
-
-    CError open() {
-        std::ifstream in(uiTestData("../../../Definitions/UI/UserInterface.xml"), std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        auto replaceAll = [&](const std::string& from, const std::string& to) {
-            for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-                text.replace(at, from.size(), to);
-        };
-        replaceAll("<ui:window-shared-data ", "<core:object ");
-        replaceAll("</ui:window-shared-data>", "</core:object>");
-        for (size_t at = text.find("<ui:update-timer "); at != std::string::npos; at = text.find("<ui:update-timer "))
-            text.erase(at, text.find("/>", at) + 2 - at);
-        m_ui = std::make_unique<Editor>();
-        m_ui->root = std::make_unique<CObject>();
-        KEL_TRY(m_ui->root->setAttr("VisualScale", "1", false));
-        KEL_TRY(m_ui->root->setAttr("BaseConnectorRootPtr",
-                                    CParamInterfaceUniClientConnector::rootPointerText(core()->instanceRoot()),
-                                    false));
-        std::vector<uint8_t> compiled;
-        std::string err;
-        if (!CDefCompiler::compileXml(text, "UserInterface.xml", &compiled, &err))
-            return KEL_ERROR(kelstr_PopupListTest_compile, CString(err));
-        KEL_TRY(kelLoadCompiledDefinition(m_ui->root.get(), compiled));
-        m_ui->connector = dynamic_cast<CParamInterfaceUniClientConnector*>(
-            m_ui->root->findObject("ui.interface-client-connector"));
-        m_ui->renderer = dynamic_cast<CWindowRenderer*>(m_ui->root->findObject("ui.main-window.window-renderer"));
-        pumpUi();
-        return m_ui->renderer ? m_ui->renderer->render() : CError{};
-    }
-    void pumpUi() {
-        Editor* one[] = {m_ui.get()};
-        pumpDeliveries(std::span<Editor* const>(one), std::chrono::seconds(10));
-    }
-    template <class T = CView>
-    T* view(const std::string& path) const {
-        return dynamic_cast<T*>(m_ui->root->findObject(CString(kRoot + path)));
     }
 
     // Clicks a selector (its release opens or closes its list) and returns
@@ -156,7 +102,6 @@ protected:
 
     std::filesystem::path m_dir;
     std::optional<std::string> m_oldDataHome;
-    std::unique_ptr<Editor> m_ui;
     CWindowOpener* m_opener = nullptr;
     double m_change = 0;
 };
