@@ -122,6 +122,16 @@ TEST_F(PopupLists, QuickPresetListOffersTheFactoryPresetsAndAClickLoadsOne) {
     // Twelve rows shown at most: the rest scrolls.
     EXPECT_LE(list->visibleRows(), 12);
     EXPECT_GE(list->area().total.w, 150.0);
+    // The keys pass over the rule; a click on it chooses nothing.
+    const int presets = int(quick->items().size());
+    ASSERT_FALSE(key(list, "End"));
+    ASSERT_FALSE(key(list, "Up"));
+    ASSERT_FALSE(key(list, "Up"));
+    EXPECT_EQ(list->selected(), presets - 1);
+    ASSERT_FALSE(list->scrollTo(presets));
+    ASSERT_FALSE(kelFindRenderer(m_opener->findPopup(kList))->render());
+    ASSERT_FALSE(pressRow(list, presets));
+    EXPECT_FALSE(list->isClosing());
 
     // Two presets that set In Gain apart: the first loaded, the other clicked.
     std::vector<double> gains;

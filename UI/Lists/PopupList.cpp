@@ -99,8 +99,21 @@ CError CPopupList::initDone() {
     return {};
 }
 
+bool CPopupList::isRule(int row) const {
+    if (row < 0 || row >= int(rows().size())) return false;
+    const CString& r = rows()[size_t(row)];
+    return r.startsWith("[IMG=") && r.find(u'#') != CString::npos && r.substr(r.find(u'#')).startsWith("#HR");
+}
+
+CError CPopupList::step(int from, int direction) {
+    const int n = int(rows().size());
+    int to = std::clamp(from, 0, n - 1);
+    while (isRule(to) && to + direction >= 0 && to + direction < n) to += direction;
+    return isRule(to) ? CError() : select(to);
+}
+
 CError CPopupList::choose(int index) {
-    if (m_closing) return {};
+    if (m_closing || isRule(index)) return {};
     if (index < 0 || index >= int(rows().size())) return dismiss();
     const CString title = rows()[size_t(index)];
     CTextView* opener = m_opener;
@@ -137,7 +150,7 @@ CError CPopupList::onViewEvent(const CString& name, CEventParams& p) {
         double y = 0;
         if (!p.get("y").toDouble(&y)) return {};
         const int row = rowAt(y);
-        if (row >= 0) KEL_TRY(select(row));
+        if (row >= 0 && !isRule(row)) KEL_TRY(select(row));
         if (name == "mouse-press" && row >= 0) return choose(row);
         return {};
     }
@@ -148,15 +161,15 @@ CError CPopupList::onViewEvent(const CString& name, CEventParams& p) {
         if (key == "Return" || key == "KP_Enter") return choose(selected());
         if (n == 0) return {};
         const int page = std::max(visibleRows() - 1, 1);
-        int to = selected();
-        if (key == "Up") to = to < 0 ? n - 1 : std::max(to - 1, 0);
-        else if (key == "Down") to = to < 0 ? 0 : std::min(to + 1, n - 1);
-        else if (key == "Prior") to = std::max(to - page, 0);
-        else if (key == "Next") to = std::min(std::max(to, 0) + page, n - 1);
-        else if (key == "Home") to = 0;
-        else if (key == "End") to = n - 1;
-        else return {};
-        return select(to);
+        const int at = selected();
+        // Rules are passed over in the direction of the move.
+        if (key == "Up") return step(at < 0 ? n - 1 : at - 1, -1);
+        if (key == "Down") return step(at < 0 ? 0 : at + 1, 1);
+        if (key == "Prior") return step(at - page, -1);
+        if (key == "Next") return step(std::max(at, 0) + page, 1);
+        if (key == "Home") return step(0, 1);
+        if (key == "End") return step(n - 1, -1);
+        return {};
     }
     return CItemList::onViewEvent(name, p);
 }

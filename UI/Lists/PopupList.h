@@ -6,7 +6,8 @@
 //
 // The pointer highlights the entry under it and a click chooses it; Up and
 // Down move the highlight, Page Up / Page Down by a page, Home and End to
-// the ends, Enter chooses, Escape closes. Lists longer than
+// the ends (passing over rules, rows of an "HR" image), Enter chooses,
+// Escape closes. Lists longer than
 // "max-item-count" entries (default 12) scroll: the wheel, the keys and the
 // highlight keep the shown part where it is needed. A choice is handed to
 // the opener (CTextView::popupChosen) and closes the window; so do Escape
@@ -46,6 +47,10 @@ protected:
 
 private:
     CError closeWindow();
+    // A rule between entries ("[IMG=...#HR...]"): not highlighted, not chosen.
+    bool isRule(int row) const;
+    // Highlights the row nearest `from` (clamped) that is no rule, looking in `direction`.
+    CError step(int from, int direction);
     CTextView* m_opener = nullptr;
     int m_current = -1;
     int m_shown = 1;
