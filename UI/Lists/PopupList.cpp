@@ -30,7 +30,7 @@ CError CPopupList::init() {
     if (openerPath.empty())
         if (const CObject* o = root()->findObject("ui.window-shared-data.window-opener")) openerPath = o->attr("opener");
     m_opener = openerPath.empty() ? nullptr : dynamic_cast<CTextView*>(root()->findObject(openerPath));
-    if (!m_opener) return KEL_ERROR(kelstr_CPopupList_initLinks_NoOpener);
+    if (!m_opener) return KEL_ERROR(kelstr_CPopupList_init_NoOpener);
     // The window names its opener (the opener's toggle looks for it).
     if (r) KEL_TRY(r->setAttr("opener", m_opener->fullName(), false));
 

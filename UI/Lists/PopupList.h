@@ -23,7 +23,7 @@
 
 #include "UI/Presets/ItemList.h"
 
-KELSTR(CPopupList_initLinks_NoOpener, "The pop-up list has no opener view.");
+KELSTR(CPopupList_init_NoOpener, "The pop-up list has no opener view.");
 
 class CPopupList : public CItemList {
 public:
