@@ -3,7 +3,9 @@
 
 #include <algorithm>
 
+#include "UI/Render/Painter.h"
 #include "UI/Render/WindowRenderer.h"
+#include "UI/Resources/DynamicColor.h"
 #include "UI/Resources/ResourceObjects.h"
 #include "UI/View/BorderList.h"
 #include "UI/Window/WindowOpener.h"
@@ -82,6 +84,19 @@ CError CPopupList::init() {
 
 int CPopupList::visibleRows() const {
     return lines().empty() || area().inner.h <= 0 ? m_shown : CItemList::visibleRows();
+}
+
+void CPopupList::paint(const CPainter& p) const {
+    CItemList::paint(p);
+    const int n = int(rows().size()), shown = visibleRows();
+    if (n <= shown || n == 0) return;
+    const CDynamicColorData* c = paletteColor("Scroller");
+    if (!c) return;
+    const double scale = renderer() && renderer()->totalScale() > 0 ? renderer()->totalScale() : 1.0;
+    const CRectD& in = area().inner;
+    const double w = 2 * scale;
+    const CRectD thumb{in.right() + 2 * scale, in.y + in.h * firstRow() / n, w, std::max(in.h * shown / n, w)};
+    p.fillRect(thumb, c->tables.front()[128], effectiveOpacity() * c->tables.front().value);
 }
 
 CError CPopupList::initLinks() {

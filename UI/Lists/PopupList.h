@@ -8,7 +8,8 @@
 // Down move the highlight, Page Up / Page Down by a page, Home and End to
 // the ends (passing over rules, rows of an "HR" image), Enter chooses,
 // Escape closes. Lists longer than
-// "max-item-count" entries (default 12) scroll: the wheel, the keys and the
+// "max-item-count" entries (default 12) scroll, with a thin bar along the
+// right edge for the part shown: the wheel, the keys and the
 // highlight keep the shown part where it is needed. A choice is handed to
 // the opener (CTextView::popupChosen) and closes the window; so do Escape
 // and a press outside the window (the renderer's
@@ -34,6 +35,9 @@ public:
     bool takesFocus() const override { return true; }
     // Before its first layout, the rows the list is made tall enough for.
     int visibleRows() const override;
+    // The rows, and along the right edge the part of the list they show
+    // when it scrolls (palette colour "Scroller").
+    void paint(const CPainter& p) const override;
 
     CTextView* opener() const { return m_opener; }
     // Hands entry `index` to the opener and closes the window.
