@@ -13,6 +13,7 @@
 #include "UI/Colors/ColorCreators.h"
 #include "UI/Controls/ControlCreators.h"
 #include "UI/Decor/DecorCreators.h"
+#include "UI/Lists/ListCreators.h"
 #include "UI/Meters/MeterCreators.h"
 #include "UI/Panels/PanelCreators.h"
 #include "UI/Presets/PresetCreators.h"
@@ -33,7 +34,8 @@ std::span<const CreatorRow> kelProductCreatorTable() {
               audioModuleCreatorRows(), audioVizCreatorRows(), audioRegistryCreatorRows(),
               audioInterfaceCreatorRows(), uiResourceCreatorRows(), uiViewCreatorRows(),
               uiControlCreatorRows(), uiMeterCreatorRows(), uiPanelCreatorRows(), uiWindowCreatorRows(),
-              uiPresetCreatorRows(), uiRoutingCreatorRows(), uiSettingsCreatorRows(), uiScrollCreatorRows(), uiColorCreatorRows(),
+              uiPresetCreatorRows(), uiRoutingCreatorRows(), uiListCreatorRows(), uiSettingsCreatorRows(),
+              uiScrollCreatorRows(), uiColorCreatorRows(),
               uiDecorCreatorRows()})
             t.insert(t.end(), part.begin(), part.end());
         return t;

@@ -119,6 +119,32 @@ TEST(Interaction, SettingsOpensATopLevelDialogThatCloses) {
     std::remove(script.c_str());
 }
 
+// The quick preset selector's arrow (beside "Presets" in the button row of
+// the 590 x 444 editor) drops down the factory presets in a window of the
+// screen: Down and Enter load the next preset, Escape and a press on the hint
+// line close it, a click on the first row loads that one.
+TEST(Interaction, QuickPresetListChoosesByKeysAndClicksAndCloses) {
+    const std::string open = "click 176 52\nawait-windows 1 List\n";
+    const std::string script = writeScript(
+        "param InGain\n" + open + "key Down\nkey Return\nawait-windows 0 List\nparam InGain\n" +  //
+        open + "key Escape\nawait-windows 0 List\n" +                                               //
+        open + "click 100 432\nawait-windows 0 List\n" +                                            //
+        open + "click-window 30 8 List\nawait-windows 0 List\nparam InGain\n");
+    const EditorRun r = runEditor({"--frames", "3", "--script", script});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    const std::vector<std::string> counts = r.values("windows");
+    ASSERT_EQ(counts.size(), 8u) << r.errors;
+    for (size_t i = 0; i < counts.size(); ++i) EXPECT_EQ(counts[i], i % 2 ? "List 0" : "List 1") << i;
+    const std::vector<std::string> gains = r.values("param");
+    ASSERT_EQ(gains.size(), 3u);
+    double g[3] = {};
+    for (size_t i = 0; i < 3; ++i) ASSERT_EQ(std::sscanf(gains[i].c_str(), "InGain %lf", &g[i]), 1) << gains[i];
+    EXPECT_GT(g[1], g[0]) << "the preset after the default raises In Gain";
+    EXPECT_EQ(g[2], g[0]) << "the first row is the default preset";
+    EXPECT_EQ(r.value("children"), "0") << "the list is a window of the screen";
+    std::remove(script.c_str());
+}
+
 TEST(Interaction, DoubleClickSavesAScreenshot) {
     const std::string home = tempPath("-home");
     ASSERT_EQ(std::system(("mkdir -p '" + home + "'").c_str()), 0);

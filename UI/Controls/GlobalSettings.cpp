@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "Core/Log.h"
+
 namespace {
 struct Default {
     const char* name;
@@ -44,9 +46,35 @@ CControlPrecision CControlPrecision::fromSettings(double drag, double wheel, dou
 
 void CGlobalSettings::registerEvents(CClassRecord& record) { CObject::registerEvents(record); }
 
+CGlobalSettings::~CGlobalSettings() {
+    if (m_listening) CAppData::global().removeListener(this);
+}
+
 CError CGlobalSettings::init() {
+    if (!hasAttr("is-stored") || attrBool("is-stored")) {
+        for (const Default& d : kDefaults) readStored(d.name);
+        CAppData::global().addListener(this);
+        m_listening = true;
+    }
     update();
     return CObject::init();
+}
+
+void CGlobalSettings::readStored(const CString& name) {
+    bool found = false;
+    CString v;
+    if (CError e = CAppData::global().readString(name, &v, &found)) {
+        kelLogError(e);
+        return;
+    }
+    if (found && !(v == attr(name)))
+        if (CError e = setAttr(name, v, false)) kelLogError(e);
+}
+
+void CGlobalSettings::appDataChanged(CAppData&, const CString& itemName) {
+    if (defaultValue(itemName).empty()) return;
+    readStored(itemName);
+    update();
 }
 
 CError CGlobalSettings::onAttrChanged(const CString& attrName) {

@@ -4,10 +4,16 @@
 // with a default (below); definitions keep them in the store of global data
 // with core:shared-attribute children, and the object mirrors them.
 //
-// Controls read their precision record from here: how far a drag, a fine
-// drag (Shift held) and a wheel notch move a value. Without a settings
-// object in the tree the defaults apply.
+// Controls read their precision record from here when a gesture starts:
+// how far a drag, a fine drag (Shift held) and a wheel notch move a value.
+// Without a settings object in the tree the defaults apply.
+//
+// With "is-stored" ("true" by default) each setting follows the string item
+// of its own name in the global application data store: the stored value
+// replaces the attribute at init and whenever any editor (the "Global
+// Settings" window's selectors, through their shared attributes) writes it.
 
+#include "Core/AppData.h"
 #include "Core/Object.h"
 
 // How pointer movement and wheel steps become normalised value changes.
@@ -28,10 +34,12 @@ struct CControlPrecision {
     static CControlPrecision fromSettings(double drag, double wheel, double shift, bool radial, bool tablet);
 };
 
-class CGlobalSettings : public CObject {
+class CGlobalSettings : public CObject, public CAppDataListener {
 public:
+    ~CGlobalSettings() override;
     static void registerEvents(CClassRecord& record);
     CError init() override;
+    void appDataChanged(CAppData& store, const CString& itemName) override;
     CError onAttrChanged(const CString& attrName) override;
 
     // The setting's value, or its default when the attribute is absent.
@@ -51,5 +59,8 @@ public:
 
 private:
     void update();
+    // Takes a setting's stored value, if any.
+    void readStored(const CString& name);
     CControlPrecision m_precision;
+    bool m_listening = false;
 };

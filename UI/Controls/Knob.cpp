@@ -106,6 +106,8 @@ CError CKnob::press(CEventParams& p) {
         m_dragging = false;
         return m_controller.reset();
     }
+    // The global settings may have changed since the last gesture.
+    m_controller.setPrecision(CGlobalSettings::precisionFor(*this));
     p.get("x").toDouble(&m_lastX);
     p.get("y").toDouble(&m_lastY);
     m_lastAngle = pointerAngle(m_lastX, m_lastY);
@@ -166,6 +168,7 @@ CError CKnob::wheel(CEventParams& p) {
     s.amount = delta > 0 ? 1.0 : -1.0;
     s.fine = flag(p, "is-shift");
     s.wheel = true;
+    m_controller.setPrecision(CGlobalSettings::precisionFor(*this));
     KEL_TRY(m_controller.advance(s));
     if (!flag(p, "is-ctrl")) return {};
     for (const CString& path : splitBlanks(attr("knob-multichange"))) {

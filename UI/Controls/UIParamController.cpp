@@ -86,7 +86,10 @@ CError CShiftController::finishGesture() {
 void CUIParamController::registerEvents(CClassRecord& record) {
     CObject::registerEvents(record);
     record.addEvent("start-shift", [](CObject* self, CEventParams&) -> CError {
-        static_cast<CUIParamController*>(self)->m_controller.startGesture();
+        auto* c = static_cast<CUIParamController*>(self);
+        // The global settings may have changed since the last gesture.
+        c->m_controller.setPrecision(CGlobalSettings::precisionFor(*c));
+        c->m_controller.startGesture();
         return {};
     });
     record.addEvent("advance-shift", [](CObject* self, CEventParams& p) -> CError {

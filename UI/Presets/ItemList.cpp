@@ -3,7 +3,10 @@
 
 #include <algorithm>
 
+#include "Core/Log.h"
+#include "Core/Application.h"
 #include "Other/Color.h"
+#include "UI/Render/WindowRenderer.h"
 
 void CItemList::registerEvents(CClassRecord& record) {
     CTextView::registerEvents(record);
@@ -11,6 +14,12 @@ void CItemList::registerEvents(CClassRecord& record) {
         int64_t i = -1;
         p.get("index").toInt(&i);
         return static_cast<CItemList*>(self)->select(int(i));
+    });
+    record.addEvent("rename-row", [](CObject* self, CEventParams&) -> CError {
+        return static_cast<CItemList*>(self)->renameSelected();
+    });
+    record.addEvent("rename-tick", [](CObject* self, CEventParams&) -> CError {
+        return static_cast<CItemList*>(self)->renameTick(kelSecondsSinceStart());
     });
 }
 
@@ -130,13 +139,29 @@ CError CItemList::announce(const char* event, int index) {
 }
 
 CError CItemList::onViewEvent(const CString& name, CEventParams& p) {
+    // While a row is renamed its box takes the keys and the pointer.
+    if (isEditing()) return CTextView::onViewEvent(name, p);
     if (name == "mouse-press") {
         double y = 0;
         if (!p.get("y").toDouble(&y)) return {};
         const int row = rowAt(y);
         if (row < 0) return {};
+        const bool again = row == m_selected;
         KEL_TRY(select(row));
-        if (p.get("is-double-click") == "true") return announce("paragraph-dbl-clicked", row);
+        if (p.get("is-double-click") == "true") {
+            stopRenameTimer();
+            return announce("paragraph-dbl-clicked", row);
+        }
+        // A second click on the selected row renames it, unless a double click follows.
+        if (again && !isEditing() && canRenameSelected()) {
+            stopRenameTimer();
+            m_renameAt = kelSecondsSinceStart() + std::max(attrReal("paragraph-click-edit-delay", 0.5), 0.0);
+            CWindowRenderer* r = renderer();
+            if (CObject* timer = r ? r->findChild("cursor-timer") : nullptr) {
+                listenObject(timer, "tick", this, "rename-tick");
+                m_renameTimer = timer;
+            }
+        }
         return {};
     }
     if (name == "mouse-wheel") {
@@ -170,4 +195,65 @@ void CItemList::paint(const CPainter& p) const {
     // The text over the selection (CTextView::paint would fill the
     // background once more).
     CTextView::paintText(p);
+}
+
+// --- Renaming in place ---------------------------------------------------------------------------
+
+bool CItemList::canRenameSelected() {
+    if (m_selected < 0 || isBlocked()) return false;
+    const CString event = attr("editbox-can-rename-event").trimmed();
+    if (event.empty()) return false;
+    const CString path = attr("editbox-can-rename-target").trimmed();
+    CObject* target = path.empty() || path == "." ? this : findObject(path);
+    if (!target || !target->hasEvent(event)) return false;
+    CEventParams p{{"index", CString::number(int64_t(m_selected))}};
+    if (CError e = target->runEvent(event, p)) {
+        kelLogError(e);
+        return false;
+    }
+    return p.get("result") == "true";
+}
+
+CError CItemList::renameSelected() {
+    stopRenameTimer();
+    if (isEditing() || !canRenameSelected()) return {};
+    KEL_TRY(ensureVisible(m_selected));
+    KEL_TRY(setAttr("selected-paragraph", CString::number(int64_t(m_selected)), false));
+    return openEditBox();
+}
+
+CError CItemList::renameTick(double now) {
+    if (m_renameAt < 0 || now < m_renameAt) return {};
+    return renameSelected();
+}
+
+void CItemList::stopRenameTimer() {
+    m_renameAt = -1;
+    if (m_renameTimer) unlistenObject(m_renameTimer, "tick", this);
+    m_renameTimer = nullptr;
+}
+
+CString CItemList::editStartText() const { return selectedText(); }
+
+CError CItemList::applyEdit(const CString&, bool* accepted) {
+    // The owner renames the entry and gives the rows again.
+    *accepted = true;
+    return {};
+}
+
+CError CItemList::editBoxChanged(bool open) {
+    CTextView* box = editBox();
+    const int line = m_selected - m_first;
+    if (!open || !box || line < 0 || size_t(line) >= lines().size()) return CTextView::editBoxChanged(open);
+    // Over the selected row, across the list.
+    const double scale = renderer() && renderer()->totalScale() > 0 ? renderer()->totalScale() : 1.0;
+    const double top = lineTops()[size_t(line)] / scale, height = lines()[size_t(line)].height / scale;
+    KEL_TRY(box->setAttr("placement", "overlay", false));
+    KEL_TRY(box->setAttr("width", "full", false));
+    KEL_TRY(box->setAttr("height", CString::number(height + 2), false));
+    KEL_TRY(box->setAttr("alignment-v", "top", false));
+    KEL_TRY(box->setAttr("outer-border", CString("T") + CString::number(std::max(top - 1, 0.0)), false));
+    KEL_TRY(box->setAttr("text-alignment-v", "center", false));
+    requestLayout();
+    return CTextView::editBoxChanged(open);
 }

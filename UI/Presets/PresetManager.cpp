@@ -5,6 +5,7 @@
 #include "Core/Log.h"
 #include "UI/Presets/FileDialog.h"
 #include "UI/Presets/ItemList.h"
+#include "UI/Window/WindowOpener.h"
 
 namespace {
 
@@ -87,8 +88,10 @@ void CPresetManager::registerEvents(CClassRecord& record) {
     KEL_PM_EVENT("on-bank-selected", return m.selectBank(indexParam(p, "index", -1)));
     KEL_PM_EVENT("on-preset-selected", return m.selectPreset(indexParam(p, "index", -1)));
     KEL_PM_EVENT("on-preset-dbl-clicked", return m.activatePreset());
-    KEL_PM_EVENT("on-preset-text-changed", return m.renamePreset(p.get("text")));
-    KEL_PM_EVENT("on-bank-text-changed", return m.renameBank(p.get("text")));
+    KEL_PM_EVENT("on-preset-text-changed", if (p.get("is-cancelled") == "true") return CError();
+                 return m.renamePreset(p.get("text")));
+    KEL_PM_EVENT("on-bank-text-changed", if (p.get("is-cancelled") == "true") return CError();
+                 return m.renameBank(p.get("text")));
     KEL_PM_EVENT("on-registry-update", return m.refresh());
     KEL_PM_EVENT("on-registry-data", return m.onRegistryData(p));
 #undef KEL_PM_EVENT
@@ -332,10 +335,15 @@ bool CPresetManager::canRenamePreset() const {
 }
 
 CError CPresetManager::renamePreset(const CString& name) {
+    if (!canRenamePreset()) return {};
     const CString n = name.trimmed();
-    if (n.empty() || !canRenamePreset()) return {};
     const int bank = m_bankList ? m_bankList->selected() : -1;
     const int preset = m_presetList->selected();
+    if (CError e = checkName(n, m_presetList->rows(), preset, true)) {
+        KEL_TRY(refresh());
+        return reportError("error-preset-rename", n, e);
+    }
+    if (n == m_presetList->rows()[size_t(preset)]) return {};
     if (bank == kSessionBank) {
         if (CError e = m_client->renamePreset(m_registry.handle(), uint32_t(preset), n)) kelLogError(e);
         return {};
@@ -387,8 +395,12 @@ bool CPresetManager::canRenameBank() const {
 }
 
 CError CPresetManager::renameBank(const CString& name) {
+    if (!canRenameBank()) return {};
     const CString n = name.trimmed();
-    if (n.empty() || !canRenameBank()) return {};
+    if (CError e = checkName(n, m_bankList->rows(), m_bankList->selected(), false)) {
+        KEL_TRY(refresh());
+        return reportError("error-bank-rename", n, e);
+    }
     userBank(m_bankList->selected())->setName(n);
     KEL_TRY(storeUserBanks());
     return refresh();
@@ -516,6 +528,15 @@ CError CPresetManager::onRegistryData(CEventParams& p) {
     return {};
 }
 
+CError CPresetManager::checkName(const CString& name, const std::vector<CString>& rows, int self, bool preset) const {
+    if (name.empty()) return preset ? KEL_ERROR(kelstr_CPresetManager_rename_EmptyPreset) : KEL_ERROR(kelstr_CPresetManager_rename_EmptyBank);
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (int(i) != self && rows[i].trimmed() == name)
+            return preset ? KEL_ERROR(kelstr_CPresetManager_rename_DuplicatePreset, name)
+                          : KEL_ERROR(kelstr_CPresetManager_rename_DuplicateBank, name);
+    return {};
+}
+
 CError CPresetManager::reportError(const char* event, const CString& file, const CError& e) {
     kelLogError(e);
     const CString message = e.message();
@@ -523,7 +544,27 @@ CError CPresetManager::reportError(const char* event, const CString& file, const
     (void)setAttr("last-error", message, false);
     CEventParams p{{"filename", file}, {"message", message}};
     KEL_TRY(runCommands(event, p));
-    return notify(event, p);
+    KEL_TRY(notify(event, p));
+    return showError(message);
+}
+
+CError CPresetManager::showError(const CString& message) {
+    const CString tag = attr("error-window-tag").trimmed();
+    auto* opener = dynamic_cast<CWindowOpener*>(root()->findObject("ui.window-shared-data.window-opener"));
+    if (tag.empty() || !opener) return {};
+    CObject* window = opener->findPopup(tag);
+    if (!window) {
+        KEL_TRY(opener->openWindow(tag, fullName(), false));
+        window = opener->findPopup(tag);
+    }
+    const CString path = attr("error-message-path").trimmed().empty() ? CString(".window-renderer.root.body.message")
+                                                                       : attr("error-message-path").trimmed();
+    auto* text = dynamic_cast<CView*>(window ? window->findObject(path) : nullptr);
+    if (!text) return {};
+    KEL_TRY(text->setAttr("text", message, false));
+    text->requestLayout();
+    text->requestRepaint();
+    return {};
 }
 
 // --- The store ----------------------------------------------------------------------------------------

@@ -56,7 +56,11 @@
 // does not accept), "error-preset-type" (the registry refused the preset),
 // "error-preset-save", "error-bank-load" and "error-bank-save", with
 // "filename" and "message", and keeps them in the attributes
-// "last-error-event" and "last-error".
+// "last-error-event" and "last-error"; with "error-window-tag" the message
+// also shows in that window (its view "error-message-path", default
+// ".window-renderer.root.body.message"). A rename to an empty name, or to
+// the name of another row of the same list, is refused with
+// "error-preset-rename" / "error-bank-rename" and changes nothing.
 //
 // UI thread only.
 
@@ -71,6 +75,10 @@
 KELSTR(CPresetManager_initChilds_NoPresetList, "No preset list view found.");
 KELSTR(CPresetManager_initLinks_NoClient, "No interface client found.");
 KELSTR(CPresetManager_loadPreset_Incompatible, "The preset '%1' does not belong to this plug-in.");
+KELSTR(CPresetManager_rename_EmptyPreset, "A preset needs a name.");
+KELSTR(CPresetManager_rename_EmptyBank, "A bank needs a name.");
+KELSTR(CPresetManager_rename_DuplicatePreset, "There is already a preset named '%1' in this bank.");
+KELSTR(CPresetManager_rename_DuplicateBank, "There is already a bank named '%1'.");
 
 class CFileDialog;
 class CItemList;
@@ -137,6 +145,10 @@ private:
     CError onRegistryData(CEventParams& p);
     CError request(Pending kind, bool factory, int index, bool bank, const CString& path);
     CError reportError(const char* event, const CString& file, const CError& e);
+    // Refuses an empty name, or one another row of the list has.
+    CError checkName(const CString& name, const std::vector<CString>& rows, int self, bool preset) const;
+    // Opens the "error-window-tag" window with a message.
+    CError showError(const CString& message);
     CError storeUserBanks();
     CError updateButtons();
     CString uniqueName(const std::vector<CString>& taken, const CString& base) const;

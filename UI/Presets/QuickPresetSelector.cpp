@@ -1,6 +1,8 @@
 // Drop-down selectors of presets.
 #include "UI/Presets/QuickPresetSelector.h"
 
+#include <algorithm>
+
 #include "Audio/Interface/ParamInterfaceClient.h"
 #include "Core/AppData.h"
 #include "Core/Log.h"
@@ -33,6 +35,7 @@ CString joined(const CEventParams& p) {
 }  // namespace
 
 CQuickPresetSelector::~CQuickPresetSelector() {
+    if (m_storeListening) store().removeListener(this);
     if (m_client) {
         CObject::unlistenObject(m_client, "update-registry", this);
         CObject::unlistenObject(m_client, "registry-data", this);
@@ -43,8 +46,7 @@ void CQuickPresetSelector::registerEvents(CClassRecord& record) {
     CTextView::registerEvents(record);
     using S = CQuickPresetSelector;
     record.addEvent("popup-result", [](CObject* self, CEventParams& p) -> CError {
-        if (!p.has("title")) return KEL_ERROR(kelstr_CQuickPresetSelector_onPopupResult_NoParam);
-        return static_cast<S*>(self)->select(p.get("title"));
+        return static_cast<S*>(self)->onPopupResult(p);
     });
     record.addEvent("load-preset", [](CObject* self, CEventParams&) -> CError {
         return static_cast<S*>(self)->openDialog(false);
@@ -95,7 +97,51 @@ CError CQuickPresetSelector::initLinks() {
 
 CError CQuickPresetSelector::initDone() {
     KEL_TRY(CTextView::initDone());
+    store().addListener(this);
+    m_storeListening = true;
     return reload();
+}
+
+CAppData& CQuickPresetSelector::store() const {
+    return attrBool("is-global-data") ? CAppData::global() : CAppData::local();
+}
+
+void CQuickPresetSelector::appDataChanged(CAppData&, const CString& itemName) {
+    if (m_writing) return;
+    for (const char* name : {"store-name", "store-name-user", "user-banks"})
+        if (itemName == attr(name).trimmed()) {
+            if (CError e = reload()) kelLogError(e);
+            return;
+        }
+}
+
+std::vector<CString> CQuickPresetSelector::popupItems(int* current) const {
+    std::vector<CString> out;
+    for (const Item& i : m_items) out.push_back(i.title);
+    if (current) *current = indexOf(title());
+    if (attrBool("popup-file-items")) {
+        if (!out.empty()) out.push_back(kRuleItem);
+        out.push_back(kLoadItem);
+        out.push_back(kSaveItem);
+    }
+    return out;
+}
+
+CError CQuickPresetSelector::onPopupResult(const CEventParams& p) {
+    if (!p.has("title")) return KEL_ERROR(kelstr_CQuickPresetSelector_onPopupResult_NoParam);
+    int64_t index = -1;
+    const bool byIndex = p.get("index").toInt(&index);
+    const CString t = p.get("title");
+    // The file entries follow the presets.
+    if (attrBool("popup-file-items") && (!byIndex || index >= int64_t(m_items.size()))) {
+        if (t == kLoadItem) return openDialog(false);
+        if (t == kSaveItem) return openDialog(true);
+        if (t == kRuleItem) return {};
+    }
+    // By place when the list said which (titles need not be unique).
+    if (byIndex && index >= 0 && size_t(index) < m_items.size() && m_items[size_t(index)].title == t)
+        return selectIndex(int(index));
+    return select(t);
 }
 
 CError CQuickPresetSelector::reload() {
@@ -122,6 +168,16 @@ CError CQuickPresetSelector::reload() {
     const auto* r = m_client && m_registry.handle() ? m_client->registry(m_registry.handle()) : nullptr;
     if (items.empty() && r && r->known && (r->flags & ParamRegistry::kMaster))
         for (size_t i = 0; i < r->programs.size(); ++i) items.push_back({r->programs[i], int(i), CAudioPreset()});
+    if (const CString banksItem = attr("user-banks").trimmed(); !banksItem.empty()) {
+        std::vector<uint8_t> data;
+        bool found = false;
+        std::vector<CAudioPresetBank> banks;
+        CError e = store.readData(banksItem, kIdAbnk, &data, &found);
+        if (!e && found) e = PresetFiles::parseBankList(data, &banks);
+        if (e) kelLogError(e);
+        for (const CAudioPresetBank& b : banks)
+            for (const CAudioPreset& p : b.presets()) items.push_back({p.displayName(), -1, p, true});
+    }
     m_items = std::move(items);
     return showTitle();
 }
@@ -162,7 +218,7 @@ CError CQuickPresetSelector::selectIndex(int i) {
     if (!m_registry.handle() || i < 0 || size_t(i) >= m_items.size()) return {};
     const Item& item = m_items[size_t(i)];
     if (item.program >= 0) return m_client->setCurrentProgram(m_registry.handle(), uint32_t(item.program));
-    return m_client->activatePreset(m_registry.handle(), item.preset, i);
+    return m_client->activatePreset(m_registry.handle(), item.preset, item.user ? -1 : i);
 }
 
 CError CQuickPresetSelector::openDialog(bool save) {
@@ -209,7 +265,50 @@ CError CQuickPresetSelector::onRegistryData(CEventParams& p) {
     if (!m_client->takeRegistryData(uint32_t(id), &data)) return {};
     CAudioPreset preset;
     KEL_TRY(preset.loadBytes(data.bytes));
-    return PresetFiles::writePreset(path, preset);
+    KEL_TRY(PresetFiles::writePreset(path, preset));
+    // Named after the file.
+    size_t slash = path.length();
+    while (slash > 0 && path[slash - 1] != u'/' && path[slash - 1] != u'\\') --slash;
+    CString stem = path.substr(slash);
+    const CString ext = CString(".") + (attr("preset-file-ext").trimmed().empty() ? CString(PresetFiles::kPresetExt)
+                                                                                  : attr("preset-file-ext").trimmed());
+    if (stem.length() > ext.length() && stem.substr(stem.length() - ext.length()) == ext)
+        stem = stem.substr(0, stem.length() - ext.length());
+    preset.setName(preset.registryId() + CString(":") + stem);
+    return addUserPreset(std::move(preset));
+}
+
+CError CQuickPresetSelector::addUserPreset(CAudioPreset preset) {
+    CAppData& data = store();
+    if (const CString banksItem = attr("user-banks").trimmed(); !banksItem.empty()) {
+        std::vector<uint8_t> bytes;
+        bool found = false;
+        std::vector<CAudioPresetBank> banks;
+        KEL_TRY(data.readData(banksItem, kIdAbnk, &bytes, &found));
+        if (found) KEL_TRY(PresetFiles::parseBankList(bytes, &banks));
+        const CString bankName = attr("user-bank-name").trimmed().empty() ? CString("User") : attr("user-bank-name").trimmed();
+        auto it = std::find_if(banks.begin(), banks.end(), [&](const CAudioPresetBank& b) { return b.name() == bankName; });
+        if (it == banks.end()) it = banks.insert(banks.end(), CAudioPresetBank(bankName));
+        it->add(std::move(preset));
+        m_writing = true;
+        CError e = data.writeData(banksItem, kIdAbnk, PresetFiles::bankListBytes(banks), this);
+        m_writing = false;
+        if (e) return e;
+        return reload();
+    }
+    const CString listItem = attr("store-name-user").trimmed();
+    if (listItem.empty()) return {};
+    std::vector<uint8_t> bytes;
+    bool found = false;
+    CAudioPresetBank list;
+    KEL_TRY(data.readData(listItem, kIdAlst, &bytes, &found));
+    if (found) KEL_TRY(list.loadBytes(bytes));
+    list.add(std::move(preset));
+    m_writing = true;
+    CError e = data.writeData(listItem, kIdAlst, list.bytes(), this);
+    m_writing = false;
+    if (e) return e;
+    return reload();
 }
 
 void CInstancePresetSelector::registerEvents(CClassRecord& record) {

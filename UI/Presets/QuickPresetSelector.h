@@ -22,6 +22,19 @@
 // "perform-save-preset"; a failed load logs "Error loading preset";
 // "dynamic-list-updated" reads the lists again.
 //
+// User presets: with "user-banks" (the store item of the preset manager's
+// user banks, e.g. "preset-manager-banks") the selector also offers the
+// presets of those banks, after the registry's own; a preset saved through
+// the selector ("perform-save-preset") joins the bank "user-bank-name"
+// (default "User", made when missing) at once, named after its file, as
+// the preset manager then shows it. Without "user-banks" a saved preset
+// joins the list "store-name-user" when one is named. The selector follows
+// changes of its stores made elsewhere.
+//
+// Its pop-up list (TextView.h, "popup-toggle") offers the entries, the
+// current one highlighted; with "popup-file-items" it ends with "Load..."
+// and "Save As..." (the file dialog), after a rule.
+//
 // CInstancePresetSelector (tag "ui:instance-preset-selector"): the same,
 // with "next-preset" and "prev-preset" ("title": the entry to step from;
 // without one: "No 'title' parameter."), wrapping at the ends, and
@@ -31,6 +44,7 @@
 #include <vector>
 
 #include "Audio/Interface/PresetFiles.h"
+#include "Core/AppData.h"
 #include "UI/Presets/RegistryLink.h"
 #include "UI/Controls/UIParam.h"
 #include "UI/Text/TextView.h"
@@ -42,12 +56,13 @@ KELSTR(CQuickPresetSelector_select_Unknown, "No preset '%1'.");
 class CParamInterfaceClient;
 class CFileDialog;
 
-class CQuickPresetSelector : public CTextView {
+class CQuickPresetSelector : public CTextView, public CAppDataListener {
 public:
     struct Item {
         CString title;
         int program = -1;  // a program of the master registry, or
         CAudioPreset preset;
+        bool user = false;  // from the user banks
     };
 
     ~CQuickPresetSelector() override;
@@ -67,9 +82,20 @@ public:
     CError loadFile(const CString& path);
     CError saveFile(const CString& path);
     CError openDialog(bool save);
+    // Adds a preset to the user bank or list (see above) and reloads.
+    CError addUserPreset(CAudioPreset preset);
+    std::vector<CString> popupItems(int* current) const override;
+    void appDataChanged(CAppData& store, const CString& itemName) override;
+    static constexpr const char* kLoadItem = "Load...";
+    static constexpr const char* kSaveItem = "Save As...";
+    static constexpr const char* kRuleItem = "[IMG=is.button#HR]";
 
 protected:
     CError onRegistryData(CEventParams& p);
+    CError onPopupResult(const CEventParams& p);
+    CAppData& store() const;
+    bool m_storeListening = false;
+    bool m_writing = false;
     CParamInterfaceClient* m_client = nullptr;
     CRegistryLink m_registry;  // the registry handle, released with the view
     CUIParam* m_title = nullptr;

@@ -37,6 +37,9 @@ void CTextView::registerEvents(CClassRecord& record) {
     });
     // A key of the on-screen keyboard (or any other sender): "keycode" or
     // "char" as the window sends them.
+    record.addEvent("popup-toggle", [](CObject* self, CEventParams& p) -> CError {
+        return static_cast<CTextView*>(self)->togglePopup(p.get("popup-tag").trimmed());
+    });
     record.addEvent("virtual-key", [](CObject* self, CEventParams& p) -> CError {
         return static_cast<CTextView*>(self)->runEvent("key-press", p);
     });

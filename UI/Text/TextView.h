@@ -50,6 +50,19 @@
 // the editor's global setting "show-virtual-keyboard" on, an open box also opens the on-screen keyboard
 // window ("virtual-keyboard-tag", default "ui:virtual-keyboard"), whose keys
 // type into it; it closes with the box.
+//
+// Pop-up lists (TextViewPopup.cpp): "popup-toggle" opens a pop-up list
+// window from the run-time template "popup-tag" (the event's "popup-tag",
+// default "ui:window-app-popup-list") with this view as its opener, or
+// closes it when this view's list is open (a list open for another view
+// closes and this one opens). The list offers popupItems(): by default the
+// "popup-items" of the view (separated by "|"), the current one the entry
+// equal to the view's text; selectors offer their own. The list's window is
+// placed by this view's "window-alignment" (default "bottom"), as wide as
+// the view with "is-same-width", moved by "shift-x" and "shift-y" logical
+// pixels, with the list's inner border "popup-inner-border" (default
+// "LR6"). A choice runs "popup-result" ("title", "index") on the view and
+// notifies it to the view's listeners.
 
 #include <vector>
 
@@ -109,6 +122,17 @@ public:
     size_t positionAt(double x) const;
     // The next (or previous) focusable view of this view's tab group.
     CView* tabNeighbour(bool forward);
+
+    // --- Pop-up lists --------------------------------------------------------------
+    // What a pop-up list opened from this view offers; *current the entry
+    // to highlight (-1: none).
+    virtual std::vector<CString> popupItems(int* current) const;
+    // Opens this view's pop-up list, or closes it when it is open.
+    CError togglePopup(const CString& templateName = CString());
+    // The open pop-up list window's holder opened from this view (nullptr: none).
+    CObject* openPopup() const;
+    // A choice of the list: "popup-result" on the view, then to its listeners.
+    CError popupChosen(int index, const CString& title);
 
     // The editor's clipboard: the display's when there is one, else one kept
     // in the process (windowless editors, tests).

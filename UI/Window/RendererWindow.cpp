@@ -107,6 +107,10 @@ CError CRendererWindow::placePopup(int width, int height) {
     const plat::MonitorInfo m = m_shared.display()->monitorAt(int(opener.x), int(opener.y));
     int x = 0, y = 0;
     const CString alignment = m_renderer.attr("window-alignment").trimmed();
+    // "shift-x", "shift-y": logical pixels from the aligned place.
+    const double scale = m_renderer.totalScale() > 0 ? m_renderer.totalScale() : 1.0;
+    opener.x += m_renderer.attrReal("shift-x", 0.0) * scale;
+    opener.y += m_renderer.attrReal("shift-y", 0.0) * scale;
     if (!place(alignment, opener, int(opener.x), int(opener.y), width, height, m, &x, &y))
         return KEL_ERROR(kelstr_CWindow_createWindow_InvalidWinAlign, alignment);
     m_window->move(x, y);
@@ -115,12 +119,20 @@ CError CRendererWindow::placePopup(int width, int height) {
 
 void CRendererWindow::sizeChanged(int width, int height) {
     m_window->setSize(width, height);
+    m_width = width, m_height = height;
     if (m_popup) {
         if (CError e = placePopup(width, height)) kelLogError(e);
     }
     if (!m_shown && width > 0 && height > 0) {
         m_shown = true;
         m_window->show(true);
+        // A menu takes the pointer and the keys while it is open: presses
+        // outside every window of the editor come to it and close it.
+        if (m_popup && m_renderer.attrBool("is-close-on-outside-click")) {
+            m_menu = true;
+            m_window->captureMouse(true);
+            m_window->takeKeyFocus();
+        }
     }
 }
 
@@ -175,8 +187,20 @@ void CRendererWindow::onWindowEvent(const plat::WindowEvent& e) {
                 send(&m_renderer, "mouse-xbutton", p);
                 break;
             }
+            if (e.down && m_menu && (e.x < 0 || e.y < 0 || e.x >= m_width || e.y >= m_height)) {
+                // Outside the menu (it holds the pointer): it closes.
+                CEventParams c{{"window", m_renderer.fullName()}};
+                send(m_renderer.root()->findObject("ui.window-shared-data.window-closer"), "close-window", c);
+                break;
+            }
+            if (e.down) {
+                // A press in another window closes the menus open elsewhere.
+                CView* at = m_renderer.viewAt(e.x, e.y);
+                CEventParams c{{"window", m_renderer.fullName()}, {"view", at ? at->fullName() : CString()}};
+                send(m_renderer.root()->findObject("ui.window-shared-data.window-closer"), "close-menus", c);
+            }
             if (e.down) m_window->captureMouse(true);
-            else m_window->captureMouse(false);
+            else if (!m_menu) m_window->captureMouse(false);
             // Key focus goes to the clicked view (none on the background)
             // before the press, so that a view that loses it finishes first.
             if (e.down) {

@@ -20,6 +20,10 @@
 // "is-screenshot-on-double-click" runs "take-screenshot" on the editor's
 // screenshot saver; a close request runs "close-window" on the editor's
 // window closer for pop-ups and "close-app" on the renderer otherwise.
+// A pop-up with "is-close-on-outside-click" is a menu: once shown it holds
+// the pointer and asks for the keyboard, and a press outside it closes it;
+// a press in any window runs "close-menus" on the window closer. Pop-ups
+// are placed "shift-x" and "shift-y" logical pixels from their alignment.
 // Event errors are logged and dropped.
 
 #include <memory>
@@ -67,5 +71,7 @@ private:
     std::unique_ptr<plat::CSystemWindow> m_window;
     bool m_popup = false;
     bool m_shown = false;
+    bool m_menu = false;  // holds the pointer while open
+    int m_width = 0, m_height = 0;
     uint64_t m_frames = 0;
 };

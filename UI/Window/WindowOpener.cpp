@@ -68,6 +68,9 @@ void CWindowCloser::registerEvents(CClassRecord& record) {
     record.addEvent("close-window", [](CObject* o, CEventParams& p) -> CError {
         return static_cast<CWindowCloser*>(o)->closeWindow(p.get("window").trimmed());
     });
+    record.addEvent("close-menus", [](CObject* o, CEventParams& p) -> CError {
+        return static_cast<CWindowCloser*>(o)->closeMenus(p.get("window").trimmed(), p.get("view").trimmed());
+    });
 }
 
 void CWindowCloser::destroyPopup(CObject* holder) {
@@ -96,5 +99,21 @@ CError CWindowCloser::closeWindow(const CString& windowName) {
     };
     if (shared) shared->bridge(close);
     else return close();
+    return {};
+}
+
+CError CWindowCloser::closeMenus(const CString& pressedWindow, const CString& pressedView) {
+    CObject* ui = root()->findObject("ui");
+    if (!ui) return {};
+    std::vector<CString> menus;
+    for (const auto& c : ui->children()) {
+        if (!c->name().startsWith("popup-")) continue;
+        const CWindowRenderer* r = kelFindRenderer(c.get());
+        if (!r || !r->attrBool("is-close-on-outside-click") || r->fullName() == pressedWindow) continue;
+        const CString opener = r->attr("opener").trimmed();
+        if (!opener.empty() && (pressedView == opener || pressedView.startsWith(opener + CString(".")))) continue;
+        menus.push_back(r->fullName());
+    }
+    for (const CString& m : menus) KEL_TRY(closeWindow(m));
     return {};
 }

@@ -14,7 +14,10 @@
 // CWindowCloser (tag "ui:window-closer"): "close-window" with "window" (the
 // full name of a pop-up's renderer or of its holder) runs "pre-close-window"
 // on the renderer, then, on the UI thread after the current event,
-// "perform-close-window" and destroys the pop-up.
+// "perform-close-window" and destroys the pop-up. "close-menus" closes the
+// open pop-ups whose renderer has "is-close-on-outside-click" when a press
+// lands elsewhere: "window" is the renderer pressed in (its own menu stays)
+// and "view" the view pressed (a menu's opener toggles its menu itself).
 
 #include "Core/Object.h"
 
@@ -36,6 +39,7 @@ class CWindowCloser : public CObject {
 public:
     static void registerEvents(CClassRecord& record);
     CError closeWindow(const CString& windowName);
+    CError closeMenus(const CString& pressedWindow, const CString& pressedView);
     // Destroys a pop-up at once (the holder under "ui").
     static void destroyPopup(CObject* holder);
 };

@@ -1,6 +1,7 @@
 // Windows only: the data stores' folders, the error window's controls, the
-// monitor size, run-loop delivery through a plain message loop, and the
-// module's entry points as hosts use them.
+// monitor size, run-loop delivery through a plain message loop, the common
+// file dialogs and the clipboard, and the module's entry points as hosts use
+// them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,9 +16,11 @@
 #include "Core/AppData.h"
 #include "Core/AppErrorWindow.h"
 #include "Core/Error.h"
+#include "Platform/FileDialog.h"
 #include "Platform/System.h"
 #include "Platform/Thread.h"
 #include "Platform/Win32/ErrorWindow.h"
+#include "Platform/Window/Window.h"
 #include "pluginterfaces/base/ipluginbase.h"
 
 namespace {
@@ -158,6 +161,88 @@ TEST(Win32RunLoop, PlainMessageLoopDeliversTimersAndPosts) {
     plat::killRunLoopTimer(id);
     EXPECT_GE(probe.ticks, 3);
     EXPECT_EQ(probe.posts, 3);
+}
+
+// The common dialogs run modally on the calling thread; a helper thread
+// plays the user: it waits for the dialog's window and presses a button.
+TEST(Win32FileDialog, OpenCancelsAndSaveTakesTheProposedName) {
+    struct User {
+        DWORD thread;  // whose dialog
+        int button;
+        std::wstring title;  // what the dialog's window showed
+    };
+    auto press = [](void* c) -> DWORD {
+        auto* u = static_cast<User*>(c);
+        for (int i = 0; i < 500 && u->title.empty(); ++i) {
+            HWND dlg = nullptr;
+            EnumThreadWindows(u->thread, [](HWND w, LPARAM out) -> BOOL {
+                if (!IsWindowVisible(w) || className(w) != L"#32770") return TRUE;
+                *reinterpret_cast<HWND*>(out) = w;
+                return FALSE;
+            }, LPARAM(&dlg));
+            if (dlg) {
+                u->title = text(dlg);
+                Sleep(100);
+                PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(u->button, BN_CLICKED), 0);
+            }
+            Sleep(20);
+        }
+        return 0;
+    };
+    wchar_t tmp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, tmp), 0u);
+    std::string folder;
+    for (const wchar_t* c = tmp; *c; ++c) folder += *c == L'\\' ? '/' : char(*c);
+
+    struct Case {
+        bool save;
+        const wchar_t* title;
+        int button;
+        plat::FileDialogResult::Status want;
+    } cases[] = {{false, L"Tamblor open test", IDCANCEL, plat::FileDialogResult::Status::Cancelled},
+                 {true, L"Tamblor save test", IDOK, plat::FileDialogResult::Status::Chosen}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.save ? "save" : "open");
+        User user{GetCurrentThreadId(), c.button, {}};
+        HANDLE thread = CreateThread(nullptr, 0, press, &user, 0, nullptr);
+        ASSERT_NE(thread, nullptr);
+        plat::FileDialogRequest r;
+        r.save = c.save;
+        r.title = c.save ? "Tamblor save test" : "Tamblor open test";
+        r.folder = folder;
+        r.fileName = "Tamblor_Dialog test.cpf";
+        r.filters = {{"Compressed preset files", "cpf"}};
+        std::string err;
+        std::unique_ptr<plat::CSystemFileDialog> d = plat::CSystemFileDialog::start(r, &err);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        ASSERT_NE(d, nullptr) << err;
+        EXPECT_STREQ(d->backend(), "comdlg32");
+        EXPECT_EQ(user.title, c.title) << "the dialog window showed with its title";
+        const plat::FileDialogResult res = d->poll();
+        EXPECT_EQ(res.status, c.want) << res.error;
+        if (c.save) {
+            ASSERT_EQ(res.paths.size(), 1u);
+            const std::string& path = res.paths[0];
+            EXPECT_EQ(path.substr(path.size() - std::strlen("/Tamblor_Dialog test.cpf")), "/Tamblor_Dialog test.cpf");
+        }
+    }
+}
+
+// Text goes through the system clipboard and comes back whole, also outside
+// Latin-1.
+TEST(Win32Clipboard, TextRoundTrip) {
+    std::string err;
+    std::unique_ptr<plat::CDisplay> display = plat::CDisplay::open(&err);
+    ASSERT_NE(display, nullptr) << err;
+    const std::string text = "Tamblor \xe2\x80\x93 Out Gain -1.0 dB \xce\xa9";
+    ASSERT_TRUE(display->setClipboardText(text));
+    std::string back;
+    ASSERT_TRUE(display->clipboardText(&back));
+    EXPECT_EQ(back, text);
+    ASSERT_TRUE(display->setClipboardText("second"));
+    ASSERT_TRUE(display->clipboardText(&back));
+    EXPECT_EQ(back, "second");
 }
 
 #ifdef TAMBLOR_TEST_BUNDLE
