@@ -141,7 +141,10 @@ TEST_F(EditorWindows, EveryPopUpWindowBuildsWithoutALookupError) {
     for (const char* w : {"ui:win-mode-editor", "ui:win-graphs"})
         EXPECT_NE(std::find(windows.begin(), windows.end(), w), windows.end()) << w;
     for (const std::string& w : windows) {
-        const CError e = m_opener->openWindow(CString(w), CString(uitest::kMainRoot) + "title-frame", false);
+        // A drop-down list belongs to the selector that opens it.
+        const CString from = CString(uitest::kMainRoot) +
+                             (w == "ui:window-app-popup-list" ? "title-frame.top-row.mode" : "title-frame");
+        const CError e = m_opener->openWindow(CString(w), from, false);
         ASSERT_FALSE(e) << w << ": " << e.text();
         CObject* popup = m_opener->findPopup(CString(w));
         ASSERT_NE(popup, nullptr) << w;
@@ -150,7 +153,7 @@ TEST_F(EditorWindows, EveryPopUpWindowBuildsWithoutALookupError) {
         const CError drawn = r->render();
         EXPECT_FALSE(drawn) << w << ": " << drawn.text();
         // Opening again closes it.
-        ASSERT_FALSE(m_opener->openWindow(CString(w), CString(uitest::kMainRoot) + "title-frame", false)) << w;
+        ASSERT_FALSE(m_opener->openWindow(CString(w), from, false)) << w;
         EXPECT_EQ(m_opener->findPopup(CString(w)), nullptr) << w;
     }
 }

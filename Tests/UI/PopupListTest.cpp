@@ -155,6 +155,26 @@ TEST_F(PopupLists, QuickPresetListOffersTheFactoryPresetsAndAClickLoadsOne) {
     EXPECT_EQ(m_opener->findPopup(kList), nullptr) << "a choice closes the list";
 }
 
+// The routing arrow drops down the routing presets; a click routes the instance.
+TEST_F(PopupLists, RoutingListChoosesARoutingPreset) {
+    auto* quick = view<CQuickPresetSelector>("buttons.routing-quick");
+    ASSERT_NE(quick, nullptr);
+    CPopupList* list = toggle("buttons.routing-quick");
+    ASSERT_NE(list, nullptr) << "the routing arrow opens the list";
+    ASSERT_EQ(list->rows().size(), quick->items().size());
+    int row = -1;
+    for (size_t i = 0; i < list->rows().size(); ++i)
+        if (list->rows()[i].utf8() == "5.1 Surround (Multi)") row = int(i);
+    ASSERT_GE(row, 0);
+    ASSERT_FALSE(list->scrollTo(row));
+    ASSERT_FALSE(kelFindRenderer(m_opener->findPopup(kList))->render());
+    ASSERT_FALSE(pressRow(list, row));
+    settle();
+    EXPECT_EQ(m_opener->findPopup(kList), nullptr);
+    for (uint32_t e = 0; e < 6; ++e)
+        EXPECT_EQ(value("plugin.modMain.io-params.in-routing", 0, e), double(e + 1)) << "input of channel " << e;
+}
+
 TEST_F(PopupLists, EscapeAPressElsewhereAndTheToggleCloseWithoutChange) {
     const double mode = value(kMode);
     auto* closer = m_ui->root->findObject("ui.window-shared-data.window-closer");
