@@ -6,7 +6,7 @@
 //                  [--scale S] [--scale-after S] [--probe-view] [--no-run-loop]
 //                  [--parent ID] [--fd-never-signalled] [--timer-floor MS]
 //                  [--refuse-second-handler] [--refuse-zero-timers]
-//                  [--attach-cycles N] [--instance-cycles N] [--unset-display] [--idle S]
+//                  [--attach-cycles N] [--instance-cycles N] [--unset-display] [--idle S] [--music]
 //
 // --frames N runs the loop N frame periods (1/30 s) after attaching; the
 // screenshot is taken then. --scale sends a content scale before attaching,
@@ -16,6 +16,12 @@
 //   drag X1 Y1 X2 Y2 | wheel up|down | host-wheel D | key NAME
 //   wait MS | screenshot FILE | automate TITLE VALUE | param TITLE
 //   automate-id ID VALUE | param-id ID (by parameter id)
+//   param-text TITLE (prints "param-text TITLE TEXT": the value as the
+//   plug-in displays it)
+//   music on|off (the instance plays the demo programme in a loop, or
+//   silence; --music starts with it on)
+//   levels (prints "levels IN-PEAK OUT-PEAK IN-RMS OUT-RMS", dBFS over the
+//   blocks processed since the last "levels" or the start of the script)
 //   await-windows N NAME | await-file PATH | await-edits N | await-focus
 //   (runs the loop until N top-level windows of that name exist, then prints
 //   "windows NAME COUNT"; until a file exists; until the view made N
@@ -57,6 +63,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -64,6 +71,7 @@
 
 #include "Host/Module.h"
 #include "Host/PluginInstance.h"
+#include "Tools/Editor/AudioFeed.h"
 #include "Tools/Editor/EditorHost.h"
 #include "Tools/Editor/HostWindow.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
@@ -77,7 +85,7 @@ struct Options {
     int frames = 10;
     std::string screenshot, script;
     double scale = 0, scaleAfter = 0;
-    bool probeView = false, noRunLoop = false, unsetDisplay = false, noEditor = false;
+    bool probeView = false, noRunLoop = false, unsetDisplay = false, noEditor = false, music = false;
     long long parent = -1;
     int attachCycles = 0, instanceCycles = 0;
     double idleSeconds = 0;
@@ -123,30 +131,23 @@ public:
         };
     }
 
-    // Runs the loop for ms milliseconds; the instance processes a block of
-    // silence every 10 ms as in a playing host, so that changes reach its
-    // audio side.
+    // Runs the loop for ms milliseconds; the instance processes a block
+    // every 10 ms as in a playing host (silence, or music), so that changes
+    // reach its audio side.
     void run(double ms) {
         const double end = nowMs() + ms;
         while (nowMs() < end) {
             m_frame.runOnce(int(std::clamp(end - nowMs(), 1.0, m_audioPaused ? 1000.0 : 10.0)));
             m_window.drain();
-            if (m_inst && !m_audioPaused && nowMs() - m_lastBlock >= 10) {
+            if (m_feed && !m_audioPaused && nowMs() - m_lastBlock >= 10) {
                 m_lastBlock = nowMs();
-                processSilence();
+                processBlock();
             }
         }
     }
 
-    void processSilence() {
-        const int frames = 480, channels = std::max(m_inst->inputChannels(), m_inst->outputChannels());
-        m_silence.assign(size_t(frames) * size_t(std::max(1, channels)), 0.0);
-        m_out.assign(m_silence.size(), 0.0);
-        std::vector<const double*> in;
-        std::vector<double*> out;
-        for (int c = 0; c < m_inst->inputChannels(); ++c) in.push_back(m_silence.data() + size_t(c) * frames);
-        for (int c = 0; c < m_inst->outputChannels(); ++c) out.push_back(m_out.data() + size_t(c) * frames);
-        m_inst->process(in.data(), out.data(), frames);
+    void processBlock() {
+        m_feed->processBlock();
         // As a DAW does: a latency restart is answered by asking for the new
         // latency (which the plug-in takes as the host having applied it).
         if (m_inst->takeRestartFlags() & Steinberg::Vst::kLatencyChanged) m_inst->latency();
@@ -154,6 +155,8 @@ public:
 
     bool open(host::CPluginInstance& inst, bool report) {
         m_inst = &inst;
+        m_feed = std::make_unique<CAudioFeed>(inst);
+        m_feed->setMusic(m_o.music);
         Vst::IEditController* c = inst.controller();
         if (m_o.probeView)
             if (IPlugView* probe = c->createView("editor")) probe->release();
@@ -191,6 +194,7 @@ public:
 
     void close() {
         m_inst = nullptr;
+        m_feed.reset();
         if (!m_view) return;
         m_view->removed();
         m_view->setFrame(nullptr);
@@ -230,7 +234,7 @@ private:
     host::CPluginInstance* m_inst = nullptr;
     bool m_audioPaused = false;
     double m_lastBlock = 0;
-    std::vector<double> m_silence, m_out;
+    std::unique_ptr<CAudioFeed> m_feed;
 };
 
 bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
@@ -242,6 +246,7 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
     std::string line;
     const double settle = 40;  // ms for the editor to take each input
     const double kAwaitMs = 10000;  // the deadline of the await verbs
+    if (m_feed) m_feed->take();       // "levels" counts from here
     while (std::getline(in, line)) {
         std::istringstream s(line);
         std::string verb;
@@ -378,7 +383,19 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
                 std::printf("param-id %u %.6f\n", id, inst.parameterValue(Vst::ParamID(id)));
                 continue;
             }
-        } else if (verb == "automate" || verb == "param") {
+        } else if (verb == "music") {
+            std::string on;
+            s >> on;
+            if (on != "on" && on != "off") {
+                std::fprintf(stderr, "bad script line: %s\n", line.c_str());
+                return false;
+            }
+            m_feed->setMusic(on == "on");
+        } else if (verb == "levels") {
+            const CLevels l = m_feed->take();
+            std::printf("levels %.2f %.2f %.2f %.2f\n", l.inPeakDb, l.outPeakDb, l.inRmsDb, l.outRmsDb);
+            continue;
+        } else if (verb == "automate" || verb == "param" || verb == "param-text") {
             std::string title;
             s >> title;
             Vst::ParamID id = 0;
@@ -390,8 +407,11 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
                 double v = 0;
                 s >> v;
                 inst.queueChange(id, v);
-            } else {
+            } else if (verb == "param") {
                 std::printf("param %s %.6f\n", title.c_str(), inst.parameterValue(id));
+            } else {
+                std::printf("param-text %s %s\n", title.c_str(), inst.parameterText(id, inst.parameterValue(id)).c_str());
+                continue;
             }
         } else {
             std::fprintf(stderr, "bad script line: %s\n", line.c_str());
@@ -441,6 +461,7 @@ int main(int argc, char** argv) {
         else if (a == "--no-run-loop") o.noRunLoop = true;
         else if (a == "--unset-display") o.unsetDisplay = true;
         else if (a == "--no-editor") o.noEditor = true;
+        else if (a == "--music") o.music = true;
         else if (a == "--fd-never-signalled") o.quirks.fdNeverSignalled = true;
         else if (a == "--refuse-second-handler") o.quirks.refuseSecondHandlerOnFd = true;
         else if (a == "--refuse-zero-timers") o.quirks.refuseZeroTimers = true;

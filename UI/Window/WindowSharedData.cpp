@@ -211,14 +211,29 @@ CError CWindowSharedData::changeKeyFocus(CView* view, bool isTab) {
     return err;
 }
 
+// Keys are taken while the focus view edits text, and while it is a member
+// of a tab group: a control the keyboard operates (Escape gives it up).
 CView* CWindowSharedData::keyTaker() const {
     if (!m_keyFocus || m_keyFocus->isBlocked()) return nullptr;
-    return m_keyFocus->stateSet().isSet("editing") ? m_keyFocus : nullptr;
+    return m_keyFocus->stateSet().isSet("editing") || m_keyFocus->hasAttr("tab-group") ? m_keyFocus : nullptr;
 }
 
 CError CWindowSharedData::sendKey(bool down, uint32_t keycode, bool alt, bool ctrl, bool shift) {
     CView* view = m_keyFocus;
     const char* event = down ? "key-press" : "key-release";
+    // Without a focus view a Tab is the keyboard's way in: the first member
+    // of a tab group of the main window takes the focus.
+    if (!view && down && keycode == plat::kKeyTab && mainWindow() && mainWindow()->rootView()) {
+        std::vector<CView*> stack{mainWindow()->rootView()};
+        while (!stack.empty()) {
+            CView* v = stack.back();
+            stack.pop_back();
+            if (v->hasAttr("tab-group") && v->isShown() && !v->isBlocked()) return changeKeyFocus(v, true);
+            const auto kids = v->childViews();
+            for (size_t i = kids.size(); i-- > 0;) stack.push_back(kids[i]);
+        }
+        return {};
+    }
     if (!view || view->isBlocked() || keycode == 0) return {};
     CEventParams p{{"keycode", CString::number(int64_t(keycode))},
                    {"is-alt", alt ? "true" : "false"},
