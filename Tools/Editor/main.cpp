@@ -16,6 +16,7 @@
 //   drag X1 Y1 X2 Y2 | wheel up|down | host-wheel D | key NAME
 //   wait MS | screenshot FILE | automate TITLE VALUE | param TITLE
 //   automate-id ID VALUE | param-id ID (by parameter id)
+//   param-ids (prints "param-id-of TITLE ID" for every parameter)
 //   param-text TITLE (prints "param-text TITLE TEXT": the value as the
 //   plug-in displays it)
 //   music on|off (the instance plays the demo programme in a loop, or
@@ -30,7 +31,8 @@
 //   BackSpace; prints "host-key NAME 1" when the view took it, else 0)
 //   unfocus (the keyboard goes elsewhere in the host: XEMBED_FOCUS_OUT)
 //   windows NAME (prints the count of top-level windows of that name)
-//   click-window X Y NAME (a click into another top-level window)
+//   click-window X Y NAME (a click into another top-level window;
+//   dblclick-window a double click)
 //   screenshot-window FILE NAME (the pixels of another top-level window)
 //   position NAME (prints "position X Y" of a top-level window)
 //   drag-window X1 Y1 X2 Y2 NAME (a drag that starts in another window)
@@ -282,14 +284,19 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
             for (int i = 1; i <= 8; ++i)
                 m_window.moveMouseOnScreen(sx + x + (x2 - x) * i / 8, sy + y + (y2 - y) * i / 8), run(15);
             m_window.button(1, false);
-        } else if (verb == "click-window" && s >> x >> y) {
+        } else if ((verb == "click-window" || verb == "dblclick-window") && s >> x >> y) {
             std::string name;
             std::getline(s >> std::ws, name);
             if (!m_window.moveMouseInto(name, x, y)) {
                 std::fprintf(stderr, "no window '%s'\n", name.c_str());
                 return false;
             }
-            run(settle), m_window.button(1, true), run(settle), m_window.button(1, false);
+            if (verb == "click-window") {
+                run(settle), m_window.button(1, true), run(settle), m_window.button(1, false);
+            } else {
+                run(settle);
+                for (int i = 0; i < 2; ++i) m_window.button(1, true), run(20), m_window.button(1, false), run(20);
+            }
         }
         else if (verb == "press") s >> b, m_window.button(b, true);
         else if (verb == "release") s >> b, m_window.button(b, false);
@@ -391,6 +398,9 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
                 return false;
             }
             m_feed->setMusic(on == "on");
+        } else if (verb == "param-ids") {
+            for (const host::CPluginParam& p : inst.parameters()) std::printf("param-id-of %s %u\n", p.title.c_str(), unsigned(p.id));
+            continue;
         } else if (verb == "levels") {
             const CLevels l = m_feed->take();
             std::printf("levels %.2f %.2f %.2f %.2f\n", l.inPeakDb, l.outPeakDb, l.inRmsDb, l.outRmsDb);
