@@ -172,7 +172,7 @@ std::vector<std::string> editedInOrder(const EditorRun& r) {
 TEST(Keys, TabWalksEveryControlOfTheMainWindow) {
     std::string body = "param-ids\n" + at("click", kInGainX, kInGainY) + "await-focus\nmove 600 400\nwait 50\nkey Up\n";
     for (int i = 0; i < 40; ++i) body += "key Tab\nkey Up\n";
-    body += "wait 100\nhost-key 5\nkey Escape\nwait 50\nhost-key 5\n";
+    body += "wait 100\nhost-key Return\nkey Escape\nwait 50\nhost-key Return\n";
     const std::string script = writeScript(body);
     const EditorRun r = runEditor({"--frames", "3", "--script", script});
     std::remove(script.c_str());
@@ -194,8 +194,8 @@ TEST(Keys, TabWalksEveryControlOfTheMainWindow) {
         << seen;
     const std::vector<std::string> keys = r.values("host-key");
     ASSERT_EQ(keys.size(), 2u);
-    EXPECT_EQ(keys[0], "5 1") << "a focused control takes the host's keys";
-    EXPECT_EQ(keys[1], "5 0") << "after Escape they are the host's";
+    EXPECT_EQ(keys[0], "Return 1") << "a focused control takes the host's keys that operate it";
+    EXPECT_EQ(keys[1], "Return 0") << "after Escape they are the host's";
 }
 
 // Space and Enter press the focused switch: Bypass, reached by Tab.
