@@ -39,9 +39,20 @@ void CAudioFeed::processBlock() {
     for (int c = 0; c < outChannels; ++c) out.push_back(m_out.data() + size_t(c) * frames);
     m_inst.process(in.data(), out.data(), m_frames);
     if (m_music) m_position = (m_position + frames) % std::max<size_t>(1, m_programme.frames());
-    for (size_t i = 0; i < frames * size_t(inChannels); ++i) {
-        m_inPeak = std::max(m_inPeak, std::abs(m_in[i]));
-        m_inSquares += m_in[i] * m_in[i];
+    // The input of the same stretch as this block's output: latency frames
+    // earlier (silence before the start).
+    m_history.resize(size_t(std::max(0, inChannels)));
+    for (size_t c = 0; c < m_history.size(); ++c) {
+        std::vector<double>& h = m_history[c];
+        const double* block = m_in.data() + c * frames;
+        h.insert(h.end(), block, block + frames);
+        if (h.size() < frames + m_latency) h.insert(h.begin(), frames + m_latency - h.size(), 0.0);
+        if (h.size() > frames + m_latency) h.erase(h.begin(), h.begin() + std::ptrdiff_t(h.size() - frames - m_latency));
+        for (size_t i = 0; i < frames; ++i) {
+            const double x = h[i];
+            m_inPeak = std::max(m_inPeak, std::abs(x));
+            m_inSquares += x * x;
+        }
     }
     for (size_t i = 0; i < frames * size_t(outChannels); ++i) {
         m_outPeak = std::max(m_outPeak, std::abs(m_out[i]));

@@ -22,7 +22,8 @@
 //   music on|off (the instance plays the demo programme in a loop, or
 //   silence; --music starts with it on)
 //   levels (prints "levels IN-PEAK OUT-PEAK IN-RMS OUT-RMS", dBFS over the
-//   blocks processed since the last "levels" or the start of the script)
+//   blocks processed since the last "levels" or the start of the script;
+//   the input taken as late as the reported latency)
 //   await-windows N NAME | await-file PATH | await-edits N | await-focus
 //   (runs the loop until N top-level windows of that name exist, then prints
 //   "windows NAME COUNT"; until a file exists; until the view made N
@@ -152,13 +153,14 @@ public:
         m_feed->processBlock();
         // As a DAW does: a latency restart is answered by asking for the new
         // latency (which the plug-in takes as the host having applied it).
-        if (m_inst->takeRestartFlags() & Steinberg::Vst::kLatencyChanged) m_inst->latency();
+        if (m_inst->takeRestartFlags() & Steinberg::Vst::kLatencyChanged) m_feed->setLatency(m_inst->latency());
     }
 
     bool open(host::CPluginInstance& inst, bool report) {
         m_inst = &inst;
         m_feed = std::make_unique<CAudioFeed>(inst);
         m_feed->setMusic(m_o.music);
+        m_feed->setLatency(int(inst.processor()->getLatencySamples()));
         Vst::IEditController* c = inst.controller();
         if (m_o.probeView)
             if (IPlugView* probe = c->createView("editor")) probe->release();
