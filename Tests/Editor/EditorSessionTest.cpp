@@ -18,6 +18,8 @@ constexpr int kBypassX = 23, kBypassY = 20;     // the title bar's first switch
 constexpr int kPresetsX = 137, kPresetsY = 52;  // "Presets" in the button row
 constexpr int kEvalX = 286, kEvalY = 107;       // "Eval", top left of the limiter panel
 constexpr int kInGainX = 311, kInGainY = 351;   // the In Gain knob's centre
+// The mode selector's title (95 x 20 right of "Mode").
+constexpr int kModeX = 363, kModeY = 98, kModeW = 95, kModeH = 20;
 // The gain-reduction meter's bar (22 x 146 beside the output meter).
 constexpr int kGrX = 340, kGrY = 108, kGrW = 22, kGrH = 146;
 
@@ -136,6 +138,29 @@ TEST(Sessions, BypassAndEvalSwitchTheSound) {
     EXPECT_NEAR(bypassed.outPeak, bypassed.inPeak, 0.2);
     EXPECT_NEAR(evaluated.outRms, evaluated.inRms, 1.5) << "Eval matches the output's loudness to the input's";
     EXPECT_GT(back.outRms, back.inRms + 3.0) << "Eval off: loud again";
+}
+
+// The mode selector, reached from In Gain by Shift+Tab (past the Release
+// switch), chooses the next mode: the host reads another limiting mode back
+// and the selector shows the new mode's name.
+TEST(Sessions, ModeSelectorSwitchesTheMode) {
+    const std::string before = tempPath(".png"), after = tempPath(".png");
+    const EditorRun r = runSession("wait 200\nparam-text Mode\n" + at("click", kInGainX, kInGainY) +
+                                   "await-focus\nmove 600 400\nwait 50\nkey Shift_L+Tab\nkey Shift_L+Tab\n"
+                                   "wait 100\nscreenshot " + before + "\n"
+                                   // The choice: the closed selector's Down key (its drop-down, once it
+                                   // opens: Space, then the entry under the current one).
+                                   "key Down\n"
+                                   "wait 300\nparam-text Mode\nscreenshot " + after + "\n");
+    ASSERT_EQ(r.status, 0) << r.errors;
+    const std::vector<std::string> modes = r.values("param-text");
+    ASSERT_EQ(modes.size(), 2u) << r.errors;
+    EXPECT_NE(modes[1], modes[0]);
+    PngImage a, b;
+    ASSERT_TRUE(readPng(before, &a) && readPng(after, &b));
+    EXPECT_GT(differing(a, b, kModeX, kModeY, kModeW, kModeH), 20) << "the selector shows the new mode";
+    std::remove(before.c_str());
+    std::remove(after.c_str());
 }
 
 namespace {

@@ -13,7 +13,8 @@
 // --scale-after once attached. --parent gives the view another parent id
 // than the host window's. Script lines (positions in the host window):
 //   move X Y | press [B] | release [B] | click X Y | dblclick X Y
-//   drag X1 Y1 X2 Y2 | wheel up|down | host-wheel D | key NAME
+//   drag X1 Y1 X2 Y2 | wheel up|down | host-wheel D | key NAME (a keysym
+//   name, or a chord: Shift_L+Tab)
 //   wait MS | screenshot FILE | automate TITLE VALUE | param TITLE
 //   automate-id ID VALUE | param-id ID (by parameter id)
 //   param-ids (prints "param-id-of TITLE ID" for every parameter)
@@ -321,9 +322,20 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
             s >> d;
             m_view->onWheel(d);
         } else if (verb == "key") {
+            // A key, or a chord such as Shift_L+Tab: pressed in order, released in reverse.
             std::string name;
             s >> name;
-            if (!m_window.key(name, true) || !m_window.key(name, false)) std::fprintf(stderr, "key %s: unknown\n", name.c_str());
+            std::vector<std::string> chord;
+            for (size_t from = 0;;) {
+                const size_t plus = name.find('+', from + 1);
+                chord.push_back(name.substr(from, plus == std::string::npos ? std::string::npos : plus - from));
+                if (plus == std::string::npos) break;
+                from = plus + 1;
+            }
+            bool known = true;
+            for (const std::string& k : chord) known = m_window.key(k, true) && known;
+            for (auto k = chord.rbegin(); k != chord.rend(); ++k) known = m_window.key(*k, false) && known;
+            if (!known) std::fprintf(stderr, "key %s: unknown\n", name.c_str());
         } else if (verb == "host-key") {
             // A key the host hands over: a character, or Return, Escape, BackSpace.
             std::string name;

@@ -18,7 +18,9 @@
 // ("preset-file-ext", "preset-file-descr", starting in
 // "preset-file-defpath"), whose results run "perform-load-preset" /
 // "perform-save-preset"; a failed load logs "Error loading preset";
-// "dynamic-list-updated" reads the lists again.
+// "dynamic-list-updated" reads the lists again. On the focused selector
+// Down and Right activate the next entry, Up and Left the previous one
+// (stopping at the ends), as a closed drop-down does.
 //
 // CInstancePresetSelector (tag "ui:instance-preset-selector"): the same,
 // with "next-preset" and "prev-preset" ("title": the entry to step from;
@@ -67,6 +69,7 @@ public:
     CError openDialog(bool save);
 
 protected:
+    CError onViewEvent(const CString& eventName, CEventParams& params) override;
     CError onRegistryData(CEventParams& p);
     CParamInterfaceClient* m_client = nullptr;
     CRegistryLink m_registry;  // the registry handle, released with the view
