@@ -414,7 +414,8 @@ TEST_F(UiTextEdit, AnyViewOfATabGroupTakesTabSpaceEnterAndEscape) {
                            <ui:view-command on-event="mouse-release" set-state="lit"/>
                          </ui:textview>
                          <ui:textview name="number" font-name="font.base" width="60" height="20" text="1"
-                                      accept-chars="0123456789" is-editbox-on-click="true" tab-group="k"/>)"));
+                                      accept-chars="0123456789" is-accept-enter="true" is-editbox-on-click="true"
+                                      tab-group="k"/>)"));
     CWindowSharedData* shared = addSharedData(*shot->root());
     ASSERT_NE(shared, nullptr);
     shared->addWindow(&renderer());

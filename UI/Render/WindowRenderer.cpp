@@ -199,10 +199,24 @@ void CWindowRenderer::renderSector(int index) {
         std::fill_n(bits.pixels.data() + size_t(y) * size_t(bits.width) + size_t(sector.x0),
                     size_t(sector.x1 - sector.x0), 0xFF000000u);
     const double scale = totalScale();
+    // The control the keyboard operates wears a ring (an edit box shows its caret instead).
+    CObject* top = root();
+    const auto* shared = top ? dynamic_cast<const CWindowSharedData*>(top->findObject("ui.window-shared-data")) : nullptr;
+    const CView* ringed = shared ? shared->keyTaker() : nullptr;
+    if (ringed && ringed->stateSet().isSet("editing")) ringed = nullptr;
     for (CView* v : m_sectors.views(index)) {
         if (!v->isShown()) continue;
         CPainter p(bits, kelIntersect(sector, v->area().clip.pixels()), scale);
-        if (!p.clipEmpty()) v->paint(p);
+        if (p.clipEmpty()) continue;
+        v->paint(p);
+        if (v != ringed) continue;
+        const CRectD& r = v->area().total;
+        const double t = std::max(1.0, std::round(scale));
+        const CDynamicColorData* c = v->paletteColor("Selection");
+        const CRgb color = c && !c->tables.empty() ? c->tables.front().table[224] : CRgb{80, 170, 190};
+        for (const CRectD& edge : {CRectD{r.x, r.y, r.w, t}, CRectD{r.x, r.y + r.h - t, r.w, t},
+                                   CRectD{r.x, r.y, t, r.h}, CRectD{r.x + r.w - t, r.y, t, r.h}})
+            p.fillRect(edge, color, 1.0);
     }
 }
 

@@ -469,6 +469,8 @@ CError CTextView::onEditEvent(const CString& name, CEventParams& p, bool* handle
     }
     if (name == "key-press") {
         const bool ctrl = flagParam(p, "is-ctrl"), shift = flagParam(p, "is-shift");
+        // An open box's keys are its own (CView's tab-group keys stay out).
+        if (isEditing()) p.set("is-handled", "true");
         int64_t code = 0;
         if (p.get("keycode").toInt(&code) && code > 0) {
             if (isEditing()) return editKey(uint32_t(code), ctrl, shift);

@@ -197,6 +197,9 @@ CError CWindowSharedData::changeKeyFocus(CView* view, bool isTab) {
     if (m_changingFocus || view == m_keyFocus) return {};
     m_changingFocus = true;
     CError err;
+    // The focus ring moves with the focus (the renderers draw it).
+    if (m_keyFocus) m_keyFocus->requestRepaint();
+    if (view) view->requestRepaint();
     // Views take "blur" and "focus" as view events (unregistered).
     if (m_keyFocus && !m_keyFocus->isBlocked()) err = m_keyFocus->runEvent("blur");
     if (!err) {
