@@ -225,19 +225,26 @@ TEST(Keys, TabWalksEveryControlOfTheMainWindow) {
     EXPECT_EQ(keys[1], "Return 0") << "after Escape they are the host's";
 }
 
-// Space and Enter press the focused switch: Bypass, reached by Tab.
-TEST(Keys, SpaceAndEnterPressTheFocusedSwitch) {
+// The keys of the focused controls: Page Up raises the knob ten steps and
+// Delete brings its default back; Space and Enter press a switch (Bypass,
+// reached by Tab).
+TEST(Keys, KeysOperateTheFocusedControls) {
     // From In Gain to Bypass with the DC filter and dithering off (their
     // gated controls are skipped): the read-out, Out Gain and its read-out,
     // Release and its read-out, the two enable switches, the metering type,
     // Bypass.
-    std::string body = at("click", kInGainX, kInGainY) + "await-focus\nmove 600 400\nwait 50\n";
+    std::string body = at("click", kInGainX, kInGainY) + "await-focus\nmove 600 400\nwait 50\n" +
+                       "key Prior\nwait 50\nparam InGain\nkey Delete\nwait 50\nparam InGain\n";
     for (int i = 0; i < 9; ++i) body += "key Tab\n";
     body += "wait 50\nparam Bypass\nkey space\nwait 100\nparam Bypass\nkey Return\nwait 100\nparam Bypass\n";
     const std::string script = writeScript(body);
     const EditorRun r = runEditor({"--frames", "3", "--script", script});
     std::remove(script.c_str());
     ASSERT_EQ(r.status, 0) << r.errors;
+    const std::vector<double> gain = params(r, "InGain");
+    ASSERT_EQ(gain.size(), 2u);
+    EXPECT_GT(gain[0], 3.0 / 27.0 + 0.02) << "above 0 dB";
+    EXPECT_NEAR(gain[1], 3.0 / 27.0, 1e-4) << "0 dB, the default";
     const std::vector<double> bypass = params(r, "Bypass");
     ASSERT_EQ(bypass.size(), 3u);
     EXPECT_EQ(bypass[0], 0.0);

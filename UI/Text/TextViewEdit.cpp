@@ -8,8 +8,8 @@
 #include "UI/Render/WindowRenderer.h"
 #include "UI/Resources/DynamicColor.h"
 #include "UI/Text/TextView.h"
-#include "UI/Window/WindowOpener.h"
 #include "UI/Window/TabGroup.h"
+#include "UI/Window/WindowOpener.h"
 #include "UI/Window/WindowSharedData.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "Core/Log.h"
 #include "Platform/Window/Window.h"
 #include "UI/Render/WindowRenderer.h"
-#include "UI/Text/TextView.h"
+#include "UI/Text/TextView.h"  // the helper list's failure message
 #include "UI/View/View.h"
 #include "UI/Window/WindowSharedData.h"
 
