@@ -422,17 +422,22 @@ TEST_F(UiTextEdit, AnyViewOfATabGroupTakesTabSpaceEnterAndEscape) {
     ASSERT_FALSE(renderer().render());
     auto* button = dynamic_cast<CTextView*>(view("button"));
     auto* number = dynamic_cast<CTextView*>(view("number"));
+    bool taken = false;
     auto send = [&](uint32_t code, bool shift = false) {
-        ASSERT_FALSE(shared->sendKey(true, code, false, false, shift));
+        ASSERT_FALSE(shared->sendKey(true, code, false, false, shift, &taken));
         ASSERT_FALSE(shared->sendKey(false, code, false, false, shift));
     };
     send(plat::kKeyTab);
     EXPECT_EQ(shared->keyFocus(), view("dial")) << "the way in";
+    EXPECT_TRUE(taken);
     EXPECT_EQ(shared->keyTaker(), view("dial")) << "a control in a group takes the keys";
+    send('5');
+    EXPECT_FALSE(taken) << "a key nobody uses stays the host's";
     send(plat::kKeyTab);
     EXPECT_EQ(shared->keyFocus(), button) << "past the hidden member";
     send(' ');
     EXPECT_TRUE(button->stateSet().isSet("lit")) << "Space clicks";
+    EXPECT_TRUE(taken);
     ASSERT_FALSE(button->unsetState("lit"));
     send(plat::kKeyEnter);
     EXPECT_TRUE(button->stateSet().isSet("lit")) << "so does Enter";

@@ -79,8 +79,8 @@ CError CKnob::onViewEvent(const CString& name, CEventParams& p) {
 
 CError CKnob::key(CEventParams& p) {
     // Arrow keys on the focused knob: a wheel notch each (Shift: fine);
-    // Page Up / Page Down ten notches; Delete the default value. Space and
-    // Enter are taken and do nothing (a knob has no click).
+    // Page Up / Page Down ten notches; Delete the default value. A knob has
+    // no click: Space and Enter stay the host's (its transport keys).
     int64_t code = 0;
     if (!p.get("keycode").toInt(&code)) return {};
     int notches = 0;
@@ -92,7 +92,7 @@ CError CKnob::key(CEventParams& p) {
         case plat::kKeyDelete:
             p.set("is-handled", "true");
             return isBlocked() || !m_binding.isReady() ? CError() : m_controller.reset();
-        case plat::kKeyEnter: case ' ': p.set("is-handled", "true"); return {};
+        case plat::kKeyEnter: case ' ': p.set("is-handled", "false"); return {};
         default: return {};
     }
     p.set("is-handled", "true");

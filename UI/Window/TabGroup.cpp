@@ -75,16 +75,18 @@ CError kelTabGroupKey(CView& view, CEventParams& p) {
     CObject* top = view.root();
     auto* shared = top ? dynamic_cast<CWindowSharedData*>(top->findObject("ui.window-shared-data")) : nullptr;
     int64_t code = 0;
-    if (!shared || shared->keyFocus() != &view || p.get("is-handled") == "true" || !p.get("keycode").toInt(&code))
-        return {};
+    if (!shared || shared->keyFocus() != &view || p.has("is-handled") || !p.get("keycode").toInt(&code)) return {};
     switch (uint32_t(code)) {
         case plat::kKeyTab: {
             CView* next = kelTabNeighbour(view, p.get("is-shift") != "true");
-            return next ? shared->changeKeyFocus(next, true) : CError();
+            if (!next) return {};
+            p.set("is-handled", "true");
+            return shared->changeKeyFocus(next, true);
         }
         case plat::kKeyEnter:
         case ' ': {
             if (view.isBlocked()) return {};
+            p.set("is-handled", "true");
             const CRectD& r = view.area().total;
             CEventParams m{{"x", CString::number(r.w / 2)}, {"y", CString::number(r.h / 2)},
                            {"button", CString::number(int64_t('L'))}, {"is-button-l", "true"}};
@@ -94,6 +96,7 @@ CError kelTabGroupKey(CView& view, CEventParams& p) {
             return view.renderer() ? view.renderer()->runPostedEvents() : CError();
         }
         case plat::kKeyEscape:
+            p.set("is-handled", "true");
             return shared->changeKeyFocus(nullptr, false);
         default:
             return {};

@@ -17,8 +17,10 @@ class CView;
 CView* kelTabNeighbour(CView& from, bool forward);
 
 // A key press on the focused member of a tab group that edits no text, after
-// the view's own handling (which takes a key by setting "is-handled"): Tab
-// and Shift+Tab move the focus through the group, Space and Enter click the
-// view (a left press and release at its centre), Escape gives the focus up
-// so that the keys are the host's again.
+// the view's own handling, which may decide a key by setting "is-handled"
+// ("true": it used the key; "false": nobody uses it, the host keeps it):
+// Tab and Shift+Tab move the focus through the group, Space and Enter click
+// the view (a left press and release at its centre), Escape gives the focus
+// up so that the keys are the host's again. A key used here is marked
+// "is-handled" "true".
 CError kelTabGroupKey(CView& view, CEventParams& params);

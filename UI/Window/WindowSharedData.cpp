@@ -214,15 +214,14 @@ CError CWindowSharedData::changeKeyFocus(CView* view, bool isTab) {
     return err;
 }
 
-// Keys are taken while the focus view edits text, and while it is a member
-// of a tab group: a control the keyboard operates (Escape gives it up).
 CView* CWindowSharedData::keyTaker() const {
     if (!m_keyFocus || m_keyFocus->isBlocked()) return nullptr;
     return m_keyFocus->stateSet().isSet("editing") || m_keyFocus->hasAttr("tab-group") ? m_keyFocus : nullptr;
 }
 
-CError CWindowSharedData::sendKey(bool down, uint32_t keycode, bool alt, bool ctrl, bool shift) {
+CError CWindowSharedData::sendKey(bool down, uint32_t keycode, bool alt, bool ctrl, bool shift, bool* taken) {
     CView* view = m_keyFocus;
+    if (taken) *taken = false;
     const char* event = down ? "key-press" : "key-release";
     // Without a focus view a Tab is the keyboard's way in: the first member
     // of a tab group of the main window takes the focus.
@@ -231,7 +230,10 @@ CError CWindowSharedData::sendKey(bool down, uint32_t keycode, bool alt, bool ct
         while (!stack.empty()) {
             CView* v = stack.back();
             stack.pop_back();
-            if (v->hasAttr("tab-group") && v->isShown() && !v->isBlocked()) return changeKeyFocus(v, true);
+            if (v->hasAttr("tab-group") && v->isShown() && !v->isBlocked()) {
+                if (taken) *taken = true;
+                return changeKeyFocus(v, true);
+            }
             const auto kids = v->childViews();
             for (size_t i = kids.size(); i-- > 0;) stack.push_back(kids[i]);
         }
@@ -254,5 +256,7 @@ CError CWindowSharedData::sendKey(bool down, uint32_t keycode, bool alt, bool ct
         }
         p.set("char", CString::fromUtf16(text));
     }
-    return view->runEvent(event, p);
+    CError err = view->runEvent(event, p);
+    if (taken) *taken = p.get("is-handled") == "true" || m_keyFocus != view;
+    return err;
 }
