@@ -14,7 +14,7 @@
 
 namespace {
 // Places in the 590 x 444 editor (window pixels at scale 1).
-constexpr int kBypassX = 23, kBypassY = 20;     // the title bar's first switch
+constexpr int kBypassX = 29, kBypassY = 20;     // the title bar's first switch (26 x 20)
 constexpr int kPresetsX = 137, kPresetsY = 52;  // "Presets" in the button row
 constexpr int kEvalX = 286, kEvalY = 107;       // "Eval", top left of the limiter panel
 constexpr int kInGainX = 311, kInGainY = 351;   // the In Gain knob's centre
@@ -227,20 +227,30 @@ TEST(Keys, TabWalksEveryControlOfTheMainWindow) {
 
 // The keys of the focused controls: Page Up raises the knob ten steps and
 // Delete brings its default back; Space and Enter press a switch (Bypass,
-// reached by Tab).
+// reached by Tab, wearing the focus ring).
 TEST(Keys, KeysOperateTheFocusedControls) {
     // From In Gain to Bypass with the DC filter and dithering off (their
     // gated controls are skipped): the read-out, Out Gain and its read-out,
     // Release and its read-out, the two enable switches, the metering type,
     // Bypass.
-    std::string body = at("click", kInGainX, kInGainY) + "await-focus\nmove 600 400\nwait 50\n" +
+    const std::string plain = tempPath(".png"), ringed = tempPath(".png");
+    std::string body = "screenshot " + plain + "\n" + at("click", kInGainX, kInGainY) +
+                       "await-focus\nmove 600 400\nwait 50\n"
                        "key Prior\nwait 50\nparam InGain\nkey Delete\nwait 50\nparam InGain\n";
     for (int i = 0; i < 9; ++i) body += "key Tab\n";
-    body += "wait 50\nparam Bypass\nkey space\nwait 100\nparam Bypass\nkey Return\nwait 100\nparam Bypass\n";
+    body += "wait 50\nscreenshot " + ringed + "\nparam Bypass\nkey space\nwait 100\nparam Bypass\nkey Return\n"
+            "wait 100\nparam Bypass\n";
     const std::string script = writeScript(body);
     const EditorRun r = runEditor({"--frames", "3", "--script", script});
     std::remove(script.c_str());
     ASSERT_EQ(r.status, 0) << r.errors;
+    PngImage a, b;
+    ASSERT_TRUE(readPng(plain, &a) && readPng(ringed, &b));
+    // The focused switch wears a ring: its edges change, its middle does not.
+    EXPECT_GT(differing(a, b, kBypassX - 13, kBypassY - 10, 26, 20), 40);
+    EXPECT_EQ(differing(a, b, kBypassX - 8, kBypassY - 5, 16, 10), 0);
+    std::remove(plain.c_str());
+    std::remove(ringed.c_str());
     const std::vector<double> gain = params(r, "InGain");
     ASSERT_EQ(gain.size(), 2u);
     EXPECT_GT(gain[0], 3.0 / 27.0 + 0.02) << "above 0 dB";

@@ -199,17 +199,12 @@ void CWindowRenderer::renderSector(int index) {
         std::fill_n(bits.pixels.data() + size_t(y) * size_t(bits.width) + size_t(sector.x0),
                     size_t(sector.x1 - sector.x0), 0xFF000000u);
     const double scale = totalScale();
-    // The control the keyboard operates wears a ring (an edit box shows its caret instead).
-    CObject* top = root();
-    const auto* shared = top ? dynamic_cast<const CWindowSharedData*>(top->findObject("ui.window-shared-data")) : nullptr;
-    const CView* ringed = shared ? shared->keyTaker() : nullptr;
-    if (ringed && ringed->stateSet().isSet("editing")) ringed = nullptr;
     for (CView* v : m_sectors.views(index)) {
         if (!v->isShown()) continue;
         CPainter p(bits, kelIntersect(sector, v->area().clip.pixels()), scale);
         if (p.clipEmpty()) continue;
         v->paint(p);
-        if (v != ringed) continue;
+        if (v != m_ringed) continue;
         const CRectD& r = v->area().total;
         const double t = std::max(1.0, std::round(scale));
         const CDynamicColorData* c = v->paletteColor("Selection");
@@ -237,6 +232,12 @@ CError CWindowRenderer::render() {
     if (m_needsLayout) KEL_TRY(layout());
     const std::vector<int> dirty = m_sectors.takeDirty();
     m_sectorsLastFrame = dirty.size();
+    // The control the keyboard operates wears a ring (an edit box shows its
+    // caret instead); found once a frame, before the sectors are drawn.
+    CObject* top = root();
+    const auto* shared = top ? dynamic_cast<const CWindowSharedData*>(top->findObject("ui.window-shared-data")) : nullptr;
+    m_ringed = shared ? shared->keyTaker() : nullptr;
+    if (m_ringed && m_ringed->stateSet().isSet("editing")) m_ringed = nullptr;
     if (m_workers && dirty.size() > 1) {
         m_workers->run(dirty.size(), [&](size_t i) { renderSector(dirty[i]); });
     } else {
