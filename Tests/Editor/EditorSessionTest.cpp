@@ -117,10 +117,11 @@ TEST(Sessions, InGainDrivesTheGainReductionMeter) {
 // it up, and back when it is switched off.
 TEST(Sessions, BypassAndEvalSwitchTheSound) {
     const std::string click = at("click", kBypassX, kBypassY), eval = at("click", kEvalX, kEvalY);
-    const EditorRun r = runSession("automate InGain 0.4444\nwait 500\nlevels\nwait 400\nlevels\nparam Bypass\n" + click +
-                                   "wait 300\nlevels\nwait 400\nlevels\nparam Bypass\n" + click +
-                                   "wait 200\nparam Bypass\n" + eval + "wait 800\nlevels\nwait 600\nlevels\n" + eval +
-                                   "wait 800\nlevels\nwait 600\nlevels\n");
+    // Each state settles, then its levels are read (the first reading of each pair is the settling).
+    const EditorRun r = runSession("automate InGain 0.4444\nwait 400\nlevels\nwait 300\nlevels\nparam Bypass\n" + click +
+                                   "wait 200\nlevels\nwait 300\nlevels\nparam Bypass\n" + click +
+                                   "wait 100\nparam Bypass\n" + eval + "wait 600\nlevels\nwait 400\nlevels\n" + eval +
+                                   "wait 500\nlevels\nwait 300\nlevels\n");
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<double> bypass = params(r, "Bypass");
     ASSERT_EQ(bypass.size(), 3u);
