@@ -1,6 +1,10 @@
 // Tab groups: walking them, and the keys of their members.
 #include "UI/Window/TabGroup.h"
 
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 #include "Core/Log.h"
 #include "Platform/Window/Window.h"
 #include "UI/Render/WindowRenderer.h"
