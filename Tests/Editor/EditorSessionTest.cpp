@@ -1,6 +1,8 @@
 // Scripted sessions on the shipped editor under Xvfb: music plays through
 // the instance while XTEST input works the editor, and the sound, the
-// parameters the host reads back and the picture must follow. Then the
+// parameters the host reads back and the picture must follow. The scripts
+// settle by the audio played ("play MS"), not by the clock, so that a busy
+// machine changes nothing. Then the
 // keyboard alone: Tab walks every control of the main window.
 #include <gtest/gtest.h>
 
@@ -70,11 +72,11 @@ int differing(const PngImage& a, const PngImage& b, int x0, int y0, int w, int h
 // +6 dB: the host reads the new value back and the music comes out louder
 // against its input, under the ceiling.
 TEST(Sessions, FactoryPresetFromTheManagerChangesTheSound) {
-    const EditorRun r = runSession("wait 500\nlevels\nparam-text InGain\n" + at("click", kPresetsX, kPresetsY) +
+    const EditorRun r = runSession("play 500\nlevels\nparam-text InGain\n" + at("click", kPresetsX, kPresetsY) +
                                    "await-windows 1 Presets\n"
-                                   "click-window 50 37 Presets\nwait 100\n"  // the factory bank
-                                   "dblclick-window 250 161 Presets\nwait 300\n"  // its ninth preset
-                                   "levels\nwait 500\nlevels\nparam-text InGain\n");
+                                   "click-window 50 37 Presets\nplay 100\n"  // the factory bank
+                                   "dblclick-window 250 161 Presets\nplay 300\n"  // its ninth preset
+                                   "levels\nplay 500\nlevels\nparam-text InGain\n");
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<std::string> texts = r.values("param-text");
     ASSERT_EQ(texts.size(), 2u) << r.errors;
@@ -92,8 +94,8 @@ TEST(Sessions, FactoryPresetFromTheManagerChangesTheSound) {
 // peak stays at the ceiling.
 TEST(Sessions, InGainDrivesTheGainReductionMeter) {
     const std::string before = tempPath(".png"), after = tempPath(".png");
-    const EditorRun r = runSession("wait 600\nlevels\nscreenshot " + before + "\n" + at("move", kInGainX, kInGainY) +
-                                   "drag 311 380 311 300\nwheel up\nwheel up\nwait 600\nlevels\nwait 400\n"
+    const EditorRun r = runSession("play 600\nlevels\nscreenshot " + before + "\n" + at("move", kInGainX, kInGainY) +
+                                   "drag 311 380 311 300\nwheel up\nwheel up\nplay 600\nlevels\nplay 400\n"
                                    "screenshot " + after + "\nlevels\nparam InGain\n");
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<double> gain = params(r, "InGain");
@@ -118,10 +120,10 @@ TEST(Sessions, InGainDrivesTheGainReductionMeter) {
 TEST(Sessions, BypassAndEvalSwitchTheSound) {
     const std::string click = at("click", kBypassX, kBypassY), eval = at("click", kEvalX, kEvalY);
     // Each state settles, then its levels are read (the first reading of each pair is the settling).
-    const EditorRun r = runSession("automate InGain 0.4444\nwait 400\nlevels\nwait 300\nlevels\nparam Bypass\n" + click +
-                                   "wait 200\nlevels\nwait 300\nlevels\nparam Bypass\n" + click +
-                                   "wait 100\nparam Bypass\n" + eval + "wait 600\nlevels\nwait 400\nlevels\n" + eval +
-                                   "wait 500\nlevels\nwait 300\nlevels\n");
+    const EditorRun r = runSession("automate InGain 0.4444\nplay 400\nlevels\nplay 300\nlevels\nparam Bypass\n" + click +
+                                   "play 200\nlevels\nplay 300\nlevels\nparam Bypass\n" + click +
+                                   "play 100\nparam Bypass\n" + eval + "play 600\nlevels\nplay 400\nlevels\n" + eval +
+                                   "play 500\nlevels\nplay 300\nlevels\n");
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<double> bypass = params(r, "Bypass");
     ASSERT_EQ(bypass.size(), 3u);

@@ -61,6 +61,7 @@ void CAudioFeed::processBlock() {
     m_inCount += double(frames) * inChannels;
     m_outCount += double(frames) * outChannels;
     ++m_blocks;
+    ++m_processed;
 }
 
 CLevels CAudioFeed::take() {

@@ -33,6 +33,8 @@ public:
     // Processes one block (silence, or the next piece of the programme).
     void processBlock();
     CLevels take();
+    // Blocks processed since the feed was made.
+    long processed() const { return m_processed; }
 
 private:
     host::CPluginInstance& m_inst;
@@ -46,6 +48,7 @@ private:
     double m_inPeak = 0, m_outPeak = 0, m_inSquares = 0, m_outSquares = 0;
     double m_inCount = 0, m_outCount = 0;
     int m_blocks = 0;
+    long m_processed = 0;
 };
 
 }  // namespace editorhost

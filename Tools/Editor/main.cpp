@@ -21,7 +21,8 @@
 //   param-text TITLE (prints "param-text TITLE TEXT": the value as the
 //   plug-in displays it)
 //   music on|off (the instance plays the demo programme in a loop, or
-//   silence; --music starts with it on)
+//   silence; --music starts with it on); play MS (runs the loop until MS
+//   of audio went through the instance, however long that takes)
 //   levels (prints "levels IN-PEAK OUT-PEAK IN-RMS OUT-RMS", dBFS over the
 //   blocks processed since the last "levels" or the start of the script;
 //   the input taken as late as the reported latency)
@@ -414,6 +415,13 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
             m_feed->setMusic(on == "on");
         } else if (verb == "param-ids") {
             for (const host::CPluginParam& p : inst.parameters()) std::printf("param-id-of %s %u\n", p.title.c_str(), unsigned(p.id));
+            continue;
+        } else if (verb == "play") {
+            double ms = 0;
+            s >> ms;
+            const long target = m_feed->processed() + std::lround(ms / 10);
+            const double deadline = nowMs() + ms + kAwaitMs;
+            while (m_feed->processed() < target && nowMs() < deadline) run(5);
             continue;
         } else if (verb == "levels") {
             const CLevels l = m_feed->take();
