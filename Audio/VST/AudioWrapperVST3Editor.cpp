@@ -304,8 +304,9 @@ tresult PLUGIN_API CAudioWrapperVST3Editor::onWheel(float distance) {
 }
 
 tresult CAudioWrapperVST3Editor::keyEvent(bool down, char16 key, int16 keyCode, int16 modifiers) {
-    // Only a view that edits text takes the host's keys; the others stay
-    // the host's (its shortcuts keep working while the editor is open).
+    // Only a view that edits text, or a focused control, takes the host's
+    // keys, and of those only the ones it uses; the others stay the host's
+    // (its shortcuts keep working while the editor is open).
     if (!m_shared || !m_shared->keyTaker()) return kResultFalse;
     uint32_t code = mapVirtualKey(keyCode);
     if (!code) code = key == 8 ? plat::kKeyBackspace : key == 9 ? plat::kKeyTab : key == 13 ? plat::kKeyEnter
@@ -313,8 +314,9 @@ tresult CAudioWrapperVST3Editor::keyEvent(bool down, char16 key, int16 keyCode, 
     if (!code) return kResultFalse;
     const bool ctrl = modifiers & (4 | 8);
     if (ctrl && code >= 'a' && code <= 'z') code -= 32;
-    if (CError e = m_shared->sendKey(down, code, modifiers & 2, ctrl, modifiers & 1)) kelLogError(e);
-    return kResultTrue;
+    bool taken = false;
+    if (CError e = m_shared->sendKey(down, code, modifiers & 2, ctrl, modifiers & 1, &taken)) kelLogError(e);
+    return taken ? kResultTrue : kResultFalse;
 }
 
 tresult PLUGIN_API CAudioWrapperVST3Editor::onKeyDown(char16 key, int16 keyCode, int16 modifiers) {

@@ -401,6 +401,67 @@ TEST_F(UiTextEdit, TabMovesThroughTheGroupSkippingHiddenViews) {
     EXPECT_EQ(dynamic_cast<CTextView*>(view("other"))->tabNeighbour(true), nullptr) << "alone in its group";
 }
 
+// Views of any kind join a tab group. The keys of a member that edits no
+// text: Tab walks the group (a Tab with no focus is the way in), Space and
+// Enter click, Escape gives the focus up; an edit box keeps its own Enter,
+// Tab and Escape.
+TEST_F(UiTextEdit, AnyViewOfATabGroupTakesTabSpaceEnterAndEscape) {
+    ASSERT_FALSE(load(R"(<ui:view name="dial" width="40" height="20" tab-group="k"/>
+                         <ui:textview name="gone" font-name="font.base" width="40" height="20" text="x"
+                                      tab-group="k" is-hidden="true"/>
+                         <ui:textview name="button" font-name="font.base" width="60" height="20" text="Go"
+                                      tab-group="k">
+                           <ui:view-command on-event="mouse-release" set-state="lit"/>
+                         </ui:textview>
+                         <ui:textview name="number" font-name="font.base" width="60" height="20" text="1"
+                                      accept-chars="0123456789" is-accept-enter="true" is-editbox-on-click="true"
+                                      tab-group="k"/>)"));
+    CWindowSharedData* shared = addSharedData(*shot->root());
+    ASSERT_NE(shared, nullptr);
+    shared->addWindow(&renderer());
+    ASSERT_FALSE(renderer().render());
+    auto* button = dynamic_cast<CTextView*>(view("button"));
+    auto* number = dynamic_cast<CTextView*>(view("number"));
+    bool taken = false;
+    auto send = [&](uint32_t code, bool shift = false) {
+        ASSERT_FALSE(shared->sendKey(true, code, false, false, shift, &taken));
+        ASSERT_FALSE(shared->sendKey(false, code, false, false, shift));
+    };
+    send(plat::kKeyTab);
+    EXPECT_EQ(shared->keyFocus(), view("dial")) << "the way in";
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(shared->keyTaker(), view("dial")) << "a control in a group takes the keys";
+    send('5');
+    EXPECT_FALSE(taken) << "a key nobody uses stays the host's";
+    send(plat::kKeyTab);
+    EXPECT_EQ(shared->keyFocus(), button) << "past the hidden member";
+    send(' ');
+    EXPECT_TRUE(button->stateSet().isSet("lit")) << "Space clicks";
+    EXPECT_TRUE(taken);
+    ASSERT_FALSE(button->unsetState("lit"));
+    send(plat::kKeyEnter);
+    EXPECT_TRUE(button->stateSet().isSet("lit")) << "so does Enter";
+    send(plat::kKeyTab);
+    ASSERT_EQ(shared->keyFocus(), number);
+    EXPECT_TRUE(number->isEditing()) << "a read-out reached by Tab edits at once";
+    send('7');
+    send(plat::kKeyEnter);
+    EXPECT_FALSE(number->isEditing());
+    EXPECT_EQ(number->attr("text").utf8(), "7");
+    EXPECT_EQ(shared->keyFocus(), number) << "the box's Enter commits and clicks nothing";
+    send(plat::kKeyTab);
+    EXPECT_EQ(shared->keyFocus(), view("dial")) << "wraps";
+    send(plat::kKeyTab, true);
+    EXPECT_EQ(shared->keyFocus(), number) << "Shift+Tab walks back";
+    ASSERT_TRUE(number->isEditing());
+    send(plat::kKeyEscape);
+    EXPECT_FALSE(number->isEditing()) << "the box's Escape cancels it";
+    EXPECT_EQ(shared->keyFocus(), number);
+    send(plat::kKeyEscape);
+    EXPECT_EQ(shared->keyFocus(), nullptr) << "then Escape gives the keys up";
+    EXPECT_EQ(shared->keyTaker(), nullptr);
+}
+
 TEST_F(UiTextEdit, OnScreenKeysTypeIntoTheBox) {
     ASSERT_FALSE(load(R"(<ui:textview name="f" font-name="font.base" width="150" height="20" is-read-only="false"
                                       is-accept-enter="true" text=""/>)"));

@@ -6,16 +6,26 @@
 //                  [--scale S] [--scale-after S] [--probe-view] [--no-run-loop]
 //                  [--parent ID] [--fd-never-signalled] [--timer-floor MS]
 //                  [--refuse-second-handler] [--refuse-zero-timers]
-//                  [--attach-cycles N] [--instance-cycles N] [--unset-display] [--idle S]
+//                  [--attach-cycles N] [--instance-cycles N] [--unset-display] [--idle S] [--music]
 //
 // --frames N runs the loop N frame periods (1/30 s) after attaching; the
 // screenshot is taken then. --scale sends a content scale before attaching,
 // --scale-after once attached. --parent gives the view another parent id
 // than the host window's. Script lines (positions in the host window):
 //   move X Y | press [B] | release [B] | click X Y | dblclick X Y
-//   drag X1 Y1 X2 Y2 | wheel up|down | host-wheel D | key NAME
+//   drag X1 Y1 X2 Y2 | wheel up|down | host-wheel D | key NAME (a keysym
+//   name, or a chord: Shift_L+Tab)
 //   wait MS | screenshot FILE | automate TITLE VALUE | param TITLE
 //   automate-id ID VALUE | param-id ID (by parameter id)
+//   param-ids (prints "param-id-of TITLE ID" for every parameter)
+//   param-text TITLE (prints "param-text TITLE TEXT": the value as the
+//   plug-in displays it)
+//   music on|off (the instance plays the demo programme in a loop, or
+//   silence; --music starts with it on); play MS (runs the loop until MS
+//   of audio went through the instance, however long that takes)
+//   levels (prints "levels IN-PEAK OUT-PEAK IN-RMS OUT-RMS", dBFS over the
+//   blocks processed since the last "levels" or the start of the script;
+//   the input taken as late as the reported latency)
 //   await-windows N NAME | await-file PATH | await-edits N | await-focus
 //   (runs the loop until N top-level windows of that name exist, then prints
 //   "windows NAME COUNT"; until a file exists; until the view made N
@@ -24,7 +34,8 @@
 //   BackSpace; prints "host-key NAME 1" when the view took it, else 0)
 //   unfocus (the keyboard goes elsewhere in the host: XEMBED_FOCUS_OUT)
 //   windows NAME (prints the count of top-level windows of that name)
-//   click-window X Y NAME (a click into another top-level window)
+//   click-window X Y NAME (a click into another top-level window;
+//   dblclick-window a double click)
 //   screenshot-window FILE NAME (the pixels of another top-level window)
 //   position NAME (prints "position X Y" of a top-level window)
 //   drag-window X1 Y1 X2 Y2 NAME (a drag that starts in another window)
@@ -57,6 +68,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -64,6 +76,7 @@
 
 #include "Host/Module.h"
 #include "Host/PluginInstance.h"
+#include "Tools/Editor/AudioFeed.h"
 #include "Tools/Editor/EditorHost.h"
 #include "Tools/Editor/HostWindow.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
@@ -77,7 +90,7 @@ struct Options {
     int frames = 10;
     std::string screenshot, script;
     double scale = 0, scaleAfter = 0;
-    bool probeView = false, noRunLoop = false, unsetDisplay = false, noEditor = false;
+    bool probeView = false, noRunLoop = false, unsetDisplay = false, noEditor = false, music = false;
     long long parent = -1;
     int attachCycles = 0, instanceCycles = 0;
     double idleSeconds = 0;
@@ -123,37 +136,33 @@ public:
         };
     }
 
-    // Runs the loop for ms milliseconds; the instance processes a block of
-    // silence every 10 ms as in a playing host, so that changes reach its
-    // audio side.
+    // Runs the loop for ms milliseconds; the instance processes a block
+    // every 10 ms as in a playing host (silence, or music), so that changes
+    // reach its audio side.
     void run(double ms) {
         const double end = nowMs() + ms;
         while (nowMs() < end) {
             m_frame.runOnce(int(std::clamp(end - nowMs(), 1.0, m_audioPaused ? 1000.0 : 10.0)));
             m_window.drain();
-            if (m_inst && !m_audioPaused && nowMs() - m_lastBlock >= 10) {
+            if (m_feed && !m_audioPaused && nowMs() - m_lastBlock >= 10) {
                 m_lastBlock = nowMs();
-                processSilence();
+                processBlock();
             }
         }
     }
 
-    void processSilence() {
-        const int frames = 480, channels = std::max(m_inst->inputChannels(), m_inst->outputChannels());
-        m_silence.assign(size_t(frames) * size_t(std::max(1, channels)), 0.0);
-        m_out.assign(m_silence.size(), 0.0);
-        std::vector<const double*> in;
-        std::vector<double*> out;
-        for (int c = 0; c < m_inst->inputChannels(); ++c) in.push_back(m_silence.data() + size_t(c) * frames);
-        for (int c = 0; c < m_inst->outputChannels(); ++c) out.push_back(m_out.data() + size_t(c) * frames);
-        m_inst->process(in.data(), out.data(), frames);
+    void processBlock() {
+        m_feed->processBlock();
         // As a DAW does: a latency restart is answered by asking for the new
         // latency (which the plug-in takes as the host having applied it).
-        if (m_inst->takeRestartFlags() & Steinberg::Vst::kLatencyChanged) m_inst->latency();
+        if (m_inst->takeRestartFlags() & Steinberg::Vst::kLatencyChanged) m_feed->setLatency(m_inst->latency());
     }
 
     bool open(host::CPluginInstance& inst, bool report) {
         m_inst = &inst;
+        m_feed = std::make_unique<CAudioFeed>(inst);
+        m_feed->setMusic(m_o.music);
+        m_feed->setLatency(int(inst.processor()->getLatencySamples()));
         Vst::IEditController* c = inst.controller();
         if (m_o.probeView)
             if (IPlugView* probe = c->createView("editor")) probe->release();
@@ -191,6 +200,7 @@ public:
 
     void close() {
         m_inst = nullptr;
+        m_feed.reset();
         if (!m_view) return;
         m_view->removed();
         m_view->setFrame(nullptr);
@@ -230,7 +240,7 @@ private:
     host::CPluginInstance* m_inst = nullptr;
     bool m_audioPaused = false;
     double m_lastBlock = 0;
-    std::vector<double> m_silence, m_out;
+    std::unique_ptr<CAudioFeed> m_feed;
 };
 
 bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
@@ -242,6 +252,7 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
     std::string line;
     const double settle = 40;  // ms for the editor to take each input
     const double kAwaitMs = 10000;  // the deadline of the await verbs
+    if (m_feed) m_feed->take();       // "levels" counts from here
     while (std::getline(in, line)) {
         std::istringstream s(line);
         std::string verb;
@@ -277,14 +288,19 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
             for (int i = 1; i <= 8; ++i)
                 m_window.moveMouseOnScreen(sx + x + (x2 - x) * i / 8, sy + y + (y2 - y) * i / 8), run(15);
             m_window.button(1, false);
-        } else if (verb == "click-window" && s >> x >> y) {
+        } else if ((verb == "click-window" || verb == "dblclick-window") && s >> x >> y) {
             std::string name;
             std::getline(s >> std::ws, name);
             if (!m_window.moveMouseInto(name, x, y)) {
                 std::fprintf(stderr, "no window '%s'\n", name.c_str());
                 return false;
             }
-            run(settle), m_window.button(1, true), run(settle), m_window.button(1, false);
+            if (verb == "click-window") {
+                run(settle), m_window.button(1, true), run(settle), m_window.button(1, false);
+            } else {
+                run(settle);
+                for (int i = 0; i < 2; ++i) m_window.button(1, true), run(20), m_window.button(1, false), run(20);
+            }
         }
         else if (verb == "press") s >> b, m_window.button(b, true);
         else if (verb == "release") s >> b, m_window.button(b, false);
@@ -307,9 +323,20 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
             s >> d;
             m_view->onWheel(d);
         } else if (verb == "key") {
+            // A key, or a chord such as Shift_L+Tab: pressed in order, released in reverse.
             std::string name;
             s >> name;
-            if (!m_window.key(name, true) || !m_window.key(name, false)) std::fprintf(stderr, "key %s: unknown\n", name.c_str());
+            std::vector<std::string> chord;
+            for (size_t from = 0;;) {
+                const size_t plus = name.find('+', from + 1);
+                chord.push_back(name.substr(from, plus == std::string::npos ? std::string::npos : plus - from));
+                if (plus == std::string::npos) break;
+                from = plus + 1;
+            }
+            bool known = true;
+            for (const std::string& k : chord) known = m_window.key(k, true) && known;
+            for (auto k = chord.rbegin(); k != chord.rend(); ++k) known = m_window.key(*k, false) && known;
+            if (!known) std::fprintf(stderr, "key %s: unknown\n", name.c_str());
         } else if (verb == "host-key") {
             // A key the host hands over: a character, or Return, Escape, BackSpace.
             std::string name;
@@ -378,7 +405,29 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
                 std::printf("param-id %u %.6f\n", id, inst.parameterValue(Vst::ParamID(id)));
                 continue;
             }
-        } else if (verb == "automate" || verb == "param") {
+        } else if (verb == "music") {
+            std::string on;
+            s >> on;
+            if (on != "on" && on != "off") {
+                std::fprintf(stderr, "bad script line: %s\n", line.c_str());
+                return false;
+            }
+            m_feed->setMusic(on == "on");
+        } else if (verb == "param-ids") {
+            for (const host::CPluginParam& p : inst.parameters()) std::printf("param-id-of %s %u\n", p.title.c_str(), unsigned(p.id));
+            continue;
+        } else if (verb == "play") {
+            double ms = 0;
+            s >> ms;
+            const long target = m_feed->processed() + std::lround(ms / 10);
+            const double deadline = nowMs() + ms + kAwaitMs;
+            while (m_feed->processed() < target && nowMs() < deadline) run(5);
+            continue;
+        } else if (verb == "levels") {
+            const CLevels l = m_feed->take();
+            std::printf("levels %.2f %.2f %.2f %.2f\n", l.inPeakDb, l.outPeakDb, l.inRmsDb, l.outRmsDb);
+            continue;
+        } else if (verb == "automate" || verb == "param" || verb == "param-text") {
             std::string title;
             s >> title;
             Vst::ParamID id = 0;
@@ -390,8 +439,11 @@ bool CSession::script(const std::string& file, host::CPluginInstance& inst) {
                 double v = 0;
                 s >> v;
                 inst.queueChange(id, v);
-            } else {
+            } else if (verb == "param") {
                 std::printf("param %s %.6f\n", title.c_str(), inst.parameterValue(id));
+            } else {
+                std::printf("param-text %s %s\n", title.c_str(), inst.parameterText(id, inst.parameterValue(id)).c_str());
+                continue;
             }
         } else {
             std::fprintf(stderr, "bad script line: %s\n", line.c_str());
@@ -441,6 +493,7 @@ int main(int argc, char** argv) {
         else if (a == "--no-run-loop") o.noRunLoop = true;
         else if (a == "--unset-display") o.unsetDisplay = true;
         else if (a == "--no-editor") o.noEditor = true;
+        else if (a == "--music") o.music = true;
         else if (a == "--fd-never-signalled") o.quirks.fdNeverSignalled = true;
         else if (a == "--refuse-second-handler") o.quirks.refuseSecondHandlerOnFd = true;
         else if (a == "--refuse-zero-timers") o.quirks.refuseZeroTimers = true;

@@ -79,7 +79,8 @@ CError CKnob::onViewEvent(const CString& name, CEventParams& p) {
 
 CError CKnob::key(CEventParams& p) {
     // Arrow keys on the focused knob: a wheel notch each (Shift: fine);
-    // Page Up / Page Down ten notches.
+    // Page Up / Page Down ten notches; Delete the default value. A knob has
+    // no click: Space and Enter stay the host's (its transport keys).
     int64_t code = 0;
     if (!p.get("keycode").toInt(&code)) return {};
     int notches = 0;
@@ -88,8 +89,13 @@ CError CKnob::key(CEventParams& p) {
         case plat::kKeyDown: case plat::kKeyLeft: notches = -1; break;
         case plat::kKeyPageUp: notches = 10; break;
         case plat::kKeyPageDown: notches = -10; break;
+        case plat::kKeyDelete:
+            p.set("is-handled", "true");
+            return isBlocked() || !m_binding.isReady() ? CError() : m_controller.reset();
+        case plat::kKeyEnter: case ' ': p.set("is-handled", "false"); return {};
         default: return {};
     }
+    p.set("is-handled", "true");
     CEventParams w{{"delta", notches > 0 ? "1" : "-1"}, {"is-shift", p.get("is-shift")}, {"is-ctrl", p.get("is-ctrl")}};
     for (int i = 0; i < std::abs(notches); ++i) KEL_TRY(wheel(w));
     return {};

@@ -100,9 +100,11 @@ CError CParamSwitch::onViewEvent(const CString& name, CEventParams& p) {
         // Arrow keys on the focused selector: one step each.
         int64_t code = 0;
         if (!p.get("keycode").toInt(&code)) return {};
-        if (code == plat::kKeyUp || code == plat::kKeyRight) return step(1);
-        if (code == plat::kKeyDown || code == plat::kKeyLeft) return step(-1);
-        return {};
+        const int steps = code == plat::kKeyUp || code == plat::kKeyRight ? 1
+                          : code == plat::kKeyDown || code == plat::kKeyLeft ? -1 : 0;
+        if (steps == 0) return {};
+        p.set("is-handled", "true");
+        return step(steps);
     }
     if (name == "mouse-wheel") {
         double d = 0;

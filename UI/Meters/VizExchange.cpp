@@ -9,6 +9,7 @@
 #include "Core/Timer.h"
 #include "UI/Controls/GlobalSettings.h"
 #include "UI/Controls/ParamGroup.h"
+#include "UI/Window/UpdateTimer.h"
 
 namespace {
 // "request-viz-data" flag: include the data information block.
@@ -48,12 +49,15 @@ CError CVizExchange::initDone() {
     if (const CGlobalSettings* s = CGlobalSettings::find(*this)) m_fps = s->framesPerSecond();
     if (hasAttr("fps")) m_fps = attrReal("fps", m_fps);
     if (m_fps <= 0) return {};
-    auto timer = std::make_unique<CTimerQueued>();
-    timer->setTag("core:timer");
-    timer->setName("update-timer");
-    KEL_TRY(timer->setAttr("fps", CString::number(m_fps), false));
-    m_timer = timer.get();
-    attachChild(std::move(timer));
+    // Made through the creator registry: the timer's class record carries
+    // the "sys-tick" its ticks arrive by (without it the first tick is lost
+    // and the later ones wait for it for ever: the meters never move).
+    std::unique_ptr<CObject> made = createObject("core:timer");
+    m_timer = dynamic_cast<CTimerQueued*>(made.get());
+    if (!m_timer) return KEL_ERROR(kelstr_CUpdateTimerGroup_init_NoTimer, CString("core:timer"));
+    made->setName("update-timer");
+    KEL_TRY(made->setAttr("fps", CString::number(m_fps), false));
+    attachChild(std::move(made));
     listenObject(m_timer, "tick", this, "on-update-timer");
     return m_timer->initTree();
 }

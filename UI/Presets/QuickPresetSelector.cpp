@@ -7,6 +7,7 @@
 #include "Core/AppData.h"
 #include "Core/Log.h"
 #include "Core/MemoryReader.h"
+#include "Platform/Window/Window.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Presets/FileDialog.h"
 
@@ -219,6 +220,20 @@ CError CQuickPresetSelector::selectIndex(int i) {
     const Item& item = m_items[size_t(i)];
     if (item.program >= 0) return m_client->setCurrentProgram(m_registry.handle(), uint32_t(item.program));
     return m_client->activatePreset(m_registry.handle(), item.preset, item.user ? -1 : i);
+}
+
+CError CQuickPresetSelector::onViewEvent(const CString& name, CEventParams& p) {
+    int64_t code = 0;
+    if (name != "key-press" || isEditing() || !p.get("keycode").toInt(&code)) return CTextView::onViewEvent(name, p);
+    int step = 0;
+    if (code == plat::kKeyDown || code == plat::kKeyRight) step = 1;
+    if (code == plat::kKeyUp || code == plat::kKeyLeft) step = -1;
+    if (step == 0) return CTextView::onViewEvent(name, p);
+    p.set("is-handled", "true");
+    if (isBlocked() || m_items.empty()) return {};
+    const int at = indexOf(title());
+    const int next = at < 0 ? 0 : std::clamp(at + step, 0, int(m_items.size()) - 1);
+    return next == at ? CError() : selectIndex(next);
 }
 
 CError CQuickPresetSelector::openDialog(bool save) {

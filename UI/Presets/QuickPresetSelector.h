@@ -20,7 +20,9 @@
 // ("preset-file-ext", "preset-file-descr", starting in
 // "preset-file-defpath"), whose results run "perform-load-preset" /
 // "perform-save-preset"; a failed load logs "Error loading preset";
-// "dynamic-list-updated" reads the lists again.
+// "dynamic-list-updated" reads the lists again. On the focused selector
+// Down and Right activate the next entry, Up and Left the previous one
+// (stopping at the ends), as a closed drop-down does.
 //
 // User presets: with "user-banks" (the store item of the preset manager's
 // user banks, e.g. "preset-manager-banks") the selector also offers the
@@ -91,6 +93,7 @@ public:
     static constexpr const char* kRuleItem = "[IMG=is.button#HR]";
 
 protected:
+    CError onViewEvent(const CString& eventName, CEventParams& params) override;
     CError onRegistryData(CEventParams& p);
     CError onPopupResult(const CEventParams& p);
     CAppData& store() const;

@@ -202,7 +202,16 @@ void CWindowRenderer::renderSector(int index) {
     for (CView* v : m_sectors.views(index)) {
         if (!v->isShown()) continue;
         CPainter p(bits, kelIntersect(sector, v->area().clip.pixels()), scale);
-        if (!p.clipEmpty()) v->paint(p);
+        if (p.clipEmpty()) continue;
+        v->paint(p);
+        if (v != m_ringed) continue;
+        const CRectD& r = v->area().total;
+        const double t = std::max(1.0, std::round(scale));
+        const CDynamicColorData* c = v->paletteColor("Selection");
+        const CRgb color = c && !c->tables.empty() ? c->tables.front().table[224] : CRgb{80, 170, 190};
+        for (const CRectD& edge : {CRectD{r.x, r.y, r.w, t}, CRectD{r.x, r.y + r.h - t, r.w, t},
+                                   CRectD{r.x, r.y, t, r.h}, CRectD{r.x + r.w - t, r.y, t, r.h}})
+            p.fillRect(edge, color, 1.0);
     }
 }
 
@@ -223,6 +232,12 @@ CError CWindowRenderer::render() {
     if (m_needsLayout) KEL_TRY(layout());
     const std::vector<int> dirty = m_sectors.takeDirty();
     m_sectorsLastFrame = dirty.size();
+    // The control the keyboard operates wears a ring (an edit box shows its
+    // caret instead); found once a frame, before the sectors are drawn.
+    CObject* top = root();
+    const auto* shared = top ? dynamic_cast<const CWindowSharedData*>(top->findObject("ui.window-shared-data")) : nullptr;
+    m_ringed = shared ? shared->keyTaker() : nullptr;
+    if (m_ringed && m_ringed->stateSet().isSet("editing")) m_ringed = nullptr;
     if (m_workers && dirty.size() > 1) {
         m_workers->run(dirty.size(), [&](size_t i) { renderSector(dirty[i]); });
     } else {

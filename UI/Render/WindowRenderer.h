@@ -198,4 +198,5 @@ private:
     std::vector<CView*> m_pressWatchers;
     std::vector<std::unique_ptr<CObject>> m_released;
     int m_eventDepth = 0;
+    const CView* m_ringed = nullptr;  // the control the keyboard operates, this frame
 };

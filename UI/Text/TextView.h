@@ -120,7 +120,8 @@ public:
     double caretX(size_t pos) const;
     // The caret position nearest a window x.
     size_t positionAt(double x) const;
-    // The next (or previous) focusable view of this view's tab group.
+    // The next (or previous) focusable view of this view's tab group
+    // (kelTabNeighbour, UI/Window/TabGroup.h).
     CView* tabNeighbour(bool forward);
 
     // --- Pop-up lists --------------------------------------------------------------
@@ -202,7 +203,6 @@ private:
     CError startCaret(bool on);
     CError caretTick();
     CError onEditEvent(const CString& eventName, CEventParams& p, bool* handled);
-    CError tabGroupList(CObject** out);
     void keepCaretVisible();
     CObject* m_cursorTimer = nullptr;
     CTextEdit m_edit;

@@ -8,6 +8,7 @@
 #include "UI/Render/WindowRenderer.h"
 #include "UI/Resources/DynamicColor.h"
 #include "UI/Text/TextView.h"
+#include "UI/Window/TabGroup.h"
 #include "UI/Window/WindowOpener.h"
 #include "UI/Window/WindowSharedData.h"
 
@@ -468,14 +469,12 @@ CError CTextView::onEditEvent(const CString& name, CEventParams& p, bool* handle
     }
     if (name == "key-press") {
         const bool ctrl = flagParam(p, "is-ctrl"), shift = flagParam(p, "is-shift");
+        // An open box's keys are its own (CView's tab-group keys stay out).
+        if (isEditing()) p.set("is-handled", "true");
         int64_t code = 0;
         if (p.get("keycode").toInt(&code) && code > 0) {
             if (isEditing()) return editKey(uint32_t(code), ctrl, shift);
-            if (uint32_t(code) == plat::kKeyTab && hasAttr("tab-group")) {
-                CView* next = tabNeighbour(!shift);
-                if (CWindowSharedData* shared = sharedDataOf(*this); next && shared)
-                    return shared->changeKeyFocus(next, true);
-            }
+            // Tab and the other keys of a focused member of a tab group: CView.
             *handled = false;
             return {};
         }
@@ -511,6 +510,8 @@ CError CTextView::onViewEvent(const CString& name, CEventParams& p) {
     return onEditEvent(name, p, &handled);
 }
 
+CView* CTextView::tabNeighbour(bool forward) { return kelTabNeighbour(*this, forward); }
+
 CError CTextView::moveFocus(bool forward) {
     CView* next = tabNeighbour(forward);
     if (!next) return {};
@@ -521,66 +522,3 @@ CError CTextView::moveFocus(bool forward) {
     return next->runEvent("focus", focus);
 }
 
-// --- Tab groups ------------------------------------------------------------------------------------------
-
-// The group's helper list under the window renderer, filled with the paths
-// of the group's text views in the order of the view tree (views come and
-// go with pop-ups and dynamic lists: the list is made again for each move).
-CError CTextView::tabGroupList(CObject** out) {
-    *out = nullptr;
-    const CString group = attr("tab-group").trimmed();
-    CView* top = rootView();
-    if (group.empty() || !top) return {};
-    CObject* holder = renderer() ? static_cast<CObject*>(renderer()) : static_cast<CObject*>(top);
-    const CString listName = CString("tab-group-value-list-") + group;
-    CObject* list = holder->findChild(listName);
-    if (!list) {
-        const CString tag = hasAttr("value-list-manual-tag") ? attr("value-list-manual-tag").trimmed()
-                                                             : CString("ui:value-list-manual");
-        std::unique_ptr<CObject> made = createObject(tag);
-        if (!made) return KEL_ERROR(kelstr_CTextView_init_FailTabGroupValueList);
-        made->setName(listName);
-        list = made.get();
-        if (CError e = holder->addChild(std::move(made))) {
-            kelLogError(e);
-            return KEL_ERROR(kelstr_CTextView_init_FailTabGroupValueList);
-        }
-    }
-    while (!list->children().empty()) list->releaseChild(list->children().back().get()).reset();
-    std::vector<CView*> stack{top};
-    while (!stack.empty()) {
-        CView* v = stack.back();
-        stack.pop_back();
-        if (dynamic_cast<CTextView*>(v) && v->attr("tab-group").trimmed() == group) {
-            std::unique_ptr<CObject> entry = createObject("core:object");
-            KEL_TRY(entry->setAttr("value", v->fullName(), false));
-            KEL_TRY(list->addChild(std::move(entry)));
-        }
-        const auto kids = v->childViews();
-        for (size_t i = kids.size(); i-- > 0;) stack.push_back(kids[i]);
-    }
-    *out = list;
-    return {};
-}
-
-CView* CTextView::tabNeighbour(bool forward) {
-    CObject* list = nullptr;
-    if (CError e = tabGroupList(&list)) kelLogError(e);
-    if (!list) return nullptr;
-    std::vector<CView*> members;
-    size_t self = SIZE_MAX;
-    CObject* top = root();
-    for (const std::unique_ptr<CObject>& entry : list->children()) {
-        auto* v = dynamic_cast<CView*>(top->findObject(entry->attr("value")));
-        if (!v) continue;
-        if (v == this) self = members.size();
-        members.push_back(v);
-    }
-    if (self == SIZE_MAX || members.size() < 2) return nullptr;
-    const size_t n = members.size();
-    for (size_t step = 1; step < n; ++step) {
-        CView* v = members[(self + (forward ? step : n - step)) % n];
-        if (v->isShown() && !v->isBlocked()) return v;
-    }
-    return nullptr;
-}

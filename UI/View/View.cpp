@@ -9,6 +9,7 @@
 #include "UI/Render/WindowRenderer.h"
 #include "UI/Resources/DynamicColor.h"
 #include "UI/Resources/ResourceObjects.h"
+#include "UI/Window/TabGroup.h"
 
 namespace {
 // The events every view receives from the window (default handling: its
@@ -417,6 +418,9 @@ CError CView::runCommands(const CString& eventName, CEventParams& params) {
 CError CView::onViewEvent(const CString&, CEventParams&) { return {}; }
 
 CError CView::dispatchEvent(const CString& eventName, CEventParams& params) {
+    // Decided before the view's own handling: an Enter that commits an edit
+    // box, or a Tab that leaves it, is the box's alone.
+    const bool tabGroupKey = eventName == "key-press" && hasAttr("tab-group") && !m_states.isSet("editing");
     const bool own = hasEvent(eventName);
     if (own) KEL_TRY(CObject::dispatchEvent(eventName, params));
     const bool viewEvent = isViewEvent(eventName);
@@ -428,6 +432,7 @@ CError CView::dispatchEvent(const CString& eventName, CEventParams& params) {
     KEL_TRY(runCommands(eventName, params));
     if (eventName == "mouse-enter") KEL_TRY(setState("hover"));
     if (eventName == "mouse-exit") KEL_TRY(unsetState("hover"));
+    if (tabGroupKey) KEL_TRY(kelTabGroupKey(*this, params));
     return {};
 }
 

@@ -197,6 +197,9 @@ CError CWindowSharedData::changeKeyFocus(CView* view, bool isTab) {
     if (m_changingFocus || view == m_keyFocus) return {};
     m_changingFocus = true;
     CError err;
+    // The focus ring moves with the focus (the renderers draw it).
+    if (m_keyFocus) m_keyFocus->requestRepaint();
+    if (view) view->requestRepaint();
     // Views take "blur" and "focus" as view events (unregistered).
     if (m_keyFocus && !m_keyFocus->isBlocked()) err = m_keyFocus->runEvent("blur");
     if (!err) {
@@ -213,12 +216,29 @@ CError CWindowSharedData::changeKeyFocus(CView* view, bool isTab) {
 
 CView* CWindowSharedData::keyTaker() const {
     if (!m_keyFocus || m_keyFocus->isBlocked()) return nullptr;
-    return m_keyFocus->stateSet().isSet("editing") ? m_keyFocus : nullptr;
+    return m_keyFocus->stateSet().isSet("editing") || m_keyFocus->hasAttr("tab-group") ? m_keyFocus : nullptr;
 }
 
-CError CWindowSharedData::sendKey(bool down, uint32_t keycode, bool alt, bool ctrl, bool shift) {
+CError CWindowSharedData::sendKey(bool down, uint32_t keycode, bool alt, bool ctrl, bool shift, bool* taken) {
     CView* view = m_keyFocus;
+    if (taken) *taken = false;
     const char* event = down ? "key-press" : "key-release";
+    // Without a focus view a Tab is the keyboard's way in: the first member
+    // of a tab group of the main window takes the focus.
+    if (!view && down && keycode == plat::kKeyTab && mainWindow() && mainWindow()->rootView()) {
+        std::vector<CView*> stack{mainWindow()->rootView()};
+        while (!stack.empty()) {
+            CView* v = stack.back();
+            stack.pop_back();
+            if (v->hasAttr("tab-group") && v->isShown() && !v->isBlocked()) {
+                if (taken) *taken = true;
+                return changeKeyFocus(v, true);
+            }
+            const auto kids = v->childViews();
+            for (size_t i = kids.size(); i-- > 0;) stack.push_back(kids[i]);
+        }
+        return {};
+    }
     if (!view || view->isBlocked() || keycode == 0) return {};
     CEventParams p{{"keycode", CString::number(int64_t(keycode))},
                    {"is-alt", alt ? "true" : "false"},
@@ -236,5 +256,7 @@ CError CWindowSharedData::sendKey(bool down, uint32_t keycode, bool alt, bool ct
         }
         p.set("char", CString::fromUtf16(text));
     }
-    return view->runEvent(event, p);
+    CError err = view->runEvent(event, p);
+    if (taken) *taken = p.get("is-handled") == "true" || m_keyFocus != view;
+    return err;
 }

@@ -74,16 +74,20 @@ public:
     // Key focus: the view that gets the keys (null: none).
     CView* keyFocus() const { return m_keyFocus; }
     CError changeKeyFocus(CView* view, bool isTab);
-    // The key-focus view while it takes typed keys (an open edit box, the
-    // state "editing"); null otherwise. Keys nobody takes stay the host's.
+    // The key-focus view while it takes keys: it edits text (an open edit
+    // box, the state "editing") or is a control of a "tab-group"; null
+    // otherwise. Keys nobody takes stay the host's.
     CView* keyTaker() const;
     // A key for the key-focus view ("key-press" / "key-release"): "keycode"
     // (a character, or one of the kKey... codes; Control+letter comes as the
     // capital letter), "is-alt", "is-ctrl", "is-shift", and for text edits
     // "char" (the typed character; none with Control or Alt) or "key" (the
     // name of a key without one: "Return", "Escape", "BackSpace", "Tab",
-    // "Delete", "Left", ...). Nothing happens without a focus view.
-    CError sendKey(bool down, uint32_t keycode, bool alt, bool ctrl, bool shift);
+    // "Delete", "Left", ...). Nothing happens without a focus view (but for
+    // a Tab: the first member of a tab group of the main window takes the
+    // focus). *taken (when given) tells whether a view used the key: its
+    // handler set "is-handled" to "true", or the focus moved.
+    CError sendKey(bool down, uint32_t keycode, bool alt, bool ctrl, bool shift, bool* taken = nullptr);
 
 private:
     struct Pending;
