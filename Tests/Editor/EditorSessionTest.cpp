@@ -143,17 +143,17 @@ TEST(Sessions, BypassAndEvalSwitchTheSound) {
     EXPECT_GT(back.outRms, back.inRms + 3.0) << "Eval off: loud again";
 }
 
-// The mode selector, reached from In Gain by Shift+Tab (past the Release
-// switch), chooses the next mode: the host reads another limiting mode back
-// and the selector shows the new mode's name.
+// The mode selector, reached from In Gain by Shift+Tab (past Graphs, the
+// Release switch and the options button), opens its drop-down with Space;
+// Down and Return choose the next mode: the host reads another limiting mode
+// back and the selector shows the new mode's name.
 TEST(Sessions, ModeSelectorSwitchesTheMode) {
     const std::string before = tempPath(".png"), after = tempPath(".png");
     const EditorRun r = runSession("wait 200\nparam-text Mode\n" + at("click", kInGainX, kInGainY) +
-                                   "await-focus\nmove 600 400\nwait 50\nkey Shift_L+Tab\nkey Shift_L+Tab\n"
+                                   "await-focus\nmove 600 400\nwait 50\n"
+                                   "key Shift_L+Tab\nkey Shift_L+Tab\nkey Shift_L+Tab\nkey Shift_L+Tab\n"
                                    "wait 100\nscreenshot " + before + "\n"
-                                   // The choice: the closed selector's Down key (its drop-down, once it
-                                   // opens: Space, then the entry under the current one).
-                                   "key Down\n"
+                                   "key space\nawait-windows 1 List\nkey Down\nkey Return\nawait-windows 0 List\n"
                                    "wait 300\nparam-text Mode\nscreenshot " + after + "\n");
     ASSERT_EQ(r.status, 0) << r.errors;
     const std::vector<std::string> modes = r.values("param-text");
@@ -197,11 +197,12 @@ std::vector<std::string> editedInOrder(const EditorRun& r) {
 // embedder for them); then Tab alone walks the main window, and Up at each
 // stop moves what is there. Every host parameter of the window comes by in
 // the order of the window (limiter, DC filter, dithering, statistics, then
-// the title bar from the start) and the walk comes back to In Gain. Escape
+// the title bar and the button row, each with its bypass and oversampling
+// switches) and the walk comes back to In Gain. Escape
 // gives the keys back to the host.
 TEST(Keys, TabWalksEveryControlOfTheMainWindow) {
     std::string body = "param-ids\n" + at("click", kInGainX, kInGainY) + "await-focus\nmove 600 400\nwait 50\nkey Up\n";
-    for (int i = 0; i < 40; ++i) body += "key Tab\nkey Up\n";
+    for (int i = 0; i < 50; ++i) body += "key Tab\nkey Up\n";
     body += "wait 100\nhost-key Return\nkey Escape\nwait 50\nhost-key Return\n";
     const std::string script = writeScript(body);
     const EditorRun r = runEditor({"--frames", "3", "--script", script});
@@ -214,7 +215,8 @@ TEST(Keys, TabWalksEveryControlOfTheMainWindow) {
     // Release comes by when its switch is on; the walk turns the switch on near its end.
     const std::vector<std::string> expected = {"InGain",  "OutGain", "DCEnabl", "DCFreq",  "DCType",
                                                "DithEnb", "DithBit", "DithTyp", "DithShp", "Meterin",
-                                               "Bypass",  "Oversmp", "RlsEnab", "InGain"};
+                                               "Bypass",  "Oversmp", "Bypass",  "Oversmp", "RlsEnab",
+                                               "InGain"};
     std::vector<std::string> withoutRelease;
     for (const std::string& t : edited)
         if (t != "Release") withoutRelease.push_back(t);
@@ -240,7 +242,7 @@ TEST(Keys, KeysOperateTheFocusedControls) {
     std::string body = "screenshot " + plain + "\n" + at("click", kInGainX, kInGainY) +
                        "await-focus\nmove 600 400\nwait 50\n"
                        "key Prior\nwait 50\nparam InGain\nkey Delete\nwait 50\nparam InGain\n";
-    for (int i = 0; i < 9; ++i) body += "key Tab\n";
+    for (int i = 0; i < 10; ++i) body += "key Tab\n";
     body += "wait 50\nscreenshot " + ringed + "\nparam Bypass\nkey space\nwait 100\nparam Bypass\nkey Return\n"
             "wait 100\nparam Bypass\n";
     const std::string script = writeScript(body);
