@@ -56,6 +56,7 @@ struct CVecBuild {
     VecMulFn mulAddPacked;
     VecCorrelateFn correlate;
     VecMulSumFn mulSumPacked;
+    VecMulSumFn mulSumSplit;
 };
 
 // The portable build: always present, and the dispatchers' state before
@@ -67,6 +68,8 @@ int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int l
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate);
 int vecPortableMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len,
                             int accumulate);
+int vecPortableMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len,
+                           int accumulate);
 
 // The processor-specific builds; nullptr when a build is not compiled in.
 const CVecBuild* vecBuildPortable();

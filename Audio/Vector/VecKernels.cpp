@@ -106,7 +106,8 @@ struct CLevelTables {
         for (int l = 0; l < kVecLevelCount; ++l) {
             const CVecBuild* b = buildForLevel(l);
             level[l] = {b->name,      &vecSharedGetSize, &vecSharedInit,   b->forward,
-                        b->inverse, b->mulPacked,      b->mulAddPacked, b->correlate, b->mulSumPacked};
+                        b->inverse, b->mulPacked,      b->mulAddPacked, b->correlate, b->mulSumPacked,
+                        b->mulSumSplit};
         }
     }
 };
@@ -127,6 +128,7 @@ struct CDispatch {
     std::atomic<VecMulFn> mulAddPacked{&vecPortableMulAddPacked};
     std::atomic<VecCorrelateFn> correlate{&vecPortableCorrelate};
     std::atomic<VecMulSumFn> mulSumPacked{&vecPortableMulSumPacked};
+    std::atomic<VecMulSumFn> mulSumSplit{&vecPortableMulSumSplit};
     std::atomic<int> level{0};
 };
 constinit CDispatch s_dispatch;
@@ -142,6 +144,7 @@ void activate(int level) {
     s_dispatch.mulAddPacked.store(t.mulAddPacked, rel);
     s_dispatch.correlate.store(t.correlate, rel);
     s_dispatch.mulSumPacked.store(t.mulSumPacked, rel);
+    s_dispatch.mulSumSplit.store(t.mulSumSplit, rel);
     s_dispatch.level.store(level, rel);
 }
 
@@ -278,6 +281,30 @@ int vecMulAddPacked(const double* a, const double* b, double* acc, int len) {
 
 int vecMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len, int accumulate) {
     return s_dispatch.mulSumPacked.load(std::memory_order_relaxed)(a, b, count, dst, len, accumulate);
+}
+
+int vecMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len, int accumulate) {
+    return s_dispatch.mulSumSplit.load(std::memory_order_relaxed)(a, b, count, dst, len, accumulate);
+}
+
+void vecPackedToSplit(const double* src, double* dst, int len) {
+    const int pairs = len / 2 - 1;
+    dst[0] = src[0];
+    dst[1] = src[1];
+    for (int k = 0; k < pairs; ++k) {
+        dst[2 + k] = src[2 + 2 * k];
+        dst[2 + pairs + k] = src[3 + 2 * k];
+    }
+}
+
+void vecSplitToPacked(const double* src, double* dst, int len) {
+    const int pairs = len / 2 - 1;
+    dst[0] = src[0];
+    dst[1] = src[1];
+    for (int k = 0; k < pairs; ++k) {
+        dst[2 + 2 * k] = src[2 + k];
+        dst[3 + 2 * k] = src[2 + pairs + k];
+    }
 }
 
 int vecCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {

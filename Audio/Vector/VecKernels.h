@@ -74,6 +74,18 @@ int vecMulAddPacked(const double* a, const double* b, double* acc, int len);
 // inputs.
 int vecMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len, int accumulate);
 
+// The split layout of a packed spectrum of even length N = 2M: the real
+// terms first, then the real parts of bins 1 ... M-1, then their imaginary
+// parts: [R0, R(M), R1 ... R(M-1), I1 ... I(M-1)]. Kept for spectra that
+// take part in many products (the partitions of block convolution): the
+// products then need no shuffling of pairs.
+// vecMulSumPacked on spectra in the split layout (a, b and dst), len even:
+// bin for bin the same results (the split forms of its results).
+int vecMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len, int accumulate);
+// Packed <-> split layout, len even; src and dst may not overlap.
+void vecPackedToSplit(const double* src, double* dst, int len);
+void vecSplitToPacked(const double* src, double* dst, int len);
+
 // Correlation with reversed taps, the inner sum of direct FIR filtering:
 // out[n] = sum over t < taps of rev[t] x[n + t] for n < count (added to out
 // when accumulate is non-zero); x holds count + taps - 1 samples; taps and
@@ -107,6 +119,7 @@ struct CVecKernelTable {
     int (*mulAddPacked)(const double*, const double*, double*, int);
     int (*correlate)(const double*, int, const double*, double*, int, int);
     int (*mulSumPacked)(const double* const*, const double* const*, int, double*, int, int);
+    int (*mulSumSplit)(const double* const*, const double* const*, int, double*, int, int);
 };
 
 struct CVecProcessorInfo {

@@ -7,7 +7,7 @@
 namespace {
 using K = vecbuild::Kernels<vecbuild::VecOpsScalar>;
 const CVecBuild kBuild = {"portable", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
-                          &K::mulSumPacked};
+                          &K::mulSumPacked, &K::mulSumSplit};
 }  // namespace
 
 int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
@@ -26,6 +26,11 @@ int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int l
 int vecPortableMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len,
                             int accumulate) {
     return K::mulSumPacked(a, b, count, dst, len, accumulate);
+}
+
+int vecPortableMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len,
+                           int accumulate) {
+    return K::mulSumSplit(a, b, count, dst, len, accumulate);
 }
 
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {

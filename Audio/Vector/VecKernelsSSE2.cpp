@@ -45,7 +45,7 @@ struct VecOpsSSE2 {
 
 using K = Kernels<VecOpsSSE2>;
 const CVecBuild kBuild = {"sse2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
-                          &K::mulSumPacked};
+                          &K::mulSumPacked, &K::mulSumSplit};
 
 }  // namespace
 }  // namespace vecbuild

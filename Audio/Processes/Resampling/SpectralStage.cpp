@@ -16,29 +16,38 @@ int orderOf(int n) {
     return order;
 }
 
-// U[k] = X[k mod B] in packed layouts: X of B points, U of 2B points.
+// U[k] = X[k mod B]: X packed, of B points; U in the split layout, of 2B
+// points (bin k's parts at re[k - 1] and im[k - 1]).
 void expandSpectrum(const double* x, double* u, int block) {
     const int half = block / 2;
+    double* re = u + 2;
+    double* im = u + 2 + (block - 1);
     u[0] = x[0];
     u[1] = x[0];  // the 2B-point Nyquist bin is X[B mod B] = X[0]
-    std::memcpy(u + 2, x + 2, size_t(block - 2) * sizeof(double));  // bins 1 ... B/2 - 1
-    u[block] = x[1];                                                // bin B/2: X's real Nyquist term
-    u[block + 1] = 0.0;
+    for (int k = 1; k < half; ++k) {
+        re[k - 1] = x[2 * k];
+        im[k - 1] = x[2 * k + 1];
+    }
+    re[half - 1] = x[1];  // bin B/2: X's real Nyquist term
+    im[half - 1] = 0.0;
     // Bins B/2 + 1 ... B - 1: X[k] = conj(X[B - k]).
     for (int k = half + 1; k < block; ++k) {
-        u[2 * k] = x[2 * (block - k)];
-        u[2 * k + 1] = -x[2 * (block - k) + 1];
+        re[k - 1] = x[2 * (block - k)];
+        im[k - 1] = -x[2 * (block - k) + 1];
     }
 }
 
-// Z[k] = Y[k] + conj(Y[B - k]) in packed layouts: Y of 2B points, Z of B.
+// Z[k] = Y[k] + conj(Y[B - k]): Y in the split layout, of 2B points; Z
+// packed, of B points.
 void foldSpectrum(const double* y, double* z, int block) {
     const int half = block / 2;
-    z[0] = y[0] + y[1];       // Y[0] + Y[B]
-    z[1] = 2.0 * y[block];    // bin B/2: Y[B/2] + conj(Y[B/2])
+    const double* re = y + 2;
+    const double* im = y + 2 + (block - 1);
+    z[0] = y[0] + y[1];              // Y[0] + Y[B]
+    z[1] = 2.0 * re[half - 1];       // bin B/2: Y[B/2] + conj(Y[B/2])
     for (int k = 1; k < half; ++k) {
-        z[2 * k] = y[2 * k] + y[2 * (block - k)];
-        z[2 * k + 1] = y[2 * k + 1] - y[2 * (block - k) + 1];
+        z[2 * k] = re[k - 1] + re[block - k - 1];
+        z[2 * k + 1] = im[k - 1] - im[block - k - 1];
     }
 }
 
@@ -63,7 +72,7 @@ CError CSpectralStage::prepare(Kind kind, int channels, size_t maxTaps, int bloc
     const int order = orderOf(block);
     KEL_TRY(m_fftLong.prepare(order + 1, kVecFFTDivInvByN));
     KEL_TRY(m_fftShort.prepare(order, kVecFFTDivInvByN));
-    bool ok = m_kernel.allocate(m_maxParts * m_spectrum) && m_accum.allocate(m_spectrum) &&
+    bool ok = m_kernel.allocate(m_maxParts * m_spectrum) && m_accum.allocate(m_spectrum) && m_packed.allocate(m_spectrum) &&
               m_short.allocate(size_t(block));
     m_ch.resize(size_t(m_channels));
     for (Channel& c : m_ch)
@@ -100,7 +109,8 @@ bool CSpectralStage::setKernel(std::span<const double> taps, int delay) {
         const size_t n = std::min(block, taps.size() - first);
         for (size_t j = 0; j < n; ++j) scratch[j] = scale * taps[first + j];
         std::memset(scratch + n, 0, (m_spectrum - n) * sizeof(double));
-        m_fftLong.forward(scratch, m_kernel.data() + i * m_spectrum);
+        m_fftLong.forward(scratch, scratch);
+        vecPackedToSplit(scratch, m_kernel.data() + i * m_spectrum, int(m_spectrum));
     }
     m_hasKernel = true;
     return true;
@@ -129,7 +139,8 @@ void CSpectralStage::runBlock(Channel& c) {
         expandSpectrum(m_short.data(), slot, block);
         std::memcpy(window, window + m_hop, size_t(m_hop) * sizeof(double));
     } else {
-        m_fftLong.forward(window, slot);
+        m_fftLong.forward(window, m_packed.data());
+        vecPackedToSplit(m_packed.data(), slot, int(m_spectrum));
         std::memcpy(window, window + block, size_t(block) * sizeof(double));
     }
     if (m_parts == 0) {
@@ -152,12 +163,13 @@ void CSpectralStage::runBlock(Channel& c) {
             a[k] = ring + s * m_spectrum;
             b[k] = kernel + (done + k) * m_spectrum;
         }
-        vecMulSumPacked(a, b, int(count), acc, int(m_spectrum), done > 0 ? 1 : 0);
+        vecMulSumSplit(a, b, int(count), acc, int(m_spectrum), done > 0 ? 1 : 0);
         done += count;
     }
     if (m_kind == kUp) {
-        m_fftLong.inverse(acc, acc);
-        std::memcpy(c.output.data(), acc + block, size_t(block) * sizeof(double));
+        vecSplitToPacked(acc, m_packed.data(), int(m_spectrum));
+        m_fftLong.inverse(m_packed.data(), m_packed.data());
+        std::memcpy(c.output.data(), m_packed.data() + block, size_t(block) * sizeof(double));
     } else {
         foldSpectrum(acc, m_short.data(), block);
         m_fftShort.inverse(m_short.data(), m_short.data());
