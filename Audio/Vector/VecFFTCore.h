@@ -554,7 +554,7 @@ struct Kernels {
     // operations on every bin, so the same results, without taking the
     // pairs apart for every product. The bins the packed form runs through
     // its vectors run through vectors here too (the first W * floor(P / W)
-    // of the P pairs), the rest pair by pair in its order and arithmetic.
+    // of the P pairs), the rest pair by pair through its helper.
     static int mulSumSplit(const double* const* a, const double* const* b, int count, double* d, int len,
                            int accumulate) {
         if (!a || !b || !d) return kVecErrNullPtr;
@@ -626,20 +626,30 @@ struct Kernels {
             T::store(dr + j, yr);
             T::store(di + j, yi);
         }
-        for (int k = 0; k < count; ++k) {
-            const double* ar = a[k] + 2;
-            const double* ai = a[k] + 2 + pairs;
-            const double* br = b[k] + 2;
-            const double* bi = b[k] + 2 + pairs;
-            const bool add = k > 0 || accumulate;
-            for (size_t p = vecPairs; p < pairs; ++p) {
-                double yr = ar[p] * br[p] - ai[p] * bi[p], yi = ar[p] * bi[p] + ai[p] * br[p];
-                if (add) {
-                    yr += dr[p];
-                    yi += di[p];
+        // The last pairs through the packed form's own helper, so they get
+        // its very instructions.
+        const size_t rest = pairs - vecPairs;
+        if (rest) {
+            double ta[2 * W], tb[2 * W], td[2 * W];
+            for (size_t p = 0; p < rest; ++p) {
+                td[2 * p] = dr[vecPairs + p];
+                td[2 * p + 1] = di[vecPairs + p];
+            }
+            for (int k = 0; k < count; ++k) {
+                for (size_t p = 0; p < rest; ++p) {
+                    ta[2 * p] = a[k][2 + vecPairs + p];
+                    ta[2 * p + 1] = a[k][2 + pairs + vecPairs + p];
+                    tb[2 * p] = b[k][2 + vecPairs + p];
+                    tb[2 * p + 1] = b[k][2 + pairs + vecPairs + p];
                 }
-                dr[p] = yr;
-                di[p] = yi;
+                if (k == 0 && !accumulate)
+                    tailPacked<false>(ta, tb, td, 0, 2 * rest);
+                else
+                    tailPacked<true>(ta, tb, td, 0, 2 * rest);
+            }
+            for (size_t p = 0; p < rest; ++p) {
+                dr[vecPairs + p] = td[2 * p];
+                di[vecPairs + p] = td[2 * p + 1];
             }
         }
         return kVecOk;

@@ -441,8 +441,10 @@ TEST(VecKernels, SplitProductsEqualThePackedOnesBitForBit) {
         vecPackedToSplit(x.data(), split.data(), len);
         vecSplitToPacked(split.data(), back.data(), len);
         ASSERT_EQ(back, x) << "len " << len;
-        EXPECT_EQ(split[2], x[2]);
-        EXPECT_EQ(split[size_t(len / 2 + 1)], x[3]);  // the first imaginary part
+        if (len >= 4) {
+            EXPECT_EQ(split[2], x[2]);
+            EXPECT_EQ(split[size_t(len / 2 + 1)], x[3]);  // the first imaginary part
+        }
     }
     for (const CVecKernelTable* t : runnableBuilds())
         for (int len : {2, 4, 6, 10, 18, 34, 66, 256, 258})
@@ -470,7 +472,9 @@ TEST(VecKernels, SplitProductsEqualThePackedOnesBitForBit) {
                     ASSERT_EQ(t->mulSumPacked(pa.data(), pb.data(), count, packed.data(), len, accumulate), kVecOk);
                     ASSERT_EQ(t->mulSumSplit(pas.data(), pbs.data(), count, got.data(), len, accumulate), kVecOk);
                     vecPackedToSplit(packed.data(), want.data(), len);
-                    ASSERT_EQ(std::memcmp(got.data(), want.data(), size_t(len) * sizeof(double)), 0);
+                    for (size_t i = 0; i < got.size(); ++i)
+                        ASSERT_EQ(std::memcmp(&got[i], &want[i], sizeof(double)), 0)
+                            << "value " << i << ": " << got[i] << " != " << want[i];
                 }
     const double* none[1] = {nullptr};
     double d[3] = {};
