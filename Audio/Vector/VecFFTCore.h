@@ -555,6 +555,37 @@ struct Kernels {
     // pairs apart for every product. The bins the packed form runs through
     // its vectors run through vectors here too (the first W * floor(P / W)
     // of the P pairs), the rest pair by pair through its helper.
+    // Packed <-> split layout (even lengths), W pairs at a time.
+    static int packedToSplit(const double* src, double* dst, int len) {
+        const size_t pairs = size_t(len) / 2 - 1;
+        dst[0] = src[0];
+        dst[1] = src[1];
+        size_t p = 0;
+        for (; p + W <= pairs; p += W) {
+            V re, im;
+            T::loadPairs(src + 2 + 2 * p, re, im);
+            T::store(dst + 2 + p, re);
+            T::store(dst + 2 + pairs + p, im);
+        }
+        for (; p < pairs; ++p) {
+            dst[2 + p] = src[2 + 2 * p];
+            dst[2 + pairs + p] = src[3 + 2 * p];
+        }
+        return kVecOk;
+    }
+    static int splitToPacked(const double* src, double* dst, int len) {
+        const size_t pairs = size_t(len) / 2 - 1;
+        dst[0] = src[0];
+        dst[1] = src[1];
+        size_t p = 0;
+        for (; p + W <= pairs; p += W) T::storePairs(dst + 2 + 2 * p, T::load(src + 2 + p), T::load(src + 2 + pairs + p));
+        for (; p < pairs; ++p) {
+            dst[2 + 2 * p] = src[2 + p];
+            dst[3 + 2 * p] = src[2 + pairs + p];
+        }
+        return kVecOk;
+    }
+
     static int mulSumSplit(const double* const* a, const double* const* b, int count, double* d, int len,
                            int accumulate) {
         if (!a || !b || !d) return kVecErrNullPtr;
@@ -571,58 +602,53 @@ struct Kernels {
         const size_t vecPairs = pairs / W * W;
         double* dr = d + 2;
         double* di = d + 2 + pairs;
-        // Four vectors of bins at a time: each bin's sum is a chain of
-        // dependent multiply-adds, so four chains keep the multipliers busy.
-        constexpr size_t kChains = 4;
-        size_t j = 0;
-        for (; j + kChains * W <= vecPairs; j += kChains * W) {
-            V yr[kChains], yi[kChains];
-            for (size_t c = 0; c < kChains; ++c) {
-                const size_t at = j + c * W;
-                const V ar = T::load(a[0] + 2 + at), ai = T::load(a[0] + 2 + pairs + at);
-                const V br = T::load(b[0] + 2 + at), bi = T::load(b[0] + 2 + pairs + at);
-                if (accumulate) {
-                    yr[c] = T::mulSub(ar, br, T::mulSub(ai, bi, T::load(dr + at)));
-                    yi[c] = T::mulAdd(ar, bi, T::mulAdd(ai, br, T::load(di + at)));
-                } else {
-                    yr[c] = T::mulSub(ar, br, T::mul(ai, bi));
-                    yi[c] = T::mulAdd(ar, bi, T::mul(ai, br));
-                }
-            }
-            for (int k = 1; k < count; ++k)
-                for (size_t c = 0; c < kChains; ++c) {
-                    const size_t at = j + c * W;
-                    const V ar = T::load(a[k] + 2 + at), ai = T::load(a[k] + 2 + pairs + at);
-                    const V br = T::load(b[k] + 2 + at), bi = T::load(b[k] + 2 + pairs + at);
-                    const V cr = yr[c], ci = yi[c];
-                    yr[c] = T::mulSub(ar, br, T::mulSub(ai, bi, cr));
-                    yi[c] = T::mulAdd(ar, bi, T::mulAdd(ai, br, ci));
-                }
-            for (size_t c = 0; c < kChains; ++c) {
-                T::store(dr + j + c * W, yr[c]);
-                T::store(di + j + c * W, yi[c]);
-            }
-        }
-        for (; j < vecPairs; j += W) {
-            V ar = T::load(a[0] + 2 + j), ai = T::load(a[0] + 2 + pairs + j);
-            V br = T::load(b[0] + 2 + j), bi = T::load(b[0] + 2 + pairs + j);
-            V yr, yi;
+        // Four vectors of bins at a time, their sums in registers: each
+        // bin's sum is a chain of dependent multiply-adds, so four chains
+        // keep the multipliers busy.
+        auto start = [&](size_t at, V& yr, V& yi) {
+            const V ar = T::load(a[0] + 2 + at), ai = T::load(a[0] + 2 + pairs + at);
+            const V br = T::load(b[0] + 2 + at), bi = T::load(b[0] + 2 + pairs + at);
             if (accumulate) {
-                yr = T::mulSub(ar, br, T::mulSub(ai, bi, T::load(dr + j)));
-                yi = T::mulAdd(ar, bi, T::mulAdd(ai, br, T::load(di + j)));
+                yr = T::mulSub(ar, br, T::mulSub(ai, bi, T::load(dr + at)));
+                yi = T::mulAdd(ar, bi, T::mulAdd(ai, br, T::load(di + at)));
             } else {
                 yr = T::mulSub(ar, br, T::mul(ai, bi));
                 yi = T::mulAdd(ar, bi, T::mul(ai, br));
             }
+        };
+        auto step = [&](int k, size_t at, V& yr, V& yi) {
+            const V ar = T::load(a[k] + 2 + at), ai = T::load(a[k] + 2 + pairs + at);
+            const V br = T::load(b[k] + 2 + at), bi = T::load(b[k] + 2 + pairs + at);
+            const V cr = yr, ci = yi;
+            yr = T::mulSub(ar, br, T::mulSub(ai, bi, cr));
+            yi = T::mulAdd(ar, bi, T::mulAdd(ai, br, ci));
+        };
+        size_t j = 0;
+        for (; j + 4 * W <= vecPairs; j += 4 * W) {
+            V r0, i0, r1, i1, r2, i2, r3, i3;
+            start(j, r0, i0);
+            start(j + W, r1, i1);
+            start(j + 2 * W, r2, i2);
+            start(j + 3 * W, r3, i3);
             for (int k = 1; k < count; ++k) {
-                ar = T::load(a[k] + 2 + j);
-                ai = T::load(a[k] + 2 + pairs + j);
-                br = T::load(b[k] + 2 + j);
-                bi = T::load(b[k] + 2 + pairs + j);
-                const V cr = yr, ci = yi;
-                yr = T::mulSub(ar, br, T::mulSub(ai, bi, cr));
-                yi = T::mulAdd(ar, bi, T::mulAdd(ai, br, ci));
+                step(k, j, r0, i0);
+                step(k, j + W, r1, i1);
+                step(k, j + 2 * W, r2, i2);
+                step(k, j + 3 * W, r3, i3);
             }
+            T::store(dr + j, r0);
+            T::store(di + j, i0);
+            T::store(dr + j + W, r1);
+            T::store(di + j + W, i1);
+            T::store(dr + j + 2 * W, r2);
+            T::store(di + j + 2 * W, i2);
+            T::store(dr + j + 3 * W, r3);
+            T::store(di + j + 3 * W, i3);
+        }
+        for (; j < vecPairs; j += W) {
+            V yr, yi;
+            start(j, yr, yi);
+            for (int k = 1; k < count; ++k) step(k, j, yr, yi);
             T::store(dr + j, yr);
             T::store(di + j, yi);
         }

@@ -107,7 +107,7 @@ struct CLevelTables {
             const CVecBuild* b = buildForLevel(l);
             level[l] = {b->name,      &vecSharedGetSize, &vecSharedInit,   b->forward,
                         b->inverse, b->mulPacked,      b->mulAddPacked, b->correlate, b->mulSumPacked,
-                        b->mulSumSplit};
+                        b->mulSumSplit, b->packedToSplit, b->splitToPacked};
         }
     }
 };
@@ -129,6 +129,8 @@ struct CDispatch {
     std::atomic<VecCorrelateFn> correlate{&vecPortableCorrelate};
     std::atomic<VecMulSumFn> mulSumPacked{&vecPortableMulSumPacked};
     std::atomic<VecMulSumFn> mulSumSplit{&vecPortableMulSumSplit};
+    std::atomic<VecLayoutFn> packedToSplit{&vecPortablePackedToSplit};
+    std::atomic<VecLayoutFn> splitToPacked{&vecPortableSplitToPacked};
     std::atomic<int> level{0};
 };
 constinit CDispatch s_dispatch;
@@ -145,6 +147,8 @@ void activate(int level) {
     s_dispatch.correlate.store(t.correlate, rel);
     s_dispatch.mulSumPacked.store(t.mulSumPacked, rel);
     s_dispatch.mulSumSplit.store(t.mulSumSplit, rel);
+    s_dispatch.packedToSplit.store(t.packedToSplit, rel);
+    s_dispatch.splitToPacked.store(t.splitToPacked, rel);
     s_dispatch.level.store(level, rel);
 }
 
@@ -288,23 +292,11 @@ int vecMulSumSplit(const double* const* a, const double* const* b, int count, do
 }
 
 void vecPackedToSplit(const double* src, double* dst, int len) {
-    const int pairs = len / 2 - 1;
-    dst[0] = src[0];
-    dst[1] = src[1];
-    for (int k = 0; k < pairs; ++k) {
-        dst[2 + k] = src[2 + 2 * k];
-        dst[2 + pairs + k] = src[3 + 2 * k];
-    }
+    s_dispatch.packedToSplit.load(std::memory_order_relaxed)(src, dst, len);
 }
 
 void vecSplitToPacked(const double* src, double* dst, int len) {
-    const int pairs = len / 2 - 1;
-    dst[0] = src[0];
-    dst[1] = src[1];
-    for (int k = 0; k < pairs; ++k) {
-        dst[2 + 2 * k] = src[2 + k];
-        dst[3 + 2 * k] = src[2 + pairs + k];
-    }
+    s_dispatch.splitToPacked.load(std::memory_order_relaxed)(src, dst, len);
 }
 
 int vecCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {

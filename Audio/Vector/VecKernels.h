@@ -120,6 +120,8 @@ struct CVecKernelTable {
     int (*correlate)(const double*, int, const double*, double*, int, int);
     int (*mulSumPacked)(const double* const*, const double* const*, int, double*, int, int);
     int (*mulSumSplit)(const double* const*, const double* const*, int, double*, int, int);
+    int (*packedToSplit)(const double*, double*, int);
+    int (*splitToPacked)(const double*, double*, int);
 };
 
 struct CVecProcessorInfo {

@@ -52,7 +52,7 @@ struct VecOpsAVX2 {
 
 using K = Kernels<VecOpsAVX2>;
 const CVecBuild kBuild = {"avx2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
-                          &K::mulSumPacked, &K::mulSumSplit};
+                          &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked};
 
 }  // namespace
 }  // namespace vecbuild

@@ -7,7 +7,7 @@
 namespace {
 using K = vecbuild::Kernels<vecbuild::VecOpsScalar>;
 const CVecBuild kBuild = {"portable", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
-                          &K::mulSumPacked, &K::mulSumSplit};
+                          &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked};
 }  // namespace
 
 int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
@@ -32,6 +32,9 @@ int vecPortableMulSumSplit(const double* const* a, const double* const* b, int c
                            int accumulate) {
     return K::mulSumSplit(a, b, count, dst, len, accumulate);
 }
+
+int vecPortablePackedToSplit(const double* src, double* dst, int len) { return K::packedToSplit(src, dst, len); }
+int vecPortableSplitToPacked(const double* src, double* dst, int len) { return K::splitToPacked(src, dst, len); }
 
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {
     return K::correlate(rev, taps, x, out, count, accumulate);

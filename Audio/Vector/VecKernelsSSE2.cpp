@@ -45,7 +45,7 @@ struct VecOpsSSE2 {
 
 using K = Kernels<VecOpsSSE2>;
 const CVecBuild kBuild = {"sse2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
-                          &K::mulSumPacked, &K::mulSumSplit};
+                          &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked};
 
 }  // namespace
 }  // namespace vecbuild

@@ -441,6 +441,13 @@ TEST(VecKernels, SplitProductsEqualThePackedOnesBitForBit) {
         vecPackedToSplit(x.data(), split.data(), len);
         vecSplitToPacked(split.data(), back.data(), len);
         ASSERT_EQ(back, x) << "len " << len;
+        for (const CVecKernelTable* t : runnableBuilds()) {
+            std::vector<double> s(x.size()), p(x.size());
+            ASSERT_EQ(t->packedToSplit(x.data(), s.data(), len), kVecOk);
+            ASSERT_EQ(t->splitToPacked(s.data(), p.data(), len), kVecOk);
+            EXPECT_EQ(s, split) << t->name << ", len " << len;
+            EXPECT_EQ(p, x) << t->name << ", len " << len;
+        }
         if (len >= 4) {
             EXPECT_EQ(split[2], x[2]);
             EXPECT_EQ(split[size_t(len / 2 + 1)], x[3]);  // the first imaginary part
