@@ -112,6 +112,7 @@ TEST(SpectralStage, EqualsTheStraightforwardFormWithin140dB) {
     for (CPolyphaseStage::Kind kind : {CPolyphaseStage::kUp, CPolyphaseStage::kDown})
         for (size_t taps : {size_t(1), size_t(39), size_t(128), size_t(367), size_t(1017)})
             for (int blockOrder : {1, 2, 7}) {
+                if (taps > 400 && blockOrder < 7) continue;  // hundreds of partitions are covered by 367 taps
                 const int block = 1 << blockOrder;
                 SCOPED_TRACE(std::string(kind == CPolyphaseStage::kUp ? "up" : "down") + ", " +
                              std::to_string(taps) + " taps, block " + std::to_string(block));
