@@ -2,9 +2,9 @@
 // 512-frame host blocks at 44.1 kHz) at 2X, 4X and 8X, with the stages whose
 // kernels have at most "tap limit" taps in polyphase form (0: none; 64: the
 // default, the soft filters; 400: also the up end's steep filter; 2000:
-// every stage) and the longer ones in spectral form (third argument 1, the
-// default) or as zero insertion or decimation around the FIR module's block
-// convolution (0). Limit 0 without the spectral form is the straightforward
+// every stage) and the longer ones in spectral form (third argument 1) or as
+// zero insertion or decimation around the FIR module's block convolution (0,
+// the default). Limit 0 without the spectral form is the straightforward
 // section.
 // Counters: "per_host_sample" is the time per host sample frame (both
 // channels); "realtime" is how many seconds of audio one second processes.
