@@ -31,7 +31,6 @@ CError CFIRConvolver::prepare(size_t maxKernelLength, int blockOrder, bool zeroL
     const int banks = crossfade ? 2 : 1;
     bool ok = m_input.allocate(m_fftLength) && m_output.allocate(m_block) &&
               m_inputSpectra.allocate(m_maxParts * m_fftLength) && m_accum.allocate(m_maxParts ? m_fftLength : 0) &&
-              m_packed.allocate(m_maxParts ? m_fftLength : 0) &&
               m_outputOld.allocate(crossfade ? m_block : 0) && m_mix.allocate(crossfade ? 2 * m_block : 0) &&
               m_pending.allocate(crossfade ? maxKernelLength : 0);
     for (int b = 0; b < 2; ++b) {
@@ -70,8 +69,7 @@ void CFIRConvolver::install(Bank& bank, std::span<const double> taps) {
         double* scratch = m_accum.data();
         std::memcpy(scratch, taps.data() + first, n * sizeof(double));
         std::memset(scratch + n, 0, (m_fftLength - n) * sizeof(double));
-        m_fft.forward(scratch, scratch);
-        vecPackedToSplit(scratch, bank.spectra.data() + i * m_fftLength, int(m_fftLength));
+        m_fft.forwardSplit(scratch, bank.spectra.data() + i * m_fftLength);
     }
     bank.length = length;
 }
@@ -235,18 +233,15 @@ void CFIRConvolver::blockOutput(const Bank& bank, double* dst) {
         vecMulSumSplit(in, part, int(count), acc, len, done > 0 ? 1 : 0);
         done += count;
     }
-    double* packed = m_packed.data();
-    vecSplitToPacked(acc, packed, len);
-    m_fft.inverse(packed, packed);
-    std::memcpy(dst, packed + m_block, m_block * sizeof(double));
+    m_fft.inverseSplit(acc, acc);
+    std::memcpy(dst, acc + m_block, m_block * sizeof(double));
 }
 
 void CFIRConvolver::runBlock() {
     const size_t block = m_block;
     if (m_maxParts) {
         m_ringHead = m_ringHead ? m_ringHead - 1 : m_maxParts - 1;
-        m_fft.forward(m_input.data(), m_packed.data());
-        vecPackedToSplit(m_packed.data(), m_inputSpectra.data() + m_ringHead * m_fftLength, int(m_fftLength));
+        m_fft.forwardSplit(m_input.data(), m_inputSpectra.data() + m_ringHead * m_fftLength);
         blockOutput(m_bank[m_cur], m_output.data());
         if (m_fade != kFadeNone) blockOutput(m_bank[m_cur ^ 1], m_outputOld.data());
     } else {

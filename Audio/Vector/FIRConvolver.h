@@ -7,9 +7,10 @@
 // computed when the kernel is set. Every B input samples the last 2B inputs
 // are transformed into a ring of input spectra, the ring is multiplied
 // partition by partition into one accumulated spectrum, and the inverse
-// transform's second half is the next B outputs. The partition and input
-// spectra are kept in the split layout (VecKernels.h), so the products need
-// no shuffling of pairs; the results are those of the packed layout. The output therefore equals
+// transform's second half is the next B outputs. The spectra are kept in the
+// split layout (VecKernels.h), which the transforms write and read directly,
+// so the products need no shuffling of pairs; the results are those of the
+// packed layout. The output therefore equals
 // the direct FIR of the kernel delayed by exactly B samples: latency() = B.
 //
 // Zero-latency mode: the first taps (B' = min(B, 64) of them) are convolved
@@ -122,7 +123,6 @@ private:
     CAlignedBuffer m_outputOld;    // B: the same for the kernel faded out
     CAlignedBuffer m_inputSpectra; // ring of m_maxParts x 2B
     CAlignedBuffer m_accum;        // 2B (split layout)
-    CAlignedBuffer m_packed;       // 2B: a spectrum in the packed layout
     CAlignedBuffer m_mix;          // 2 x B: the two outputs of a change-over segment
     CAlignedBuffer m_pending;      // taps of a waiting change
 };

@@ -275,6 +275,8 @@ struct Kernels {
 
     // ---------------------------------------------------------------- real
 
+    // Split: the spectrum in the split layout (VecKernels.h), the same values.
+    template <bool Split = false>
     static int forward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
         if (!src || !dst || !plan || !work) return kVecErrNullPtr;
         const CVecFFTPlan& sp = *plan;
@@ -288,22 +290,31 @@ struct Kernels {
         double* w = vecAlignUp(work);
         double *ar = w, *ai = w + M, *br = w + 2 * M, *bi = w + 3 * M;
         const Where where = complexForward(sp, src, ar, ai, br, bi, nullptr);
-        splitForward(sp, where == InB ? br : ar, where == InB ? bi : ai, dst);
+        splitForward<Split>(sp, where == InB ? br : ar, where == InB ? bi : ai, dst);
         return kVecOk;
     }
 
     // X[k] = E + P and X[M-k] = conj(E - P) with P = w^k O,
     // E = (Z[k] + conj Z[M-k]) / 2, O = (Z[k] - conj Z[M-k]) / 2i: each k
     // below M/2 yields its bin and the mirrored one.
+    template <bool Split>
     static void splitForward(const CVecFFTPlan& sp, const double* zr, const double* zi, double* dst) {
         const size_t M = sp.half, H = M / 2;
+        // Bin k's parts: packed at dst[2k], dst[2k + 1]; split at re[k], im[k].
+        double* re = dst + 1;
+        double* im = dst + 1 + (M - 1);
         const double fs = sp.fwdScale, h = 0.5 * fs;
         const double* cs = sp.splitCos;
         const double* sn = sp.splitSin;
         dst[0] = (zr[0] + zi[0]) * fs;
         dst[1] = (zr[0] - zi[0]) * fs;
-        dst[2 * H] = zr[H] * fs;  // w^(M/2) = -i: X[M/2] = conj Z[M/2]
-        dst[2 * H + 1] = -zi[H] * fs;
+        if constexpr (Split) {
+            re[H] = zr[H] * fs;  // w^(M/2) = -i: X[M/2] = conj Z[M/2]
+            im[H] = -zi[H] * fs;
+        } else {
+            dst[2 * H] = zr[H] * fs;
+            dst[2 * H + 1] = -zi[H] * fs;
+        }
         const V hv = T::set1(h);
         size_t k = 1;
         for (; k + W <= H; k += W) {
@@ -315,21 +326,37 @@ struct Kernels {
             const V c0 = T::load(cs + k), s0 = T::load(sn + k);  // w^k = c0 - i s0
             const V pr = T::mulAdd(c0, orr, T::mul(s0, oi));
             const V pi = T::negMulAdd(s0, orr, T::mul(c0, oi));
-            T::storePairs(dst + 2 * k, T::add(er, pr), T::add(ei, pi));
-            T::storePairs(dst + 2 * j, T::reverse(T::sub(er, pr)), T::reverse(T::sub(pi, ei)));
+            if constexpr (Split) {
+                T::store(re + k, T::add(er, pr));
+                T::store(im + k, T::add(ei, pi));
+                T::store(re + j, T::reverse(T::sub(er, pr)));
+                T::store(im + j, T::reverse(T::sub(pi, ei)));
+            } else {
+                T::storePairs(dst + 2 * k, T::add(er, pr), T::add(ei, pi));
+                T::storePairs(dst + 2 * j, T::reverse(T::sub(er, pr)), T::reverse(T::sub(pi, ei)));
+            }
         }
         for (; k < H; ++k) {
             const size_t j = M - k;
             const double a = zr[k], b = zi[k], c = zr[j], d = zi[j];
             const double er = (a + c) * h, ei = (b - d) * h, orr = (b + d) * h, oi = (c - a) * h;
             const double pr = cs[k] * orr + sn[k] * oi, pi = cs[k] * oi - sn[k] * orr;
-            dst[2 * k] = er + pr;
-            dst[2 * k + 1] = ei + pi;
-            dst[2 * j] = er - pr;
-            dst[2 * j + 1] = pi - ei;
+            if constexpr (Split) {
+                re[k] = er + pr;
+                im[k] = ei + pi;
+                re[j] = er - pr;
+                im[j] = pi - ei;
+            } else {
+                dst[2 * k] = er + pr;
+                dst[2 * k + 1] = ei + pi;
+                dst[2 * j] = er - pr;
+                dst[2 * j + 1] = pi - ei;
+            }
         }
     }
 
+    // Split: the spectrum read in the split layout.
+    template <bool Split = false>
     static int inverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
         if (!src || !dst || !plan || !work) return kVecErrNullPtr;
         const CVecFFTPlan& sp = *plan;
@@ -343,7 +370,7 @@ struct Kernels {
         double* w = vecAlignUp(work);
         double *ar = w, *ai = w + M, *br = w + 2 * M, *bi = w + 3 * M;
 
-        splitInverse(sp, src, ar, ai);
+        splitInverse<Split>(sp, src, ar, ai);
         const Where where = complexForward(sp, nullptr, ar, ai, br, bi, dst);
         if (where == InDst) return kVecOk;
         const double* zr = where == InB ? br : ar;
@@ -361,22 +388,32 @@ struct Kernels {
     // E = X[k] + conj X[M-k], O = conj(w^k) (X[k] - conj X[M-k]) (twice the
     // true values: the complex transform of M points then yields N times the
     // samples).
+    template <bool Split>
     static void splitInverse(const CVecFFTPlan& sp, const double* src, double* ar, double* ai) {
         const size_t M = sp.half, H = M / 2;
+        const double* re = src + 1;
+        const double* im = src + 1 + (M - 1);
         const double g = sp.invScale;
         const double* cs = sp.splitCos;
         const double* sn = sp.splitSin;
         ar[0] = (src[0] + src[1]) * g;
         ai[0] = (src[1] - src[0]) * g;
-        ar[H] = 2.0 * src[2 * H] * g;  // conj(w^(M/2)) = i
-        ai[H] = 2.0 * src[2 * H + 1] * g;
+        ar[H] = 2.0 * (Split ? re[H] : src[2 * H]) * g;  // conj(w^(M/2)) = i
+        ai[H] = 2.0 * (Split ? im[H] : src[2 * H + 1]) * g;
         const V gv = T::set1(g), ng = T::set1(-g);
         size_t k = 1;
         for (; k + W <= H; k += W) {
             const size_t j = M - k - W + 1;  // mirrored block, lanes reversed
             V xr, xi, mr, mi;
-            T::loadPairs(src + 2 * k, xr, xi);
-            T::loadPairs(src + 2 * j, mr, mi);
+            if constexpr (Split) {
+                xr = T::load(re + k);
+                xi = T::load(im + k);
+                mr = T::load(re + j);
+                mi = T::load(im + j);
+            } else {
+                T::loadPairs(src + 2 * k, xr, xi);
+                T::loadPairs(src + 2 * j, mr, mi);
+            }
             mr = T::reverse(mr);
             mi = T::reverse(mi);
             const V er = T::add(xr, mr), ei = T::sub(xi, mi);
@@ -391,8 +428,8 @@ struct Kernels {
         }
         for (; k < H; ++k) {
             const size_t j = M - k;
-            const double xr = src[2 * k], xi = src[2 * k + 1];
-            const double mr = src[2 * j], mi = src[2 * j + 1];
+            const double xr = Split ? re[k] : src[2 * k], xi = Split ? im[k] : src[2 * k + 1];
+            const double mr = Split ? re[j] : src[2 * j], mi = Split ? im[j] : src[2 * j + 1];
             const double er = xr + mr, ei = xi - mi, dr = xr - mr, di = xi + mi;
             const double orr = cs[k] * dr - sn[k] * di, oi = cs[k] * di + sn[k] * dr;
             ar[k] = (er - oi) * g;

@@ -60,6 +60,8 @@ struct CVecBuild {
     VecMulSumFn mulSumSplit;
     VecLayoutFn packedToSplit;
     VecLayoutFn splitToPacked;
+    VecForwardFn forwardSplit;
+    VecInverseFn inverseSplit;
 };
 
 // The portable build: always present, and the dispatchers' state before
@@ -73,6 +75,8 @@ int vecPortableMulSumPacked(const double* const* a, const double* const* b, int 
                             int accumulate);
 int vecPortableMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len,
                            int accumulate);
+int vecPortableForwardSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
+int vecPortableInverseSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
 int vecPortablePackedToSplit(const double* src, double* dst, int len);
 int vecPortableSplitToPacked(const double* src, double* dst, int len);
 

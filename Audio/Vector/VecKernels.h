@@ -59,6 +59,11 @@ int vecFFTForward(const double* src, double* dst, const CVecFFTPlan* plan, void*
 // allowed.
 int vecFFTInverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
 
+// The same transforms with the spectrum in the split layout (below): the
+// same values in other places.
+int vecFFTForwardSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
+int vecFFTInverseSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
+
 // Product of two packed spectra of length len: dst[0] = a[0]*b[0], for even
 // lengths also dst[1] = a[1]*b[1], and complex products of the (re, im) pairs
 // that follow. dst may be a or b.
@@ -122,6 +127,8 @@ struct CVecKernelTable {
     int (*mulSumSplit)(const double* const*, const double* const*, int, double*, int, int);
     int (*packedToSplit)(const double*, double*, int);
     int (*splitToPacked)(const double*, double*, int);
+    int (*forwardSplit)(const double*, double*, const CVecFFTPlan*, void*);
+    int (*inverseSplit)(const double*, double*, const CVecFFTPlan*, void*);
 };
 
 struct CVecProcessorInfo {

@@ -72,7 +72,7 @@ CError CSpectralStage::prepare(Kind kind, int channels, size_t maxTaps, int bloc
     const int order = orderOf(block);
     KEL_TRY(m_fftLong.prepare(order + 1, kVecFFTDivInvByN));
     KEL_TRY(m_fftShort.prepare(order, kVecFFTDivInvByN));
-    bool ok = m_kernel.allocate(m_maxParts * m_spectrum) && m_accum.allocate(m_spectrum) && m_packed.allocate(m_spectrum) &&
+    bool ok = m_kernel.allocate(m_maxParts * m_spectrum) && m_accum.allocate(m_spectrum) &&
               m_short.allocate(size_t(block));
     m_ch.resize(size_t(m_channels));
     for (Channel& c : m_ch)
@@ -109,8 +109,7 @@ bool CSpectralStage::setKernel(std::span<const double> taps, int delay) {
         const size_t n = std::min(block, taps.size() - first);
         for (size_t j = 0; j < n; ++j) scratch[j] = scale * taps[first + j];
         std::memset(scratch + n, 0, (m_spectrum - n) * sizeof(double));
-        m_fftLong.forward(scratch, scratch);
-        vecPackedToSplit(scratch, m_kernel.data() + i * m_spectrum, int(m_spectrum));
+        m_fftLong.forwardSplit(scratch, m_kernel.data() + i * m_spectrum);
     }
     m_hasKernel = true;
     return true;
@@ -139,8 +138,7 @@ void CSpectralStage::runBlock(Channel& c) {
         expandSpectrum(m_short.data(), slot, block);
         std::memcpy(window, window + m_hop, size_t(m_hop) * sizeof(double));
     } else {
-        m_fftLong.forward(window, m_packed.data());
-        vecPackedToSplit(m_packed.data(), slot, int(m_spectrum));
+        m_fftLong.forwardSplit(window, slot);
         std::memcpy(window, window + block, size_t(block) * sizeof(double));
     }
     if (m_parts == 0) {
@@ -167,9 +165,8 @@ void CSpectralStage::runBlock(Channel& c) {
         done += count;
     }
     if (m_kind == kUp) {
-        vecSplitToPacked(acc, m_packed.data(), int(m_spectrum));
-        m_fftLong.inverse(m_packed.data(), m_packed.data());
-        std::memcpy(c.output.data(), m_packed.data() + block, size_t(block) * sizeof(double));
+        m_fftLong.inverseSplit(acc, acc);
+        std::memcpy(c.output.data(), acc + block, size_t(block) * sizeof(double));
     } else {
         foldSpectrum(acc, m_short.data(), block);
         m_fftShort.inverse(m_short.data(), m_short.data());

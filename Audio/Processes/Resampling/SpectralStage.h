@@ -79,7 +79,6 @@ private:
     CRealFFT m_fftShort;     // B points
     CAlignedBuffer m_kernel; // m_maxParts x 2B, scaled (up 2, down 1/2)
     CAlignedBuffer m_accum;  // 2B, split layout (VecKernels.h), as the ring and kernel spectra
-    CAlignedBuffer m_packed; // 2B: a spectrum in the packed layout
     CAlignedBuffer m_short;  // B: the short transform's spectrum or signal
     std::vector<Channel> m_ch;
     CAlignedBuffer m_out;
