@@ -60,7 +60,9 @@ int vecFFTForward(const double* src, double* dst, const CVecFFTPlan* plan, void*
 int vecFFTInverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
 
 // The same transforms with the spectrum in the split layout (below): the
-// same values in other places.
+// same passes with the spectrum's values stored and loaded in other places,
+// so the same values within rounding (a compiler may vectorise the few pairs
+// after the vectors differently in the two forms). src == dst is allowed.
 int vecFFTForwardSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
 int vecFFTInverseSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
 
