@@ -506,34 +506,7 @@ struct Kernels {
         if (taps < 1 || count < 1) return kVecErrSize;
         constexpr size_t W = T::W;
         const size_t n4 = size_t(count) / (4 * W) * (4 * W);
-        // Eight vectors of outputs while they last: each output's sum is one
-        // chain of multiply-adds, and eight chains cover the latency of two
-        // multiply-add units where four leave them half idle. Every output
-        // gets the same operations in the same order as in the loop of four
-        // below, and the outputs the scalar tail takes stay the same.
-        const size_t n8 = size_t(count) / (8 * W) * (8 * W);
-        size_t n0 = 0;
-        for (; n0 < n8; n0 += 8 * W) {
-            V a0 = T::set1(0.0), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
-            const double* p = x + n0;
-            for (int t = 0; t < taps; ++t, ++p) {
-                const V h = T::set1(rev[t]);
-                a0 = T::mulAdd(h, T::load(p), a0);
-                a1 = T::mulAdd(h, T::load(p + W), a1);
-                a2 = T::mulAdd(h, T::load(p + 2 * W), a2);
-                a3 = T::mulAdd(h, T::load(p + 3 * W), a3);
-                a4 = T::mulAdd(h, T::load(p + 4 * W), a4);
-                a5 = T::mulAdd(h, T::load(p + 5 * W), a5);
-                a6 = T::mulAdd(h, T::load(p + 6 * W), a6);
-                a7 = T::mulAdd(h, T::load(p + 7 * W), a7);
-            }
-            V acc[8] = {a0, a1, a2, a3, a4, a5, a6, a7};
-            for (size_t v = 0; v < 8; ++v) {
-                double* o = out + n0 + v * W;
-                T::store(o, accumulate ? T::add(acc[v], T::load(o)) : acc[v]);
-            }
-        }
-        for (size_t n = n0; n < n4; n += 4 * W) {
+        for (size_t n = 0; n < n4; n += 4 * W) {
             V a0 = T::set1(0.0), a1 = a0, a2 = a0, a3 = a0;
             const double* p = x + n;
             for (int t = 0; t < taps; ++t, ++p) {

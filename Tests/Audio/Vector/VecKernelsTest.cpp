@@ -358,7 +358,7 @@ TEST(VecKernels, CorrelateMatchesTheLongDoubleSumInEveryBuild) {
     // kind of tail; with and without accumulation; misaligned buffers.
     for (const CVecKernelTable* t : runnableBuilds())
         for (int taps : {1, 2, 3, 5, 19, 20, 184, 509})
-            for (int count : {1, 3, 15, 16, 17, 33, 49, 128}) {
+            for (int count : {1, 3, 15, 16, 17, 33, 128}) {
                 SCOPED_TRACE(std::string(t->name) + " taps " + std::to_string(taps) + " count " +
                              std::to_string(count));
                 const std::vector<double> rev = randomSignal(size_t(taps), 700u + unsigned(taps));
