@@ -69,7 +69,7 @@ void CFIRConvolver::install(Bank& bank, std::span<const double> taps) {
         double* scratch = m_accum.data();
         std::memcpy(scratch, taps.data() + first, n * sizeof(double));
         std::memset(scratch + n, 0, (m_fftLength - n) * sizeof(double));
-        m_fft.forward(scratch, bank.spectra.data() + i * m_fftLength);
+        m_fft.forwardSplit(scratch, bank.spectra.data() + i * m_fftLength);
     }
     bank.length = length;
 }
@@ -230,10 +230,10 @@ void CFIRConvolver::blockOutput(const Bank& bank, double* dst) {
             in[k] = ring + slot * fftLength;
             part[k] = kernel + i * fftLength;
         }
-        vecMulSumPacked(in, part, int(count), acc, len, done > 0 ? 1 : 0);
+        vecMulSumSplit(in, part, int(count), acc, len, done > 0 ? 1 : 0);
         done += count;
     }
-    m_fft.inverse(acc, acc);
+    m_fft.inverseSplit(acc, acc);
     std::memcpy(dst, acc + m_block, m_block * sizeof(double));
 }
 
@@ -241,7 +241,7 @@ void CFIRConvolver::runBlock() {
     const size_t block = m_block;
     if (m_maxParts) {
         m_ringHead = m_ringHead ? m_ringHead - 1 : m_maxParts - 1;
-        m_fft.forward(m_input.data(), m_inputSpectra.data() + m_ringHead * m_fftLength);
+        m_fft.forwardSplit(m_input.data(), m_inputSpectra.data() + m_ringHead * m_fftLength);
         blockOutput(m_bank[m_cur], m_output.data());
         if (m_fade != kFadeNone) blockOutput(m_bank[m_cur ^ 1], m_outputOld.data());
     } else {

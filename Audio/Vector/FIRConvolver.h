@@ -7,7 +7,10 @@
 // computed when the kernel is set. Every B input samples the last 2B inputs
 // are transformed into a ring of input spectra, the ring is multiplied
 // partition by partition into one accumulated spectrum, and the inverse
-// transform's second half is the next B outputs. The output therefore equals
+// transform's second half is the next B outputs. The spectra are kept in the
+// split layout (VecKernels.h), which the transforms write and read directly,
+// so the products need no shuffling of pairs; the results are those of the
+// packed layout. The output therefore equals
 // the direct FIR of the kernel delayed by exactly B samples: latency() = B.
 //
 // Zero-latency mode: the first taps (B' = min(B, 64) of them) are convolved
@@ -119,7 +122,7 @@ private:
     CAlignedBuffer m_output;       // B: outputs of the last completed block (kernel in effect)
     CAlignedBuffer m_outputOld;    // B: the same for the kernel faded out
     CAlignedBuffer m_inputSpectra; // ring of m_maxParts x 2B
-    CAlignedBuffer m_accum;        // 2B
+    CAlignedBuffer m_accum;        // 2B (split layout)
     CAlignedBuffer m_mix;          // 2 x B: the two outputs of a change-over segment
     CAlignedBuffer m_pending;      // taps of a waiting change
 };

@@ -45,6 +45,9 @@ public:
     // N reals -> N reals of packed spectrum, and back; in == out allowed.
     void forward(const double* in, double* out) { vecFFTForward(in, out, m_plan, m_work.data()); }
     void inverse(const double* in, double* out) { vecFFTInverse(in, out, m_plan, m_work.data()); }
+    // The same with the spectrum in the split layout (VecKernels.h).
+    void forwardSplit(const double* in, double* out) { vecFFTForwardSplit(in, out, m_plan, m_work.data()); }
+    void inverseSplit(const double* in, double* out) { vecFFTInverseSplit(in, out, m_plan, m_work.data()); }
 
 private:
     std::shared_ptr<const CVecFFTSetup> m_setup;

@@ -275,6 +275,8 @@ struct Kernels {
 
     // ---------------------------------------------------------------- real
 
+    // Split: the spectrum in the split layout (VecKernels.h), the same values.
+    template <bool Split = false>
     static int forward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
         if (!src || !dst || !plan || !work) return kVecErrNullPtr;
         const CVecFFTPlan& sp = *plan;
@@ -288,22 +290,31 @@ struct Kernels {
         double* w = vecAlignUp(work);
         double *ar = w, *ai = w + M, *br = w + 2 * M, *bi = w + 3 * M;
         const Where where = complexForward(sp, src, ar, ai, br, bi, nullptr);
-        splitForward(sp, where == InB ? br : ar, where == InB ? bi : ai, dst);
+        splitForward<Split>(sp, where == InB ? br : ar, where == InB ? bi : ai, dst);
         return kVecOk;
     }
 
     // X[k] = E + P and X[M-k] = conj(E - P) with P = w^k O,
     // E = (Z[k] + conj Z[M-k]) / 2, O = (Z[k] - conj Z[M-k]) / 2i: each k
     // below M/2 yields its bin and the mirrored one.
+    template <bool Split>
     static void splitForward(const CVecFFTPlan& sp, const double* zr, const double* zi, double* dst) {
         const size_t M = sp.half, H = M / 2;
+        // Bin k's parts: packed at dst[2k], dst[2k + 1]; split at re[k], im[k].
+        double* re = dst + 1;
+        double* im = dst + 1 + (M - 1);
         const double fs = sp.fwdScale, h = 0.5 * fs;
         const double* cs = sp.splitCos;
         const double* sn = sp.splitSin;
         dst[0] = (zr[0] + zi[0]) * fs;
         dst[1] = (zr[0] - zi[0]) * fs;
-        dst[2 * H] = zr[H] * fs;  // w^(M/2) = -i: X[M/2] = conj Z[M/2]
-        dst[2 * H + 1] = -zi[H] * fs;
+        if constexpr (Split) {
+            re[H] = zr[H] * fs;  // w^(M/2) = -i: X[M/2] = conj Z[M/2]
+            im[H] = -zi[H] * fs;
+        } else {
+            dst[2 * H] = zr[H] * fs;
+            dst[2 * H + 1] = -zi[H] * fs;
+        }
         const V hv = T::set1(h);
         size_t k = 1;
         for (; k + W <= H; k += W) {
@@ -315,21 +326,37 @@ struct Kernels {
             const V c0 = T::load(cs + k), s0 = T::load(sn + k);  // w^k = c0 - i s0
             const V pr = T::mulAdd(c0, orr, T::mul(s0, oi));
             const V pi = T::negMulAdd(s0, orr, T::mul(c0, oi));
-            T::storePairs(dst + 2 * k, T::add(er, pr), T::add(ei, pi));
-            T::storePairs(dst + 2 * j, T::reverse(T::sub(er, pr)), T::reverse(T::sub(pi, ei)));
+            if constexpr (Split) {
+                T::store(re + k, T::add(er, pr));
+                T::store(im + k, T::add(ei, pi));
+                T::store(re + j, T::reverse(T::sub(er, pr)));
+                T::store(im + j, T::reverse(T::sub(pi, ei)));
+            } else {
+                T::storePairs(dst + 2 * k, T::add(er, pr), T::add(ei, pi));
+                T::storePairs(dst + 2 * j, T::reverse(T::sub(er, pr)), T::reverse(T::sub(pi, ei)));
+            }
         }
         for (; k < H; ++k) {
             const size_t j = M - k;
             const double a = zr[k], b = zi[k], c = zr[j], d = zi[j];
             const double er = (a + c) * h, ei = (b - d) * h, orr = (b + d) * h, oi = (c - a) * h;
             const double pr = cs[k] * orr + sn[k] * oi, pi = cs[k] * oi - sn[k] * orr;
-            dst[2 * k] = er + pr;
-            dst[2 * k + 1] = ei + pi;
-            dst[2 * j] = er - pr;
-            dst[2 * j + 1] = pi - ei;
+            if constexpr (Split) {
+                re[k] = er + pr;
+                im[k] = ei + pi;
+                re[j] = er - pr;
+                im[j] = pi - ei;
+            } else {
+                dst[2 * k] = er + pr;
+                dst[2 * k + 1] = ei + pi;
+                dst[2 * j] = er - pr;
+                dst[2 * j + 1] = pi - ei;
+            }
         }
     }
 
+    // Split: the spectrum read in the split layout.
+    template <bool Split = false>
     static int inverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
         if (!src || !dst || !plan || !work) return kVecErrNullPtr;
         const CVecFFTPlan& sp = *plan;
@@ -343,7 +370,7 @@ struct Kernels {
         double* w = vecAlignUp(work);
         double *ar = w, *ai = w + M, *br = w + 2 * M, *bi = w + 3 * M;
 
-        splitInverse(sp, src, ar, ai);
+        splitInverse<Split>(sp, src, ar, ai);
         const Where where = complexForward(sp, nullptr, ar, ai, br, bi, dst);
         if (where == InDst) return kVecOk;
         const double* zr = where == InB ? br : ar;
@@ -361,22 +388,32 @@ struct Kernels {
     // E = X[k] + conj X[M-k], O = conj(w^k) (X[k] - conj X[M-k]) (twice the
     // true values: the complex transform of M points then yields N times the
     // samples).
+    template <bool Split>
     static void splitInverse(const CVecFFTPlan& sp, const double* src, double* ar, double* ai) {
         const size_t M = sp.half, H = M / 2;
+        const double* re = src + 1;
+        const double* im = src + 1 + (M - 1);
         const double g = sp.invScale;
         const double* cs = sp.splitCos;
         const double* sn = sp.splitSin;
         ar[0] = (src[0] + src[1]) * g;
         ai[0] = (src[1] - src[0]) * g;
-        ar[H] = 2.0 * src[2 * H] * g;  // conj(w^(M/2)) = i
-        ai[H] = 2.0 * src[2 * H + 1] * g;
+        ar[H] = 2.0 * (Split ? re[H] : src[2 * H]) * g;  // conj(w^(M/2)) = i
+        ai[H] = 2.0 * (Split ? im[H] : src[2 * H + 1]) * g;
         const V gv = T::set1(g), ng = T::set1(-g);
         size_t k = 1;
         for (; k + W <= H; k += W) {
             const size_t j = M - k - W + 1;  // mirrored block, lanes reversed
             V xr, xi, mr, mi;
-            T::loadPairs(src + 2 * k, xr, xi);
-            T::loadPairs(src + 2 * j, mr, mi);
+            if constexpr (Split) {
+                xr = T::load(re + k);
+                xi = T::load(im + k);
+                mr = T::load(re + j);
+                mi = T::load(im + j);
+            } else {
+                T::loadPairs(src + 2 * k, xr, xi);
+                T::loadPairs(src + 2 * j, mr, mi);
+            }
             mr = T::reverse(mr);
             mi = T::reverse(mi);
             const V er = T::add(xr, mr), ei = T::sub(xi, mi);
@@ -391,8 +428,8 @@ struct Kernels {
         }
         for (; k < H; ++k) {
             const size_t j = M - k;
-            const double xr = src[2 * k], xi = src[2 * k + 1];
-            const double mr = src[2 * j], mi = src[2 * j + 1];
+            const double xr = Split ? re[k] : src[2 * k], xi = Split ? im[k] : src[2 * k + 1];
+            const double mr = Split ? re[j] : src[2 * j], mi = Split ? im[j] : src[2 * j + 1];
             const double er = xr + mr, ei = xi - mi, dr = xr - mr, di = xi + mi;
             const double orr = cs[k] * dr - sn[k] * di, oi = cs[k] * di + sn[k] * dr;
             ar[k] = (er - oi) * g;
@@ -546,6 +583,137 @@ struct Kernels {
             else
                 tailPacked<false>(a[0], b[0], d, i, n);
             for (int k = 1; k < count; ++k) tailPacked<true>(a[k], b[k], d, i, n);
+        }
+        return kVecOk;
+    }
+
+    // mulSumPacked over spectra in the split layout (even lengths): the same
+    // operations on every bin, so the same results, without taking the
+    // pairs apart for every product. The bins the packed form runs through
+    // its vectors run through vectors here too (the first W * floor(P / W)
+    // of the P pairs), the rest pair by pair through its helper.
+    // Packed <-> split layout (even lengths), W pairs at a time.
+    static int packedToSplit(const double* src, double* dst, int len) {
+        const size_t pairs = size_t(len) / 2 - 1;
+        dst[0] = src[0];
+        dst[1] = src[1];
+        size_t p = 0;
+        for (; p + W <= pairs; p += W) {
+            V re, im;
+            T::loadPairs(src + 2 + 2 * p, re, im);
+            T::store(dst + 2 + p, re);
+            T::store(dst + 2 + pairs + p, im);
+        }
+        for (; p < pairs; ++p) {
+            dst[2 + p] = src[2 + 2 * p];
+            dst[2 + pairs + p] = src[3 + 2 * p];
+        }
+        return kVecOk;
+    }
+    static int splitToPacked(const double* src, double* dst, int len) {
+        const size_t pairs = size_t(len) / 2 - 1;
+        dst[0] = src[0];
+        dst[1] = src[1];
+        size_t p = 0;
+        for (; p + W <= pairs; p += W) T::storePairs(dst + 2 + 2 * p, T::load(src + 2 + p), T::load(src + 2 + pairs + p));
+        for (; p < pairs; ++p) {
+            dst[2 + 2 * p] = src[2 + p];
+            dst[3 + 2 * p] = src[2 + pairs + p];
+        }
+        return kVecOk;
+    }
+
+    static int mulSumSplit(const double* const* a, const double* const* b, int count, double* d, int len,
+                           int accumulate) {
+        if (!a || !b || !d) return kVecErrNullPtr;
+        if (len < 2 || (len & 1) || count < 1) return kVecErrSize;
+        for (int k = 0; k < count; ++k)
+            if (!a[k] || !b[k]) return kVecErrNullPtr;
+        const size_t n = size_t(len);
+        if (accumulate)
+            headPacked<true>(a[0], b[0], d, n);
+        else
+            headPacked<false>(a[0], b[0], d, n);
+        for (int k = 1; k < count; ++k) headPacked<true>(a[k], b[k], d, n);
+        const size_t pairs = n / 2 - 1;
+        const size_t vecPairs = pairs / W * W;
+        double* dr = d + 2;
+        double* di = d + 2 + pairs;
+        // Four vectors of bins at a time, their sums in registers: each
+        // bin's sum is a chain of dependent multiply-adds, so four chains
+        // keep the multipliers busy.
+        auto start = [&](size_t at, V& yr, V& yi) {
+            const V ar = T::load(a[0] + 2 + at), ai = T::load(a[0] + 2 + pairs + at);
+            const V br = T::load(b[0] + 2 + at), bi = T::load(b[0] + 2 + pairs + at);
+            if (accumulate) {
+                yr = T::mulSub(ar, br, T::mulSub(ai, bi, T::load(dr + at)));
+                yi = T::mulAdd(ar, bi, T::mulAdd(ai, br, T::load(di + at)));
+            } else {
+                yr = T::mulSub(ar, br, T::mul(ai, bi));
+                yi = T::mulAdd(ar, bi, T::mul(ai, br));
+            }
+        };
+        auto step = [&](int k, size_t at, V& yr, V& yi) {
+            const V ar = T::load(a[k] + 2 + at), ai = T::load(a[k] + 2 + pairs + at);
+            const V br = T::load(b[k] + 2 + at), bi = T::load(b[k] + 2 + pairs + at);
+            const V cr = yr, ci = yi;
+            yr = T::mulSub(ar, br, T::mulSub(ai, bi, cr));
+            yi = T::mulAdd(ar, bi, T::mulAdd(ai, br, ci));
+        };
+        size_t j = 0;
+        for (; j + 4 * W <= vecPairs; j += 4 * W) {
+            V r0, i0, r1, i1, r2, i2, r3, i3;
+            start(j, r0, i0);
+            start(j + W, r1, i1);
+            start(j + 2 * W, r2, i2);
+            start(j + 3 * W, r3, i3);
+            for (int k = 1; k < count; ++k) {
+                step(k, j, r0, i0);
+                step(k, j + W, r1, i1);
+                step(k, j + 2 * W, r2, i2);
+                step(k, j + 3 * W, r3, i3);
+            }
+            T::store(dr + j, r0);
+            T::store(di + j, i0);
+            T::store(dr + j + W, r1);
+            T::store(di + j + W, i1);
+            T::store(dr + j + 2 * W, r2);
+            T::store(di + j + 2 * W, i2);
+            T::store(dr + j + 3 * W, r3);
+            T::store(di + j + 3 * W, i3);
+        }
+        for (; j < vecPairs; j += W) {
+            V yr, yi;
+            start(j, yr, yi);
+            for (int k = 1; k < count; ++k) step(k, j, yr, yi);
+            T::store(dr + j, yr);
+            T::store(di + j, yi);
+        }
+        // The last pairs through the packed form's own helper, so they get
+        // its very instructions.
+        const size_t rest = pairs - vecPairs;
+        if (rest) {
+            double ta[2 * W], tb[2 * W], td[2 * W];
+            for (size_t p = 0; p < rest; ++p) {
+                td[2 * p] = dr[vecPairs + p];
+                td[2 * p + 1] = di[vecPairs + p];
+            }
+            for (int k = 0; k < count; ++k) {
+                for (size_t p = 0; p < rest; ++p) {
+                    ta[2 * p] = a[k][2 + vecPairs + p];
+                    ta[2 * p + 1] = a[k][2 + pairs + vecPairs + p];
+                    tb[2 * p] = b[k][2 + vecPairs + p];
+                    tb[2 * p + 1] = b[k][2 + pairs + vecPairs + p];
+                }
+                if (k == 0 && !accumulate)
+                    tailPacked<false>(ta, tb, td, 0, 2 * rest);
+                else
+                    tailPacked<true>(ta, tb, td, 0, 2 * rest);
+            }
+            for (size_t p = 0; p < rest; ++p) {
+                dr[vecPairs + p] = td[2 * p];
+                di[vecPairs + p] = td[2 * p + 1];
+            }
         }
         return kVecOk;
     }

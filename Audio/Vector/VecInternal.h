@@ -46,6 +46,7 @@ using VecInverseFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
 using VecMulFn = int (*)(const double*, const double*, double*, int);
 using VecCorrelateFn = int (*)(const double*, int, const double*, double*, int, int);
 using VecMulSumFn = int (*)(const double* const*, const double* const*, int, double*, int, int);
+using VecLayoutFn = int (*)(const double*, double*, int);
 
 // The transforms and products of one build.
 struct CVecBuild {
@@ -56,6 +57,11 @@ struct CVecBuild {
     VecMulFn mulAddPacked;
     VecCorrelateFn correlate;
     VecMulSumFn mulSumPacked;
+    VecMulSumFn mulSumSplit;
+    VecLayoutFn packedToSplit;
+    VecLayoutFn splitToPacked;
+    VecForwardFn forwardSplit;
+    VecInverseFn inverseSplit;
 };
 
 // The portable build: always present, and the dispatchers' state before
@@ -67,6 +73,12 @@ int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int l
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate);
 int vecPortableMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len,
                             int accumulate);
+int vecPortableMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len,
+                           int accumulate);
+int vecPortableForwardSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
+int vecPortableInverseSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
+int vecPortablePackedToSplit(const double* src, double* dst, int len);
+int vecPortableSplitToPacked(const double* src, double* dst, int len);
 
 // The processor-specific builds; nullptr when a build is not compiled in.
 const CVecBuild* vecBuildPortable();

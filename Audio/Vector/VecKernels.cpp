@@ -106,7 +106,8 @@ struct CLevelTables {
         for (int l = 0; l < kVecLevelCount; ++l) {
             const CVecBuild* b = buildForLevel(l);
             level[l] = {b->name,      &vecSharedGetSize, &vecSharedInit,   b->forward,
-                        b->inverse, b->mulPacked,      b->mulAddPacked, b->correlate, b->mulSumPacked};
+                        b->inverse, b->mulPacked,      b->mulAddPacked, b->correlate, b->mulSumPacked,
+                        b->mulSumSplit, b->packedToSplit, b->splitToPacked, b->forwardSplit, b->inverseSplit};
         }
     }
 };
@@ -127,6 +128,11 @@ struct CDispatch {
     std::atomic<VecMulFn> mulAddPacked{&vecPortableMulAddPacked};
     std::atomic<VecCorrelateFn> correlate{&vecPortableCorrelate};
     std::atomic<VecMulSumFn> mulSumPacked{&vecPortableMulSumPacked};
+    std::atomic<VecMulSumFn> mulSumSplit{&vecPortableMulSumSplit};
+    std::atomic<VecLayoutFn> packedToSplit{&vecPortablePackedToSplit};
+    std::atomic<VecLayoutFn> splitToPacked{&vecPortableSplitToPacked};
+    std::atomic<VecForwardFn> forwardSplit{&vecPortableForwardSplit};
+    std::atomic<VecInverseFn> inverseSplit{&vecPortableInverseSplit};
     std::atomic<int> level{0};
 };
 constinit CDispatch s_dispatch;
@@ -142,6 +148,11 @@ void activate(int level) {
     s_dispatch.mulAddPacked.store(t.mulAddPacked, rel);
     s_dispatch.correlate.store(t.correlate, rel);
     s_dispatch.mulSumPacked.store(t.mulSumPacked, rel);
+    s_dispatch.mulSumSplit.store(t.mulSumSplit, rel);
+    s_dispatch.packedToSplit.store(t.packedToSplit, rel);
+    s_dispatch.splitToPacked.store(t.splitToPacked, rel);
+    s_dispatch.forwardSplit.store(t.forwardSplit, rel);
+    s_dispatch.inverseSplit.store(t.inverseSplit, rel);
     s_dispatch.level.store(level, rel);
 }
 
@@ -278,6 +289,26 @@ int vecMulAddPacked(const double* a, const double* b, double* acc, int len) {
 
 int vecMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len, int accumulate) {
     return s_dispatch.mulSumPacked.load(std::memory_order_relaxed)(a, b, count, dst, len, accumulate);
+}
+
+int vecFFTForwardSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
+    return s_dispatch.forwardSplit.load(std::memory_order_relaxed)(src, dst, plan, work);
+}
+
+int vecFFTInverseSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
+    return s_dispatch.inverseSplit.load(std::memory_order_relaxed)(src, dst, plan, work);
+}
+
+int vecMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len, int accumulate) {
+    return s_dispatch.mulSumSplit.load(std::memory_order_relaxed)(a, b, count, dst, len, accumulate);
+}
+
+void vecPackedToSplit(const double* src, double* dst, int len) {
+    s_dispatch.packedToSplit.load(std::memory_order_relaxed)(src, dst, len);
+}
+
+void vecSplitToPacked(const double* src, double* dst, int len) {
+    s_dispatch.splitToPacked.load(std::memory_order_relaxed)(src, dst, len);
 }
 
 int vecCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {

@@ -59,6 +59,13 @@ int vecFFTForward(const double* src, double* dst, const CVecFFTPlan* plan, void*
 // allowed.
 int vecFFTInverse(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
 
+// The same transforms with the spectrum in the split layout (below): the
+// same passes with the spectrum's values stored and loaded in other places,
+// so the same values within rounding (a compiler may vectorise the few pairs
+// after the vectors differently in the two forms). src == dst is allowed.
+int vecFFTForwardSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
+int vecFFTInverseSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work);
+
 // Product of two packed spectra of length len: dst[0] = a[0]*b[0], for even
 // lengths also dst[1] = a[1]*b[1], and complex products of the (re, im) pairs
 // that follow. dst may be a or b.
@@ -73,6 +80,18 @@ int vecMulAddPacked(const double* a, const double* b, double* acc, int len);
 // vecMulAddPacked on each further pair in order; dst may not be one of the
 // inputs.
 int vecMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len, int accumulate);
+
+// The split layout of a packed spectrum of even length N = 2M: the real
+// terms first, then the real parts of bins 1 ... M-1, then their imaginary
+// parts: [R0, R(M), R1 ... R(M-1), I1 ... I(M-1)]. Kept for spectra that
+// take part in many products (the partitions of block convolution): the
+// products then need no shuffling of pairs.
+// vecMulSumPacked on spectra in the split layout (a, b and dst), len even:
+// bin for bin the same results (the split forms of its results).
+int vecMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len, int accumulate);
+// Packed <-> split layout, len even; src and dst may not overlap.
+void vecPackedToSplit(const double* src, double* dst, int len);
+void vecSplitToPacked(const double* src, double* dst, int len);
 
 // Correlation with reversed taps, the inner sum of direct FIR filtering:
 // out[n] = sum over t < taps of rev[t] x[n + t] for n < count (added to out
@@ -107,6 +126,11 @@ struct CVecKernelTable {
     int (*mulAddPacked)(const double*, const double*, double*, int);
     int (*correlate)(const double*, int, const double*, double*, int, int);
     int (*mulSumPacked)(const double* const*, const double* const*, int, double*, int, int);
+    int (*mulSumSplit)(const double* const*, const double* const*, int, double*, int, int);
+    int (*packedToSplit)(const double*, double*, int);
+    int (*splitToPacked)(const double*, double*, int);
+    int (*forwardSplit)(const double*, double*, const CVecFFTPlan*, void*);
+    int (*inverseSplit)(const double*, double*, const CVecFFTPlan*, void*);
 };
 
 struct CVecProcessorInfo {

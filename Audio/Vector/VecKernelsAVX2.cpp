@@ -51,8 +51,9 @@ struct VecOpsAVX2 {
 };
 
 using K = Kernels<VecOpsAVX2>;
-const CVecBuild kBuild = {"avx2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
-                          &K::mulSumPacked};
+const CVecBuild kBuild = {"avx2", &K::forward<false>, &K::inverse<false>, &K::mulPacked, &K::mulAddPacked, &K::correlate,
+                          &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked,
+                          &K::forward<true>, &K::inverse<true>};
 
 }  // namespace
 }  // namespace vecbuild

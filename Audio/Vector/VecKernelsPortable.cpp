@@ -6,8 +6,9 @@
 
 namespace {
 using K = vecbuild::Kernels<vecbuild::VecOpsScalar>;
-const CVecBuild kBuild = {"portable", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
-                          &K::mulSumPacked};
+const CVecBuild kBuild = {"portable", &K::forward<false>, &K::inverse<false>, &K::mulPacked, &K::mulAddPacked, &K::correlate,
+                          &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked,
+                          &K::forward<true>, &K::inverse<true>};
 }  // namespace
 
 int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
@@ -26,6 +27,21 @@ int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int l
 int vecPortableMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len,
                             int accumulate) {
     return K::mulSumPacked(a, b, count, dst, len, accumulate);
+}
+
+int vecPortableMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len,
+                           int accumulate) {
+    return K::mulSumSplit(a, b, count, dst, len, accumulate);
+}
+
+int vecPortablePackedToSplit(const double* src, double* dst, int len) { return K::packedToSplit(src, dst, len); }
+int vecPortableSplitToPacked(const double* src, double* dst, int len) { return K::splitToPacked(src, dst, len); }
+
+int vecPortableForwardSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
+    return K::forward<true>(src, dst, plan, work);
+}
+int vecPortableInverseSplit(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
+    return K::inverse<true>(src, dst, plan, work);
 }
 
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {

@@ -44,8 +44,9 @@ struct VecOpsSSE2 {
 };
 
 using K = Kernels<VecOpsSSE2>;
-const CVecBuild kBuild = {"sse2", &K::forward, &K::inverse, &K::mulPacked, &K::mulAddPacked, &K::correlate,
-                          &K::mulSumPacked};
+const CVecBuild kBuild = {"sse2", &K::forward<false>, &K::inverse<false>, &K::mulPacked, &K::mulAddPacked, &K::correlate,
+                          &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked,
+                          &K::forward<true>, &K::inverse<true>};
 
 }  // namespace
 }  // namespace vecbuild

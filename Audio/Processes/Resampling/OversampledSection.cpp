@@ -99,7 +99,16 @@ CError COversampledSection::prepare(End end, const CProcessConfig& config, doubl
         const size_t taps = std::min(s.filter->preparedTaps(), std::max<size_t>(m_polyTapLimit, 1));
         KEL_TRY(e.poly[size_t(k - 1)].prepare(end == kUp ? CPolyphaseStage::kUp : CPolyphaseStage::kDown, ch, taps,
                                               std::max(delay, 0), config.framesAt(stageIn)));
-        e.fast[size_t(k - 1)] = false;
+        // The spectral form, for kernels past the tap limit; it keeps the
+        // module's block, which must be a power of two from 2.
+        CSpectralStage& sp = e.spectral[size_t(k - 1)];
+        if (m_spectralForm && s.filter->preparedTaps() > m_polyTapLimit && delay >= 2 && delay <= (1 << 14) &&
+            (delay & (delay - 1)) == 0)
+            KEL_TRY(sp.prepare(end == kUp ? CSpectralStage::kUp : CSpectralStage::kDown, ch, s.filter->preparedTaps(),
+                               delay, config.framesAt(stageIn)));
+        else
+            sp = CSpectralStage();
+        e.form[size_t(k - 1)] = kNodeForm;
     }
     const int inFrames = config.framesAt(maxIn);
     e.workFrames = inFrames;
@@ -187,7 +196,10 @@ void COversampledSection::switchTo(int octaves) {
     for (EndState* e : {&up, &down}) {
         for (int i = 0; i < e->chainLength; ++i) e->chain[size_t(i)]->reset();
         if (e->owner)
-            for (int k = 0; k < octaves; ++k) e->poly[size_t(k)].reset();
+            for (int k = 0; k < octaves; ++k) {
+                e->poly[size_t(k)].reset();
+                e->spectral[size_t(k)].reset();
+            }
     }
     std::fill(m_padRing.begin(), m_padRing.end(), 0.0);
 }
@@ -253,18 +265,23 @@ void COversampledSection::update(End end, double rate, int channels, double inpu
 void COversampledSection::choosePolyphase(End end) {
     EndState& e = m_ends[end];
     for (int k = 0; k < kMaxOctaves; ++k) {
-        bool fast = false;
-        if (k < m_octaves && e.prepared && m_polyTapLimit > 0) {
+        Form form = kNodeForm;
+        if (k < m_octaves && e.prepared) {
             const CModFilterFIRModule& f = *e.stages[size_t(k)].filter;
             const CAudioFilterList& list = f.filterList();
-            if (list.kernelCount() == 1 && list.kernel(0).size() <= m_polyTapLimit) {
+            if (list.kernelCount() == 1) {
                 const std::span<const double> taps = list.kernel(0);
                 const int delay = int(std::lround(f.latency())) - list.latency();
                 CPolyphaseStage& p = e.poly[size_t(k)];
-                fast = p.sameKernel(taps, delay) || p.setKernel(taps, delay);
+                CSpectralStage& sp = e.spectral[size_t(k)];
+                if (m_polyTapLimit > 0 && taps.size() <= m_polyTapLimit) {
+                    if (p.sameKernel(taps, delay) || p.setKernel(taps, delay)) form = kPolyphaseForm;
+                } else if (m_spectralForm && sp.prepared()) {
+                    if (sp.sameKernel(taps, delay) || sp.setKernel(taps, delay)) form = kSpectralForm;
+                }
             }
         }
-        e.fast[size_t(k)] = fast;
+        e.form[size_t(k)] = form;
     }
 }
 
@@ -360,10 +377,14 @@ void COversampledSection::process(End end, const CPortBuffers& in, int channels,
     const int stages = e.chainLength / 2;
     for (int i = 0; i < stages; ++i) {
         const size_t k = size_t(end == kUp ? i : stages - 1 - i);
-        if (e.fast[k]) {
+        if (e.form[k] == kPolyphaseForm) {
             CPolyphaseStage& p = e.poly[k];
             n = p.process(out, channels, n);
             for (int ch = 0; ch < channels; ++ch) out[ch] = p.output(ch);
+        } else if (e.form[k] == kSpectralForm) {
+            CSpectralStage& sp = e.spectral[k];
+            n = sp.process(out, channels, n);
+            for (int ch = 0; ch < channels; ++ch) out[ch] = sp.output(ch);
         } else if (end == kUp) {
             run(e.stages[k].rate);
             run(e.stages[k].filter);
@@ -387,6 +408,7 @@ void COversampledSection::reset() {
                 s.rate->reset();
                 static_cast<CAudioProcessBase*>(s.filter)->reset();
                 e.poly[k].reset();
+                e.spectral[k].reset();
             }
     std::fill(m_padRing.begin(), m_padRing.end(), 0.0);
     m_playing = false;

@@ -395,7 +395,7 @@ TEST(VecKernels, CorrelateMatchesTheLongDoubleSumInEveryBuild) {
 // accumulating onto what the destination holds.
 TEST(VecKernels, SummedProductsEqualProductsAccumulatedInTurn) {
     for (const CVecKernelTable* t : runnableBuilds()) {
-        for (int len : {1, 2, 3, 7, 8, 33, 256}) {
+        for (int len : {1, 2, 3, 7, 8, 33, 66, 101, 256}) {
             for (int count = 1; count <= 5; ++count) {
                 std::vector<std::vector<double>> a, b;
                 std::vector<const double*> pa, pb;
@@ -429,4 +429,88 @@ TEST(VecKernels, SummedProductsEqualProductsAccumulatedInTurn) {
             }
         }
     }
+}
+
+// The transforms that write and read the split layout give the packed
+// transforms' values in every build and size: the same operations, except
+// where a compiler vectorises the packed form's last pairs (with fused
+// multiply-adds) and not the split one's, so within rounding.
+TEST(VecKernels, SplitTransformsEqualThePackedOnesWithinRounding) {
+    for (const CVecKernelTable* t : runnableBuilds())
+        for (int order = 1; order <= 11; ++order) {
+            SCOPED_TRACE(testing::Message() << t->name << ", order " << order);
+            const size_t n = size_t(1) << order;
+            FFTSetup fft(*t, order, kVecFFTDivInvByN);
+            std::vector<unsigned char> work(fft.workBytes + 64);
+            const std::vector<double> x = randomSignal(n, unsigned(order) + 40u);
+            std::vector<double> packed(n), split(n), want(n), back(n), backSplit(n);
+            ASSERT_EQ(t->forward(x.data(), packed.data(), fft.plan, work.data()), kVecOk);
+            ASSERT_EQ(t->forwardSplit(x.data(), split.data(), fft.plan, work.data()), kVecOk);
+            vecPackedToSplit(packed.data(), want.data(), int(n));
+            const double bound = 1e-15 * double(n);  // inputs within +-1: |X| <= n
+            for (size_t i = 0; i < n; ++i) ASSERT_NEAR(split[i], want[i], bound) << "value " << i;
+            ASSERT_EQ(t->inverse(packed.data(), back.data(), fft.plan, work.data()), kVecOk);
+            ASSERT_EQ(t->inverseSplit(want.data(), backSplit.data(), fft.plan, work.data()), kVecOk);
+            for (size_t i = 0; i < n; ++i) ASSERT_NEAR(backSplit[i], back[i], 1e-15 * double(n)) << "sample " << i;
+            for (size_t i = 0; i < n; ++i) ASSERT_NEAR(back[i], x[i], 1e-13) << "sample " << i;
+        }
+}
+
+// The split layout: a spectrum survives the way there and back, and the
+// summed products of split spectra are, bit for bit, the split form of the
+// packed ones (every build, lengths on and off the vector widths).
+TEST(VecKernels, SplitProductsEqualThePackedOnesBitForBit) {
+    for (int len : {2, 4, 6, 10, 18, 34, 66, 256, 258}) {
+        const std::vector<double> x = randomSignal(size_t(len), unsigned(len));
+        std::vector<double> split(x.size()), back(x.size());
+        vecPackedToSplit(x.data(), split.data(), len);
+        vecSplitToPacked(split.data(), back.data(), len);
+        ASSERT_EQ(back, x) << "len " << len;
+        for (const CVecKernelTable* t : runnableBuilds()) {
+            std::vector<double> s(x.size()), p(x.size());
+            ASSERT_EQ(t->packedToSplit(x.data(), s.data(), len), kVecOk);
+            ASSERT_EQ(t->splitToPacked(s.data(), p.data(), len), kVecOk);
+            EXPECT_EQ(s, split) << t->name << ", len " << len;
+            EXPECT_EQ(p, x) << t->name << ", len " << len;
+        }
+        if (len >= 4) {
+            EXPECT_EQ(split[2], x[2]);
+            EXPECT_EQ(split[size_t(len / 2 + 1)], x[3]);  // the first imaginary part
+        }
+    }
+    for (const CVecKernelTable* t : runnableBuilds())
+        for (int len : {2, 4, 6, 10, 18, 34, 66, 256, 258})
+            for (int count : {1, 2, 5, 16})
+                for (int accumulate : {0, 1}) {
+                    SCOPED_TRACE(testing::Message() << t->name << ", len " << len << ", " << count << " pairs"
+                                                    << (accumulate ? ", accumulating" : ""));
+                    const auto pairCount = static_cast<size_t>(count);
+                    std::vector<std::vector<double>> a(pairCount), b(pairCount), as(pairCount), bs(pairCount);
+                    std::vector<const double*> pa, pb, pas, pbs;
+                    for (size_t k = 0; k < pairCount; ++k) {
+                        a[k] = randomSignal(size_t(len), unsigned(7 * k + 1));
+                        b[k] = randomSignal(size_t(len), unsigned(7 * k + 3));
+                        as[k].resize(size_t(len));
+                        bs[k].resize(size_t(len));
+                        vecPackedToSplit(a[k].data(), as[k].data(), len);
+                        vecPackedToSplit(b[k].data(), bs[k].data(), len);
+                        pa.push_back(a[k].data());
+                        pb.push_back(b[k].data());
+                        pas.push_back(as[k].data());
+                        pbs.push_back(bs[k].data());
+                    }
+                    std::vector<double> packed = randomSignal(size_t(len), 99), got(packed.size()), want(packed.size());
+                    vecPackedToSplit(packed.data(), got.data(), len);
+                    ASSERT_EQ(t->mulSumPacked(pa.data(), pb.data(), count, packed.data(), len, accumulate), kVecOk);
+                    ASSERT_EQ(t->mulSumSplit(pas.data(), pbs.data(), count, got.data(), len, accumulate), kVecOk);
+                    vecPackedToSplit(packed.data(), want.data(), len);
+                    for (size_t i = 0; i < got.size(); ++i)
+                        ASSERT_EQ(std::memcmp(&got[i], &want[i], sizeof(double)), 0)
+                            << "value " << i << ": " << got[i] << " != " << want[i];
+                }
+    const double* none[1] = {nullptr};
+    double d[3] = {};
+    EXPECT_EQ(vecMulSumSplit(none, none, 1, d, 2, 0), kVecErrNullPtr);
+    const double* one[1] = {d};
+    EXPECT_EQ(vecMulSumSplit(one, one, 1, d, 3, 0), kVecErrSize);  // the split layout needs an even length
 }
