@@ -25,6 +25,7 @@
 #include "Tools/UiShot/UiShot.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Controls/ParamSwitch.h"
+#include "UI/Controls/ReadOut.h"
 #include "UI/Meters/LevelMeter.h"
 #include "UI/Panels/ControlArray.h"
 #include "UI/Panels/Frame.h"
@@ -122,6 +123,18 @@ TEST_F(MainWindow, EvalShowsItsAlarmWhileOn) {
     EXPECT_EQ(eval->attr("color"), "Alarm");
     setParam("eval-enable-bridge", 0);
     EXPECT_FALSE(eval->stateSet().isSet("alarm"));
+}
+
+// The instance name is free text of a useful length, unlike the number read-outs.
+TEST_F(MainWindow, InstanceNameTakesWords) {
+    ASSERT_FALSE(open());
+    auto* name = view<CReadOut>("window-title.instance-name");
+    ASSERT_NE(name, nullptr);
+    ASSERT_FALSE(name->openEditBox());
+    ASSERT_FALSE(name->setEditText("Drum bus, take 2"));
+    EXPECT_TRUE(name->commitEditBox());
+    pumpUi();
+    EXPECT_EQ(bridge("instance-name-bridge")->text(0, 0).utf8(), "Drum bus, take 2");
 }
 
 TEST_F(MainWindow, OversamplingSelectorHasOneChoicePerSettingAndSetsIt) {
