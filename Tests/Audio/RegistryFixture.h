@@ -17,34 +17,7 @@
 #include "Core/AppData.h"
 #include "Core/MemoryWriter.h"
 #include "Tests/Audio/ParamFixture.h"
-
-// Points the platform's data folders at a scratch folder for its lifetime.
-class CScratchDataFolders {
-public:
-    CScratchDataFolders()
-        : m_dir(std::filesystem::temp_directory_path() / ("tamblor-registry-" + std::to_string(::getpid()))) {
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir / "user");
-        std::filesystem::create_directories(m_dir / "common");
-        for (const char* name : {"XDG_DATA_HOME", "XDG_DATA_DIRS"}) {
-            const char* old = std::getenv(name);
-            m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        }
-        ::setenv("XDG_DATA_HOME", (m_dir / "user").c_str(), 1);
-        ::setenv("XDG_DATA_DIRS", (m_dir / "common").c_str(), 1);
-        CAppData::resetAllPaths();
-    }
-    ~CScratchDataFolders() {
-        for (auto& [name, v] : m_saved) v ? (void)::setenv(name, v->c_str(), 1) : (void)::unsetenv(name);
-        CAppData::resetAllPaths();
-        std::filesystem::remove_all(m_dir);
-    }
-    const std::filesystem::path& dir() const { return m_dir; }
-
-private:
-    std::filesystem::path m_dir;
-    std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
-};
+#include "Tests/Support/ScratchDataFolders.h"
 
 class CTestUndoOwner : public CObject, public CAudioParamUndoOwner {
 public:

@@ -41,6 +41,7 @@
 #include "UI/Window/WindowOpener.h"
 #include "UI/Render/WindowRenderer.h"
 #include "UI/View/View.h"
+#include "Tests/Support/ScratchDataFolders.h"
 
 namespace {
 
@@ -379,19 +380,12 @@ TEST_F(MainWindow, MatchesItsGoldenImages) {
 class SettingsWindow : public MainWindow {
 protected:
     void SetUp() override {
-        m_dir = std::filesystem::temp_directory_path() / ("tamblor-settings-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-        if (const char* old = std::getenv("XDG_DATA_HOME")) m_oldDataHome = old;
-        ::setenv("XDG_DATA_HOME", m_dir.c_str(), 1);
-        CAppData::resetAllPaths();
+        m_folders.emplace("settings");
         MainWindow::SetUp();
     }
     void TearDown() override {
         MainWindow::TearDown();
-        m_oldDataHome ? (void)::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1) : (void)::unsetenv("XDG_DATA_HOME");
-        CAppData::resetAllPaths();
-        std::filesystem::remove_all(m_dir);
+        m_folders.reset();
     }
 
     // Opens the editor at a scale and presses its settings button.
@@ -413,8 +407,7 @@ protected:
         pumpUi();
     }
 
-    std::filesystem::path m_dir;
-    std::optional<std::string> m_oldDataHome;
+    std::optional<CScratchDataFolders> m_folders;
     CWindowOpener* m_opener = nullptr;
     CObject* m_settings = nullptr;
 };

@@ -26,6 +26,7 @@
 #include "UI/Presets/QuickPresetSelector.h"
 #include "UI/Render/WindowRenderer.h"
 #include "UI/Window/WindowOpener.h"
+#include "Tests/Support/ScratchDataFolders.h"
 
 namespace {
 
@@ -38,12 +39,7 @@ const char* const kInGain = "plugin.modMain.modTamblor.ingain";
 class PopupLists : public uitest::EditorDocument {
 protected:
     void SetUp() override {
-        m_dir = std::filesystem::temp_directory_path() / ("tamblor-poplist-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-        if (const char* old = std::getenv("XDG_DATA_HOME")) m_oldDataHome = old;
-        ::setenv("XDG_DATA_HOME", m_dir.c_str(), 1);
-        CAppData::resetAllPaths();
+        m_folders.emplace("poplist");
         EditorDocument::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(master().activateDefaultPreset().ok());
@@ -54,9 +50,7 @@ protected:
     }
     void TearDown() override {
         EditorDocument::TearDown();
-        m_oldDataHome ? (void)::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1) : (void)::unsetenv("XDG_DATA_HOME");
-        CAppData::resetAllPaths();
-        std::filesystem::remove_all(m_dir);
+        m_folders.reset();
     }
 
     // Clicks a selector (its release opens or closes its list) and returns
@@ -100,8 +94,7 @@ protected:
         return v->runEvent("key-press", p);
     }
 
-    std::filesystem::path m_dir;
-    std::optional<std::string> m_oldDataHome;
+    std::optional<CScratchDataFolders> m_folders;
     CWindowOpener* m_opener = nullptr;
     double m_change = 0;
 };
@@ -253,9 +246,9 @@ TEST_F(PopupLists, SavedFromTheQuickSelectorThePresetIsInTheUserBankAtOnce) {
     pumpUi();
     const size_t banks = manager->bankList()->rows().size();
 
-    ASSERT_FALSE(quick->saveFile(CString((m_dir / "My Master.cpf").string())));
+    ASSERT_FALSE(quick->saveFile(CString((m_folders->dir() / "My Master.cpf").string())));
     pumpUi();
-    EXPECT_TRUE(std::filesystem::exists(m_dir / "My Master.cpf"));
+    EXPECT_TRUE(std::filesystem::exists(m_folders->dir() / "My Master.cpf"));
     ASSERT_EQ(quick->items().size(), factory + 1);
     EXPECT_EQ(quick->items().back().title.utf8(), "My Master");
     ASSERT_EQ(manager->bankList()->rows().size(), banks + 1) << "the manager shows the new user bank";

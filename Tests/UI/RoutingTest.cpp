@@ -23,6 +23,7 @@
 #include "UI/Routing/GroupSelector.h"
 #include "UI/Routing/RoutingSelector.h"
 #include "UI/Text/TextView.h"
+#include "Tests/Support/ScratchDataFolders.h"
 
 namespace {
 
@@ -74,12 +75,7 @@ private:
 class Routing : public uitest::EditorDocument {
 protected:
     void SetUp() override {
-        m_dir = std::filesystem::temp_directory_path() / ("tamblor-routing-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-        if (const char* old = std::getenv("XDG_DATA_HOME")) m_oldDataHome = old;
-        ::setenv("XDG_DATA_HOME", m_dir.c_str(), 1);
-        CAppData::resetAllPaths();
+        m_folders.emplace("routing");
         EditorDocument::SetUp();
         if (core()) {
             ASSERT_FALSE(core()->setRoutingPreset(0));
@@ -95,9 +91,7 @@ protected:
             }
         }
         EditorDocument::TearDown();
-        m_oldDataHome ? (void)::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1) : (void)::unsetenv("XDG_DATA_HOME");
-        CAppData::resetAllPaths();
-        std::filesystem::remove_all(m_dir);
+        m_folders.reset();
     }
 
     void useSixChannels() {
@@ -142,8 +136,7 @@ protected:
         return v;
     }
 
-    std::filesystem::path m_dir;
-    std::optional<std::string> m_oldDataHome;
+    std::optional<CScratchDataFolders> m_folders;
     bool m_sixChannels = false;
 };
 
