@@ -114,6 +114,33 @@ TEST_F(UiRender, APartialRepaintEqualsAFullOne) {
     EXPECT_TRUE(fresh.image().pixels == shot->image().pixels);
 }
 
+// Only the dirty part of a sector is drawn again: knobs, scaled images and
+// meters drawn through a small clip, and the place a hidden view leaves,
+// give the pixels of a whole frame.
+TEST_F(UiRender, ADirtyCornerOfASectorEqualsAFullFrame) {
+    const std::string doc = readFile(uiTestData("controls.xml"));
+    const char* const changes[] = {"attr ui.main-window.window-renderer.root.k-mid simple-def-value 0.8",
+                                   "attr ui.main-window.window-renderer.root.k-layered color Alarm",
+                                   "attr ui.main-window.window-renderer.root.m-gr zone-red 9",
+                                   "attr ui.main-window.window-renderer.root.k-high is-hidden true"};
+    for (double scale : {1.0, 1.5}) {
+        CUiShot::Options o;
+        o.scale = scale;
+        ASSERT_FALSE(shot->loadXml(doc, "controls", o));
+        ASSERT_FALSE(shot->render());
+        const std::vector<uint32_t> before = shot->image().pixels;
+        for (const char* c : changes) ASSERT_FALSE(shot->apply(c)) << c;
+        ASSERT_FALSE(shot->render());
+        EXPECT_LT(shot->renderer()->sectorsLastFrame(), size_t(shot->renderer()->sectorMap().sectorCount()));
+        EXPECT_FALSE(before == shot->image().pixels) << "the changes show";
+        CUiShot fresh;
+        ASSERT_FALSE(fresh.loadXml(doc, "controls", o));
+        for (const char* c : changes) ASSERT_FALSE(fresh.apply(c)) << c;
+        ASSERT_FALSE(fresh.render());
+        EXPECT_TRUE(fresh.image().pixels == shot->image().pixels) << scale;
+    }
+}
+
 TEST_F(UiRender, TheFirstFrameIsLoggedAndScaleEventsAreChecked) {
     ASSERT_FALSE(load(R"(<ui:view name="v" width="10" height="10" color="Action"/>)", 1.5));
     EXPECT_EQ(renderer().backBuffer().width, 300);

@@ -40,7 +40,9 @@
 //   position NAME (prints "position X Y" of a top-level window)
 //   drag-window X1 Y1 X2 Y2 NAME (a drag that starts in another window)
 // --idle S measures the process's processor time over S seconds of an
-// open editor without audio ("idle-cpu-percent", of one core); the report
+// open editor without audio ("idle-cpu-percent", of one core); --busy S the
+// same with music playing, less the time of the process calls
+// ("busy-editor-cpu-percent"; "busy-audio-cpu-percent" is theirs); the report
 // also has "rss-added-kb" (memory the open editor added).
 // --attach-cycles N attaches and removes the view N + 1 times,
 // --instance-cycles N makes and destroys N + 1 instances with open editors;
@@ -93,7 +95,7 @@ struct Options {
     bool probeView = false, noRunLoop = false, unsetDisplay = false, noEditor = false, music = false;
     long long parent = -1;
     int attachCycles = 0, instanceCycles = 0;
-    double idleSeconds = 0;
+    double idleSeconds = 0, busySeconds = 0;
     CHostQuirks quirks;
 };
 
@@ -112,6 +114,12 @@ long rssKb() {
     long pages = 0, rss = 0;
     f >> pages >> rss;
     return rss * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
 double cpuSeconds() {
@@ -152,7 +160,9 @@ public:
     }
 
     void processBlock() {
+        const double cpu0 = threadCpuSeconds();
         m_feed->processBlock();
+        m_audioCpu += threadCpuSeconds() - cpu0;
         // As a DAW does: a latency restart is answered by asking for the new
         // latency (which the plug-in takes as the host having applied it).
         if (m_inst->takeRestartFlags() & Steinberg::Vst::kLatencyChanged) m_feed->setLatency(m_inst->latency());
@@ -229,6 +239,9 @@ public:
 
     bool script(const std::string& file, host::CPluginInstance& inst);
     void pauseAudio(bool on) { m_audioPaused = on; }
+    // Processor time spent in the instance's process calls so far.
+    double audioCpuSeconds() const { return m_audioCpu; }
+    void setMusic(bool on) { m_feed->setMusic(on); }
     CEditorFrame& frame() { return m_frame; }
     IPlugView* view() const { return m_view; }
 
@@ -240,6 +253,7 @@ private:
     host::CPluginInstance* m_inst = nullptr;
     bool m_audioPaused = false;
     double m_lastBlock = 0;
+    double m_audioCpu = 0;
     std::unique_ptr<CAudioFeed> m_feed;
 };
 
@@ -488,6 +502,7 @@ int main(int argc, char** argv) {
         else if (a == "--timer-floor" && (v = next())) o.quirks.timerFloorMs = std::atoi(v);
         else if (a == "--attach-cycles" && (v = next())) o.attachCycles = std::atoi(v);
         else if (a == "--idle" && (v = next())) o.idleSeconds = std::atof(v);
+        else if (a == "--busy" && (v = next())) o.busySeconds = std::atof(v);
         else if (a == "--instance-cycles" && (v = next())) o.instanceCycles = std::atoi(v);
         else if (a == "--probe-view") o.probeView = true;
         else if (a == "--no-run-loop") o.noRunLoop = true;
@@ -580,6 +595,18 @@ int main(int argc, char** argv) {
             s.run(o.idleSeconds * 1000);
             std::printf("idle-cpu-percent %.3f\n", 100.0 * (cpuSeconds() - cpu0) / ((nowMs() - t0) / 1000.0));
             s.pauseAudio(false);
+        }
+        if (o.busySeconds > 0) {
+            // The open editor with music playing (meters, statistics and
+            // read-outs moving): the process's time less the process calls'.
+            s.setMusic(true);
+            s.run(500);
+            const double cpu0 = cpuSeconds(), audio0 = s.audioCpuSeconds(), t0 = nowMs();
+            s.run(o.busySeconds * 1000);
+            const double seconds = (nowMs() - t0) / 1000.0, audio = s.audioCpuSeconds() - audio0;
+            std::printf("busy-editor-cpu-percent %.3f\nbusy-audio-cpu-percent %.3f\n",
+                        100.0 * (cpuSeconds() - cpu0 - audio) / seconds, 100.0 * audio / seconds);
+            s.setMusic(o.music);
         }
         if (!o.script.empty()) {
             if (!s.script(o.script, inst)) status = 1;

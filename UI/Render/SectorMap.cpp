@@ -4,13 +4,17 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+constexpr CPixelClip kClean{0, 0, 0, 0};
+}  // namespace
+
 void CSectorMap::resize(int w, int h) {
     m_width = std::max(w, 0);
     m_height = std::max(h, 0);
     m_cols = (m_width + kWidth - 1) >> kShiftX;
     m_rows = (m_height + kHeight - 1) >> kShiftY;
     m_views.assign(size_t(sectorCount()), {});
-    m_dirty.assign(size_t(sectorCount()), 0);
+    m_dirty.assign(size_t(sectorCount()), kClean);
 }
 
 CSectorRange CSectorMap::range(const CRectD& r) const {
@@ -55,20 +59,37 @@ int CSectorMap::sectorAt(double x, double y) const {
 
 void CSectorMap::markDirty(const CRectD& area) {
     const CSectorRange s = range(area);
+    if (s.empty()) return;
+    // The pixels a view's painter may touch (its clip rounded as the painter
+    // rounds it), with a pixel of margin.
+    CPixelClip p = area.pixels();
+    p = {p.x0 - 1, p.y0 - 1, p.x1 + 1, p.y1 + 1};
     for (int row = s.row0; row <= s.row1; ++row)
-        for (int col = s.col0; col <= s.col1; ++col) m_dirty[size_t(row * m_cols + col)] = 1;
+        for (int col = s.col0; col <= s.col1; ++col) {
+            const int i = row * m_cols + col;
+            const CPixelClip add = kelIntersect(p, sectorPixels(i));
+            if (kelEmpty(add)) continue;
+            CPixelClip& d = m_dirty[size_t(i)];
+            d = kelEmpty(d) ? add
+                            : CPixelClip{std::min(d.x0, add.x0), std::min(d.y0, add.y0), std::max(d.x1, add.x1),
+                                         std::max(d.y1, add.y1)};
+        }
 }
 
-void CSectorMap::markAllDirty() { std::fill(m_dirty.begin(), m_dirty.end(), uint8_t(1)); }
+void CSectorMap::markAllDirty() {
+    for (int i = 0; i < sectorCount(); ++i) m_dirty[size_t(i)] = sectorPixels(i);
+}
 
-bool CSectorMap::anyDirty() const { return std::find(m_dirty.begin(), m_dirty.end(), 1) != m_dirty.end(); }
+bool CSectorMap::anyDirty() const {
+    return std::any_of(m_dirty.begin(), m_dirty.end(), [](const CPixelClip& c) { return !kelEmpty(c); });
+}
 
-std::vector<int> CSectorMap::takeDirty() {
-    std::vector<int> out;
+std::vector<CSectorMap::Dirty> CSectorMap::takeDirty() {
+    std::vector<Dirty> out;
     for (size_t i = 0; i < m_dirty.size(); ++i)
-        if (m_dirty[i]) {
-            out.push_back(int(i));
-            m_dirty[i] = 0;
+        if (!kelEmpty(m_dirty[i])) {
+            out.push_back({int(i), m_dirty[i]});
+            m_dirty[i] = kClean;
         }
     return out;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // CSectorMap: the window area in sectors of 256 x 128 pixels (column x >> 8,
 // row y >> 7). Each sector lists the views that overlap it, in painting
-// order (bottom first), and carries a dirty flag for the next frame.
+// order (bottom first), and carries what of it is dirty for the next frame:
+// the bounds of the areas marked in it, so that a meter moving in a corner
+// of a sector does not draw the whole sector again.
 
 #include <cstdint>
 #include <functional>
@@ -48,11 +50,15 @@ public:
     void markDirty(const CRectD& area);
     void markAllDirty();
     bool anyDirty() const;
-    // The dirty sectors' indices, in row order; clears the marks.
-    std::vector<int> takeDirty();
+    struct Dirty {
+        int index = 0;
+        CPixelClip pixels;  // what of the sector to draw again
+    };
+    // The dirty sectors, in row order; clears the marks.
+    std::vector<Dirty> takeDirty();
 
 private:
     int m_width = 0, m_height = 0, m_cols = 0, m_rows = 0;
     std::vector<std::vector<CView*>> m_views;
-    std::vector<uint8_t> m_dirty;
+    std::vector<CPixelClip> m_dirty;  // empty ({0, 0, 0, 0}): clean
 };

@@ -192,9 +192,8 @@ CError CWindowRenderer::layout() {
 
 // --- Frames -------------------------------------------------------------------------------------
 
-void CWindowRenderer::renderSector(int index) {
+void CWindowRenderer::renderSector(int index, const CPixelClip& sector) {
     CBitmap32& bits = m_buffer.bits();
-    const CPixelClip sector = m_sectors.sectorPixels(index);
     for (int y = sector.y0; y < sector.y1; ++y)
         std::fill_n(bits.pixels.data() + size_t(y) * size_t(bits.width) + size_t(sector.x0),
                     size_t(sector.x1 - sector.x0), 0xFF000000u);
@@ -230,7 +229,7 @@ CError CWindowRenderer::render() {
         m_transitions = std::move(running);
     }
     if (m_needsLayout) KEL_TRY(layout());
-    const std::vector<int> dirty = m_sectors.takeDirty();
+    const std::vector<CSectorMap::Dirty> dirty = m_sectors.takeDirty();
     m_sectorsLastFrame = dirty.size();
     // The control the keyboard operates wears a ring (an edit box shows its
     // caret instead); found once a frame, before the sectors are drawn.
@@ -239,14 +238,14 @@ CError CWindowRenderer::render() {
     m_ringed = shared ? shared->keyTaker() : nullptr;
     if (m_ringed && m_ringed->stateSet().isSet("editing")) m_ringed = nullptr;
     if (m_workers && dirty.size() > 1) {
-        m_workers->run(dirty.size(), [&](size_t i) { renderSector(dirty[i]); });
+        m_workers->run(dirty.size(), [&](size_t i) { renderSector(dirty[i].index, dirty[i].pixels); });
     } else {
-        for (int s : dirty) renderSector(s);
+        for (const CSectorMap::Dirty& d : dirty) renderSector(d.index, d.pixels);
     }
     if (m_output && !dirty.empty()) {
-        CPixelClip changed = m_sectors.sectorPixels(dirty.front());
-        for (int s : dirty) {
-            const CPixelClip c = m_sectors.sectorPixels(s);
+        CPixelClip changed = dirty.front().pixels;
+        for (const CSectorMap::Dirty& d : dirty) {
+            const CPixelClip& c = d.pixels;
             changed.x0 = std::min(changed.x0, c.x0), changed.y0 = std::min(changed.y0, c.y0);
             changed.x1 = std::max(changed.x1, c.x1), changed.y1 = std::max(changed.y1, c.y1);
         }

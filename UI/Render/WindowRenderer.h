@@ -164,7 +164,8 @@ public:
 
 private:
     CError layout();
-    void renderSector(int index);
+    // Draws a sector again where it is dirty (`pixels`, inside the sector).
+    void renderSector(int index, const CPixelClip& pixels);
     CError onMouseMove(double x, double y, CEventParams& p);
     CError onMouseButton(CEventParams& p);
     CError sendToView(CView* v, const CString& name, const CEventParams& base, double x, double y);

@@ -163,6 +163,9 @@ CError CView::applyViewAttr(const CString& name, bool* handled) {
 CError CView::applyAttrNow(const CString& name) {
     const CString value = attr(name);
     if (const Slot* s = findSlot(name)) {
+        // Where the view is now is drawn again too (a view hidden or moved
+        // leaves its old place to what lies under it).
+        requestRepaint();
         KEL_TRY((this->*s->apply)(value));
         if (name == "opacity" || name == "draw-opacity") {
             updateEffectiveOpacity();
