@@ -32,8 +32,9 @@ public:
     // Opens a pop-up window template ("ui:win-settings"); the pictures are
     // then of its window. Unknown templates are refused.
     CError openWindow(const std::string& templateName);
-    // "param BRIDGE VALUE": sets a parameter through a bridge of "ui"
-    // (normalised value, as the controls set it) and waits for the instance's answer.
+    // "param BRIDGE VALUE": sets a parameter through a bridge of "ui" (its
+    // value as the document's controls hand it over) and waits for the
+    // instance's answer.
     CError apply(const std::string& action);
     CError render();
     const CBitmap32& image() const;

@@ -13,7 +13,7 @@
 // --window draws the product's editor document (Definitions/UI/UserInterface.xml)
 // on an in-process instance with its default preset: its main window, or a
 // pop-up window template ("ui:win-settings") opened from it. The actions are
-// then parameter settings through the document's bridges (normalised values),
+// then parameter settings through the document's bridges ("param BRIDGE VALUE"),
 // made before the pop-up opens (Tools/UiShot/ProductShot.h).
 // --compare GOLDEN.png compares the picture with another (the golden images
 // of the tests): it prints "worst-difference N" (of one colour channel, 0 to
