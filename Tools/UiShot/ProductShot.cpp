@@ -75,6 +75,8 @@ CError CProductShot::open(std::string_view documentXml, const std::string& sourc
     m_renderer = dynamic_cast<CWindowRenderer*>(m_root->findObject(kMainRenderer));
     if (!m_renderer) return KEL_ERROR(kelstr_CProductShot_open_NoMainWindow);
     pump();
+    m_instance->latencyAcknowledged();  // as a host does at once: no latency notice
+    pump();
     return m_renderer->render();  // lays the main window out, as its window would
 }
 
@@ -101,6 +103,8 @@ CError CProductShot::apply(const std::string& action) {
     auto* b = dynamic_cast<CParamBridge*>(m_root->findObject(CString("ui." + bridge)));
     if (!b) return KEL_ERROR(kelstr_CProductShot_apply_NoBridge, CString(bridge));
     KEL_TRY(b->setValue(0, 0, value));
+    pump();
+    m_instance->latencyAcknowledged();
     pump();
     return {};
 }
