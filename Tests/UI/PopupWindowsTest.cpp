@@ -106,7 +106,7 @@ TEST_F(PopupWindows, MatchTheirGoldenImagesAndNothingOverlaps) {
         ASSERT_FALSE(e) << e.text();
         for (const PopupPicture& p : kPopups) {
             SCOPED_TRACE(p.tmpl);
-            ASSERT_FALSE(opener()->openWindow(p.tmpl, CString(uitest::kMainRoot) + "title-frame", false));
+            ASSERT_FALSE(opener()->openWindow(p.tmpl, CString(uitest::kMainRoot) + "window-title", false));
             pumpUi();
             CObject* popup = opener()->findPopup(p.tmpl);
             ASSERT_NE(popup, nullptr);
@@ -123,7 +123,7 @@ TEST_F(PopupWindows, MatchTheirGoldenImagesAndNothingOverlaps) {
             }
             uitest::expectMatchesGolden(r->backBuffer(), std::string(p.picture) + "@" + scale + ".png");
             // Closed again, so that the next one opens alone.
-            ASSERT_FALSE(opener()->openWindow(p.tmpl, CString(uitest::kMainRoot) + "title-frame", false));
+            ASSERT_FALSE(opener()->openWindow(p.tmpl, CString(uitest::kMainRoot) + "window-title", false));
         }
         m_ui.reset();
     }

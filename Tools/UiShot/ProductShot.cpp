@@ -26,7 +26,7 @@ KELSTR(CProductShot_apply_NoBridge, "No parameter bridge 'ui.%1'.");
 namespace {
 constexpr const char* kMainRenderer = "ui.main-window.window-renderer";
 constexpr const char* kOpener = "ui.window-shared-data.window-opener";
-constexpr const char* kOpenFrom = "ui.main-window.window-renderer.root.title-frame";
+constexpr const char* kOpenFrom = "ui.main-window.window-renderer.root.window-title";
 }  // namespace
 
 CProductShot::CProductShot() = default;
