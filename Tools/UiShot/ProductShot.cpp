@@ -84,9 +84,7 @@ CError CProductShot::openWindow(const std::string& templateName) {
     auto* opener = dynamic_cast<CWindowOpener*>(m_root->findObject(kOpener));
     if (!opener) return KEL_ERROR(kelstr_CProductShot_openWindow_NoOpener);
     const CString name(templateName);
-    if (CError e = opener->openWindow(name, kOpenFrom, false)) {
-        return e;
-    }
+    KEL_TRY(opener->openWindow(name, kOpenFrom, false));
     pump();
     CWindowRenderer* r = kelFindRenderer(opener->findPopup(name));
     if (!r) return KEL_ERROR(kelstr_CProductShot_openWindow_Unknown, name);
