@@ -6,8 +6,8 @@
 #   reaches the audio side only through the interface protocol (Audio/Interface).
 #   Product (the composition root) sits above Audio and UI; nothing below
 #   it but the adapter and the programs include it. Inside UI the resources
-#   know nothing of views, the controls nothing of the meters; tamblor-uishot (Tools/UiShot) never reaches the
-#   audio side.
+#   know nothing of views, the controls nothing of the meters; tamblor-uishot (Tools/UiShot) reaches the
+#   audio side only to run an in-process instance under the product's editor document.
 #   Host (the host side of VST3, for the programs, tests and benchmarks that
 #   run the bundle) sits with the tools and reaches the plug-in only through
 #   the SDK's interfaces: it includes no folder of the system. The editor
@@ -45,7 +45,7 @@ out=$(
     check UI UI Other Audio/Interface Core Platform
     check UI/Resources UI/Resources Other Core Platform
     check UI/Controls UI/Controls UI/View UI/Text UI/Render UI/Resources Other Audio/Interface Core Platform
-    check Tools/UiShot Tools UI Other Core Platform Product
+    check Tools/UiShot Tools UI Other Audio Core Platform Product
     check Product Product Audio UI Other Core Platform
     check Host Host pluginterfaces
     check Tools/Editor Tools/Editor Tools/Render/DemoSignal.h Host pluginterfaces public.sdk

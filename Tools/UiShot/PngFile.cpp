@@ -3,6 +3,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <vector>
 
 bool kelWritePng(const std::string& path, const CBitmap32& bits, std::string* error) {
@@ -41,4 +42,15 @@ bool kelReadPng(const std::string& path, CBitmap32* bits, std::string* error) {
     for (size_t i = 0; i < bits->pixels.size(); ++i)
         bits->pixels[i] = 0xFF000000u | uint32_t(rgb[i * 3]) << 16 | uint32_t(rgb[i * 3 + 1]) << 8 | rgb[i * 3 + 2];
     return true;
+}
+
+int kelWorstChannelDifference(const CBitmap32& a, const CBitmap32& b) {
+    if (a.width != b.width || a.height != b.height || a.pixels.size() != b.pixels.size()) return -1;
+    int worst = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i)
+        for (int shift : {0, 8, 16}) {
+            const int d = int(a.pixels[i] >> shift & 255) - int(b.pixels[i] >> shift & 255);
+            worst = std::max(worst, d < 0 ? -d : d);
+        }
+    return worst;
 }

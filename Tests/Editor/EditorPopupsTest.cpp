@@ -1,0 +1,92 @@
+// The pop-up windows of the real bundle's editor under Xvfb, opened by
+// clicks on their buttons (in the main window and in the settings window),
+// against the golden images the windowless tests draw of the same templates
+// (Tests/UI/data/golden): what the user sees on the screen is what the
+// golden images show.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Tests/Editor/EditorTestSupport.h"
+
+namespace {
+
+// Compares the pixels of a window with its golden image: the same size, and
+// at most 0.5% of the pixels differ by more than 2 of 255 in a channel (room
+// for a pointer left over an edge of the new window; a lit button or a moved
+// label is more). The pixels are the window's own, without a frame.
+void expectLooksLikeGolden(const std::string& shot, const std::string& golden) {
+    PngImage got, want;
+    ASSERT_TRUE(readPng(shot, &got)) << shot;
+    ASSERT_TRUE(readPng(std::string(TAMBLOR_UI_GOLDEN) + "/" + golden, &want)) << golden;
+    ASSERT_EQ(got.width, want.width) << golden;
+    ASSERT_EQ(got.height, want.height) << golden;
+    size_t differing = 0;
+    for (size_t i = 0; i < got.pixels.size(); ++i)
+        for (int shift : {0, 8, 16}) {
+            const int d = std::abs(int(got.pixels[i] >> shift & 255) - int(want.pixels[i] >> shift & 255));
+            if (d > 2) {
+                ++differing;
+                break;
+            }
+        }
+    EXPECT_LT(double(differing) / double(got.pixels.size()), 0.005) << golden << ": " << differing << " pixels differ";
+}
+
+struct Shot {
+    const char* window;  // the window's title
+    const char* golden;  // its golden image without "@SCALE.png"
+};
+
+}  // namespace
+
+TEST(Popups, PopUpsOpenedByTheirButtonsMatchTheirGoldenImagesAtBothScales) {
+    // With stores of their own, the settings are their defaults.
+    const std::filesystem::path data = std::filesystem::path(tempPath("-data"));
+    std::filesystem::create_directories(data);
+    const Shot shots[] = {{"Tamblor Settings", "settings-window"}, {"What's New", "whats-new"},
+                          {"Global Settings", "global-settings"},  {"UI Color Editor", "color-editor"},
+                          {"Channel Routing", "channel-routing"}};
+    for (int scale : {1, 2}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        std::vector<std::string> files;
+        for (size_t i = 0; i < std::size(shots); ++i) files.push_back(tempPath(".png"));
+        // Window pixels at scale 1.0 (times the scale): in the main window's
+        // button row the settings button and Routing; in the 380 x 320
+        // settings window What's New, Global... and Edit. Each pop-up opened
+        // from the settings window opens over it and is closed by its OK
+        // before the next one opens.
+        auto at = [scale](int x, int y) { return std::to_string(x * scale) + " " + std::to_string(y * scale) + " "; };
+        auto shoot = [&](size_t i) {
+            return "await-windows 1 " + std::string(shots[i].window) + "\nwait 100\nscreenshot-window " + files[i] +
+                   " " + shots[i].window + "\n";
+        };
+        const std::string script = writeScript(
+            "click " + at(572, 52) + "\n" + shoot(0) +
+            "click-window " + at(130, 298) + "Tamblor Settings\n" + shoot(1) +
+            "click-window " + at(347, 298) + "What's New\n"
+            "click-window " + at(234, 298) + "Tamblor Settings\n" + shoot(2) +
+            "click-window " + at(327, 228) + "Global Settings\n"
+            "click-window " + at(289, 180) + "Tamblor Settings\n" + shoot(3) +
+            "click-window " + at(367, 288) + "UI Color Editor\n"
+            "click " + at(374, 52) + "\n" + shoot(4));
+        std::vector<std::string> args = {"--frames", "2", "--script", script};
+        if (scale != 1) args.insert(args.end(), {"--scale", std::to_string(scale)});
+        const EditorRun r = runEditor(args, {"XDG_DATA_HOME=" + data.string()});
+        ASSERT_EQ(r.status, 0) << r.errors;
+        const std::vector<std::string> counts = r.values("windows");
+        ASSERT_EQ(counts.size(), std::size(shots));
+        for (size_t i = 0; i < std::size(shots); ++i) {
+            SCOPED_TRACE(shots[i].window);
+            EXPECT_EQ(counts[i], std::string(shots[i].window) + " 1");
+            expectLooksLikeGolden(files[i], std::string(shots[i].golden) + "@" + std::to_string(scale) + ".0.png");
+        }
+        for (const std::string& f : files) std::remove(f.c_str());
+        std::remove(script.c_str());
+    }
+    std::filesystem::remove_all(data);
+}
