@@ -173,11 +173,9 @@ private:
             suffixA[k] = ra = pick(blockA[k], ra);
             suffixB[k] = rb = pick(blockB[k], rb);
         }
-        for (CSlidingWindowExtreme* w : {&a, &b}) {
-            w->m_pos = 0;
-            w->m_run = kNone;
-            w->m_havePrevious = true;
-        }
+        a.m_pos = b.m_pos = 0;
+        a.m_run = b.m_run = kNone;
+        a.m_havePrevious = b.m_havePrevious = true;
     }
 
     // Up to seg values of the current block (seg <= m_length - m_pos); stops
