@@ -2,10 +2,8 @@
 // 512-frame host blocks at 44.1 kHz) at 2X, 4X and 8X, with the stages whose
 // kernels have at most "tap limit" taps in polyphase form (0: none; 64: the
 // default, the soft filters; 400: also the up end's steep filter; 2000:
-// every stage) and the longer ones in spectral form (third argument 1) or as
-// zero insertion or decimation around the FIR module's block convolution (0,
-// the default). Limit 0 without the spectral form is the straightforward
-// section.
+// every stage) and the longer ones as zero insertion or decimation around
+// the FIR module's block convolution. Limit 0 is the straightforward section.
 // Counters: "per_host_sample" is the time per host sample frame (both
 // channels); "realtime" is how many seconds of audio one second processes.
 //
@@ -39,7 +37,7 @@ struct RoundTrip {
     CAudioProcess* process = nullptr;
     bool ok = false;
 
-    RoundTrip(int mode, size_t tapLimit, bool spectral) {
+    RoundTrip(int mode, size_t tapLimit) {
         vecInitDispatch();
         CApplication::StartOptions o;
         o.sharedDefinition = nullptr;
@@ -70,7 +68,6 @@ struct RoundTrip {
         auto* up = dynamic_cast<CModResampler*>(process->findProcess("modUpsampler"));
         if (!up) return;
         up->section().setPolyphaseTapLimit(tapLimit);
-        up->section().setSpectralForm(spectral);
         CProcessConfig cfg;
         cfg.hostRate = cfg.maxSampleRate = kRate;
         cfg.maxChannels = 2;
@@ -88,8 +85,7 @@ struct RoundTrip {
 void BM_ResamplerRoundTrip(benchmark::State& state) {
     const int mode = int(state.range(0));  // 2: 2X, 3: 4X, 4: 8X
     const auto tapLimit = size_t(state.range(1));
-    const bool spectral = state.range(2) != 0;
-    RoundTrip rt(mode, tapLimit, spectral);
+    RoundTrip rt(mode, tapLimit);
     if (!rt.ok) return state.SkipWithError("graph not built");
     std::vector<double> left(kBlock), right(kBlock);
     for (int i = 0; i < kBlock; ++i) {
@@ -109,10 +105,9 @@ void BM_ResamplerRoundTrip(benchmark::State& state) {
     state.counters["per_host_sample"] =
         benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
-    state.SetLabel(std::to_string(1 << (mode - 1)) + "X, polyphase up to " + std::to_string(tapLimit) + " taps" +
-                   (spectral ? ", spectral beyond" : ""));
+    state.SetLabel(std::to_string(1 << (mode - 1)) + "X, polyphase up to " + std::to_string(tapLimit) + " taps");
 }
 
 }  // namespace
 
-BENCHMARK(BM_ResamplerRoundTrip)->ArgsProduct({{2, 3, 4}, {0, 64, 400, 2000}, {0, 1}});
+BENCHMARK(BM_ResamplerRoundTrip)->ArgsProduct({{2, 3, 4}, {0, 64, 400, 2000}});

@@ -104,6 +104,36 @@ void CAlignDelay::process(int ch, const double* in, double* out, int frames) {
     }
 }
 
+void CAlignDelay::writeRing(double* buf, const double* in, int frames) const {
+    const int size = m_size;
+    const int skip = std::max(0, frames - size);
+    int w = int((m_write + skip) % size);
+    const int len = frames - skip;
+    const int toEnd = std::min(len, size - w);
+    std::copy_n(in + skip, toEnd, buf + w);
+    std::copy_n(in + skip + toEnd, len - toEnd, buf);
+}
+
+const double* CAlignDelay::pass(int ch, const double* in, double* out, int frames) {
+    const int d = m_target;
+    if (m_fadePos != 0 || frames > m_size - d) {
+        process(ch, in, out, frames);
+        return out;
+    }
+    double* buf = m_rings[size_t(ch)].data();
+    writeRing(buf, in, frames);
+    // A block of at most size - d frames reads only slots written before
+    // it or by it: slot r + i holds what process() would copy to out[i].
+    if (d == 0) return in;
+    int r = m_write - d;
+    if (r < 0) r += m_size;
+    if (r + frames <= m_size) return buf + r;
+    const int fromEnd = m_size - r;
+    std::copy_n(buf + r, fromEnd, out);
+    std::copy_n(buf, frames - fromEnd, out + fromEnd);
+    return out;
+}
+
 void CAlignDelay::endBlock(int frames) {
     m_fresh = false;
     m_write = int((m_write + frames) % m_size);

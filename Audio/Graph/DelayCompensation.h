@@ -24,10 +24,20 @@ public:
 
     // Delays `frames` samples of channel ch from in into out.
     void process(int ch, const double* in, double* out, int frames);
+    // The same samples without copying them out where that can be avoided:
+    // under a steady delay of zero the result is `in` itself, under another
+    // steady delay a span of the ring when the block's read does not wrap
+    // around its end; otherwise `out` after filling it. A span of the ring
+    // holds until the channel's next block.
+    const double* pass(int ch, const double* in, double* out, int frames);
     // Advances the shared state after every channel of a block ran.
     void endBlock(int frames);
 
 private:
+    // Writes a block into the ring at the write position (only its last
+    // ring's worth when the block is longer: the rest would be overwritten).
+    void writeRing(double* buf, const double* in, int frames) const;
+
     // One ring per channel: channels that never carry signal take no memory
     // and cost nothing to reset.
     std::vector<CSampleBuffer> m_rings;

@@ -233,6 +233,7 @@ CError CAudioProcess::prepare(const CProcessConfig& config) {
         for (auto& d : port.delays)
             d.prepare(outChannels, outDelay, int(std::lround(kAlignFadeSeconds * outRateMax)));
     }
+    m_outCh.assign(size_t(m_outPortCount), {});
     m_zero.allocate(size_t(std::max(outFrames, config.framesAt(config.maxSampleRate * audio::kMaxRateFactor))));
     m_sequence.reserve(m_children.size());
     m_channels = config.maxChannels;
@@ -479,36 +480,49 @@ bool CAudioProcess::update() {
     return m_latency != oldLatency || m_rateFactor != oldFactor || m_outChannels != oldChannels;
 }
 
+const double* CAudioProcess::outputChannel(int port, int ch) const {
+    if (size_t(port) < m_outCh.size() && ch < m_outChannels && m_outCh[size_t(port)][size_t(ch)])
+        return m_outCh[size_t(port)][size_t(ch)];
+    return m_out.channel(port, ch);
+}
+
 int CAudioProcess::outputFrames(int inputFrames) const { return int(std::lround(inputFrames * m_rateFactor)); }
 
 // --- Processing ----------------------------------------------------------------------
 
-void CAudioProcess::combineLinks(InPort& port, int comboMode, int channels, int frames, double* const* dst) {
+void CAudioProcess::combineLinks(InPort& port, int comboMode, int channels, int frames, double* const* dst,
+                                 const double** result) {
+    // Each link's aligned samples are handed on where the delay allows (the
+    // source's own buffer under a zero delay, a span of the ring otherwise);
+    // only a combination of several links is written into dst.
     const size_t n = port.links.size();
     for (int ch = 0; ch < channels; ++ch) {
-        double* out = dst[ch];
         if (n == 0) {
-            std::memset(out, 0, sizeof(double) * size_t(frames));
+            result[ch] = std::as_const(m_zero).data();
             continue;
         }
-        double* scratch = port.gather.channel(1, ch);
-        for (size_t k = 0; k < n; ++k) {
-            const InLink& l = port.links[k];
-            const double* src = sourceChannel(l.src, l.srcPort, ch);
-            if (k == 0) {
-                port.delays[k].process(ch, src, out, frames);
-                continue;
-            }
-            port.delays[k].process(ch, src, scratch, frames);
-            if (comboMode == 2)
-                for (int i = 0; i < frames; ++i) out[i] = std::max(out[i], scratch[i]);
-            else
-                for (int i = 0; i < frames; ++i) out[i] += scratch[i];
+        const InLink& l0 = port.links[0];
+        const double* acc = port.delays[0].pass(ch, sourceChannel(l0.src, l0.srcPort, ch), dst[ch], frames);
+        if (n == 1) {
+            result[ch] = acc;
+            continue;
         }
-        if (comboMode == 1 && n > 1) {
+        double* out = dst[ch];
+        double* scratch = port.gather.channel(1, ch);
+        for (size_t k = 1; k < n; ++k) {
+            const InLink& l = port.links[k];
+            const double* b = port.delays[k].pass(ch, sourceChannel(l.src, l.srcPort, ch), scratch, frames);
+            if (comboMode == 2)
+                for (int i = 0; i < frames; ++i) out[i] = std::max(acc[i], b[i]);
+            else
+                for (int i = 0; i < frames; ++i) out[i] = acc[i] + b[i];
+            acc = out;
+        }
+        if (comboMode == 1) {
             const double inv = 1.0 / double(n);
             for (int i = 0; i < frames; ++i) out[i] *= inv;
         }
+        result[ch] = out;
     }
     for (size_t k = 0; k < n; ++k) port.delays[k].endBlock(frames);
 }
@@ -532,11 +546,8 @@ void CAudioProcess::setupInputs(Child& c, int) {
         }
         double* dst[audio::kMaxChannels];
         in.channels = channels;
-        for (int ch = 0; ch < channels; ++ch) {
-            dst[ch] = port.gather.channel(0, ch);
-            in.ch[ch] = dst[ch];
-        }
-        combineLinks(port, c.comboMode, channels, sourceFrames(port.links[0].src), dst);
+        for (int ch = 0; ch < channels; ++ch) dst[ch] = port.gather.channel(0, ch);
+        combineLinks(port, c.comboMode, channels, sourceFrames(port.links[0].src), dst, in.ch);
     }
 }
 
@@ -564,7 +575,7 @@ void CAudioProcess::process(int frames) {
     for (size_t p = 0; p < m_outPorts.size(); ++p) {
         double* dst[audio::kMaxChannels];
         for (int ch = 0; ch < m_outChannels; ++ch) dst[ch] = m_out.channel(int(p), ch);
-        combineLinks(m_outPorts[p], 0, m_outChannels, outFrames, dst);
+        combineLinks(m_outPorts[p], 0, m_outChannels, outFrames, dst, m_outCh[p].data());
     }
 }
 

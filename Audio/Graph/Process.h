@@ -8,6 +8,7 @@
 //
 // Threads: build/prepare on the main thread; update/process on the audio thread.
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,9 @@ public:
     int outputFrames(int inputFrames) const override;
     double rateFactor() const override { return m_rateFactor; }
     int outputChannels() const override { return m_outChannels; }
+    // The channels of the last block: the container's own buffers, or the
+    // buffers its outputs were handed on from (valid until the next block).
+    const double* outputChannel(int port, int ch) const override;
     double latency() const override { return m_latency; }
     int inputPortCount() const override { return m_inPortCount; }
     int outputPortCount() const override { return m_outPortCount; }
@@ -109,7 +113,10 @@ private:
     void addActiveLink(int src, int srcPort, int dst, int dstPort);
     void computeRatesAndLatency();
     void setupInputs(Child& c, int childIndex);
-    void combineLinks(InPort& port, int comboMode, int channels, int frames, double* const* dst);
+    // Aligns and combines the links meeting at a port; result[ch] receives
+    // where each channel's samples are (dst[ch] or a buffer handed on).
+    void combineLinks(InPort& port, int comboMode, int channels, int frames, double* const* dst,
+                      const double** result);
     const double* sourceChannel(int src, int srcPort, int ch) const;
     int sourceChannels(int src) const;
     double sourceLatency(int src) const;
@@ -124,6 +131,7 @@ private:
     std::vector<int> m_sequence;      // capacity reserved at prepare
     std::vector<int> m_scratch;
     std::vector<InPort> m_outPorts;
+    std::vector<std::array<const double*, audio::kMaxChannels>> m_outCh;  // per output port, after process
     int m_inPortCount = 1, m_outPortCount = 1;
     int m_outChannels = 0;
     int m_inFrames = 0;

@@ -121,9 +121,7 @@ void CAudioProcessStack::process(int frames) {
                 if (!delayed) {
                     dst = src;
                 } else {
-                    double* buf = m_out.channel(p, ch);
-                    d.process(p * m_config.maxChannels + k, src, buf, outFrames);
-                    dst = buf;
+                    dst = d.pass(p * m_config.maxChannels + k, src, m_out.channel(p, ch), outFrames);
                 }
             }
         d.endBlock(outFrames);

@@ -78,4 +78,45 @@ TEST(AlignDelay, AfterAFadeTheNewDelayIsExact) {
     }
 }
 
+// pass() hands on spans instead of copying out; what it hands on is what
+// process() writes, sample for sample, through steady delays, changes while
+// a fade runs, blocks longer than the ring and reads that wrap around it.
+// Under a steady delay of zero the input itself is handed on.
+TEST(AlignDelay, PassedSpansEqualTheCopiedOutput) {
+    struct Case {
+        int maxDelay, maxBlock;
+    };
+    for (const Case c : {Case{0, 9}, Case{5, 13}, Case{64, 64}, Case{300, 512}, Case{1000, 2048}}) {
+        CAlignDelay copied, passed;
+        copied.prepare(2, c.maxDelay, 24);
+        passed.prepare(2, c.maxDelay, 24);
+        std::mt19937 rng(uint32_t(c.maxDelay + 7));
+        std::uniform_real_distribution<double> uni(-1.0, 1.0);
+        std::uniform_int_distribution<int> blockLength(1, c.maxBlock), delay(0, c.maxDelay), change(0, 7);
+        int handedOn = 0, inputHandedOn = 0;
+        for (int block = 0; block < 400; ++block) {
+            if (change(rng) == 0) {
+                const int d = change(rng) < 3 ? 0 : delay(rng);
+                copied.setDelay(d);
+                passed.setDelay(d);
+            }
+            const int n = blockLength(rng);
+            for (int ch = 0; ch < 2; ++ch) {
+                std::vector<double> in(static_cast<size_t>(n)), want(in.size()), scratch(in.size());
+                for (double& v : in) v = uni(rng);
+                copied.process(ch, in.data(), want.data(), n);
+                const double* got = passed.pass(ch, in.data(), scratch.data(), n);
+                handedOn += got != scratch.data();
+                inputHandedOn += got == in.data();
+                for (int i = 0; i < n; ++i)
+                    ASSERT_EQ(got[i], want[size_t(i)]) << "max " << c.maxDelay << " block " << block << " i " << i;
+            }
+            copied.endBlock(n);
+            passed.endBlock(n);
+        }
+        EXPECT_GT(handedOn, 0) << c.maxDelay;
+        EXPECT_GT(inputHandedOn, 0) << c.maxDelay;
+    }
+}
+
 }  // namespace

@@ -580,8 +580,7 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
         limitPass(std::integral_constant<int, 1>{});
     else
         limitPass(std::integral_constant<int, 0>{});
-    a.m_window.run(gainA, gainA, n);
-    b.m_window.run(gainB, gainB, n);
+    CSlidingWindowMin::runPair(a.m_window, gainA, gainA, b.m_window, gainB, gainB, n);
     if constexpr (Type != 0)
         for (int i = 0; i < n; ++i) put(gainA, gainB, i, l.template shape<Type>(CDual(gainA[i], gainB[i])));
 

@@ -102,7 +102,82 @@ public:
         }
     }
 
+    // Two windows over their own inputs, each value getting exactly the
+    // comparisons run() gives it: while both stand at the same place (the
+    // same length, position and history) one loop steps both, so their
+    // chains of comparisons overlap; from a NaN in either, or when they
+    // stand apart, each finishes alone.
+    static void runPair(CSlidingWindowExtreme& a, const double* inA, double* outA, CSlidingWindowExtreme& b,
+                        const double* inB, double* outB, int n) {
+        int i = 0;
+        while (i < n && a.m_pos == b.m_pos && a.m_length == b.m_length && a.m_havePrevious == b.m_havePrevious) {
+            const int seg = std::min(n - i, a.m_length - a.m_pos);
+            const int k = a.m_havePrevious ? segmentPair<true>(a, b, inA + i, outA + i, inB + i, outB + i, seg)
+                                           : segmentPair<false>(a, b, inA + i, outA + i, inB + i, outB + i, seg);
+            i += k;
+            if (k < seg) break;
+            if (a.m_pos == a.m_length) completeBlocks(a, b);
+        }
+        if (i < n) {
+            a.run(inA + i, outA + i, n - i);
+            b.run(inB + i, outB + i, n - i);
+        }
+    }
+
 private:
+    // segment() for two windows at the same place; stops before a NaN in
+    // either input.
+    template <bool HavePrevious>
+    static int segmentPair(CSlidingWindowExtreme& a, CSlidingWindowExtreme& b, const double* inA, double* outA,
+                           const double* inB, double* outB, int seg) {
+        double* blockA = a.m_block.data() + a.m_pos;
+        double* blockB = b.m_block.data() + b.m_pos;
+        const double* suffixA = a.m_suffix.data() + a.m_pos + 1;
+        const double* suffixB = b.m_suffix.data() + b.m_pos + 1;
+        double runA = a.m_run, runB = b.m_run;
+        int k = 0;
+        for (; k < seg; ++k) {
+            const double va = inA[k], vb = inB[k];
+            if (va != va || vb != vb) [[unlikely]]
+                break;
+            blockA[k] = va;
+            blockB[k] = vb;
+            runA = pick(runA, va);
+            runB = pick(runB, vb);
+            if constexpr (HavePrevious) {
+                outA[k] = pick(suffixA[k], runA);
+                outB[k] = pick(suffixB[k], runB);
+            } else {
+                outA[k] = runA;
+                outB[k] = runB;
+            }
+        }
+        if (k > 0) a.m_empty = b.m_empty = false;
+        a.m_run = runA;
+        b.m_run = runB;
+        a.m_pos += k;
+        b.m_pos += k;
+        return k;
+    }
+
+    // completeBlock() of two windows of the same length in one loop.
+    static void completeBlocks(CSlidingWindowExtreme& a, CSlidingWindowExtreme& b) {
+        const double* blockA = a.m_block.data();
+        const double* blockB = b.m_block.data();
+        double* suffixA = a.m_suffix.data();
+        double* suffixB = b.m_suffix.data();
+        double ra = kNone, rb = kNone;
+        suffixA[a.m_length] = ra;
+        suffixB[b.m_length] = rb;
+        for (int k = a.m_length - 1; k >= 0; --k) {
+            suffixA[k] = ra = pick(blockA[k], ra);
+            suffixB[k] = rb = pick(blockB[k], rb);
+        }
+        a.m_pos = b.m_pos = 0;
+        a.m_run = b.m_run = kNone;
+        a.m_havePrevious = b.m_havePrevious = true;
+    }
+
     // Up to seg values of the current block (seg <= m_length - m_pos); stops
     // before a NaN. Returns the values taken.
     template <bool HavePrevious>

@@ -99,15 +99,6 @@ CError COversampledSection::prepare(End end, const CProcessConfig& config, doubl
         const size_t taps = std::min(s.filter->preparedTaps(), std::max<size_t>(m_polyTapLimit, 1));
         KEL_TRY(e.poly[size_t(k - 1)].prepare(end == kUp ? CPolyphaseStage::kUp : CPolyphaseStage::kDown, ch, taps,
                                               std::max(delay, 0), config.framesAt(stageIn)));
-        // The spectral form, for kernels past the tap limit; it keeps the
-        // module's block, which must be a power of two from 2.
-        CSpectralStage& sp = e.spectral[size_t(k - 1)];
-        if (m_spectralForm && s.filter->preparedTaps() > m_polyTapLimit && delay >= 2 && delay <= (1 << 14) &&
-            (delay & (delay - 1)) == 0)
-            KEL_TRY(sp.prepare(end == kUp ? CSpectralStage::kUp : CSpectralStage::kDown, ch, s.filter->preparedTaps(),
-                               delay, config.framesAt(stageIn)));
-        else
-            sp = CSpectralStage();
         e.form[size_t(k - 1)] = kNodeForm;
     }
     const int inFrames = config.framesAt(maxIn);
@@ -196,10 +187,7 @@ void COversampledSection::switchTo(int octaves) {
     for (EndState* e : {&up, &down}) {
         for (int i = 0; i < e->chainLength; ++i) e->chain[size_t(i)]->reset();
         if (e->owner)
-            for (int k = 0; k < octaves; ++k) {
-                e->poly[size_t(k)].reset();
-                e->spectral[size_t(k)].reset();
-            }
+            for (int k = 0; k < octaves; ++k) e->poly[size_t(k)].reset();
     }
     std::fill(m_padRing.begin(), m_padRing.end(), 0.0);
 }
@@ -273,12 +261,8 @@ void COversampledSection::choosePolyphase(End end) {
                 const std::span<const double> taps = list.kernel(0);
                 const int delay = int(std::lround(f.latency())) - list.latency();
                 CPolyphaseStage& p = e.poly[size_t(k)];
-                CSpectralStage& sp = e.spectral[size_t(k)];
-                if (m_polyTapLimit > 0 && taps.size() <= m_polyTapLimit) {
+                if (m_polyTapLimit > 0 && taps.size() <= m_polyTapLimit)
                     if (p.sameKernel(taps, delay) || p.setKernel(taps, delay)) form = kPolyphaseForm;
-                } else if (m_spectralForm && sp.prepared()) {
-                    if (sp.sameKernel(taps, delay) || sp.setKernel(taps, delay)) form = kSpectralForm;
-                }
             }
         }
         e.form[size_t(k)] = form;
@@ -381,10 +365,6 @@ void COversampledSection::process(End end, const CPortBuffers& in, int channels,
             CPolyphaseStage& p = e.poly[k];
             n = p.process(out, channels, n);
             for (int ch = 0; ch < channels; ++ch) out[ch] = p.output(ch);
-        } else if (e.form[k] == kSpectralForm) {
-            CSpectralStage& sp = e.spectral[k];
-            n = sp.process(out, channels, n);
-            for (int ch = 0; ch < channels; ++ch) out[ch] = sp.output(ch);
         } else if (end == kUp) {
             run(e.stages[k].rate);
             run(e.stages[k].filter);
@@ -408,7 +388,6 @@ void COversampledSection::reset() {
                 s.rate->reset();
                 static_cast<CAudioProcessBase*>(s.filter)->reset();
                 e.poly[k].reset();
-                e.spectral[k].reset();
             }
     std::fill(m_padRing.begin(), m_padRing.end(), 0.0);
     m_playing = false;

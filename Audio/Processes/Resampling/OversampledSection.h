@@ -17,17 +17,12 @@
 // Each stage whose kernel has at most polyphaseTapLimit() taps runs in
 // polyphase form (PolyphaseStage.h): the same output within rounding, without
 // the inserted zeros and the samples thrown away. Longer kernels run the
-// stage's nodes (the FIR module's block convolution), or, when the spectral
-// form is enabled and the block allows it, in spectral form
-// (SpectralStage.h: the same blocks and delay, with the zero insertion or the
-// decimation done on the spectrum, half a transform less per block).
-// Measured (Bench/README), the direct polyphase sums beat the block
-// convolution for the 39-tap soft filters and lose to it for the 367- and
-// 1017-tap steep ones, hence the limit; the spectral form saves its half
-// transform but measured no faster than the nodes here (the products of the
-// partitions, not the transforms, hold the time), so it is off by default. A kernel change of a polyphase or
-// spectral stage takes effect at once rather than with the FIR module's
-// cross-fade (the resamplers' filters keep their designs while playing).
+// stage's nodes (the FIR module's block convolution). Measured
+// (Bench/README), the direct polyphase sums beat the block convolution for
+// the 39-tap soft filters and lose to it for the 367- and 1017-tap steep
+// ones, hence the limit. A kernel change of a polyphase stage takes effect
+// at once rather than with the FIR module's cross-fade (the resamplers'
+// filters keep their designs while playing).
 //
 // Changing the factor while playing: the section fades out over the
 // cross-fade length (host samples), switches both chains at one chunk
@@ -44,7 +39,6 @@
 
 #include "Audio/Graph/ProcessBase.h"
 #include "Audio/Processes/Resampling/PolyphaseStage.h"
-#include "Audio/Processes/Resampling/SpectralStage.h"
 
 class CAudioProcessBuild;
 class CAudioProcessDefBase;
@@ -102,22 +96,16 @@ public:
     static constexpr size_t kDefaultPolyphaseTapLimit = 64;
     void setPolyphaseTapLimit(size_t taps) { m_polyTapLimit = taps; }
     size_t polyphaseTapLimit() const { return m_polyTapLimit; }
-    // Whether kernels longer than the tap limit run in spectral form (off by
-    // default: the stage's nodes). Main thread, before prepare.
-    void setSpectralForm(bool on) { m_spectralForm = on; }
-    bool spectralForm() const { return m_spectralForm; }
-    // Whether stage k (1 ... 3) of an end runs in polyphase or spectral form now.
+    // Whether stage k (1 ... 3) of an end runs in polyphase form now.
     bool polyphase(End end, int k) const { return m_ends[end].form[size_t(k - 1)] == kPolyphaseForm; }
-    bool spectral(End end, int k) const { return m_ends[end].form[size_t(k - 1)] == kSpectralForm; }
     CAudioProcessBase* node(End end, const CString& name) const;
 
 private:
-    enum Form { kNodeForm, kPolyphaseForm, kSpectralForm };
+    enum Form { kNodeForm, kPolyphaseForm };
     struct EndState {
         CAudioProcessBase* owner = nullptr;
         std::array<Stage, kMaxOctaves> stages{};
         std::array<CPolyphaseStage, kMaxOctaves> poly;
-        std::array<CSpectralStage, kMaxOctaves> spectral;
         std::array<Form, kMaxOctaves> form{};
         std::array<CAudioProcessBase*, 2 * kMaxOctaves> chain{};
         int chainLength = 0;
@@ -165,5 +153,4 @@ private:
     unsigned m_padWrite = 0;
     int m_pad = 0;
     size_t m_polyTapLimit = kDefaultPolyphaseTapLimit;
-    bool m_spectralForm = false;
 };

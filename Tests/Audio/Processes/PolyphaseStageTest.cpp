@@ -1,7 +1,7 @@
-// The polyphase and spectral 2x stages against their straightforward form:
+// The polyphase 2x stages against their straightforward form:
 // the interpolator or decimator node with the block convolver (a direct FIR
 // delayed by its block), kernel by kernel, delay by delay, over blocks of
-// uneven length. The faster forms must agree within -140 dB of full scale.
+// uneven length. The faster form must agree within -140 dB of full scale.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,6 @@
 
 #include "Audio/Processes/Resampling/ModInterpolator.h"
 #include "Audio/Processes/Resampling/PolyphaseStage.h"
-#include "Audio/Processes/Resampling/SpectralStage.h"
 #include "Audio/Vector/FIRConvolver.h"
 #include "Audio/Vector/VecKernels.h"
 #include "Tests/Support/AllocationCounter.h"
@@ -73,7 +72,7 @@ struct Straightforward {
     }
 };
 
-// Runs a stage (polyphase or spectral) and two straightforward channels over
+// Runs a polyphase stage and two straightforward channels over
 // the same noise in blocks of uneven length; the largest difference.
 template <class Stage>
 double worstAgainstStraightforward(Stage& stage, CPolyphaseStage::Kind kind, const std::vector<double>& h,
@@ -105,49 +104,6 @@ double worstAgainstStraightforward(Stage& stage, CPolyphaseStage::Kind kind, con
 }
 
 }  // namespace
-
-TEST(SpectralStage, EqualsTheStraightforwardFormWithin140dB) {
-    // Kernels shorter than, as long as and many times the block, blocks from
-    // the shortest the form takes to the modules' default.
-    for (CPolyphaseStage::Kind kind : {CPolyphaseStage::kUp, CPolyphaseStage::kDown})
-        for (size_t taps : {size_t(1), size_t(39), size_t(128), size_t(367), size_t(1017)})
-            for (int blockOrder : {1, 2, 7}) {
-                if (taps > 400 && blockOrder < 7) continue;  // hundreds of partitions are covered by 367 taps
-                const int block = 1 << blockOrder;
-                SCOPED_TRACE(std::string(kind == CPolyphaseStage::kUp ? "up" : "down") + ", " +
-                             std::to_string(taps) + " taps, block " + std::to_string(block));
-                const std::vector<double> h = kernel(taps, unsigned(taps));
-                CSpectralStage stage;
-                ASSERT_TRUE(stage.prepare(kind == CPolyphaseStage::kUp ? CSpectralStage::kUp : CSpectralStage::kDown, 2,
-                                          1100, block, 512)
-                                .ok());
-                EXPECT_FALSE(stage.setKernel(h, block / 2));  // the delay is the block, nothing else
-                ASSERT_TRUE(stage.setKernel(h, block));
-                EXPECT_TRUE(stage.sameKernel(h, block));
-                EXPECT_LT(worstAgainstStraightforward(stage, kind, h, blockOrder), 1e-7);  // -140 dB
-            }
-}
-
-TEST(SpectralStage, RefusesWhatItCannotRunAndStartsFromRest) {
-    CSpectralStage stage;
-    for (int block : {0, 1, 3, 96, 1 << 15}) EXPECT_FALSE(stage.prepare(CSpectralStage::kDown, 1, 64, block, 64).ok()) << block;
-    EXPECT_FALSE(stage.prepared());
-    ASSERT_TRUE(stage.prepare(CSpectralStage::kDown, 1, 64, 4, 64).ok());
-    EXPECT_FALSE(stage.setKernel(std::vector<double>(65, 0.1), 4));  // longer than prepared
-    EXPECT_FALSE(stage.setKernel({}, 4));
-    const std::vector<double> identity = {1.0};
-    ASSERT_TRUE(stage.setKernel(identity, 4));  // kept outputs y[k] = w[2k - 4]
-    std::vector<double> ramp(40);
-    for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = double(i + 1);
-    const double* in[1] = {ramp.data()};
-    ASSERT_EQ(stage.process(in, 1, 20), 10);
-    EXPECT_EQ(stage.output(0)[1], 0.0);
-    for (int k = 2; k < 10; ++k) EXPECT_NEAR(stage.output(0)[k], ramp[size_t(2 * k - 4)], 1e-12) << k;
-    stage.reset();
-    ASSERT_EQ(stage.process(in, 1, 4), 2);
-    EXPECT_EQ(stage.output(0)[0], 0.0);
-    EXPECT_EQ(stage.output(0)[1], 0.0);
-}
 
 TEST(PolyphaseStage, EqualsTheStraightforwardFormWithin140dB) {
     for (CPolyphaseStage::Kind kind : {CPolyphaseStage::kUp, CPolyphaseStage::kDown})

@@ -139,3 +139,46 @@ TEST(SlidingWindowExtreme, BlockRunEqualsPushes) {
         EXPECT_EQ(a.empty(), b.empty());
     }
 }
+
+// Two windows run as a pair give what each gives alone, value for value:
+// in step, with a NaN in one input only, at different lengths, and thrown
+// out of step by a length change of one of them; in place.
+TEST(SlidingWindowExtreme, PairRunEqualsSingleRuns) {
+    std::mt19937 rng(7);
+    std::vector<double> in[2];
+    for (auto& x : in) {
+        x.resize(5000);
+        for (double& v : x) v = static_cast<double>(rng() % 9) * 0.125 - 0.5;
+    }
+    in[0][700] = std::nan("");
+    in[1][1234] = std::nan("");
+    in[1][1235] = std::nan("");
+    for (const auto& [lengthA, lengthB] : {std::pair{64, 64}, std::pair{1, 1}, std::pair{100, 37}}) {
+        SCOPED_TRACE(testing::Message() << "L = " << lengthA << ", " << lengthB);
+        CSlidingWindowMin single[2], pair[2];
+        for (int c = 0; c < 2; ++c) {
+            single[c].prepare(128);
+            pair[c].prepare(128);
+            single[c].setLength(c ? lengthB : lengthA);
+            pair[c].setLength(c ? lengthB : lengthA);
+        }
+        std::vector<double> want[2] = {std::vector<double>(5000), std::vector<double>(5000)};
+        std::vector<double> got[2] = {in[0], in[1]};
+        const int sizes[] = {511, 1, 64, 700, 3, 129, 2048};
+        for (size_t pos = 0, k = 0; pos < 5000; ++k) {
+            const int n = static_cast<int>(std::min<size_t>(sizes[k % 7], 5000 - pos));
+            if (k == 4) {  // one window emptied: out of step until it catches up
+                single[1].setLength(lengthB);
+                pair[1].setLength(lengthB);
+            }
+            for (int c = 0; c < 2; ++c) single[c].run(in[c].data() + pos, want[c].data() + pos, n);
+            CSlidingWindowMin::runPair(pair[0], got[0].data() + pos, got[0].data() + pos, pair[1],
+                                       got[1].data() + pos, got[1].data() + pos, n);
+            pos += size_t(n);
+        }
+        for (int c = 0; c < 2; ++c)
+            for (size_t i = 0; i < 5000; ++i)
+                ASSERT_TRUE(got[c][i] == want[c][i] || (std::isnan(got[c][i]) && std::isnan(want[c][i])))
+                    << "channel " << c << " sample " << i;
+    }
+}
