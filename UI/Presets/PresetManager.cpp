@@ -205,8 +205,13 @@ CError CPresetManager::refresh() {
         std::vector<CString> banks{CString(kFactoryBankName), CString(kSessionBankName)};
         for (const CAudioPresetBank& b : m_userBanks) banks.push_back(b.name());
         KEL_TRY(m_bankList->setRows(std::move(banks)));
-        // A manager with a system list opens on it once the registry is known.
-        if (m_bankList->selected() < 0 && !m_systemList.empty()) return m_bankList->select(kFactoryBank);
+        // Once the registry is known a manager opens on its factory presets
+        // (or its system list), or on the session's programs when it has none.
+        if (m_bankList->selected() < 0) {
+            const auto* r = m_client && m_registry.handle() ? m_client->registry(m_registry.handle()) : nullptr;
+            const bool factory = !m_systemList.empty() || (r && !r->factoryPresets.empty());
+            return m_bankList->select(factory ? kFactoryBank : kSessionBank);
+        }
     }
     const int bank = m_bankList ? m_bankList->selected() : kSessionBank;
     KEL_TRY(m_presetList->setRows(presetRows(bank)));
