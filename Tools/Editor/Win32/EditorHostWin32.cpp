@@ -2,8 +2,9 @@
 // Windows counterpart of tamblor-editor's embedding (built only in the
 // 64-bit Windows tree, run under Wine by scripts/windows-test.sh). It loads
 // the bundle, creates the view with "HWND", attaches it to the window's
-// client area, pumps messages for N frames and saves what the screen shows
-// of the client area as a 24-bit BMP.
+// client area, pumps messages for N frames while the instance processes a
+// block of silence every 10 ms (having asked for its latency, as a DAW
+// does), and saves what the screen shows of the client area as a 24-bit BMP.
 //
 //   tamblor-editor-win [--bundle DIR] [--frames N] --screenshot FILE.bmp
 //
@@ -18,6 +19,7 @@
 
 #include "Host/Module.h"
 #include "Host/PluginInstance.h"
+#include "Tools/Editor/AudioFeed.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 using namespace Steinberg;
@@ -55,13 +57,20 @@ LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(w, msg, wp, lp);
 }
 
-void pump(double ms) {
+void pump(double ms, host::CPluginInstance& inst, editorhost::CAudioFeed& feed) {
     const ULONGLONG end = GetTickCount64() + ULONGLONG(ms);
+    ULONGLONG lastBlock = 0;
     while (GetTickCount64() < end) {
         MSG m;
         while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&m);
             DispatchMessageW(&m);
+        }
+        if (GetTickCount64() - lastBlock >= 10) {
+            lastBlock = GetTickCount64();
+            feed.processBlock();
+            // A latency restart is answered by asking for the new latency.
+            if (inst.takeRestartFlags() & Vst::kLatencyChanged) feed.setLatency(int(inst.latency()));
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
@@ -137,6 +146,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", err.c_str());
         return 1;
     }
+    editorhost::CAudioFeed feed(inst);
+    feed.setLatency(int(inst.processor()->getLatencySamples()));
     IPlugView* view = inst.controller()->createView("editor");
     if (!view || view->isPlatformTypeSupported("HWND") != kResultTrue) {
         std::fprintf(stderr, "the plug-in offers no HWND editor view\n");
@@ -163,7 +174,7 @@ int main(int argc, char** argv) {
     const bool attached = view->attached(window, "HWND") == kResultOk;
     std::printf("attach %d\n", attached ? 1 : 0);
     int status = attached ? 0 : 3;
-    pump(frames * 1000.0 / 30);
+    pump(frames * 1000.0 / 30, inst, feed);
     if (attached && !screenshot.empty()) {
         int w = 0, h = 0;
         if (saveClientArea(window, screenshot, &w, &h)) {
