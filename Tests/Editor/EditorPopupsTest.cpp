@@ -50,16 +50,21 @@ TEST(Popups, PopUpsOpenedByTheirButtonsMatchTheirGoldenImagesAtBothScales) {
     std::filesystem::create_directories(data);
     const Shot shots[] = {{"Tamblor Settings", "settings-window"}, {"What's New", "whats-new"},
                           {"Global Settings", "global-settings"},  {"UI Color Editor", "color-editor"},
-                          {"Channel Routing", "channel-routing"}};
+                          {"Channel Routing", "channel-routing"},  {"Channel Labels", "channel-labels"},
+                          {"Group Names", "group-names"},          {"Mode Editor", "mode-editor"},
+                          {"Presets", "presets-window"}};
     for (int scale : {1, 2}) {
         SCOPED_TRACE("scale " + std::to_string(scale));
         std::vector<std::string> files;
         for (size_t i = 0; i < std::size(shots); ++i) files.push_back(tempPath(".png"));
         // Window pixels at scale 1.0 (times the scale): in the main window's
-        // button row the settings button and Routing; in the 380 x 320
-        // settings window What's New, Global... and Edit. Each pop-up opened
-        // from the settings window opens over it and is closed by its OK
-        // before the next one opens.
+        // button row the settings button, Routing and Presets, and the mode
+        // options button; in the 380 x 320 settings window What's New,
+        // Global..., Edit and OK; in the channel routing window Labels...,
+        // Groups... and OK. Each pop-up opened from another opens over it and
+        // is closed by its OK before the next one opens; the routing window
+        // closes before the preset manager takes its place under the main
+        // window.
         auto at = [scale](int x, int y) { return std::to_string(x * scale) + " " + std::to_string(y * scale) + " "; };
         auto shoot = [&](size_t i) {
             return "await-windows 1 " + std::string(shots[i].window) + "\nwait 100\nscreenshot-window " + files[i] +
@@ -73,7 +78,15 @@ TEST(Popups, PopUpsOpenedByTheirButtonsMatchTheirGoldenImagesAtBothScales) {
             "click-window " + at(327, 228) + "Global Settings\n"
             "click-window " + at(289, 180) + "Tamblor Settings\n" + shoot(3) +
             "click-window " + at(367, 288) + "UI Color Editor\n"
-            "click " + at(374, 52) + "\n" + shoot(4));
+            "click-window " + at(327, 297) + "Tamblor Settings\n"
+            "click " + at(374, 52) + "\n" + shoot(4) +
+            "click-window " + at(180, 287) + "Channel Routing\n" + shoot(5) +
+            "click-window " + at(168, 253) + "Channel Labels\n"
+            "click-window " + at(267, 287) + "Channel Routing\n" + shoot(6) +
+            "click-window " + at(168, 253) + "Group Names\n"
+            "click-window " + at(360, 287) + "Channel Routing\n"
+            "click " + at(469, 108) + "\n" + shoot(7) +
+            "click " + at(137, 52) + "\n" + shoot(8));
         std::vector<std::string> args = {"--frames", "2", "--script", script};
         if (scale != 1) args.insert(args.end(), {"--scale", std::to_string(scale)});
         const EditorRun r = runEditor(args, {"XDG_DATA_HOME=" + data.string()});
