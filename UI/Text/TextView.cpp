@@ -56,7 +56,17 @@ CError CTextView::applyViewAttr(const CString& name, bool* handled) {
     if (!isTextAttr(name)) return {};
     *handled = true;
     if (initState() < 3) return {};  // initLinks resolves everything once
-    return resolveText();
+    KEL_TRY(resolveText());
+    // A new text in a view of fixed size (a read-out, a statistics cell)
+    // cannot move anything else: its lines are laid out again in place and
+    // only the view is drawn again, not the whole window laid out.
+    if (name == "text" && m_laidOut && sizeRule(0).kind == CSizeRule::Fixed &&
+        sizeRule(1).kind == CSizeRule::Fixed) {
+        layoutContent(m_scale);
+        requestRepaint();
+        *handled = false;
+    }
+    return {};
 }
 
 CError CTextView::resolveText() {
@@ -177,6 +187,7 @@ void CTextView::contentSize(double scale, double* w, double* h) const {
 
 bool CTextView::layoutContent(double scale) {
     m_scale = scale;
+    m_laidOut = true;
     m_lineParagraph.clear();
     const double width = attrBool("is-text-wrapped") ? std::max(area().inner.w, 1.0) : 0.0;
     const bool widthChanged = width > 0 && width != m_wrapWidth;

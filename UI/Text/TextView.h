@@ -191,6 +191,7 @@ private:
     std::vector<double> m_lineTops;
     double m_textHeight = 0;
     double m_scale = 1.0;
+    bool m_laidOut = false;  // layoutContent ran: the lines fit the area
     double m_wrapWidth = 0;  // the inner width wrapped text was last laid out in
 
     // Editing.
