@@ -1,8 +1,8 @@
-// The pop-up windows of the real bundle's editor under Xvfb, opened by
-// clicks on their buttons (in the main window and in the settings window),
-// against the golden images the windowless tests draw of the same templates
-// (Tests/UI/data/golden): what the user sees on the screen is what the
-// golden images show.
+// The main window and the pop-up windows of the real bundle's editor under
+// Xvfb (the pop-ups opened by clicks on their buttons in the main window, the
+// settings window and the routing window) against the golden images the
+// windowless tests draw of the same templates (Tests/UI/data/golden): what
+// the user sees on the screen is what the golden images show.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -99,6 +99,30 @@ TEST(Popups, PopUpsOpenedByTheirButtonsMatchTheirGoldenImagesAtBothScales) {
             expectLooksLikeGolden(files[i], std::string(shots[i].golden) + "@" + std::to_string(scale) + ".0.png");
         }
         for (const std::string& f : files) std::remove(f.c_str());
+        std::remove(script.c_str());
+    }
+    std::filesystem::remove_all(data);
+}
+
+// The main window as the host shows it, stopped (no audio: the meters are
+// unfed, as in the windowless drawing), with the settings of its golden
+// image clicked in (4X, the DC filter and dithering on) and the pointer
+// moved away: the same pixels at both scales.
+TEST(Popups, MainWindowMatchesItsGoldenImageAtBothScales) {
+    const std::filesystem::path data = std::filesystem::path(tempPath("-data"));
+    std::filesystem::create_directories(data);
+    for (int scale : {1, 2}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        auto at = [scale](int x, int y) { return std::to_string(x * scale) + " " + std::to_string(y * scale) + "\n"; };
+        const std::string shot = tempPath(".png");
+        const std::string script = writeScript("click " + at(137, 20) + "click " + at(32, 108) + "click " +
+                                               at(151, 108) + "move 1500 1000\nwait 300\nscreenshot " + shot + "\n");
+        std::vector<std::string> args = {"--no-audio", "--frames", "2", "--script", script};
+        if (scale != 1) args.insert(args.end(), {"--scale", std::to_string(scale)});
+        const EditorRun r = runEditor(args, {"XDG_DATA_HOME=" + data.string()});
+        ASSERT_EQ(r.status, 0) << r.errors;
+        expectLooksLikeGolden(shot, "main-window@" + std::to_string(scale) + ".0.png");
+        std::remove(shot.c_str());
         std::remove(script.c_str());
     }
     std::filesystem::remove_all(data);

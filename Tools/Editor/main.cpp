@@ -7,7 +7,10 @@
 //                  [--parent ID] [--fd-never-signalled] [--timer-floor MS]
 //                  [--refuse-second-handler] [--refuse-zero-timers]
 //                  [--attach-cycles N] [--instance-cycles N] [--unset-display] [--idle S] [--music]
+//                  [--no-audio]
 //
+// --no-audio processes no blocks (a stopped host: the meters stay unfed, as
+// in the golden images the windowless tests draw).
 // --frames N runs the loop N frame periods (1/30 s) after attaching; the
 // screenshot is taken then. --scale sends a content scale before attaching,
 // --scale-after once attached. --parent gives the view another parent id
@@ -92,7 +95,7 @@ struct Options {
     int frames = 10;
     std::string screenshot, script;
     double scale = 0, scaleAfter = 0;
-    bool probeView = false, noRunLoop = false, unsetDisplay = false, noEditor = false, music = false;
+    bool probeView = false, noRunLoop = false, unsetDisplay = false, noEditor = false, music = false, noAudio = false;
     long long parent = -1;
     int attachCycles = 0, instanceCycles = 0;
     double idleSeconds = 0, busySeconds = 0;
@@ -172,6 +175,7 @@ public:
         m_inst = &inst;
         m_feed = std::make_unique<CAudioFeed>(inst);
         m_feed->setMusic(m_o.music);
+        m_audioPaused = m_o.noAudio;
         m_feed->setLatency(int(inst.processor()->getLatencySamples()));
         Vst::IEditController* c = inst.controller();
         if (m_o.probeView)
@@ -509,6 +513,7 @@ int main(int argc, char** argv) {
         else if (a == "--unset-display") o.unsetDisplay = true;
         else if (a == "--no-editor") o.noEditor = true;
         else if (a == "--music") o.music = true;
+        else if (a == "--no-audio") o.noAudio = true;
         else if (a == "--fd-never-signalled") o.quirks.fdNeverSignalled = true;
         else if (a == "--refuse-second-handler") o.quirks.refuseSecondHandlerOnFd = true;
         else if (a == "--refuse-zero-timers") o.quirks.refuseZeroTimers = true;
