@@ -14,6 +14,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Audio/Interface/ParamInterfaceUni.h"
 #include "Core/XMLData.h"
@@ -36,6 +37,21 @@ inline const char* const kMainRoot = "ui.main-window.window-renderer.root.";
 inline void forEachObject(CObject* o, const std::function<void(CObject*)>& f) {
     f(o);
     for (const auto& c : o->children()) forEachObject(c.get(), f);
+}
+
+// Every window template of a document: a core:object template holding a renderer.
+inline std::vector<std::string> windowTemplates(const std::string& text) {
+    std::vector<std::string> windows;
+    for (size_t at = text.find("<template name=\""); at != std::string::npos;
+         at = text.find("<template name=\"", at + 1)) {
+        const size_t from = at + 16, to = text.find('"', from);
+        const size_t end = text.find("</template>", at);
+        const std::string holder = "\" base-tag=\"core:object\"";
+        if (text.compare(to, holder.size(), holder) != 0) continue;
+        if (text.substr(at, end - at).find("<ui:window-renderer") != std::string::npos)
+            windows.push_back(text.substr(from, to - from));
+    }
+    return windows;
 }
 
 class EditorDocument : public integ::Integration {

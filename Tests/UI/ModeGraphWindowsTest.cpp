@@ -125,18 +125,7 @@ protected:
 
 TEST_F(EditorWindows, EveryPopUpWindowBuildsWithoutALookupError) {
     openEditor();
-    // Every window template of the document: a core:object template holding a renderer.
-    const std::string text = documentText();
-    std::vector<std::string> windows;
-    for (size_t at = text.find("<template name=\""); at != std::string::npos;
-         at = text.find("<template name=\"", at + 1)) {
-        const size_t from = at + 16, to = text.find('"', from);
-        const size_t end = text.find("</template>", at);
-        const std::string holder = "\" base-tag=\"core:object\"";
-        if (text.compare(to, holder.size(), holder) != 0) continue;
-        if (text.substr(at, end - at).find("<ui:window-renderer") != std::string::npos)
-            windows.push_back(text.substr(from, to - from));
-    }
+    const std::vector<std::string> windows = uitest::windowTemplates(documentText());
     EXPECT_GE(windows.size(), 8u);
     for (const char* w : {"ui:win-mode-editor", "ui:win-graphs"})
         EXPECT_NE(std::find(windows.begin(), windows.end(), w), windows.end()) << w;

@@ -50,21 +50,6 @@ constexpr const char* kDrawnElsewhere[] = {
     "ui:win-group-name-setup", "ui:window-app-popup-list",
 };
 
-// Every window template of a document: a core:object template holding a renderer.
-std::vector<std::string> windowTemplates(const std::string& text) {
-    std::vector<std::string> windows;
-    for (size_t at = text.find("<template name=\""); at != std::string::npos;
-         at = text.find("<template name=\"", at + 1)) {
-        const size_t from = at + 16, to = text.find('"', from);
-        const size_t end = text.find("</template>", at);
-        const std::string holder = "\" base-tag=\"core:object\"";
-        if (text.compare(to, holder.size(), holder) != 0) continue;
-        if (text.substr(at, end - at).find("<ui:window-renderer") != std::string::npos)
-            windows.push_back(text.substr(from, to - from));
-    }
-    return windows;
-}
-
 // With the application data stores in a folder of their own, so that the
 // preset manager lists the factory banks only and the stored settings are
 // their defaults.
@@ -93,7 +78,7 @@ protected:
 TEST_F(PopupWindows, EveryWindowTemplateHasAGoldenImage) {
     std::set<std::string> known(std::begin(kDrawnElsewhere), std::end(kDrawnElsewhere));
     for (const PopupPicture& p : kPopups) known.insert(p.tmpl);
-    const std::vector<std::string> windows = windowTemplates(documentText());
+    const std::vector<std::string> windows = uitest::windowTemplates(documentText());
     EXPECT_EQ(windows.size(), known.size()) << "a window template went away: update the tables above";
     for (const std::string& w : windows) EXPECT_TRUE(known.count(w)) << w << " has no golden image";
 }
