@@ -35,11 +35,12 @@ void CTextView::registerEvents(CClassRecord& record) {
         v->commitEditBox(&err);
         return err;
     });
-    // A key of the on-screen keyboard (or any other sender): "keycode" or
-    // "char" as the window sends them.
+    // Opens or closes the view's drop-down list.
     record.addEvent("popup-toggle", [](CObject* self, CEventParams& p) -> CError {
         return static_cast<CTextView*>(self)->togglePopup(p.get("popup-tag").trimmed());
     });
+    // A key of the on-screen keyboard (or any other sender): "keycode" or
+    // "char" as the window sends them.
     record.addEvent("virtual-key", [](CObject* self, CEventParams& p) -> CError {
         return static_cast<CTextView*>(self)->runEvent("key-press", p);
     });
