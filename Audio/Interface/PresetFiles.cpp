@@ -102,4 +102,17 @@ CError parseBankList(std::span<const uint8_t> data, std::vector<CAudioPresetBank
     return {};
 }
 
+CError readBankList(CAppData& store, const CString& item, std::vector<CAudioPresetBank>* out) {
+    out->clear();
+    std::vector<uint8_t> bytes;
+    bool found = false;
+    KEL_TRY(store.readData(item, kIdAbnk, &bytes, &found));
+    return found ? parseBankList(bytes, out) : CError{};
+}
+
+CError writeBankList(CAppData& store, const CString& item, std::span<const CAudioPresetBank> banks,
+                     CAppDataListener* writer) {
+    return store.writeData(item, kIdAbnk, bankListBytes(banks), writer);
+}
+
 }  // namespace PresetFiles

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Audio/Registry/AudioPreset.h"
+#include "Core/AppData.h"
 #include "Core/Error.h"
 #include "Core/String.h"
 
@@ -42,4 +43,9 @@ CError parseBank(std::span<const uint8_t> file, CAudioPresetBank* out);
 // whole list when any part is damaged.
 std::vector<uint8_t> bankListBytes(std::span<const CAudioPresetBank> banks);
 CError parseBankList(std::span<const uint8_t> data, std::vector<CAudioPresetBank>* out);
+// A bank list as an item of a data store (an "abnk" block); an absent item
+// reads as no banks. Writing informs the store's listeners except writer.
+CError readBankList(CAppData& store, const CString& item, std::vector<CAudioPresetBank>* out);
+CError writeBankList(CAppData& store, const CString& item, std::span<const CAudioPresetBank> banks,
+                     CAppDataListener* writer);
 }  // namespace PresetFiles

@@ -47,6 +47,18 @@ CFileDialog::~CFileDialog() {
     }
 }
 
+CError CFileDialog::ofOwner(CObject* owner, CFileDialog** out) {
+    *out = dynamic_cast<CFileDialog*>(owner->findChild("file-dialog"));
+    if (*out) return {};
+    std::unique_ptr<CObject> d = createObject("ui:file-dialog");
+    d->setName("file-dialog");
+    CObject* made = d.get();
+    KEL_TRY(owner->addChild(std::move(d)));
+    KEL_TRY(made->initTree());
+    *out = dynamic_cast<CFileDialog*>(made);
+    return {};
+}
+
 void CFileDialog::panelDestroyed(CFileDialogPanel* panel) {
     if (panel != m_panel) return;
     m_panel = nullptr;

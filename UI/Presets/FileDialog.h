@@ -56,6 +56,8 @@ public:
     CFileDialog();
     ~CFileDialog() override;
     static void registerEvents(CClassRecord& record);
+    // The owner's child "file-dialog", made when the document gave none.
+    static CError ofOwner(CObject* owner, CFileDialog** out);
 
     // Opens the dialog (one at a time: a new request closes the one open).
     CError show(const Request& request);

@@ -136,15 +136,7 @@ CError CPresetManager::initLinks() {
 
 CError CPresetManager::initDone() {
     KEL_TRY(CView::initDone());
-    m_dialog = dynamic_cast<CFileDialog*>(findChild("file-dialog"));
-    if (!m_dialog) {
-        std::unique_ptr<CObject> d = createObject("ui:file-dialog");
-        d->setName("file-dialog");
-        CObject* made = d.get();
-        KEL_TRY(addChild(std::move(d)));
-        KEL_TRY(made->initTree());
-        m_dialog = dynamic_cast<CFileDialog*>(made);
-    }
+    KEL_TRY(CFileDialog::ofOwner(this, &m_dialog));
     if (const CString list = attr("system-list").trimmed(); !list.empty()) {
         const CAppData::ItemRef ref = CAppData::parseItemRef(list);
         std::vector<uint8_t> data;
@@ -578,9 +570,8 @@ CError CPresetManager::showError(const CString& message) {
 CError CPresetManager::storeUserBanks() {
     const CString item = attr("store-name").trimmed();
     if (item.empty()) return {};
-    const std::vector<uint8_t> data = PresetFiles::bankListBytes(m_userBanks);
     m_writing = true;
-    CError e = store().writeData(item, kIdAbnk, data, this);
+    CError e = PresetFiles::writeBankList(store(), item, m_userBanks, this);
     m_writing = false;
     return e;
 }
@@ -588,11 +579,8 @@ CError CPresetManager::storeUserBanks() {
 CError CPresetManager::reloadUserBanks() {
     const CString item = attr("store-name").trimmed();
     if (item.empty()) return {};
-    std::vector<uint8_t> data;
-    bool found = false;
-    KEL_TRY(store().readData(item, kIdAbnk, &data, &found));
     std::vector<CAudioPresetBank> banks;
-    if (found) KEL_TRY(PresetFiles::parseBankList(data, &banks));
+    KEL_TRY(PresetFiles::readBankList(store(), item, &banks));
     m_userBanks = std::move(banks);
     return refresh();
 }

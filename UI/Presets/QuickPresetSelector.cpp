@@ -84,15 +84,7 @@ CError CQuickPresetSelector::initLinks() {
     listenObject(m_client, "update-registry", this, "dynamic-list-updated");
     listenObject(m_client, "registry-data", this, "on-registry-data");
     m_registry.listen(m_client, *this);
-    m_dialog = dynamic_cast<CFileDialog*>(findChild("file-dialog"));
-    if (!m_dialog) {
-        std::unique_ptr<CObject> d = createObject("ui:file-dialog");
-        d->setName("file-dialog");
-        CObject* made = d.get();
-        KEL_TRY(addChild(std::move(d)));
-        KEL_TRY(made->initTree());
-        m_dialog = dynamic_cast<CFileDialog*>(made);
-    }
+    KEL_TRY(CFileDialog::ofOwner(this, &m_dialog));
     return {};
 }
 
@@ -170,12 +162,8 @@ CError CQuickPresetSelector::reload() {
     if (items.empty() && r && r->known && (r->flags & ParamRegistry::kMaster))
         for (size_t i = 0; i < r->programs.size(); ++i) items.push_back({r->programs[i], int(i), CAudioPreset()});
     if (const CString banksItem = attr("user-banks").trimmed(); !banksItem.empty()) {
-        std::vector<uint8_t> data;
-        bool found = false;
         std::vector<CAudioPresetBank> banks;
-        CError e = store.readData(banksItem, kIdAbnk, &data, &found);
-        if (!e && found) e = PresetFiles::parseBankList(data, &banks);
-        if (e) kelLogError(e);
+        if (CError e = PresetFiles::readBankList(store, banksItem, &banks)) kelLogError(e);
         for (const CAudioPresetBank& b : banks)
             for (const CAudioPreset& p : b.presets()) items.push_back({p.displayName(), -1, p, true});
     }
@@ -296,17 +284,14 @@ CError CQuickPresetSelector::onRegistryData(CEventParams& p) {
 CError CQuickPresetSelector::addUserPreset(CAudioPreset preset) {
     CAppData& data = store();
     if (const CString banksItem = attr("user-banks").trimmed(); !banksItem.empty()) {
-        std::vector<uint8_t> bytes;
-        bool found = false;
         std::vector<CAudioPresetBank> banks;
-        KEL_TRY(data.readData(banksItem, kIdAbnk, &bytes, &found));
-        if (found) KEL_TRY(PresetFiles::parseBankList(bytes, &banks));
+        KEL_TRY(PresetFiles::readBankList(data, banksItem, &banks));
         const CString bankName = attr("user-bank-name").trimmed().empty() ? CString("User") : attr("user-bank-name").trimmed();
         auto it = std::find_if(banks.begin(), banks.end(), [&](const CAudioPresetBank& b) { return b.name() == bankName; });
         if (it == banks.end()) it = banks.insert(banks.end(), CAudioPresetBank(bankName));
         it->add(std::move(preset));
         m_writing = true;
-        CError e = data.writeData(banksItem, kIdAbnk, PresetFiles::bankListBytes(banks), this);
+        CError e = PresetFiles::writeBankList(data, banksItem, banks, this);
         m_writing = false;
         if (e) return e;
         return reload();
