@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "Tests/Support/AllocationCounter.h"
+#include "Tests/Support/StereoSignal.h"
 #include "Tests/UI/ControlsFixture.h"
 #include "UI/Controls/ParamBridge.h"
 #include "UI/Controls/ParamSwitch.h"
@@ -20,41 +21,6 @@ namespace uitest {
 namespace {
 
 constexpr double kRate = 44100.0;
-
-// Planar stereo blocks of a generated signal (the same on both channels).
-class CSignal {
-public:
-    explicit CSignal(std::function<double(int64_t)> gen, int frames = 512)
-        : m_gen(std::move(gen)), m_frames(frames), m_in(size_t(2 * frames)), m_out(size_t(2 * frames)) {
-        for (int c = 0; c < 2; ++c) {
-            m_inPtr[c] = m_in.data() + size_t(c * frames);
-            m_outPtr[c] = m_out.data() + size_t(c * frames);
-        }
-        m_inBus.channels = m_outBus.channels = 2;
-        m_inBus.planar = m_inPtr;
-        m_outBus.planar = m_outPtr;
-    }
-    void next() {
-        for (int i = 0; i < m_frames; ++i) {
-            const double v = m_gen(m_pos++);
-            m_in[size_t(i)] = m_in[size_t(m_frames + i)] = float(v);
-            m_history.push_back(float(v));
-        }
-    }
-    CHostBus& in() { return m_inBus; }
-    CHostBus& out() { return m_outBus; }
-    int frames() const { return m_frames; }
-    const std::vector<float>& history() const { return m_history; }
-
-private:
-    std::function<double(int64_t)> m_gen;
-    int m_frames;
-    int64_t m_pos = 0;
-    std::vector<float> m_in, m_out, m_history;
-    void* m_inPtr[2] = {};
-    void* m_outPtr[2] = {};
-    CHostBus m_inBus, m_outBus;
-};
 
 std::function<double(int64_t)> sine(double dbfs, double hz) {
     const double a = std::pow(10.0, dbfs / 20.0);
@@ -114,7 +80,7 @@ protected:
         ASSERT_NE(typeSwitch, nullptr);
     }
     // Runs the signal for `seconds`, the editor polling every tenth block.
-    void run(CSignal& s, double seconds) {
+    void run(CStereoSignal& s, double seconds) {
         const int blocks = int(std::ceil(seconds * kRate / s.frames()));
         for (int i = 0; i < blocks; ++i) {
             s.next();
@@ -159,11 +125,11 @@ TEST_F(UiMeters, ChoosingAMeteringTypeBringsItsMeterSettings) {
 
 TEST_F(UiMeters, SilenceReadsMinusInfAndASineItsLevelOnPeakAndMatchingRmsScales) {
     // Silence on a fresh instance: nothing but "-inf".
-    CSignal quiet([](int64_t) { return 0.0; });
+    CStereoSignal quiet([](int64_t) { return 0.0; });
     run(quiet, 0.3);
     EXPECT_EQ(out->attr("sum-value").utf8(), "-inf");
     EXPECT_EQ(out->attr("sum-peak").utf8(), "-inf");
-    CSignal s(sine(-20.0, 997.0));
+    CStereoSignal s(sine(-20.0, 997.0));
     run(s, 1.0);
     ASSERT_EQ(out->bars().size(), 2u);
     for (size_t ch = 0; ch < 2; ++ch) EXPECT_NEAR(out->barPeakDb(ch), -20.0, 0.3) << "dBFS peak, channel " << ch;
@@ -200,7 +166,7 @@ TEST_F(UiMeters, LoudnessModesAgreeWithTheReference) {
     };
     for (const Case& c : cases) {
         meteringType(c.type);
-        CSignal s(sine(c.dbfs, c.hz));
+        CStereoSignal s(sine(c.dbfs, c.hz));
         run(s, 4.0);
         const std::vector<float>& h = s.history();
         const double want = oracleMomentary(std::vector<float>(h.end() - int64_t(0.4 * kRate), h.end())) - c.offset;
@@ -221,7 +187,7 @@ TEST_F(UiMeters, SquareOverFullScaleShowsClippingCounts) {
         ASSERT_FALSE(in->setValue(g, 0, std::pow(10.0, 2.0 / 20)));
         ASSERT_FALSE(outGain->setValue(g, 0, std::pow(10.0, 3.0 / 20)));
     }
-    CSignal sineBelow(sine(-20.0, 440.0));
+    CStereoSignal sineBelow(sine(-20.0, 440.0));
     run(sineBelow, 0.3);
     int64_t before = -1, during = -1, after = -1;
     ASSERT_TRUE(stats->attr("clip-count").toInt(&before)) << "the statistics count clippings";
@@ -230,7 +196,7 @@ TEST_F(UiMeters, SquareOverFullScaleShowsClippingCounts) {
     EXPECT_EQ(during, before) << "a sine far below full scale adds none";
     // A square never comes back under full scale: one clipping per channel
     // for the whole run, one more for each run after a quiet stretch.
-    CSignal square([](int64_t n) { return (n / 50) % 2 ? -1.0 : 1.0; });  // 441 Hz
+    CStereoSignal square([](int64_t n) { return (n / 50) % 2 ? -1.0 : 1.0; });  // 441 Hz
     run(square, 0.5);
     run(sineBelow, 0.3);
     run(square, 0.5);
@@ -249,7 +215,7 @@ TEST_F(UiMeters, GainReductionMeterAndGraphShowTheLimitersWork) {
     for (uint32_t g = 0; g < in->groupCount(); ++g) ASSERT_FALSE(in->setValue(g, 0, std::pow(10.0, 12.0 / 20)));
     // A -6 dBFS sine 12 dB into a limiter whose ceiling is full scale: about
     // 6 dB of reduction at its peaks.
-    CSignal s(sine(-6.0, 220.0));
+    CStereoSignal s(sine(-6.0, 220.0));
     run(s, 2.0);
     ASSERT_EQ(gr->bars().size(), 1u);
     EXPECT_NEAR(gr->barPeakDb(0), 6.0, 1.0);
@@ -269,14 +235,14 @@ TEST_F(UiFreshMeters, ReductionMetersReadNoReductionUntilTheLimiterWorks) {
     // Silence, then a sine well under the ceiling: no reduction on either
     // meter from their first values on (the slow one holds its peaks for a
     // second, so a false start would still show).
-    CSignal quiet([](int64_t) { return 0.0; });
+    CStereoSignal quiet([](int64_t) { return 0.0; });
     run(quiet, 0.1);
     for (CLevelMeter* m : {gr, slow}) {
         ASSERT_EQ(m->bars().size(), 1u) << m->name().utf8();
         EXPECT_NEAR(m->barLevelDb(0), 0.0, 0.01) << m->name().utf8();
         EXPECT_NEAR(m->barPeakDb(0), 0.0, 0.01) << m->name().utf8();
     }
-    CSignal soft(sine(-30.0, 220.0));
+    CStereoSignal soft(sine(-30.0, 220.0));
     run(soft, 0.2);
     EXPECT_NEAR(slow->barPeakDb(0), 0.0, 0.01);
     EXPECT_NEAR(slow->barLevelDb(0), 0.0, 0.01);
@@ -286,7 +252,7 @@ TEST_F(UiMeters, PollingLeavesTheAudioThreadToPublishingAlone) {
     // Blocks processed while four meters and a graph listen and the editor
     // polls between them: the audio side allocates nothing for the meters
     // (it publishes into rings made when the taps were switched on).
-    CSignal s(sine(-10.0, 330.0));
+    CStereoSignal s(sine(-10.0, 330.0));
     run(s, 0.5);  // taps on, graph rebuilt
     uint64_t allocations = 0;
     for (int i = 0; i < 200; ++i) {

@@ -17,6 +17,7 @@
 #include "UI/Presets/QuickPresetSelector.h"
 #include "UI/Window/WindowOpener.h"
 #include "UI/Window/WindowResizer.h"
+#include "Tests/Support/StereoSignal.h"
 
 namespace {
 
@@ -25,39 +26,6 @@ const char* const kModeParams = "plugin.modMain.modTamblor.mode-params.";
 
 // The stored value of a gain (a factor) in dB.
 double gainOf(double db) { return std::pow(10.0, db / 20.0); }
-
-// Planar stereo blocks of a generated signal, the same on both channels.
-class CTestSignal {
-public:
-    CTestSignal(std::function<double(int64_t)> gen, int frames = 512)
-        : m_gen(std::move(gen)), m_frames(frames), m_in(size_t(2 * frames)), m_out(size_t(2 * frames)) {
-        for (int c = 0; c < 2; ++c) {
-            m_inPtr[c] = m_in.data() + size_t(c * frames);
-            m_outPtr[c] = m_out.data() + size_t(c * frames);
-        }
-        m_inBus.channels = m_outBus.channels = 2;
-        m_inBus.planar = m_inPtr;
-        m_outBus.planar = m_outPtr;
-    }
-    // Processes the next block; returns the output energy of its left channel.
-    double process(CAudioWrapper& core) {
-        for (int i = 0; i < m_frames; ++i) m_in[size_t(i)] = m_in[size_t(m_frames + i)] = float(m_gen(m_pos++));
-        core.process(m_inBus, nullptr, m_outBus, m_frames);
-        double e = 0;
-        for (int i = 0; i < m_frames; ++i) e += double(m_out[size_t(i)]) * m_out[size_t(i)];
-        return e;
-    }
-    int frames() const { return m_frames; }
-
-private:
-    std::function<double(int64_t)> m_gen;
-    int m_frames;
-    int64_t m_pos = 0;
-    std::vector<float> m_in, m_out;
-    void* m_inPtr[2] = {};
-    void* m_outPtr[2] = {};
-    CHostBus m_inBus, m_outBus;
-};
 
 // A sine with a loud burst every 100 ms: music with transients, periodic
 // over 4410 samples.
@@ -96,7 +64,7 @@ protected:
     // Runs `seconds` of a signal, the editor polling the taps every
     // `pollEvery` seconds (graphs keep the frames between two polls) and at
     // the end.
-    void run(CTestSignal& s, double seconds, double pollEvery = 0.25) {
+    void run(CStereoSignal& s, double seconds, double pollEvery = 0.25) {
         const int blocks = int(std::ceil(seconds * kRate / s.frames()));
         const int every = std::max(1, int(pollEvery * kRate / s.frames()));
         for (int i = 0; i < blocks; ++i) {
@@ -110,7 +78,7 @@ protected:
     // Output energy of `periods` whole periods of the punchy signal (blocks
     // of a tenth of its period), after `settle` periods for the limiter to
     // settle.
-    double steadyEnergy(CTestSignal& s, int settle, int periods) {
+    double steadyEnergy(CStereoSignal& s, int settle, int periods) {
         EXPECT_EQ(s.frames() * 10, kPunchyPeriod);
         for (int i = 0; i < settle * 10; ++i) s.process(*core());
         double e = 0;
@@ -158,7 +126,7 @@ TEST_F(EditorWindows, AModeEditorKnobChangesItsParameterAndTheSoundAndMarksTheMo
     ASSERT_FALSE(name0.empty());
     EXPECT_EQ(in(editor, "body.mode-name")->attr("text"), name0);
 
-    CTestSignal s(punchy, kPunchyPeriod / 10);
+    CStereoSignal s(punchy, kPunchyPeriod / 10);
     const double before = steadyEnergy(s, 5, 4);
     EXPECT_NEAR(steadyEnergy(s, 0, 4), before, 2e-3 * before) << "a steady output, nearly the same period after period";
     // Drag the attack knob up by one drag shift.
@@ -249,7 +217,7 @@ TEST_F(EditorWindows, GraphsFollowTheMusicAndStopTheirTapsWhenClosed) {
     ASSERT_FALSE(r->render());
     const CBitmap32 empty = r->backBuffer();
 
-    CTestSignal s(punchy);
+    CStereoSignal s(punchy);
     run(s, 1.0);
     const std::vector<double> reduction = gr->values();
     ASSERT_FALSE(reduction.empty());
@@ -303,7 +271,7 @@ TEST_F(EditorWindows, OutInReadsTheOutputLevelOverTheInputLevel) {
     // -6 dB of output gain on a quiet sine: no limiting, the output 6 dB down.
     setParam("ingain-bridge", gainOf(0));
     setParam("outgain-bridge", gainOf(-6));
-    CTestSignal s([](int64_t n) { return 0.1 * std::sin(2 * M_PI * 1000.0 * double(n) / kRate); });
+    CStereoSignal s([](int64_t n) { return 0.1 * std::sin(2 * M_PI * 1000.0 * double(n) / kRate); });
     // The reading averages over 3 seconds: what the tests before played
     // takes some 8 seconds to fade from it.
     run(s, 10.0, 10.0);

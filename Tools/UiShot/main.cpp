@@ -94,6 +94,19 @@ int main(int argc, char** argv) {
     if (window.empty()) start.sharedDefinition = nullptr;
     if (CError e = CApplication::start(start)) return 1;
     int status = 0;
+    // Writes the picture (or the failure) and compares it when asked.
+    auto finish = [&](const CError& e, const CBitmap32& image) {
+        std::string err;
+        if (e) {
+            std::fprintf(stderr, "%s\n", e.text().c_str());
+            return 1;
+        }
+        if (!kelWritePng(positional[1], image, &err)) {
+            std::fprintf(stderr, "%s\n", err.c_str());
+            return 1;
+        }
+        return compareWith.empty() ? 0 : compare(image, compareWith);
+    };
     if (!window.empty()) {
         CProductShot shot;
         CError e = shot.open(bytes, positional[0], options.scale);
@@ -101,16 +114,7 @@ int main(int argc, char** argv) {
             if (!e) e = shot.apply(a);
         if (!e && window != "main") e = shot.openWindow(window);
         if (!e) e = shot.render();
-        std::string err;
-        if (e) {
-            std::fprintf(stderr, "%s\n", e.text().c_str());
-            status = 1;
-        } else if (!kelWritePng(positional[1], shot.image(), &err)) {
-            std::fprintf(stderr, "%s\n", err.c_str());
-            status = 1;
-        } else if (!compareWith.empty()) {
-            status = compare(shot.image(), compareWith);
-        }
+        status = finish(e, shot.image());
     } else {
         CUiShot shot;
         CError e = compiled ? shot.loadCompiled({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, options)
@@ -120,16 +124,7 @@ int main(int argc, char** argv) {
             if (!e) e = shot.apply(a);
         if (!e) e = shot.render();
         if (!e && dumpGeometry) std::fputs(shot.dumpGeometry().c_str(), stdout);
-        std::string err;
-        if (e) {
-            std::fprintf(stderr, "%s\n", e.text().c_str());
-            status = 1;
-        } else if (!kelWritePng(positional[1], shot.image(), &err)) {
-            std::fprintf(stderr, "%s\n", err.c_str());
-            status = 1;
-        } else if (!compareWith.empty()) {
-            status = compare(shot.image(), compareWith);
-        }
+        status = finish(e, shot.image());
     }
     CApplication::finish();
     return status;
