@@ -116,14 +116,18 @@ void CAlignDelay::writeRing(double* buf, const double* in, int frames) const {
 
 const double* CAlignDelay::pass(int ch, const double* in, double* out, int frames) {
     const int d = m_target;
-    if (m_fadePos != 0 || frames > m_size - d) {
+    if (m_fadePos != 0 || (d > 0 && frames > m_size - d)) {
         process(ch, in, out, frames);
         return out;
     }
+    // A line that can never delay keeps no history.
+    if (m_size == 1) return in;
     double* buf = m_rings[size_t(ch)].data();
     writeRing(buf, in, frames);
-    // A block of at most size - d frames reads only slots written before
-    // it or by it: slot r + i holds what process() would copy to out[i].
+    // Under a zero delay the result is the input, however long the block
+    // (the ring keeps its last `size` samples for a later change). Otherwise
+    // a block of at most size - d frames reads only slots written before it
+    // or by it: slot r + i holds what process() would copy to out[i].
     if (d == 0) return in;
     int r = m_write - d;
     if (r < 0) r += m_size;

@@ -219,13 +219,16 @@ CError CAudioProcess::prepare(const CProcessConfig& config) {
     const double outRateMax = maxOutputRate(config.maxSampleRate);
     const int outFrames = config.framesAt(outRateMax);
     m_out.allocate(m_outPortCount, outChannels, outFrames);
-    const int outDelay = int(std::ceil(latencyBound * outRateMax)) + 2;
-    int maxOutLinks = 1;
+    int maxOutLinks = 1, outLinks = 0;
     for (int p = 0; p < m_outPortCount; ++p) {
         int cnt = 0;
         for (const LinkRef& l : m_links) cnt += l.dst == -1 && l.dstPort == p;
         maxOutLinks = std::max(maxOutLinks, cnt + (p == 0 ? 1 : 0));
+        outLinks += cnt + (p == 0 && def->isAutoLinks() ? 1 : 0);
     }
+    // The outputs are aligned to the latest of their links: with one link at
+    // most there is nothing to align, and the delay lines keep no history.
+    const int outDelay = outLinks <= 1 ? 0 : int(std::ceil(latencyBound * outRateMax)) + 2;
     for (auto& port : m_outPorts) {
         port.links.reserve(size_t(maxOutLinks));
         if (maxOutLinks > 1) port.gather.allocate(2, outChannels, outFrames);
