@@ -390,6 +390,7 @@ void CAudioProcess::setChannels(int channels) {
 
 void CAudioProcess::computeRatesAndLatency() {
     // In processing order: each child's rate and channels come from its sources.
+    double peak = m_rate;
     for (int i : m_sequence) {
         Child& c = m_children[size_t(i)];
         double rate = 0.0;
@@ -418,6 +419,7 @@ void CAudioProcess::computeRatesAndLatency() {
                 if (k < port.delays.size()) port.delays[k].setDelay(l.delay);
             }
         c.outRate = rate * c.process->rateFactor();
+        peak = std::max(peak, c.process->peakRate());
         c.outLatency = inLatency * c.process->rateFactor() + c.process->latency();
     }
     // The container's outputs.
@@ -436,6 +438,7 @@ void CAudioProcess::computeRatesAndLatency() {
             if (k < port.delays.size()) port.delays[k].setDelay(l.delay);
         }
     m_rateFactor = outRate > 0.0 ? outRate / m_rate : 1.0;
+    m_peakRate = peak;
     m_outChannels = outChannels > 0 ? std::min(outChannels, m_out.channelCapacity()) : m_channels;
     m_latency = outLatency;
     m_ratesDirty = false;

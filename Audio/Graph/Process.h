@@ -41,6 +41,7 @@ public:
 
     int outputFrames(int inputFrames) const override;
     double rateFactor() const override { return m_rateFactor; }
+    double peakRate() const override { return m_peakRate; }
     int outputChannels() const override { return m_outChannels; }
     // The channels of the last block: the container's own buffers, or the
     // buffers its outputs were handed on from (valid until the next block).
@@ -136,6 +137,7 @@ private:
     int m_outChannels = 0;
     int m_inFrames = 0;
     double m_rateFactor = 1.0;
+    double m_peakRate = 0.0;  // the highest rate among the children in the sequence
     double m_latency = 0.0;
     double m_maxLatencySeconds = 0.0;
     bool m_sequenceDirty = true;

@@ -9,6 +9,7 @@
 // update(), setRate(), process() and reset() run on the audio thread and
 // must not allocate, lock or block.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -27,6 +28,10 @@ constexpr int kMaxChannels = 16;       // internal channels of the graph
 constexpr double kDefaultCrossfadeSeconds = 0.015;
 constexpr int kMaxHostFrames = 512;    // the plug-in core runs chunks of at most 512 frames
 constexpr int kMaxRateFactor = 8;      // the largest oversampling factor
+// A chunk keeps its fastest part within this many frames: at 8X a host chunk
+// of 512 frames would be 4096 frames there, and the buffers of one pass
+// through the oversampled modules would no longer stay in the cache.
+constexpr int kMaxInnerFrames = 2048;
 }  // namespace audio
 
 // The channel buffers of one port.
@@ -130,6 +135,10 @@ public:
     virtual int outputFrames(int inputFrames) const { return inputFrames; }
     // Output rate / input rate.
     virtual double rateFactor() const { return 1.0; }
+    // The highest rate inside the process as it runs now: its input or output
+    // rate, and for containers that of every child taking part (audio thread,
+    // after update()).
+    virtual double peakRate() const { return std::max(m_rate, m_rate * rateFactor()); }
     // Channels on the output ports (routers change it).
     virtual int outputChannels() const { return m_channels; }
     // Replaces NaN and infinite samples among the first `frames` frames of

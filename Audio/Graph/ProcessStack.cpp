@@ -98,6 +98,13 @@ int CAudioProcessStack::outputFrames(int inputFrames) const {
 
 double CAudioProcessStack::rateFactor() const { return m_instances.empty() ? 1.0 : m_instances[0]->rateFactor(); }
 
+double CAudioProcessStack::peakRate() const {
+    double peak = CAudioProcessBase::peakRate();
+    for (size_t g = 0; g < m_instances.size(); ++g)
+        if (m_memberCount[g] > 0) peak = std::max(peak, m_instances[g]->peakRate());
+    return peak;
+}
+
 void CAudioProcessStack::process(int frames) {
     const int outFrames = outputFrames(frames);
     for (size_t g = 0; g < m_instances.size(); ++g) {

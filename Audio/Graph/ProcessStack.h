@@ -30,6 +30,7 @@ public:
 
     int outputFrames(int inputFrames) const override;
     double rateFactor() const override;
+    double peakRate() const override;
     double latency() const override { return m_latency; }
     int inputPortCount() const override;
     int outputPortCount() const override;

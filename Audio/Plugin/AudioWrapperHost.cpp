@@ -124,7 +124,7 @@ int CAudioWrapper::chunkLengthAt(int offset, int frames) const {
     // ahead, so that automation lands within a few samples of its place.
     constexpr int kMinChunk = 32;
     const Impl& d = *m_impl;
-    int n = std::min(audio::kMaxHostFrames, frames - offset);
+    int n = std::min(d.chunkCap, frames - offset);
     for (int i = 0; i < d.blockChangeCount; ++i) {
         const int at = d.blockChanges[i].offset - offset;
         if (at >= kMinChunk && at < n) n = at;

@@ -87,6 +87,9 @@ struct CAudioWrapper::Impl {
     std::vector<double> inBuf;
     double* inPtr[audio::kMaxChannels] = {};
     uint64_t frameCounter = 0;
+    // Longest chunk of the current block: short enough for the graph's
+    // fastest part to stay within audio::kMaxInnerFrames.
+    int chunkCap = audio::kMaxHostFrames;
 
     // Main-thread changes on their way to the audio thread.
     CAudioParamChangeQueue changeQueue;

@@ -189,6 +189,12 @@ void CAudioWrapper::process(const CHostBus& in, const CHostBus* sidechain, CHost
     }
     if (d.primePending.exchange(false, std::memory_order_acq_rel)) primeNow();
     const int before = d.env->totalLatency();
+    // The graph's rates as its last chunk left them (a factor switch takes
+    // effect on the chunk length from the next block on).
+    const double peak = d.main->peakRate();
+    d.chunkCap = peak > d.sampleRate && d.sampleRate > 0.0
+                     ? std::clamp(int(double(audio::kMaxInnerFrames) * d.sampleRate / peak), 32, audio::kMaxHostFrames)
+                     : audio::kMaxHostFrames;
     int offset = 0;
     bool first = true;
     while (first || offset < frames) {
