@@ -207,10 +207,12 @@ CError CAudioProcess::prepare(const CProcessConfig& config) {
         const int frames = config.framesAt(inRate[size_t(i)]);
         const int maxDelay = int(std::ceil(inLat[size_t(i)] * inRate[size_t(i)])) + 2;
         const int fade = int(std::lround(kAlignFadeSeconds * inRate[size_t(i)]));
-        for (auto& port : c.ports) {
+        for (int p = 0; p < int(c.ports.size()); ++p) {
+            InPort& port = c.ports[size_t(p)];
             port.gather.allocate(c.maxLinksPerPort > 1 ? 2 : 1, inCh[size_t(i)], frames);
             port.delays.resize(size_t(c.maxLinksPerPort));
-            for (auto& d : port.delays) d.prepare(inCh[size_t(i)], maxDelay, fade);
+            const int portDelay = neverDelayed(i, p) ? 0 : maxDelay;
+            for (auto& d : port.delays) d.prepare(inCh[size_t(i)], portDelay, fade);
         }
     }
     // The container's outputs are gathered into its own storage.

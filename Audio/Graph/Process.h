@@ -124,6 +124,12 @@ private:
     int sourceFrames(int src) const;
     double sourceRate(int src) const;
     bool linkDropped(const LinkRef& l) const;
+    // The children that may feed port p of child i in some state of the
+    // bypasses (-1: the container's input), and whether that port's link is
+    // the latest at the child in every state, so that it is never delayed
+    // (ProcessAlignment.cpp).
+    void possibleSources(int i, int p, std::vector<int>& out) const;
+    bool neverDelayed(int i, int p) const;
 
     std::vector<Child> m_children;
     std::vector<LinkRef> m_links;     // explicit links

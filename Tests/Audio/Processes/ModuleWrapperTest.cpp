@@ -159,6 +159,24 @@ const char* kModulesXml = R"xml(<definitions>
     <audio:process-bypass-state id="1" param="skip" value="1"/>
   </audio:process-def>
 
+  <!-- A sum of a chain and an earlier tap of it (its processed path
+       meets its dry copy), and of a chain and a side path. -->
+  <audio:process-def name="drywet">
+    <audio:param name="skip" converter="shared::audio.paramcvt.enum-enable" min-values="0" max-values="1" def-values="0"/>
+    <test:delay name="early" latency-samples="3"/>
+    <test:delay name="stage" latency-samples="20" bypass-state-id="1"/>
+    <test:sum name="sum"/>
+    <audio:process-link src="early" dst="sum/1"/>
+    <audio:process-bypass-state id="1" param="skip" value="1"/>
+  </audio:process-def>
+  <audio:process-def name="side">
+    <test:delay name="early" latency-samples="3"/>
+    <test:delay name="side" latency-samples="20" is-outoforder="true"/>
+    <test:sum name="sum"/>
+    <audio:process-link src="*" dst="side"/>
+    <audio:process-link src="side" dst="sum/1"/>
+  </audio:process-def>
+
   <audio:process-def name="late">
     <test:delay name="stage" latency-samples="2000"/>
     <audio:modLatencyUniformer name="modLatencyUniformer" latencies="44100=1041;48000=1080"/>
@@ -169,6 +187,7 @@ const char* kModulesXml = R"xml(<definitions>
 
 const CreatorRow kTestRows[] = {
     {"test:delay", [] { return static_cast<CObject*>(new CModDefT<graphtest::CTestDelay>()); }, nullptr},
+    {"test:sum", [] { return static_cast<CObject*>(new CModDefT<graphtest::CTestSum>()); }, nullptr},
 };
 
 double maxStep(const std::vector<double>& y) {
@@ -417,6 +436,35 @@ TEST_F(ModuleTest, FixedLatencyPadsEveryPortAndSurvivesASwitchedStage) {
         EXPECT_EQ(g.process()->latency(), 569.0);
         EXPECT_LE(maxStep(y), 2.0 * maxStep(x)) << "skip " << skip;  // held, then faded: no jump
         for (size_t i = 8000; i < x.size(); ++i) ASSERT_NEAR(y[i], x[i - 569], 1e-12) << "skip " << skip << " at " << i;
+    }
+}
+
+// Where paths meet, the one that is always the latest keeps no delay history;
+// the others are delayed to it, also across a stage switched off and on
+// while playing (the chain's processed path meets its earlier tap), and a
+// side path later than the chain delays the chain.
+TEST_F(ModuleTest, PathsMeetAlignedWhicheverIsTheLatest) {
+    const struct {
+        const char* def;
+        double skipAt4096;  // the stage's switch from block 4096 on (-1: none)
+        int before, after;  // latency of the sum before and after
+    } cases[] = {{"drywet", 1.0, 23, 3}, {"drywet", -1.0, 23, 23}, {"side", -1.0, 20, 20}};
+    for (const auto& c : cases) {
+        CGraphRig& g = make(c.def, 1, 44100.0);
+        std::vector<double> x(16384, 0.0);
+        for (size_t i = 100; i < x.size(); i += 1000) x[i] = 1.0;
+        const auto y = g.run({x}, 256, [&](size_t s) {
+            if (s == 4096 && c.skipAt4096 >= 0.0) g.set("skip", c.skipAt4096);
+        })[0];
+        EXPECT_EQ(g.process()->latency(), double(c.after)) << c.def;
+        // Every impulse leaves as one sum of both paths, before and after
+        // the switch (a switch fades, so its own second is left out).
+        for (size_t i = 0; i < y.size(); ++i) {
+            if (i >= 4096 && i < 6000 && c.skipAt4096 >= 0.0) continue;
+            const int lat = i < 4096 ? c.before : c.after;
+            const bool hit = i >= size_t(lat) && x[i - size_t(lat)] == 1.0;
+            ASSERT_NEAR(y[i], hit ? 2.0 : 0.0, 1e-12) << c.def << " at " << i;
+        }
     }
 }
 
