@@ -7,6 +7,11 @@
 #include "Audio/Graph/ProcessDef.h"
 #include "Audio/Vector/Dual.h"
 
+#if TAMBLOR_HAVE_DUAL && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define TAMBLOR_SCAN_AVX2 1
+#endif
+
 namespace {
 
 // True when x[0 .. n) holds a NaN or an infinity. x * 0 is NaN exactly for
@@ -32,6 +37,33 @@ bool hasNonFinite(const double* x, int n) {
     return std::isnan(sum);
 }
 
+#if TAMBLOR_SCAN_AVX2
+// The same sums four doubles at a time, each step one fused multiply-add
+// (x * 0 + s), on processors that have them: a quarter of the instructions.
+__attribute__((target("avx2,fma"))) bool hasNonFiniteAVX2(const double* x, int n) {
+    int i = 0;
+    __m256d s0 = _mm256_setzero_pd(), s1 = s0, s2 = s0, s3 = s0;
+    const __m256d zero = _mm256_setzero_pd();
+    for (; i + 16 <= n; i += 16) {
+        s0 = _mm256_fmadd_pd(_mm256_loadu_pd(x + i), zero, s0);
+        s1 = _mm256_fmadd_pd(_mm256_loadu_pd(x + i + 4), zero, s1);
+        s2 = _mm256_fmadd_pd(_mm256_loadu_pd(x + i + 8), zero, s2);
+        s3 = _mm256_fmadd_pd(_mm256_loadu_pd(x + i + 12), zero, s3);
+    }
+    const __m256d t = _mm256_add_pd(_mm256_add_pd(s0, s1), _mm256_add_pd(s2, s3));
+    const __m128d h = _mm_add_pd(_mm256_castpd256_pd128(t), _mm256_extractf128_pd(t, 1));
+    double sum = _mm_cvtsd_f64(_mm_add_sd(h, _mm_unpackhi_pd(h, h)));
+    for (; i < n; ++i) sum += x[i] * 0.0;
+    return std::isnan(sum);
+}
+
+using NonFiniteScan = bool (*)(const double*, int);
+const NonFiniteScan g_hasNonFinite =
+    __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? hasNonFiniteAVX2 : hasNonFinite;
+#else
+const auto g_hasNonFinite = hasNonFinite;
+#endif
+
 }  // namespace
 
 bool CAudioProcessBase::clearNonFiniteOutputs(int frames) {
@@ -41,7 +73,7 @@ bool CAudioProcessBase::clearNonFiniteOutputs(int frames) {
     for (int p = 0; p < m_out.ports(); ++p)
         for (int ch = 0; ch < channels; ++ch) {
             double* x = m_out.channel(p, ch);
-            if (!hasNonFinite(x, n)) continue;
+            if (!g_hasNonFinite(x, n)) continue;
             any = true;
             for (int i = 0; i < n; ++i)
                 if (!std::isfinite(x[i])) x[i] = 0.0;
