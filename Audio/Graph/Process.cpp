@@ -110,6 +110,12 @@ CError CAudioProcess::build(const CAudioProcessDefBase& defBase, CAudioProcessBu
             total += n;
         }
         c.needsGather = total >= 2;
+        // Port 0 feeds the chain or the container's output; other ports only
+        // what links name them.
+        uint32_t used = 1u;
+        for (const LinkRef& l : m_links)
+            if (l.src == int(i) && l.srcPort > 0 && l.srcPort < 32) used |= 1u << l.srcPort;
+        c.process->setOutputPortsUsed(used);
     }
     m_outPorts.resize(size_t(m_outPortCount));
     m_scratch.assign(m_children.size(), 0);
@@ -541,7 +547,7 @@ void CAudioProcess::setupInputs(Child& c, int) {
     for (size_t pi = 0; pi < c.ports.size(); ++pi) {
         InPort& port = c.ports[pi];
         CPortBuffers& in = p->input(int(pi));
-        if (port.links.empty()) {
+        if (port.links.empty() || !p->readsInputPort(int(pi))) {
             in.channels = channels;
             for (int ch = 0; ch < channels; ++ch) in.ch[ch] = std::as_const(m_zero).data();
             continue;

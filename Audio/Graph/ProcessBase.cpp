@@ -70,7 +70,8 @@ bool CAudioProcessBase::clearNonFiniteOutputs(int frames) {
     const int n = std::min(frames, m_out.capacityFrames());
     const int channels = std::min(outputChannels(), m_out.channelCapacity());
     bool any = false;
-    for (int p = 0; p < m_out.ports(); ++p)
+    for (int p = 0; p < m_out.ports(); ++p) {
+        if (!outputPortUsed(p)) continue;  // nobody reads it
         for (int ch = 0; ch < channels; ++ch) {
             double* x = m_out.channel(p, ch);
             if (!g_hasNonFinite(x, n)) continue;
@@ -78,6 +79,7 @@ bool CAudioProcessBase::clearNonFiniteOutputs(int frames) {
             for (int i = 0; i < n; ++i)
                 if (!std::isfinite(x[i])) x[i] = 0.0;
         }
+    }
     return any;
 }
 

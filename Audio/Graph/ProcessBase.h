@@ -127,6 +127,16 @@ public:
     // Set before update(); modules that pad to a fixed total read it.
     virtual void setInputLatency(double samples) { m_inputLatency = samples; }
     double inputLatency() const { return m_inputLatency; }
+    // Which output ports anything reads (bit p: port p; all until the
+    // container says otherwise, main thread at build). A module may leave an
+    // output port nobody reads unwritten, and say which input ports it then
+    // does not read: the container leaves those unaligned.
+    void setOutputPortsUsed(uint32_t mask) { m_usedOutputs = mask; }
+    bool outputPortUsed(int port) const { return port >= 32 || ((m_usedOutputs >> port) & 1u) != 0; }
+    virtual bool readsInputPort(int port) const {
+        (void)port;
+        return true;
+    }
     // Runs one block of `frames` input frames: inputs are set, outputs filled.
     virtual void process(int frames) = 0;
     virtual void reset() {}
@@ -186,6 +196,7 @@ protected:
     CProcessConfig m_config;
     double m_rate = 44100.0;
     double m_inputLatency = 0.0;
+    uint32_t m_usedOutputs = ~0u;
     int m_channels = 0;
     int m_group = 0;
     std::vector<CPortBuffers> m_inputs;

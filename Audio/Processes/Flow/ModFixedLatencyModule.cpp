@@ -51,9 +51,11 @@ void CModFixedLatencyModule::process(int frames) {
     const int channels = std::min(m_channels, int(m_inLanes.size()) / m_ports);
     size_t lane = 0;
     for (int ch = 0; ch < channels; ++ch)
-        for (int p = 0; p < m_ports; ++p, ++lane) {
+        for (int p = 0; p < m_ports; ++p) {
+            if (!outputPortUsed(p)) continue;
             m_inLanes[lane] = input(p).ch[ch];
             m_outLanes[lane] = outputBuffer(p, ch);
+            ++lane;
         }
     m_dsp.process({m_inLanes.data(), lane}, {m_outLanes.data(), lane}, frames);
 }

@@ -23,6 +23,8 @@ public:
     int outputPortCount() const override { return std::max(1, inputPortCount()); }
     double latency() const override { return m_dsp.latency(); }
     double maxLatencySeconds() const override;
+    // A port whose output nobody reads is neither read nor padded.
+    bool readsInputPort(int port) const override { return outputPortUsed(port); }
 
     // D at the current rate.
     int totalLatency() const { return m_dsp.totalLatency(); }
@@ -40,7 +42,7 @@ private:
     int m_samples = 0;
     int m_ports = 1;
     double m_seenInputLatency = -1.0;
-    std::vector<const double*> m_inLanes;  // lane = channel · ports + port
+    std::vector<const double*> m_inLanes;  // the read ports of each channel in turn
     std::vector<double*> m_outLanes;
 };
 
