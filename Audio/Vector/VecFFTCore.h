@@ -535,6 +535,105 @@ struct Kernels {
         return kVecOk;
     }
 
+    // correlate for taps that read the same forwards and backwards (rev[t] ==
+    // rev[taps-1-t]: a linear-phase filter), on `channels` signals x[c] ->
+    // out[c]. The two samples under a pair of equal taps are added before the
+    // multiply, so a pair costs one multiply-add; two signals run side by
+    // side, each broadcast tap serving both.
+    static int correlateSymmetric(const double* rev, int taps, const double* const* x, double* const* out,
+                                  int channels, int count, int accumulate) {
+        if (!rev || !x || !out) return kVecErrNullPtr;
+        if (taps < 1 || count < 1 || channels < 1) return kVecErrSize;
+        for (int c = 0; c < channels; ++c)
+            if (!x[c] || !out[c]) return kVecErrNullPtr;
+        int c = 0;
+        for (; c + 2 <= channels; c += 2) symmetricRun<2>(rev, taps, x + c, out + c, count, accumulate != 0);
+        if (c < channels) symmetricRun<1>(rev, taps, x + c, out + c, count, accumulate != 0);
+        return kVecOk;
+    }
+
+    // Four vectors of outputs of one signal, one pair of taps (t, u).
+    struct SymAcc {
+        V a0, a1, a2, a3;
+        inline void zero() { a0 = a1 = a2 = a3 = T::set1(0.0); }
+        inline void pair(V h, const double* p, size_t t, size_t u) {
+            a0 = T::mulAdd(h, T::add(T::load(p + t), T::load(p + u)), a0);
+            a1 = T::mulAdd(h, T::add(T::load(p + t + W), T::load(p + u + W)), a1);
+            a2 = T::mulAdd(h, T::add(T::load(p + t + 2 * W), T::load(p + u + 2 * W)), a2);
+            a3 = T::mulAdd(h, T::add(T::load(p + t + 3 * W), T::load(p + u + 3 * W)), a3);
+        }
+        inline void single(V h, const double* p, size_t t) {
+            a0 = T::mulAdd(h, T::load(p + t), a0);
+            a1 = T::mulAdd(h, T::load(p + t + W), a1);
+            a2 = T::mulAdd(h, T::load(p + t + 2 * W), a2);
+            a3 = T::mulAdd(h, T::load(p + t + 3 * W), a3);
+        }
+        inline void store(double* o, bool accumulate) {
+            if (accumulate) {
+                a0 = T::add(a0, T::load(o));
+                a1 = T::add(a1, T::load(o + W));
+                a2 = T::add(a2, T::load(o + 2 * W));
+                a3 = T::add(a3, T::load(o + 3 * W));
+            }
+            T::store(o, a0);
+            T::store(o + W, a1);
+            T::store(o + 2 * W, a2);
+            T::store(o + 3 * W, a3);
+        }
+    };
+
+    template <int C>
+    static void symmetricRun(const double* rev, int taps, const double* const* x, double* const* out, int count,
+                             bool accumulate) {
+        const size_t pairs = size_t(taps) / 2, last = size_t(taps) - 1;
+        const bool middle = (taps & 1) != 0;
+        const size_t n4 = size_t(count) / (4 * W) * (4 * W);
+        for (size_t n = 0; n < n4; n += 4 * W) {
+            SymAcc s0, s1;
+            s0.zero();
+            if constexpr (C == 2) s1.zero();
+            const double* p0 = x[0] + n;
+            const double* p1 = x[C - 1] + n;
+            for (size_t t = 0; t < pairs; ++t) {
+                const V h = T::set1(rev[t]);
+                s0.pair(h, p0, t, last - t);
+                if constexpr (C == 2) s1.pair(h, p1, t, last - t);
+            }
+            if (middle) {
+                const V h = T::set1(rev[pairs]);
+                s0.single(h, p0, pairs);
+                if constexpr (C == 2) s1.single(h, p1, pairs);
+            }
+            s0.store(out[0] + n, accumulate);
+            if constexpr (C == 2) s1.store(out[1] + n, accumulate);
+        }
+        for (int c = 0; c < C; ++c)
+            for (size_t n = n4; n < size_t(count); ++n) {
+                const double* p = x[c] + n;
+                double s = 0.0;
+                for (size_t t = 0; t < pairs; ++t) s += rev[t] * (p[t] + p[last - t]);
+                if (middle) s += rev[pairs] * p[pairs];
+                out[c][n] = accumulate ? out[c][n] + s : s;
+            }
+    }
+
+    // dst[2i] = a[i], dst[2i+1] = b[i] for i < n, and back: plain copies.
+    static int interleave(const double* a, const double* b, double* dst, int n) {
+        if (!a || !b || !dst) return kVecErrNullPtr;
+        size_t i = 0;
+        for (; i + W <= size_t(n); i += W) T::storePairs(dst + 2 * i, T::load(a + i), T::load(b + i));
+        for (; i < size_t(n); ++i) {
+            dst[2 * i] = a[i];
+            dst[2 * i + 1] = b[i];
+        }
+        return kVecOk;
+    }
+    static int deinterleave2(const double* src, double* a, double* b, int n) {
+        if (!src || !a || !b) return kVecErrNullPtr;
+        if (n > 0) deinterleave(src, a, b, size_t(n));
+        return kVecOk;
+    }
+
     static int mulAddPacked(const double* a, const double* b, double* d, int len) {
         return productPacked<true>(a, b, d, len);
     }

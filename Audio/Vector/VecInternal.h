@@ -45,6 +45,9 @@ using VecForwardFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
 using VecInverseFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
 using VecMulFn = int (*)(const double*, const double*, double*, int);
 using VecCorrelateFn = int (*)(const double*, int, const double*, double*, int, int);
+using VecCorrelateSymFn = int (*)(const double*, int, const double* const*, double* const*, int, int, int);
+using VecInterleaveFn = int (*)(const double*, const double*, double*, int);
+using VecDeinterleaveFn = int (*)(const double*, double*, double*, int);
 using VecMulSumFn = int (*)(const double* const*, const double* const*, int, double*, int, int);
 using VecLayoutFn = int (*)(const double*, double*, int);
 
@@ -62,6 +65,9 @@ struct CVecBuild {
     VecLayoutFn splitToPacked;
     VecForwardFn forwardSplit;
     VecInverseFn inverseSplit;
+    VecCorrelateSymFn correlateSymmetric;
+    VecInterleaveFn interleave;
+    VecDeinterleaveFn deinterleave;
 };
 
 // The portable build: always present, and the dispatchers' state before
@@ -71,6 +77,10 @@ int vecPortableInverse(const double* src, double* dst, const CVecFFTPlan* plan, 
 int vecPortableMulPacked(const double* a, const double* b, double* dst, int len);
 int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int len);
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate);
+int vecPortableCorrelateSymmetric(const double* rev, int taps, const double* const* x, double* const* out,
+                                  int channels, int count, int accumulate);
+int vecPortableInterleave(const double* a, const double* b, double* dst, int n);
+int vecPortableDeinterleave(const double* src, double* a, double* b, int n);
 int vecPortableMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len,
                             int accumulate);
 int vecPortableMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len,

@@ -8,7 +8,8 @@ namespace {
 using K = vecbuild::Kernels<vecbuild::VecOpsScalar>;
 const CVecBuild kBuild = {"portable", &K::forward<false>, &K::inverse<false>, &K::mulPacked, &K::mulAddPacked, &K::correlate,
                           &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked,
-                          &K::forward<true>, &K::inverse<true>};
+                          &K::forward<true>, &K::inverse<true>, &K::correlateSymmetric,
+                          &K::interleave, &K::deinterleave2};
 }  // namespace
 
 int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
@@ -44,6 +45,14 @@ int vecPortableInverseSplit(const double* src, double* dst, const CVecFFTPlan* p
     return K::inverse<true>(src, dst, plan, work);
 }
 
+int vecPortableCorrelateSymmetric(const double* rev, int taps, const double* const* x, double* const* out,
+                                  int channels, int count, int accumulate) {
+    return K::correlateSymmetric(rev, taps, x, out, channels, count, accumulate);
+}
+int vecPortableInterleave(const double* a, const double* b, double* dst, int n) {
+    return K::interleave(a, b, dst, n);
+}
+int vecPortableDeinterleave(const double* src, double* a, double* b, int n) { return K::deinterleave2(src, a, b, n); }
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {
     return K::correlate(rev, taps, x, out, count, accumulate);
 }

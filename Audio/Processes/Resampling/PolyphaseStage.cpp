@@ -7,7 +7,7 @@
 
 CError CPolyphaseStage::prepare(Kind kind, int channels, size_t maxTaps, int maxDelay, int maxInFrames) {
     m_kind = kind;
-    m_channels = std::max(channels, 1);
+    m_channels = std::clamp(channels, 1, kMaxChannels);
     m_maxTaps = std::max<size_t>(maxTaps, 1);
     m_maxDelay = std::max(maxDelay, 0);
     m_maxInFrames = std::max(maxInFrames, 1);
@@ -23,7 +23,7 @@ CError CPolyphaseStage::prepare(Kind kind, int channels, size_t maxTaps, int max
     for (int s = 0; s < 2; ++s) m_histBuf[s].assign(s < streams ? size_t(m_channels) * m_histStride : 0, 0.0);
     m_outStride = kind == kUp ? 2 * size_t(m_maxInFrames) : size_t(m_maxInFrames) / 2 + 1;
     m_out.assign(size_t(m_channels) * m_outStride, 0.0);
-    m_tmp.assign(kind == kUp ? 2 * size_t(m_maxInFrames) : 0, 0.0);
+    m_tmp.assign(kind == kUp ? size_t(m_channels) * 2 * size_t(m_maxInFrames) : 0, 0.0);
     reset();
     return {};
 }
@@ -49,6 +49,10 @@ bool CPolyphaseStage::setKernel(std::span<const double> taps, int delay) {
         const int count = int(taps.size() + 1 - size_t(q)) / 2;
         m_phaseTaps[q] = count;
         for (int i = 0; i < count; ++i) m_phase[q][size_t(count - 1 - i)] = scale * taps[size_t(2 * i + q)];
+        bool symmetric = true;
+        for (int i = 0; i < count / 2 && symmetric; ++i)
+            symmetric = m_phase[q][size_t(i)] == m_phase[q][size_t(count - 1 - i)];
+        m_symmetric[q] = symmetric;
     }
     m_hasKernel = true;
     return true;
@@ -69,36 +73,45 @@ int CPolyphaseStage::process(const double* const* in, int channels, int frames) 
     return m_kind == kUp ? processUp(in, channels, frames) : processDown(in, channels, frames);
 }
 
-namespace {
-// out[n] (+)= sum of the reversed taps against x[n ...]; silence for no taps.
-void sum(const std::vector<double>& rev, int taps, const double* x, double* out, int count, bool accumulate) {
-    if (count <= 0) return;
+void CPolyphaseStage::phaseSum(int q, const double* const* x, double* const* out, int channels, int count,
+                               bool accumulate) const {
+    if (count <= 0 || channels <= 0) return;
+    const int taps = m_phaseTaps[q];
     if (taps <= 0) {
-        if (!accumulate) std::memset(out, 0, size_t(count) * sizeof(double));
+        if (!accumulate)
+            for (int ch = 0; ch < channels; ++ch) std::memset(out[ch], 0, size_t(count) * sizeof(double));
         return;
     }
-    vecCorrelate(rev.data(), taps, x, out, count, accumulate ? 1 : 0);
+    if (m_symmetric[q]) {
+        vecCorrelateSymmetric(m_phase[q].data(), taps, x, out, channels, count, accumulate ? 1 : 0);
+        return;
+    }
+    for (int ch = 0; ch < channels; ++ch)
+        vecCorrelate(m_phase[q].data(), taps, x[ch], out[ch], count, accumulate ? 1 : 0);
 }
-}  // namespace
 
 int CPolyphaseStage::processUp(const double* const* in, int channels, int frames) {
     const int D = m_delay;
+    const double* x[kMaxChannels] = {};
+    double* phaseOut[2][kMaxChannels] = {};
     for (int ch = 0; ch < channels; ++ch) {
         double* buf = m_histBuf[0].data() + size_t(ch) * m_histStride;
-        double* x = buf + m_hist;
-        std::memcpy(x, in[ch], size_t(frames) * sizeof(double));
-        double* y = m_out.data() + size_t(ch) * m_outStride;
-        double* phaseOut[2] = {m_tmp.data(), m_tmp.data() + m_maxInFrames};
-        for (int p = 0; p < 2; ++p) {
-            const int q = (p + D) & 1;
-            const int offset = (p - q - D) / 2;  // exact: p - q - D is even
-            const int taps = m_phaseTaps[q];
-            sum(m_phase[q], taps, x + offset - (taps - 1), phaseOut[p], frames, false);
-        }
-        for (int n = 0; n < frames; ++n) {
-            y[2 * n] = phaseOut[0][n];
-            y[2 * n + 1] = phaseOut[1][n];
-        }
+        std::memcpy(buf + m_hist, in[ch], size_t(frames) * sizeof(double));
+        double* tmp = m_tmp.data() + size_t(ch) * 2 * size_t(m_maxInFrames);
+        phaseOut[0][ch] = tmp;
+        phaseOut[1][ch] = tmp + m_maxInFrames;
+    }
+    for (int p = 0; p < 2; ++p) {
+        const int q = (p + D) & 1;
+        const int offset = (p - q - D) / 2;  // exact: p - q - D is even
+        const int taps = m_phaseTaps[q];
+        for (int ch = 0; ch < channels; ++ch)
+            x[ch] = m_histBuf[0].data() + size_t(ch) * m_histStride + m_hist + offset - (taps - 1);
+        phaseSum(q, x, phaseOut[p], channels, frames, false);
+    }
+    for (int ch = 0; ch < channels; ++ch) {
+        vecInterleave(phaseOut[0][ch], phaseOut[1][ch], m_out.data() + size_t(ch) * m_outStride, frames);
+        double* buf = m_histBuf[0].data() + size_t(ch) * m_histStride;
         std::memmove(buf, buf + frames, size_t(m_hist) * sizeof(double));
     }
     return 2 * frames;
@@ -109,19 +122,34 @@ int CPolyphaseStage::processDown(const double* const* in, int channels, int fram
     const int s = m_oddPhase;
     const int evens = (frames + 1 - s) / 2, odds = frames - evens;
     const int te = m_phaseTaps[0], to = m_phaseTaps[1];
+    const double* xe[kMaxChannels] = {};
+    const double* xo[kMaxChannels] = {};
+    double* v[kMaxChannels] = {};
+    for (int ch = 0; ch < channels; ++ch) {
+        double* e = m_histBuf[0].data() + size_t(ch) * m_histStride + m_hist;
+        double* o = m_histBuf[1].data() + size_t(ch) * m_histStride + m_hist;
+        // Sample i sits at an even position when i + s is even: the pairs
+        // (w[2j], w[2j+1]) are (E, O) samples for s = 0 and (O, E) for s = 1,
+        // and a block of odd length ends on one more of the first kind.
+        const double* w = in[ch];
+        const int whole = frames / 2;
+        if (s == 0) {
+            vecDeinterleave(w, e, o, whole);
+            if (evens > whole) e[whole] = w[2 * whole];
+        } else {
+            vecDeinterleave(w, o, e, whole);
+            if (odds > whole) o[whole] = w[2 * whole];
+        }
+        // Output j is the kept sample of absolute even index k = (evens before) + j.
+        xe[ch] = e - d - (te - 1);
+        xo[ch] = o + s - d - 1 - (to - 1);
+        v[ch] = m_out.data() + size_t(ch) * m_outStride;
+    }
+    phaseSum(0, xe, v, channels, evens, false);
+    phaseSum(1, xo, v, channels, evens, true);
     for (int ch = 0; ch < channels; ++ch) {
         double* eBuf = m_histBuf[0].data() + size_t(ch) * m_histStride;
         double* oBuf = m_histBuf[1].data() + size_t(ch) * m_histStride;
-        double* e = eBuf + m_hist;
-        double* o = oBuf + m_hist;
-        // Sample i sits at an even position when i + s is even.
-        const double* w = in[ch];
-        for (int j = 0; j < evens; ++j) e[j] = w[s + 2 * j];
-        for (int j = 0; j < odds; ++j) o[j] = w[1 - s + 2 * j];
-        // Output j is the kept sample of absolute even index k = (evens before) + j.
-        double* v = m_out.data() + size_t(ch) * m_outStride;
-        sum(m_phase[0], te, e - d - (te - 1), v, evens, false);
-        sum(m_phase[1], to, o + s - d - 1 - (to - 1), v, evens, true);
         std::memmove(eBuf, eBuf + evens, size_t(m_hist) * sizeof(double));
         std::memmove(oBuf, oBuf + odds, size_t(m_hist) * sizeof(double));
     }

@@ -13,7 +13,10 @@
 //     v[k] = sum_i h[2i] E[k - D/2 - i] + sum_i h[2i+1] O[k - D/2 - 1 - i]
 // (D even). Both equal the straightforward form within rounding.
 //
-// The sums run through vecCorrelate (the processor's build). prepare()
+// The sums run through the vector kernels (the processor's build): a phase
+// whose taps read the same backwards (each phase of an odd-length linear-phase
+// kernel does) through vecCorrelateSymmetric, all channels in one call, two
+// side by side; any other through vecCorrelate, channel by channel. prepare()
 // allocates; the rest never does.
 
 #include <span>
@@ -24,6 +27,7 @@
 class CPolyphaseStage {
 public:
     enum Kind { kUp, kDown };
+    static constexpr int kMaxChannels = 16;  // as many as a graph carries
 
     // Sizes the stage for `channels`, kernels of up to maxTaps taps, delays of
     // up to maxDelay and blocks of up to maxInFrames input frames.
@@ -44,6 +48,8 @@ public:
     int outputFrames(int inputFrames) const;
 
 private:
+    // out[c][n] (+)= phase q's sum over x[c] + n, channels 0 ... channels-1.
+    void phaseSum(int q, const double* const* x, double* const* out, int channels, int count, bool accumulate) const;
     int processUp(const double* const* in, int channels, int frames);
     int processDown(const double* const* in, int channels, int frames);
 
@@ -55,6 +61,7 @@ private:
     // Each phase's taps, reversed (up: scaled by 2), and their counts.
     std::vector<double> m_phase[2];
     int m_phaseTaps[2] = {0, 0};
+    bool m_symmetric[2] = {false, false};  // the phase's taps read the same backwards
     bool m_hasKernel = false;
 
     // Histories: per channel, m_hist samples of the past then the new block.
@@ -65,5 +72,5 @@ private:
     int m_oddPhase = 0;   // down: the next input sample is at an odd position
     std::vector<double> m_out;
     size_t m_outStride = 0;
-    std::vector<double> m_tmp;  // up: the odd phase's outputs before interleaving
+    std::vector<double> m_tmp;  // up: per channel, each phase's outputs before interleaving
 };
