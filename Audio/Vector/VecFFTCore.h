@@ -16,7 +16,8 @@
 // Real transform of N = 2M points: the even and odd samples form M complex
 // points z; a complex transform Z of M points runs as radix-4 Stockham
 // passes (natural order in and out, alternating between two split re/im
-// buffers) with one radix-2 pass when log2 M is odd; the split pass then
+// buffers), the last two as one radix-8 pass when log2 M is odd (a radix-2
+// pass for the smallest sizes); the split pass then
 // forms X[k] = E[k] + w^k O[k] with E, O the spectra of the even and odd
 // samples, bins k and M-k together. The inverse runs the same steps
 // backwards, using IFFT(Z) = conj(FFT(conj Z)). The first pass reads the
@@ -188,6 +189,36 @@ struct Kernels {
         }
     }
 
+    // Last two passes (n = 8) as one radix-8 pass at stride s >= W, no
+    // outer twiddles: y[q + s k] = sum over j of x[q + s j] e^(-2 pi i jk / 8),
+    // as two radix-4 butterflies on the even and odd points and a radix-2
+    // step with the eighth roots. One pass over the data instead of two.
+    template <bool Interleaved>
+    static void pass8Last(size_t s, const double* xr, const double* xi, double* yr, double* yi) {
+        const V c = T::set1(0.70710678118654752440);  // 1 / sqrt(2)
+        for (size_t q = 0; q < s; q += W) {
+            Quad e, o;
+            butterfly(T::load(xr + q), T::load(xi + q), T::load(xr + 2 * s + q), T::load(xi + 2 * s + q),
+                      T::load(xr + 4 * s + q), T::load(xi + 4 * s + q), T::load(xr + 6 * s + q),
+                      T::load(xi + 6 * s + q), e);
+            butterfly(T::load(xr + s + q), T::load(xi + s + q), T::load(xr + 3 * s + q), T::load(xi + 3 * s + q),
+                      T::load(xr + 5 * s + q), T::load(xi + 5 * s + q), T::load(xr + 7 * s + q),
+                      T::load(xi + 7 * s + q), o);
+            // w^k O_k with w = e^(-i pi / 4): (1 - i) / sqrt 2, -i, (-1 - i) / sqrt 2.
+            const V t1r = T::mul(T::add(o.r1, o.i1), c), t1i = T::mul(T::sub(o.i1, o.r1), c);
+            const V t2r = o.i2, t2i = T::neg(o.r2);
+            const V t3r = T::mul(T::sub(o.i3, o.r3), c), t3i = T::neg(T::mul(T::add(o.r3, o.i3), c));
+            storePoints<Interleaved>(yr, yi, q, T::add(e.r0, o.r0), T::add(e.i0, o.i0));
+            storePoints<Interleaved>(yr, yi, s + q, T::add(e.r1, t1r), T::add(e.i1, t1i));
+            storePoints<Interleaved>(yr, yi, 2 * s + q, T::add(e.r2, t2r), T::add(e.i2, t2i));
+            storePoints<Interleaved>(yr, yi, 3 * s + q, T::add(e.r3, t3r), T::add(e.i3, t3i));
+            storePoints<Interleaved>(yr, yi, 4 * s + q, T::sub(e.r0, o.r0), T::sub(e.i0, o.i0));
+            storePoints<Interleaved>(yr, yi, 5 * s + q, T::sub(e.r1, t1r), T::sub(e.i1, t1i));
+            storePoints<Interleaved>(yr, yi, 6 * s + q, T::sub(e.r2, t2r), T::sub(e.i2, t2i));
+            storePoints<Interleaved>(yr, yi, 7 * s + q, T::sub(e.r3, t3r), T::sub(e.i3, t3i));
+        }
+    }
+
     // Last radix-2 pass (n = 2) at stride s.
     template <bool Interleaved>
     static void pass2Last(size_t s, const double* xr, const double* xi, double* yr, double* yi) {
@@ -214,6 +245,14 @@ struct Kernels {
         double *xr = ar, *xi = ai, *yr = br, *yi = bi;
         Where where = InA;
         for (int pass = 0; n >= 4; ++pass, n /= 4, s *= 4) {
+            if (n == 8 && s >= W && !(fuseInput && s == 1)) {
+                if (dst) {
+                    pass8Last<true>(s, xr, xi, dst, nullptr);
+                    return InDst;
+                }
+                pass8Last<false>(s, xr, xi, yr, yi);
+                return where == InA ? InB : InA;
+            }
             if (n == 4) {
                 if (s < W) {
                     Scalar::template pass4Last<false>(s, xr, xi, yr, yi);
@@ -533,88 +572,6 @@ struct Kernels {
             out[n] = accumulate ? out[n] + s : s;
         }
         return kVecOk;
-    }
-
-    // correlate for taps that read the same forwards and backwards (rev[t] ==
-    // rev[taps-1-t]: a linear-phase filter), on `channels` signals x[c] ->
-    // out[c]. The two samples under a pair of equal taps are added before the
-    // multiply, so a pair costs one multiply-add; two signals run side by
-    // side, each broadcast tap serving both.
-    static int correlateSymmetric(const double* rev, int taps, const double* const* x, double* const* out,
-                                  int channels, int count, int accumulate) {
-        if (!rev || !x || !out) return kVecErrNullPtr;
-        if (taps < 1 || count < 1 || channels < 1) return kVecErrSize;
-        for (int c = 0; c < channels; ++c)
-            if (!x[c] || !out[c]) return kVecErrNullPtr;
-        int c = 0;
-        for (; c + 2 <= channels; c += 2) symmetricRun<2>(rev, taps, x + c, out + c, count, accumulate != 0);
-        if (c < channels) symmetricRun<1>(rev, taps, x + c, out + c, count, accumulate != 0);
-        return kVecOk;
-    }
-
-    // Four vectors of outputs of one signal, one pair of taps (t, u).
-    struct SymAcc {
-        V a0, a1, a2, a3;
-        inline void zero() { a0 = a1 = a2 = a3 = T::set1(0.0); }
-        inline void pair(V h, const double* p, size_t t, size_t u) {
-            a0 = T::mulAdd(h, T::add(T::load(p + t), T::load(p + u)), a0);
-            a1 = T::mulAdd(h, T::add(T::load(p + t + W), T::load(p + u + W)), a1);
-            a2 = T::mulAdd(h, T::add(T::load(p + t + 2 * W), T::load(p + u + 2 * W)), a2);
-            a3 = T::mulAdd(h, T::add(T::load(p + t + 3 * W), T::load(p + u + 3 * W)), a3);
-        }
-        inline void single(V h, const double* p, size_t t) {
-            a0 = T::mulAdd(h, T::load(p + t), a0);
-            a1 = T::mulAdd(h, T::load(p + t + W), a1);
-            a2 = T::mulAdd(h, T::load(p + t + 2 * W), a2);
-            a3 = T::mulAdd(h, T::load(p + t + 3 * W), a3);
-        }
-        inline void store(double* o, bool accumulate) {
-            if (accumulate) {
-                a0 = T::add(a0, T::load(o));
-                a1 = T::add(a1, T::load(o + W));
-                a2 = T::add(a2, T::load(o + 2 * W));
-                a3 = T::add(a3, T::load(o + 3 * W));
-            }
-            T::store(o, a0);
-            T::store(o + W, a1);
-            T::store(o + 2 * W, a2);
-            T::store(o + 3 * W, a3);
-        }
-    };
-
-    template <int C>
-    static void symmetricRun(const double* rev, int taps, const double* const* x, double* const* out, int count,
-                             bool accumulate) {
-        const size_t pairs = size_t(taps) / 2, last = size_t(taps) - 1;
-        const bool middle = (taps & 1) != 0;
-        const size_t n4 = size_t(count) / (4 * W) * (4 * W);
-        for (size_t n = 0; n < n4; n += 4 * W) {
-            SymAcc s0, s1;
-            s0.zero();
-            if constexpr (C == 2) s1.zero();
-            const double* p0 = x[0] + n;
-            const double* p1 = x[C - 1] + n;
-            for (size_t t = 0; t < pairs; ++t) {
-                const V h = T::set1(rev[t]);
-                s0.pair(h, p0, t, last - t);
-                if constexpr (C == 2) s1.pair(h, p1, t, last - t);
-            }
-            if (middle) {
-                const V h = T::set1(rev[pairs]);
-                s0.single(h, p0, pairs);
-                if constexpr (C == 2) s1.single(h, p1, pairs);
-            }
-            s0.store(out[0] + n, accumulate);
-            if constexpr (C == 2) s1.store(out[1] + n, accumulate);
-        }
-        for (int c = 0; c < C; ++c)
-            for (size_t n = n4; n < size_t(count); ++n) {
-                const double* p = x[c] + n;
-                double s = 0.0;
-                for (size_t t = 0; t < pairs; ++t) s += rev[t] * (p[t] + p[last - t]);
-                if (middle) s += rev[pairs] * p[pairs];
-                out[c][n] = accumulate ? out[c][n] + s : s;
-            }
     }
 
     // dst[2i] = a[i], dst[2i+1] = b[i] for i < n, and back: plain copies.

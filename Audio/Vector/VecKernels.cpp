@@ -108,7 +108,7 @@ struct CLevelTables {
             level[l] = {b->name,      &vecSharedGetSize, &vecSharedInit,   b->forward,
                         b->inverse, b->mulPacked,      b->mulAddPacked, b->correlate, b->mulSumPacked,
                         b->mulSumSplit, b->packedToSplit, b->splitToPacked, b->forwardSplit, b->inverseSplit,
-                        b->correlateSymmetric, b->interleave, b->deinterleave};
+                        b->interleave, b->deinterleave};
         }
     }
 };
@@ -134,7 +134,6 @@ struct CDispatch {
     std::atomic<VecLayoutFn> splitToPacked{&vecPortableSplitToPacked};
     std::atomic<VecForwardFn> forwardSplit{&vecPortableForwardSplit};
     std::atomic<VecInverseFn> inverseSplit{&vecPortableInverseSplit};
-    std::atomic<VecCorrelateSymFn> correlateSymmetric{&vecPortableCorrelateSymmetric};
     std::atomic<VecInterleaveFn> interleave{&vecPortableInterleave};
     std::atomic<VecDeinterleaveFn> deinterleave{&vecPortableDeinterleave};
     std::atomic<int> level{0};
@@ -157,7 +156,6 @@ void activate(int level) {
     s_dispatch.splitToPacked.store(t.splitToPacked, rel);
     s_dispatch.forwardSplit.store(t.forwardSplit, rel);
     s_dispatch.inverseSplit.store(t.inverseSplit, rel);
-    s_dispatch.correlateSymmetric.store(t.correlateSymmetric, rel);
     s_dispatch.interleave.store(t.interleave, rel);
     s_dispatch.deinterleave.store(t.deinterleave, rel);
     s_dispatch.level.store(level, rel);
@@ -320,12 +318,6 @@ void vecSplitToPacked(const double* src, double* dst, int len) {
 
 int vecCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {
     return s_dispatch.correlate.load(std::memory_order_relaxed)(rev, taps, x, out, count, accumulate);
-}
-
-int vecCorrelateSymmetric(const double* rev, int taps, const double* const* x, double* const* out, int channels,
-                          int count, int accumulate) {
-    return s_dispatch.correlateSymmetric.load(std::memory_order_relaxed)(rev, taps, x, out, channels, count,
-                                                                         accumulate);
 }
 
 void vecInterleave(const double* a, const double* b, double* dst, int n) {

@@ -101,15 +101,6 @@ void vecSplitToPacked(const double* src, double* dst, int len);
 // sample, this is y[n] = sum h[i] x[n - i].
 int vecCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate);
 
-// vecCorrelate for symmetric taps (rev[t] == rev[taps-1-t], as a linear-phase
-// filter's are), on `channels` signals at once: out[c][n] (+)= sum over t of
-// rev[t] x[c][n + t]. The samples under each pair of equal taps are added
-// before the multiply (half the multiplies; the same sums within rounding),
-// and two signals run side by side on each broadcast tap. Only the first
-// (taps + 1) / 2 values of rev are read.
-int vecCorrelateSymmetric(const double* rev, int taps, const double* const* x, double* const* out, int channels,
-                          int count, int accumulate);
-
 // Two signals into one stream of pairs and back (dst[2i] = a[i], dst[2i+1] =
 // b[i], i < n): plain copies, the same values in every build. The buffers
 // may not overlap.
@@ -146,7 +137,6 @@ struct CVecKernelTable {
     int (*splitToPacked)(const double*, double*, int);
     int (*forwardSplit)(const double*, double*, const CVecFFTPlan*, void*);
     int (*inverseSplit)(const double*, double*, const CVecFFTPlan*, void*);
-    int (*correlateSymmetric)(const double*, int, const double* const*, double* const*, int, int, int);
     int (*interleave)(const double*, const double*, double*, int);
     int (*deinterleave)(const double*, double*, double*, int);
 };

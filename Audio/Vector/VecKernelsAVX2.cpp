@@ -53,7 +53,7 @@ struct VecOpsAVX2 {
 using K = Kernels<VecOpsAVX2>;
 const CVecBuild kBuild = {"avx2", &K::forward<false>, &K::inverse<false>, &K::mulPacked, &K::mulAddPacked, &K::correlate,
                           &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked,
-                          &K::forward<true>, &K::inverse<true>, &K::correlateSymmetric,
+                          &K::forward<true>, &K::inverse<true>, 
                           &K::interleave, &K::deinterleave2};
 
 }  // namespace

@@ -8,7 +8,7 @@ namespace {
 using K = vecbuild::Kernels<vecbuild::VecOpsScalar>;
 const CVecBuild kBuild = {"portable", &K::forward<false>, &K::inverse<false>, &K::mulPacked, &K::mulAddPacked, &K::correlate,
                           &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked,
-                          &K::forward<true>, &K::inverse<true>, &K::correlateSymmetric,
+                          &K::forward<true>, &K::inverse<true>, 
                           &K::interleave, &K::deinterleave2};
 }  // namespace
 
@@ -45,10 +45,6 @@ int vecPortableInverseSplit(const double* src, double* dst, const CVecFFTPlan* p
     return K::inverse<true>(src, dst, plan, work);
 }
 
-int vecPortableCorrelateSymmetric(const double* rev, int taps, const double* const* x, double* const* out,
-                                  int channels, int count, int accumulate) {
-    return K::correlateSymmetric(rev, taps, x, out, channels, count, accumulate);
-}
 int vecPortableInterleave(const double* a, const double* b, double* dst, int n) {
     return K::interleave(a, b, dst, n);
 }

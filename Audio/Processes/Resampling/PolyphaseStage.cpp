@@ -49,10 +49,6 @@ bool CPolyphaseStage::setKernel(std::span<const double> taps, int delay) {
         const int count = int(taps.size() + 1 - size_t(q)) / 2;
         m_phaseTaps[q] = count;
         for (int i = 0; i < count; ++i) m_phase[q][size_t(count - 1 - i)] = scale * taps[size_t(2 * i + q)];
-        bool symmetric = true;
-        for (int i = 0; i < count / 2 && symmetric; ++i)
-            symmetric = m_phase[q][size_t(i)] == m_phase[q][size_t(count - 1 - i)];
-        m_symmetric[q] = symmetric;
     }
     m_hasKernel = true;
     return true;
@@ -80,10 +76,6 @@ void CPolyphaseStage::phaseSum(int q, const double* const* x, double* const* out
     if (taps <= 0) {
         if (!accumulate)
             for (int ch = 0; ch < channels; ++ch) std::memset(out[ch], 0, size_t(count) * sizeof(double));
-        return;
-    }
-    if (m_symmetric[q]) {
-        vecCorrelateSymmetric(m_phase[q].data(), taps, x, out, channels, count, accumulate ? 1 : 0);
         return;
     }
     for (int ch = 0; ch < channels; ++ch)

@@ -13,11 +13,9 @@
 //     v[k] = sum_i h[2i] E[k - D/2 - i] + sum_i h[2i+1] O[k - D/2 - 1 - i]
 // (D even). Both equal the straightforward form within rounding.
 //
-// The sums run through the vector kernels (the processor's build): a phase
-// whose taps read the same backwards (each phase of an odd-length linear-phase
-// kernel does) through vecCorrelateSymmetric, all channels in one call, two
-// side by side; any other through vecCorrelate, channel by channel. prepare()
-// allocates; the rest never does.
+// The sums run through vecCorrelate, the interleaving and the splitting into
+// E and O through vecInterleave and vecDeinterleave (the processor's build).
+// prepare() allocates; the rest never does.
 
 #include <span>
 #include <vector>
@@ -61,7 +59,6 @@ private:
     // Each phase's taps, reversed (up: scaled by 2), and their counts.
     std::vector<double> m_phase[2];
     int m_phaseTaps[2] = {0, 0};
-    bool m_symmetric[2] = {false, false};  // the phase's taps read the same backwards
     bool m_hasKernel = false;
 
     // Histories: per channel, m_hist samples of the past then the new block.

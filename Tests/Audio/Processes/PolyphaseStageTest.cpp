@@ -107,17 +107,12 @@ double worstAgainstStraightforward(Stage& stage, CPolyphaseStage::Kind kind, con
 
 TEST(PolyphaseStage, EqualsTheStraightforwardFormWithin140dB) {
     for (CPolyphaseStage::Kind kind : {CPolyphaseStage::kUp, CPolyphaseStage::kDown})
-        for (size_t taps : {size_t(1), size_t(2), size_t(39), size_t(40), size_t(367), size_t(1017)})
-            for (bool symmetric : {false, true})
+        for (size_t taps : {size_t(1), size_t(2), size_t(39), size_t(367), size_t(1017)})
             for (int blockOrder : {0, 1, 7}) {
                 const int delay = 1 << blockOrder;
                 SCOPED_TRACE(std::string(kind == CPolyphaseStage::kUp ? "up" : "down") + ", " +
-                             std::to_string(taps) + (symmetric ? " symmetric" : "") + " taps, delay " +
-                             std::to_string(delay));
-                std::vector<double> h = kernel(taps, unsigned(taps));
-                // Linear phase: an odd length makes each phase symmetric (the
-                // paired sums), an even one makes the phases mirror each other.
-                if (symmetric) std::copy(h.begin(), h.begin() + ptrdiff_t(taps / 2), h.rbegin());
+                             std::to_string(taps) + " taps, delay " + std::to_string(delay));
+                const std::vector<double> h = kernel(taps, unsigned(taps));
                 CPolyphaseStage stage;
                 ASSERT_TRUE(stage.prepare(kind, 2, 1100, 128, 512).ok());
                 if (kind == CPolyphaseStage::kDown && delay % 2) {
