@@ -574,6 +574,64 @@ struct Kernels {
         return kVecOk;
     }
 
+    // Two correlations (as correlate) over count outputs in one pass, their
+    // results combined per output: interleaved (out[2n] = first, out[2n+1] =
+    // second) or summed (out[n] = second + first). Each sum runs exactly as
+    // in correlate, so the results are those of two correlate calls followed
+    // by the interleaving or the accumulating call.
+    template <bool Interleave>
+    static void correlateTwo(const double* rev0, int taps0, const double* x0, const double* rev1, int taps1,
+                             const double* x1, double* out, int count) {
+        const size_t n4 = size_t(count) / (4 * W) * (4 * W);
+        auto sums = [](const double* rev, int taps, const double* p, V& a0, V& a1, V& a2, V& a3) {
+            a0 = a1 = a2 = a3 = T::set1(0.0);
+            for (int t = 0; t < taps; ++t, ++p) {
+                const V h = T::set1(rev[t]);
+                a0 = T::mulAdd(h, T::load(p), a0);
+                a1 = T::mulAdd(h, T::load(p + W), a1);
+                a2 = T::mulAdd(h, T::load(p + 2 * W), a2);
+                a3 = T::mulAdd(h, T::load(p + 3 * W), a3);
+            }
+        };
+        for (size_t n = 0; n < n4; n += 4 * W) {
+            V a0, a1, a2, a3, b0, b1, b2, b3;
+            sums(rev0, taps0, x0 + n, a0, a1, a2, a3);
+            sums(rev1, taps1, x1 + n, b0, b1, b2, b3);
+            if constexpr (Interleave) {
+                T::storePairs(out + 2 * n, a0, b0);
+                T::storePairs(out + 2 * (n + W), a1, b1);
+                T::storePairs(out + 2 * (n + 2 * W), a2, b2);
+                T::storePairs(out + 2 * (n + 3 * W), a3, b3);
+            } else {
+                T::store(out + n, T::add(b0, a0));
+                T::store(out + n + W, T::add(b1, a1));
+                T::store(out + n + 2 * W, T::add(b2, a2));
+                T::store(out + n + 3 * W, T::add(b3, a3));
+            }
+        }
+        for (size_t n = n4; n < size_t(count); ++n) {
+            double s0 = 0.0, s1 = 0.0;
+            for (int t = 0; t < taps0; ++t) s0 += rev0[t] * x0[n + size_t(t)];
+            for (int t = 0; t < taps1; ++t) s1 += rev1[t] * x1[n + size_t(t)];
+            if constexpr (Interleave) {
+                out[2 * n] = s0;
+                out[2 * n + 1] = s1;
+            } else {
+                out[n] = s1 + s0;
+            }
+        }
+    }
+    static int correlatePair(const double* rev0, int taps0, const double* x0, const double* rev1, int taps1,
+                             const double* x1, double* out, int count, int interleave) {
+        if (!rev0 || !x0 || !rev1 || !x1 || !out) return kVecErrNullPtr;
+        if (taps0 < 1 || taps1 < 1 || count < 1) return kVecErrSize;
+        if (interleave)
+            correlateTwo<true>(rev0, taps0, x0, rev1, taps1, x1, out, count);
+        else
+            correlateTwo<false>(rev0, taps0, x0, rev1, taps1, x1, out, count);
+        return kVecOk;
+    }
+
     // dst[2i] = a[i], dst[2i+1] = b[i] for i < n, and back: plain copies.
     static int interleave(const double* a, const double* b, double* dst, int n) {
         if (!a || !b || !dst) return kVecErrNullPtr;

@@ -47,6 +47,8 @@ using VecMulFn = int (*)(const double*, const double*, double*, int);
 using VecCorrelateFn = int (*)(const double*, int, const double*, double*, int, int);
 using VecInterleaveFn = int (*)(const double*, const double*, double*, int);
 using VecDeinterleaveFn = int (*)(const double*, double*, double*, int);
+using VecCorrelatePairFn = int (*)(const double*, int, const double*, const double*, int, const double*, double*,
+                                   int, int);
 using VecMulSumFn = int (*)(const double* const*, const double* const*, int, double*, int, int);
 using VecLayoutFn = int (*)(const double*, double*, int);
 
@@ -66,6 +68,7 @@ struct CVecBuild {
     VecInverseFn inverseSplit;
     VecInterleaveFn interleave;
     VecDeinterleaveFn deinterleave;
+    VecCorrelatePairFn correlatePair;
 };
 
 // The portable build: always present, and the dispatchers' state before
@@ -77,6 +80,8 @@ int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int l
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate);
 int vecPortableInterleave(const double* a, const double* b, double* dst, int n);
 int vecPortableDeinterleave(const double* src, double* a, double* b, int n);
+int vecPortableCorrelatePair(const double* rev0, int taps0, const double* x0, const double* rev1, int taps1,
+                             const double* x1, double* out, int count, int interleave);
 int vecPortableMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len,
                             int accumulate);
 int vecPortableMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len,

@@ -7,7 +7,7 @@
 
 CError CPolyphaseStage::prepare(Kind kind, int channels, size_t maxTaps, int maxDelay, int maxInFrames) {
     m_kind = kind;
-    m_channels = std::clamp(channels, 1, kMaxChannels);
+    m_channels = std::max(channels, 1);
     m_maxTaps = std::max<size_t>(maxTaps, 1);
     m_maxDelay = std::max(maxDelay, 0);
     m_maxInFrames = std::max(maxInFrames, 1);
@@ -23,7 +23,7 @@ CError CPolyphaseStage::prepare(Kind kind, int channels, size_t maxTaps, int max
     for (int s = 0; s < 2; ++s) m_histBuf[s].assign(s < streams ? size_t(m_channels) * m_histStride : 0, 0.0);
     m_outStride = kind == kUp ? 2 * size_t(m_maxInFrames) : size_t(m_maxInFrames) / 2 + 1;
     m_out.assign(size_t(m_channels) * m_outStride, 0.0);
-    m_tmp.assign(kind == kUp ? size_t(m_channels) * 2 * size_t(m_maxInFrames) : 0, 0.0);
+    m_tmp.assign(kind == kUp ? 2 * size_t(m_maxInFrames) : 0, 0.0);
     reset();
     return {};
 }
@@ -69,41 +69,41 @@ int CPolyphaseStage::process(const double* const* in, int channels, int frames) 
     return m_kind == kUp ? processUp(in, channels, frames) : processDown(in, channels, frames);
 }
 
-void CPolyphaseStage::phaseSum(int q, const double* const* x, double* const* out, int channels, int count,
-                               bool accumulate) const {
-    if (count <= 0 || channels <= 0) return;
-    const int taps = m_phaseTaps[q];
+namespace {
+// out[n] (+)= sum of the reversed taps against x[n ...]; silence for no taps.
+void sum(const std::vector<double>& rev, int taps, const double* x, double* out, int count, bool accumulate) {
+    if (count <= 0) return;
     if (taps <= 0) {
-        if (!accumulate)
-            for (int ch = 0; ch < channels; ++ch) std::memset(out[ch], 0, size_t(count) * sizeof(double));
+        if (!accumulate) std::memset(out, 0, size_t(count) * sizeof(double));
         return;
     }
-    for (int ch = 0; ch < channels; ++ch)
-        vecCorrelate(m_phase[q].data(), taps, x[ch], out[ch], count, accumulate ? 1 : 0);
+    vecCorrelate(rev.data(), taps, x, out, count, accumulate ? 1 : 0);
 }
+}  // namespace
 
 int CPolyphaseStage::processUp(const double* const* in, int channels, int frames) {
     const int D = m_delay;
-    const double* x[kMaxChannels] = {};
-    double* phaseOut[2][kMaxChannels] = {};
-    for (int ch = 0; ch < channels; ++ch) {
-        double* buf = m_histBuf[0].data() + size_t(ch) * m_histStride;
-        std::memcpy(buf + m_hist, in[ch], size_t(frames) * sizeof(double));
-        double* tmp = m_tmp.data() + size_t(ch) * 2 * size_t(m_maxInFrames);
-        phaseOut[0][ch] = tmp;
-        phaseOut[1][ch] = tmp + m_maxInFrames;
-    }
+    // Phase p's taps, and where its sums start in the history.
+    int q[2], taps[2], offset[2];
     for (int p = 0; p < 2; ++p) {
-        const int q = (p + D) & 1;
-        const int offset = (p - q - D) / 2;  // exact: p - q - D is even
-        const int taps = m_phaseTaps[q];
-        for (int ch = 0; ch < channels; ++ch)
-            x[ch] = m_histBuf[0].data() + size_t(ch) * m_histStride + m_hist + offset - (taps - 1);
-        phaseSum(q, x, phaseOut[p], channels, frames, false);
+        q[p] = (p + D) & 1;
+        taps[p] = m_phaseTaps[q[p]];
+        offset[p] = (p - q[p] - D) / 2 - (taps[p] - 1);  // exact: p - q - D is even
     }
     for (int ch = 0; ch < channels; ++ch) {
-        vecInterleave(phaseOut[0][ch], phaseOut[1][ch], m_out.data() + size_t(ch) * m_outStride, frames);
         double* buf = m_histBuf[0].data() + size_t(ch) * m_histStride;
+        double* x = buf + m_hist;
+        std::memcpy(x, in[ch], size_t(frames) * sizeof(double));
+        double* y = m_out.data() + size_t(ch) * m_outStride;
+        if (frames > 0 && taps[0] > 0 && taps[1] > 0) {
+            // Both phases in one pass, written interleaved.
+            vecCorrelatePair(m_phase[q[0]].data(), taps[0], x + offset[0], m_phase[q[1]].data(), taps[1],
+                             x + offset[1], y, frames, 1);
+        } else {
+            double* phaseOut[2] = {m_tmp.data(), m_tmp.data() + m_maxInFrames};
+            for (int p = 0; p < 2; ++p) sum(m_phase[q[p]], taps[p], x + offset[p], phaseOut[p], frames, false);
+            if (frames > 0) vecInterleave(phaseOut[0], phaseOut[1], y, frames);
+        }
         std::memmove(buf, buf + frames, size_t(m_hist) * sizeof(double));
     }
     return 2 * frames;
@@ -114,12 +114,11 @@ int CPolyphaseStage::processDown(const double* const* in, int channels, int fram
     const int s = m_oddPhase;
     const int evens = (frames + 1 - s) / 2, odds = frames - evens;
     const int te = m_phaseTaps[0], to = m_phaseTaps[1];
-    const double* xe[kMaxChannels] = {};
-    const double* xo[kMaxChannels] = {};
-    double* v[kMaxChannels] = {};
     for (int ch = 0; ch < channels; ++ch) {
-        double* e = m_histBuf[0].data() + size_t(ch) * m_histStride + m_hist;
-        double* o = m_histBuf[1].data() + size_t(ch) * m_histStride + m_hist;
+        double* eBuf = m_histBuf[0].data() + size_t(ch) * m_histStride;
+        double* oBuf = m_histBuf[1].data() + size_t(ch) * m_histStride;
+        double* e = eBuf + m_hist;
+        double* o = oBuf + m_hist;
         // Sample i sits at an even position when i + s is even: the pairs
         // (w[2j], w[2j+1]) are (E, O) samples for s = 0 and (O, E) for s = 1,
         // and a block of odd length ends on one more of the first kind.
@@ -133,15 +132,16 @@ int CPolyphaseStage::processDown(const double* const* in, int channels, int fram
             if (odds > whole) o[whole] = w[2 * whole];
         }
         // Output j is the kept sample of absolute even index k = (evens before) + j.
-        xe[ch] = e - d - (te - 1);
-        xo[ch] = o + s - d - 1 - (to - 1);
-        v[ch] = m_out.data() + size_t(ch) * m_outStride;
-    }
-    phaseSum(0, xe, v, channels, evens, false);
-    phaseSum(1, xo, v, channels, evens, true);
-    for (int ch = 0; ch < channels; ++ch) {
-        double* eBuf = m_histBuf[0].data() + size_t(ch) * m_histStride;
-        double* oBuf = m_histBuf[1].data() + size_t(ch) * m_histStride;
+        double* v = m_out.data() + size_t(ch) * m_outStride;
+        const double* xe = e - d - (te - 1);
+        const double* xo = o + s - d - 1 - (to - 1);
+        if (evens > 0 && te > 0 && to > 0) {
+            // Both phases in one pass, summed.
+            vecCorrelatePair(m_phase[0].data(), te, xe, m_phase[1].data(), to, xo, v, evens, 0);
+        } else {
+            sum(m_phase[0], te, xe, v, evens, false);
+            sum(m_phase[1], to, xo, v, evens, true);
+        }
         std::memmove(eBuf, eBuf + evens, size_t(m_hist) * sizeof(double));
         std::memmove(oBuf, oBuf + odds, size_t(m_hist) * sizeof(double));
     }

@@ -13,9 +13,10 @@
 //     v[k] = sum_i h[2i] E[k - D/2 - i] + sum_i h[2i+1] O[k - D/2 - 1 - i]
 // (D even). Both equal the straightforward form within rounding.
 //
-// The sums run through vecCorrelate, the interleaving and the splitting into
-// E and O through vecInterleave and vecDeinterleave (the processor's build).
-// prepare() allocates; the rest never does.
+// The sums run through the vector kernels (the processor's build): both
+// phases of a block in one pass (vecCorrelatePair, the up stage's outputs
+// written interleaved, the down stage's two sums added), the splitting into
+// E and O through vecDeinterleave. prepare() allocates; the rest never does.
 
 #include <span>
 #include <vector>
@@ -25,7 +26,6 @@
 class CPolyphaseStage {
 public:
     enum Kind { kUp, kDown };
-    static constexpr int kMaxChannels = 16;  // as many as a graph carries
 
     // Sizes the stage for `channels`, kernels of up to maxTaps taps, delays of
     // up to maxDelay and blocks of up to maxInFrames input frames.
@@ -46,8 +46,6 @@ public:
     int outputFrames(int inputFrames) const;
 
 private:
-    // out[c][n] (+)= phase q's sum over x[c] + n, channels 0 ... channels-1.
-    void phaseSum(int q, const double* const* x, double* const* out, int channels, int count, bool accumulate) const;
     int processUp(const double* const* in, int channels, int frames);
     int processDown(const double* const* in, int channels, int frames);
 
@@ -69,5 +67,5 @@ private:
     int m_oddPhase = 0;   // down: the next input sample is at an odd position
     std::vector<double> m_out;
     size_t m_outStride = 0;
-    std::vector<double> m_tmp;  // up: per channel, each phase's outputs before interleaving
+    std::vector<double> m_tmp;  // up: each phase's outputs before interleaving (a phase without taps)
 };
