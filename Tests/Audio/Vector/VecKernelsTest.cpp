@@ -415,6 +415,7 @@ TEST(VecKernels, CorrelatePairEqualsTwoCorrelationsBitForBit) {
                 EXPECT_EQ(pairs.values(), want);
                 EXPECT_TRUE(pairs.intact());
 
+                const std::vector<double> first = y0;
                 ASSERT_EQ(t->correlate(rev1.data(), taps1, x1.data(), y0.data(), count, 1), kVecOk);
                 Guarded summed{size_t(count)};
                 ASSERT_EQ(t->correlatePair(rev0.data(), taps0, x0.data(), rev1.data(), taps1, x1.data(), summed.data(),
@@ -425,6 +426,7 @@ TEST(VecKernels, CorrelatePairEqualsTwoCorrelationsBitForBit) {
 
                 std::vector<double> back0(n), back1(n);
                 ASSERT_EQ(t->deinterleave(want.data(), back0.data(), back1.data(), count), kVecOk);
+                EXPECT_EQ(back0, first);
                 EXPECT_EQ(back1, y1);
             }
 }
