@@ -8,8 +8,8 @@ namespace {
 using K = vecbuild::Kernels<vecbuild::VecOpsScalar>;
 const CVecBuild kBuild = {"portable", &K::forward<false>, &K::inverse<false>, &K::mulPacked, &K::mulAddPacked, &K::correlate,
                           &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked,
-                          &K::forward<true>, &K::inverse<true>, 
-                          &K::interleave, &K::deinterleave2, &K::correlatePair};
+                          &K::forward<true>, &K::inverse<true>, &K::interleave, &K::deinterleave2,
+                          &K::correlatePair};
 }  // namespace
 
 int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
