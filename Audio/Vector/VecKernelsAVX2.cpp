@@ -31,8 +31,9 @@ struct VecOpsAVX2 {
     // memory or an extract to memory needs no shuffle unit), so a group of
     // pairs costs two in-lane unpacks and no lane-crossing permutes.
     static void loadPairs(const double* p, V& re, V& im) {
-        const V t0 = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p)), _mm_loadu_pd(p + 4), 1);  // r0 i0 r2 i2
-        const V t1 = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p + 2)), _mm_loadu_pd(p + 6), 1);  // r1 i1 r3 i3
+        const __m128d p0 = _mm_loadu_pd(p), p1 = _mm_loadu_pd(p + 2);                      // r0 i0, r1 i1
+        const V t0 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p0), _mm_loadu_pd(p + 4), 1);  // r0 i0 r2 i2
+        const V t1 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p1), _mm_loadu_pd(p + 6), 1);  // r1 i1 r3 i3
         re = _mm256_unpacklo_pd(t0, t1);
         im = _mm256_unpackhi_pd(t0, t1);
     }

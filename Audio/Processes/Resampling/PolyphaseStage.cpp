@@ -64,9 +64,16 @@ int CPolyphaseStage::outputFrames(int inputFrames) const {
 }
 
 int CPolyphaseStage::process(const double* const* in, int channels, int frames) {
+    return process(nullptr, 0, in, channels, frames);
+}
+
+int CPolyphaseStage::process(const double* const* head, int headFrames, const double* const* in, int channels,
+                             int frames) {
     frames = std::clamp(frames, 0, m_maxInFrames);
     channels = std::clamp(channels, 0, m_channels);
-    return m_kind == kUp ? processUp(in, channels, frames) : processDown(in, channels, frames);
+    headFrames = head ? std::clamp(headFrames, 0, frames) : 0;
+    return m_kind == kUp ? processUp(head, headFrames, in, channels, frames)
+                         : processDown(head, headFrames, in, channels, frames);
 }
 
 namespace {
@@ -81,7 +88,8 @@ void sum(const std::vector<double>& rev, int taps, const double* x, double* out,
 }
 }  // namespace
 
-int CPolyphaseStage::processUp(const double* const* in, int channels, int frames) {
+int CPolyphaseStage::processUp(const double* const* head, int headFrames, const double* const* in, int channels,
+                               int frames) {
     const int D = m_delay;
     // Phase p's taps, and where its sums start in the history.
     int q[2], taps[2], offset[2];
@@ -93,7 +101,8 @@ int CPolyphaseStage::processUp(const double* const* in, int channels, int frames
     for (int ch = 0; ch < channels; ++ch) {
         double* buf = m_histBuf[0].data() + size_t(ch) * m_histStride;
         double* x = buf + m_hist;
-        std::memcpy(x, in[ch], size_t(frames) * sizeof(double));
+        if (headFrames) std::memcpy(x, head[ch], size_t(headFrames) * sizeof(double));
+        std::memcpy(x + headFrames, in[ch], size_t(frames - headFrames) * sizeof(double));
         double* y = m_out.data() + size_t(ch) * m_outStride;
         if (frames > 0 && taps[0] > 0 && taps[1] > 0) {
             // Both phases in one pass, written interleaved.
@@ -109,7 +118,8 @@ int CPolyphaseStage::processUp(const double* const* in, int channels, int frames
     return 2 * frames;
 }
 
-int CPolyphaseStage::processDown(const double* const* in, int channels, int frames) {
+int CPolyphaseStage::processDown(const double* const* head, int headFrames, const double* const* in, int channels,
+                                 int frames) {
     const int d = m_delay / 2;
     const int s = m_oddPhase;
     const int evens = (frames + 1 - s) / 2, odds = frames - evens;
@@ -119,17 +129,26 @@ int CPolyphaseStage::processDown(const double* const* in, int channels, int fram
         double* oBuf = m_histBuf[1].data() + size_t(ch) * m_histStride;
         double* e = eBuf + m_hist;
         double* o = oBuf + m_hist;
-        // Sample i sits at an even position when i + s is even: the pairs
-        // (w[2j], w[2j+1]) are (E, O) samples for s = 0 and (O, E) for s = 1,
-        // and a block of odd length ends on one more of the first kind.
+        // Sample i of the block sits at an even position when i + s is even.
+        // The head's few samples one by one; then the rest w of the block,
+        // whose pairs (w[2j], w[2j+1]) are (E, O) samples when its first
+        // sample is at an even position and (O, E) otherwise, a rest of odd
+        // length ending on one more of the first kind.
+        int ne = 0, no = 0;
+        for (int i = 0; i < headFrames; ++i) {
+            if (((i + s) & 1) == 0)
+                e[ne++] = head[ch][i];
+            else
+                o[no++] = head[ch][i];
+        }
         const double* w = in[ch];
-        const int whole = frames / 2;
-        if (s == 0) {
-            vecDeinterleave(w, e, o, whole);
-            if (evens > whole) e[whole] = w[2 * whole];
+        const int rest = frames - headFrames, whole = rest / 2;
+        if (((headFrames + s) & 1) == 0) {
+            vecDeinterleave(w, e + ne, o + no, whole);
+            if (rest & 1) e[ne + whole] = w[2 * whole];
         } else {
-            vecDeinterleave(w, o, e, whole);
-            if (odds > whole) o[whole] = w[2 * whole];
+            vecDeinterleave(w, o + no, e + ne, whole);
+            if (rest & 1) o[no + whole] = w[2 * whole];
         }
         // Output j is the kept sample of absolute even index k = (evens before) + j.
         double* v = m_out.data() + size_t(ch) * m_outStride;

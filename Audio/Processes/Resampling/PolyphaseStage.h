@@ -41,13 +41,17 @@ public:
     // Runs a block of `frames` input frames on `channels` channels; returns the
     // output frame count. Outputs stay valid until the next call.
     int process(const double* const* in, int channels, int frames);
+    // The same with each channel's block made of headFrames samples at
+    // head[ch] followed by frames - headFrames at in[ch] (0 <= headFrames
+    // <= frames): an input delayed by a few samples without copying it.
+    int process(const double* const* head, int headFrames, const double* const* in, int channels, int frames);
     const double* output(int ch) const { return m_out.data() + size_t(ch) * m_outStride; }
     // Output frames of a block of inputFrames starting at the current phase.
     int outputFrames(int inputFrames) const;
 
 private:
-    int processUp(const double* const* in, int channels, int frames);
-    int processDown(const double* const* in, int channels, int frames);
+    int processUp(const double* const* head, int headFrames, const double* const* in, int channels, int frames);
+    int processDown(const double* const* head, int headFrames, const double* const* in, int channels, int frames);
 
     Kind m_kind = kUp;
     int m_channels = 0, m_maxInFrames = 0, m_maxDelay = 0;

@@ -400,7 +400,8 @@ TEST(VecKernels, CorrelatePairEqualsTwoCorrelationsBitForBit) {
             for (int count : {1, 15, 16, 17, 50}) {
                 SCOPED_TRACE(std::string(t->name) + " taps " + std::to_string(taps0) + "/" + std::to_string(taps1) +
                              " count " + std::to_string(count));
-                const std::vector<double> rev0 = randomSignal(size_t(taps0), 10u), rev1 = randomSignal(size_t(taps1), 11u);
+                const std::vector<double> rev0 = randomSignal(size_t(taps0), 10u);
+                const std::vector<double> rev1 = randomSignal(size_t(taps1), 11u);
                 const std::vector<double> x0 = randomSignal(size_t(count + taps0), 12u);
                 const std::vector<double> x1 = randomSignal(size_t(count + taps1), 13u);
                 const size_t n = static_cast<size_t>(count);
