@@ -16,7 +16,8 @@
 // Real transform of N = 2M points: the even and odd samples form M complex
 // points z; a complex transform Z of M points runs as radix-4 Stockham
 // passes (natural order in and out, alternating between two split re/im
-// buffers) with one radix-2 pass when log2 M is odd; the split pass then
+// buffers), the last two as one radix-8 pass when log2 M is odd (a radix-2
+// pass for the smallest sizes); the split pass then
 // forms X[k] = E[k] + w^k O[k] with E, O the spectra of the even and odd
 // samples, bins k and M-k together. The inverse runs the same steps
 // backwards, using IFFT(Z) = conj(FFT(conj Z)). The first pass reads the
@@ -188,6 +189,36 @@ struct Kernels {
         }
     }
 
+    // Last two passes (n = 8) as one radix-8 pass at stride s >= W, no
+    // outer twiddles: y[q + s k] = sum over j of x[q + s j] e^(-2 pi i jk / 8),
+    // as two radix-4 butterflies on the even and odd points and a radix-2
+    // step with the eighth roots. One pass over the data instead of two.
+    template <bool Interleaved>
+    static void pass8Last(size_t s, const double* xr, const double* xi, double* yr, double* yi) {
+        const V c = T::set1(0.70710678118654752440);  // 1 / sqrt(2)
+        for (size_t q = 0; q < s; q += W) {
+            Quad e, o;
+            butterfly(T::load(xr + q), T::load(xi + q), T::load(xr + 2 * s + q), T::load(xi + 2 * s + q),
+                      T::load(xr + 4 * s + q), T::load(xi + 4 * s + q), T::load(xr + 6 * s + q),
+                      T::load(xi + 6 * s + q), e);
+            butterfly(T::load(xr + s + q), T::load(xi + s + q), T::load(xr + 3 * s + q), T::load(xi + 3 * s + q),
+                      T::load(xr + 5 * s + q), T::load(xi + 5 * s + q), T::load(xr + 7 * s + q),
+                      T::load(xi + 7 * s + q), o);
+            // w^k O_k with w = e^(-i pi / 4): (1 - i) / sqrt 2, -i, (-1 - i) / sqrt 2.
+            const V t1r = T::mul(T::add(o.r1, o.i1), c), t1i = T::mul(T::sub(o.i1, o.r1), c);
+            const V t2r = o.i2, t2i = T::neg(o.r2);
+            const V t3r = T::mul(T::sub(o.i3, o.r3), c), t3i = T::neg(T::mul(T::add(o.r3, o.i3), c));
+            storePoints<Interleaved>(yr, yi, q, T::add(e.r0, o.r0), T::add(e.i0, o.i0));
+            storePoints<Interleaved>(yr, yi, s + q, T::add(e.r1, t1r), T::add(e.i1, t1i));
+            storePoints<Interleaved>(yr, yi, 2 * s + q, T::add(e.r2, t2r), T::add(e.i2, t2i));
+            storePoints<Interleaved>(yr, yi, 3 * s + q, T::add(e.r3, t3r), T::add(e.i3, t3i));
+            storePoints<Interleaved>(yr, yi, 4 * s + q, T::sub(e.r0, o.r0), T::sub(e.i0, o.i0));
+            storePoints<Interleaved>(yr, yi, 5 * s + q, T::sub(e.r1, t1r), T::sub(e.i1, t1i));
+            storePoints<Interleaved>(yr, yi, 6 * s + q, T::sub(e.r2, t2r), T::sub(e.i2, t2i));
+            storePoints<Interleaved>(yr, yi, 7 * s + q, T::sub(e.r3, t3r), T::sub(e.i3, t3i));
+        }
+    }
+
     // Last radix-2 pass (n = 2) at stride s.
     template <bool Interleaved>
     static void pass2Last(size_t s, const double* xr, const double* xi, double* yr, double* yi) {
@@ -214,6 +245,14 @@ struct Kernels {
         double *xr = ar, *xi = ai, *yr = br, *yi = bi;
         Where where = InA;
         for (int pass = 0; n >= 4; ++pass, n /= 4, s *= 4) {
+            if (n == 8 && s >= W && !(fuseInput && s == 1)) {
+                if (dst) {
+                    pass8Last<true>(s, xr, xi, dst, nullptr);
+                    return InDst;
+                }
+                pass8Last<false>(s, xr, xi, yr, yi);
+                return where == InA ? InB : InA;
+            }
             if (n == 4) {
                 if (s < W) {
                     Scalar::template pass4Last<false>(s, xr, xi, yr, yi);
@@ -532,6 +571,81 @@ struct Kernels {
             for (int t = 0; t < taps; ++t) s += rev[t] * x[n + size_t(t)];
             out[n] = accumulate ? out[n] + s : s;
         }
+        return kVecOk;
+    }
+
+    // Two correlations (as correlate) over count outputs in one pass, their
+    // results combined per output: interleaved (out[2n] = first, out[2n+1] =
+    // second) or summed (out[n] = second + first). Each sum runs exactly as
+    // in correlate, so the results are those of two correlate calls followed
+    // by the interleaving or the accumulating call.
+    template <bool Interleave>
+    static void correlateTwo(const double* rev0, int taps0, const double* x0, const double* rev1, int taps1,
+                             const double* x1, double* out, int count) {
+        const size_t n4 = size_t(count) / (4 * W) * (4 * W);
+        auto sums = [](const double* rev, int taps, const double* p, V& a0, V& a1, V& a2, V& a3) {
+            a0 = a1 = a2 = a3 = T::set1(0.0);
+            for (int t = 0; t < taps; ++t, ++p) {
+                const V h = T::set1(rev[t]);
+                a0 = T::mulAdd(h, T::load(p), a0);
+                a1 = T::mulAdd(h, T::load(p + W), a1);
+                a2 = T::mulAdd(h, T::load(p + 2 * W), a2);
+                a3 = T::mulAdd(h, T::load(p + 3 * W), a3);
+            }
+        };
+        for (size_t n = 0; n < n4; n += 4 * W) {
+            V a0, a1, a2, a3, b0, b1, b2, b3;
+            sums(rev0, taps0, x0 + n, a0, a1, a2, a3);
+            sums(rev1, taps1, x1 + n, b0, b1, b2, b3);
+            if constexpr (Interleave) {
+                T::storePairs(out + 2 * n, a0, b0);
+                T::storePairs(out + 2 * (n + W), a1, b1);
+                T::storePairs(out + 2 * (n + 2 * W), a2, b2);
+                T::storePairs(out + 2 * (n + 3 * W), a3, b3);
+            } else {
+                T::store(out + n, T::add(b0, a0));
+                T::store(out + n + W, T::add(b1, a1));
+                T::store(out + n + 2 * W, T::add(b2, a2));
+                T::store(out + n + 3 * W, T::add(b3, a3));
+            }
+        }
+        for (size_t n = n4; n < size_t(count); ++n) {
+            double s0 = 0.0, s1 = 0.0;
+            for (int t = 0; t < taps0; ++t) s0 += rev0[t] * x0[n + size_t(t)];
+            for (int t = 0; t < taps1; ++t) s1 += rev1[t] * x1[n + size_t(t)];
+            if constexpr (Interleave) {
+                out[2 * n] = s0;
+                out[2 * n + 1] = s1;
+            } else {
+                out[n] = s1 + s0;
+            }
+        }
+    }
+    static int correlatePair(const double* rev0, int taps0, const double* x0, const double* rev1, int taps1,
+                             const double* x1, double* out, int count, int interleave) {
+        if (!rev0 || !x0 || !rev1 || !x1 || !out) return kVecErrNullPtr;
+        if (taps0 < 1 || taps1 < 1 || count < 1) return kVecErrSize;
+        if (interleave)
+            correlateTwo<true>(rev0, taps0, x0, rev1, taps1, x1, out, count);
+        else
+            correlateTwo<false>(rev0, taps0, x0, rev1, taps1, x1, out, count);
+        return kVecOk;
+    }
+
+    // dst[2i] = a[i], dst[2i+1] = b[i] for i < n, and back: plain copies.
+    static int interleave(const double* a, const double* b, double* dst, int n) {
+        if (!a || !b || !dst) return kVecErrNullPtr;
+        size_t i = 0;
+        for (; i + W <= size_t(n); i += W) T::storePairs(dst + 2 * i, T::load(a + i), T::load(b + i));
+        for (; i < size_t(n); ++i) {
+            dst[2 * i] = a[i];
+            dst[2 * i + 1] = b[i];
+        }
+        return kVecOk;
+    }
+    static int deinterleave2(const double* src, double* a, double* b, int n) {
+        if (!src || !a || !b) return kVecErrNullPtr;
+        if (n > 0) deinterleave(src, a, b, size_t(n));
         return kVecOk;
     }
 

@@ -11,8 +11,8 @@
 #include "Audio/Vector/VecKernels.h"
 
 // Real transform of N = 2M points through a complex transform of M points
-// (radix-4 Stockham passes, one radix-2 pass when log2 M is odd) and a split
-// pass that separates the spectra of the even and odd samples.
+// (radix-4 Stockham passes, ending in a radix-8 one when log2 M is odd) and
+// a split pass that separates the spectra of the even and odd samples.
 struct CVecFFTPlan {
     static constexpr uint32_t kMagic = 0x46465654u;
     static constexpr int kMaxRadix4Passes = 13;
@@ -45,6 +45,10 @@ using VecForwardFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
 using VecInverseFn = int (*)(const double*, double*, const CVecFFTPlan*, void*);
 using VecMulFn = int (*)(const double*, const double*, double*, int);
 using VecCorrelateFn = int (*)(const double*, int, const double*, double*, int, int);
+using VecInterleaveFn = int (*)(const double*, const double*, double*, int);
+using VecDeinterleaveFn = int (*)(const double*, double*, double*, int);
+using VecCorrelatePairFn = int (*)(const double*, int, const double*, const double*, int, const double*, double*,
+                                   int, int);
 using VecMulSumFn = int (*)(const double* const*, const double* const*, int, double*, int, int);
 using VecLayoutFn = int (*)(const double*, double*, int);
 
@@ -62,6 +66,9 @@ struct CVecBuild {
     VecLayoutFn splitToPacked;
     VecForwardFn forwardSplit;
     VecInverseFn inverseSplit;
+    VecInterleaveFn interleave;
+    VecDeinterleaveFn deinterleave;
+    VecCorrelatePairFn correlatePair;
 };
 
 // The portable build: always present, and the dispatchers' state before
@@ -71,6 +78,10 @@ int vecPortableInverse(const double* src, double* dst, const CVecFFTPlan* plan, 
 int vecPortableMulPacked(const double* a, const double* b, double* dst, int len);
 int vecPortableMulAddPacked(const double* a, const double* b, double* acc, int len);
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate);
+int vecPortableInterleave(const double* a, const double* b, double* dst, int n);
+int vecPortableDeinterleave(const double* src, double* a, double* b, int n);
+int vecPortableCorrelatePair(const double* rev0, int taps0, const double* x0, const double* rev1, int taps1,
+                             const double* x1, double* out, int count, int interleave);
 int vecPortableMulSumPacked(const double* const* a, const double* const* b, int count, double* dst, int len,
                             int accumulate);
 int vecPortableMulSumSplit(const double* const* a, const double* const* b, int count, double* dst, int len,

@@ -107,7 +107,8 @@ struct CLevelTables {
             const CVecBuild* b = buildForLevel(l);
             level[l] = {b->name,      &vecSharedGetSize, &vecSharedInit,   b->forward,
                         b->inverse, b->mulPacked,      b->mulAddPacked, b->correlate, b->mulSumPacked,
-                        b->mulSumSplit, b->packedToSplit, b->splitToPacked, b->forwardSplit, b->inverseSplit};
+                        b->mulSumSplit, b->packedToSplit, b->splitToPacked, b->forwardSplit, b->inverseSplit,
+                        b->interleave, b->deinterleave, b->correlatePair};
         }
     }
 };
@@ -133,6 +134,9 @@ struct CDispatch {
     std::atomic<VecLayoutFn> splitToPacked{&vecPortableSplitToPacked};
     std::atomic<VecForwardFn> forwardSplit{&vecPortableForwardSplit};
     std::atomic<VecInverseFn> inverseSplit{&vecPortableInverseSplit};
+    std::atomic<VecInterleaveFn> interleave{&vecPortableInterleave};
+    std::atomic<VecDeinterleaveFn> deinterleave{&vecPortableDeinterleave};
+    std::atomic<VecCorrelatePairFn> correlatePair{&vecPortableCorrelatePair};
     std::atomic<int> level{0};
 };
 constinit CDispatch s_dispatch;
@@ -153,6 +157,9 @@ void activate(int level) {
     s_dispatch.splitToPacked.store(t.splitToPacked, rel);
     s_dispatch.forwardSplit.store(t.forwardSplit, rel);
     s_dispatch.inverseSplit.store(t.inverseSplit, rel);
+    s_dispatch.interleave.store(t.interleave, rel);
+    s_dispatch.deinterleave.store(t.deinterleave, rel);
+    s_dispatch.correlatePair.store(t.correlatePair, rel);
     s_dispatch.level.store(level, rel);
 }
 
@@ -313,6 +320,20 @@ void vecSplitToPacked(const double* src, double* dst, int len) {
 
 int vecCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {
     return s_dispatch.correlate.load(std::memory_order_relaxed)(rev, taps, x, out, count, accumulate);
+}
+
+int vecCorrelatePair(const double* rev0, int taps0, const double* x0, const double* rev1, int taps1, const double* x1,
+                     double* out, int count, int interleave) {
+    return s_dispatch.correlatePair.load(std::memory_order_relaxed)(rev0, taps0, x0, rev1, taps1, x1, out, count,
+                                                                    interleave);
+}
+
+void vecInterleave(const double* a, const double* b, double* dst, int n) {
+    s_dispatch.interleave.load(std::memory_order_relaxed)(a, b, dst, n);
+}
+
+void vecDeinterleave(const double* src, double* a, double* b, int n) {
+    s_dispatch.deinterleave.load(std::memory_order_relaxed)(src, a, b, n);
 }
 
 int vecFFTOrder(const CVecFFTPlan* plan) { return plan ? plan->order : 0; }

@@ -101,6 +101,21 @@ void vecSplitToPacked(const double* src, double* dst, int len);
 // sample, this is y[n] = sum h[i] x[n - i].
 int vecCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate);
 
+// Two correlations (as vecCorrelate: rev0 over x0 with taps0 taps, rev1 over
+// x1 with taps1) in one pass, combined per output: with interleave not 0,
+// out[2n] = the first and out[2n+1] = the second (the two phases of an
+// interpolator); else out[n] = the second plus the first (a decimator's two
+// phases). The very results of two vecCorrelate calls followed by
+// vecInterleave, or by the second accumulating onto the first.
+int vecCorrelatePair(const double* rev0, int taps0, const double* x0, const double* rev1, int taps1, const double* x1,
+                     double* out, int count, int interleave);
+
+// Two signals into one stream of pairs and back (dst[2i] = a[i], dst[2i+1] =
+// b[i], i < n): plain copies, the same values in every build. The buffers
+// may not overlap.
+void vecInterleave(const double* a, const double* b, double* dst, int n);
+void vecDeinterleave(const double* src, double* a, double* b, int n);
+
 // Accessors of a setup (nullptr-safe: 0 for a null plan).
 int vecFFTOrder(const CVecFFTPlan* plan);
 int vecFFTFlag(const CVecFFTPlan* plan);
@@ -131,6 +146,9 @@ struct CVecKernelTable {
     int (*splitToPacked)(const double*, double*, int);
     int (*forwardSplit)(const double*, double*, const CVecFFTPlan*, void*);
     int (*inverseSplit)(const double*, double*, const CVecFFTPlan*, void*);
+    int (*interleave)(const double*, const double*, double*, int);
+    int (*deinterleave)(const double*, double*, double*, int);
+    int (*correlatePair)(const double*, int, const double*, const double*, int, const double*, double*, int, int);
 };
 
 struct CVecProcessorInfo {

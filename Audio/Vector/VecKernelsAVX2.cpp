@@ -27,18 +27,23 @@ struct VecOpsAVX2 {
     static V negMulAdd(V a, V b, V c) { return _mm256_fnmadd_pd(a, b, c); }
     static V neg(V a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
     static V reverse(V a) { return _mm256_permute4x64_pd(a, 0x1B); }
+    // The halves are loaded and stored as 128-bit pieces (an insert from
+    // memory or an extract to memory needs no shuffle unit), so a group of
+    // pairs costs two in-lane unpacks and no lane-crossing permutes.
     static void loadPairs(const double* p, V& re, V& im) {
-        const V v0 = _mm256_loadu_pd(p), v1 = _mm256_loadu_pd(p + 4);  // r0 i0 r1 i1 | r2 i2 r3 i3
-        const V t0 = _mm256_permute2f128_pd(v0, v1, 0x20);             // r0 i0 r2 i2
-        const V t1 = _mm256_permute2f128_pd(v0, v1, 0x31);             // r1 i1 r3 i3
+        const __m128d p0 = _mm_loadu_pd(p), p1 = _mm_loadu_pd(p + 2);                      // r0 i0, r1 i1
+        const V t0 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p0), _mm_loadu_pd(p + 4), 1);  // r0 i0 r2 i2
+        const V t1 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p1), _mm_loadu_pd(p + 6), 1);  // r1 i1 r3 i3
         re = _mm256_unpacklo_pd(t0, t1);
         im = _mm256_unpackhi_pd(t0, t1);
     }
     static void storePairs(double* p, V re, V im) {
         const V lo = _mm256_unpacklo_pd(re, im);  // r0 i0 r2 i2
         const V hi = _mm256_unpackhi_pd(re, im);  // r1 i1 r3 i3
-        _mm256_storeu_pd(p, _mm256_permute2f128_pd(lo, hi, 0x20));
-        _mm256_storeu_pd(p + 4, _mm256_permute2f128_pd(lo, hi, 0x31));
+        _mm_storeu_pd(p, _mm256_castpd256_pd128(lo));
+        _mm_storeu_pd(p + 2, _mm256_castpd256_pd128(hi));
+        _mm_storeu_pd(p + 4, _mm256_extractf128_pd(lo, 1));
+        _mm_storeu_pd(p + 6, _mm256_extractf128_pd(hi, 1));
     }
     static void storeTransposed(double* p, V y0, V y1, V y2, V y3) {
         const V t0 = _mm256_unpacklo_pd(y0, y1), t1 = _mm256_unpackhi_pd(y0, y1);
@@ -53,7 +58,8 @@ struct VecOpsAVX2 {
 using K = Kernels<VecOpsAVX2>;
 const CVecBuild kBuild = {"avx2", &K::forward<false>, &K::inverse<false>, &K::mulPacked, &K::mulAddPacked, &K::correlate,
                           &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked,
-                          &K::forward<true>, &K::inverse<true>};
+                          &K::forward<true>, &K::inverse<true>, &K::interleave, &K::deinterleave2,
+                          &K::correlatePair};
 
 }  // namespace
 }  // namespace vecbuild

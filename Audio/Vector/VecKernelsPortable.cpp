@@ -8,7 +8,8 @@ namespace {
 using K = vecbuild::Kernels<vecbuild::VecOpsScalar>;
 const CVecBuild kBuild = {"portable", &K::forward<false>, &K::inverse<false>, &K::mulPacked, &K::mulAddPacked, &K::correlate,
                           &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked,
-                          &K::forward<true>, &K::inverse<true>};
+                          &K::forward<true>, &K::inverse<true>, &K::interleave, &K::deinterleave2,
+                          &K::correlatePair};
 }  // namespace
 
 int vecPortableForward(const double* src, double* dst, const CVecFFTPlan* plan, void* work) {
@@ -44,6 +45,14 @@ int vecPortableInverseSplit(const double* src, double* dst, const CVecFFTPlan* p
     return K::inverse<true>(src, dst, plan, work);
 }
 
+int vecPortableInterleave(const double* a, const double* b, double* dst, int n) {
+    return K::interleave(a, b, dst, n);
+}
+int vecPortableDeinterleave(const double* src, double* a, double* b, int n) { return K::deinterleave2(src, a, b, n); }
+int vecPortableCorrelatePair(const double* rev0, int taps0, const double* x0, const double* rev1, int taps1,
+                             const double* x1, double* out, int count, int interleave) {
+    return K::correlatePair(rev0, taps0, x0, rev1, taps1, x1, out, count, interleave);
+}
 int vecPortableCorrelate(const double* rev, int taps, const double* x, double* out, int count, int accumulate) {
     return K::correlate(rev, taps, x, out, count, accumulate);
 }

@@ -46,7 +46,8 @@ struct VecOpsSSE2 {
 using K = Kernels<VecOpsSSE2>;
 const CVecBuild kBuild = {"sse2", &K::forward<false>, &K::inverse<false>, &K::mulPacked, &K::mulAddPacked, &K::correlate,
                           &K::mulSumPacked, &K::mulSumSplit, &K::packedToSplit, &K::splitToPacked,
-                          &K::forward<true>, &K::inverse<true>};
+                          &K::forward<true>, &K::inverse<true>, &K::interleave, &K::deinterleave2,
+                          &K::correlatePair};
 
 }  // namespace
 }  // namespace vecbuild

@@ -107,6 +107,7 @@ CError COversampledSection::prepare(End end, const CProcessConfig& config, doubl
     e.gain.assign(size_t(inFrames), 1.0);
     if (end == kDown) {
         m_padRing.assign(size_t(ch) * kPadRing, 0.0);
+        m_padHead.assign(size_t(ch) * kPadRing, 0.0);
         m_padWrite = 0;
     }
     if (end == leader()) {
@@ -309,28 +310,34 @@ bool COversampledSection::fadeGains(End end, int frames) {
     return true;
 }
 
-void COversampledSection::padInput(const CPortBuffers& in, int channels, int frames, const double** out) {
+int COversampledSection::padInput(const CPortBuffers& in, int channels, int frames, const double** out,
+                                  const double** head) {
     // y[i] = x[i - pad]: the ring holds the last kPadRing inputs, for the
     // first pad outputs of a block; without padding the input passes as it is.
     EndState& e = m_ends[kDown];
     const unsigned mask = kPadRing - 1;
     const int d = m_pad;
+    const int headFrames = d > 0 ? std::min(d, frames) : 0;
     const unsigned w = m_padWrite;
     for (int ch = 0; ch < channels; ++ch) {
         double* ring = m_padRing.data() + size_t(ch) * kPadRing;
         const double* x = in.ch[ch];
+        out[ch] = x;
         if (d > 0) {
-            double* y = e.work.data() + size_t(ch) * size_t(e.workFrames);
-            const int head = std::min(d, frames);
-            for (int i = 0; i < head; ++i) y[i] = ring[(w + unsigned(i) - unsigned(d)) & mask];
-            if (frames > d) std::memcpy(y + d, x, size_t(frames - d) * sizeof(double));
-            out[ch] = y;
-        } else {
-            out[ch] = x;
+            double* y = head ? m_padHead.data() + size_t(ch) * kPadRing
+                             : e.work.data() + size_t(ch) * size_t(e.workFrames);
+            for (int i = 0; i < headFrames; ++i) y[i] = ring[(w + unsigned(i) - unsigned(d)) & mask];
+            if (head) {
+                head[ch] = y;
+            } else {
+                if (frames > d) std::memcpy(y + d, x, size_t(frames - d) * sizeof(double));
+                out[ch] = y;
+            }
         }
         for (int i = std::max(0, frames - kPadRing); i < frames; ++i) ring[(w + unsigned(i)) & mask] = x[i];
     }
     m_padWrite += unsigned(frames);
+    return head ? headFrames : 0;
 }
 
 void COversampledSection::process(End end, const CPortBuffers& in, int channels, int frames,
@@ -345,8 +352,15 @@ void COversampledSection::process(End end, const CPortBuffers& in, int channels,
                 for (int i = 0; i < frames; ++i) y[i] = out[ch][i] * e.gain[size_t(i)];
                 out[ch] = y;
             }
-    } else if (m_octaves > 0) {
-        padInput(in, channels, frames, out);
+    }
+    // The down end's first stage in polyphase form takes the padding's few
+    // samples apart from the block, which is then read where it is.
+    const double* head[audio::kMaxChannels] = {};
+    int headFrames = 0;
+    const int stages = e.chainLength / 2;
+    if (end == kDown && m_octaves > 0) {
+        const bool split = stages > 0 && e.form[size_t(stages - 1)] == kPolyphaseForm;
+        headFrames = padInput(in, channels, frames, out, split ? head : nullptr);
     }
     int n = frames;
     auto run = [&](CAudioProcessBase* node) {
@@ -358,12 +372,11 @@ void COversampledSection::process(End end, const CPortBuffers& in, int channels,
         for (int ch = 0; ch < channels; ++ch) out[ch] = node->outputChannel(0, ch);
     };
     // The chain stage by stage: up from the host rate, down towards it.
-    const int stages = e.chainLength / 2;
     for (int i = 0; i < stages; ++i) {
         const size_t k = size_t(end == kUp ? i : stages - 1 - i);
         if (e.form[k] == kPolyphaseForm) {
             CPolyphaseStage& p = e.poly[k];
-            n = p.process(out, channels, n);
+            n = i == 0 && headFrames > 0 ? p.process(head, headFrames, out, channels, n) : p.process(out, channels, n);
             for (int ch = 0; ch < channels; ++ch) out[ch] = p.output(ch);
         } else if (end == kUp) {
             run(e.stages[k].rate);

@@ -130,8 +130,11 @@ private:
     void countFadeOut(int frames);
     // The end's weights for this chunk in its gain buffer; false when all are 1.
     bool fadeGains(End end, int frames);
-    // The down end's input delayed by the padding, in out.
-    void padInput(const CPortBuffers& in, int channels, int frames, const double** out);
+    // The down end's input delayed by the padding, in out; or, with head
+    // given (for a first stage that takes its block in two parts), the
+    // block's first samples from the ring in head and the rest where it is
+    // in out. Returns the samples in head (0 without).
+    int padInput(const CPortBuffers& in, int channels, int frames, const double** out, const double** head);
     // Chooses each active stage's form and installs its kernel.
     void choosePolyphase(End end);
 
@@ -150,6 +153,7 @@ private:
     // Down end padding: a short delay at its input rate.
     static constexpr int kPadRing = 1 << kMaxOctaves;
     std::vector<double> m_padRing;  // channels x kPadRing
+    std::vector<double> m_padHead;  // channels x kPadRing: a block's first samples from the ring
     unsigned m_padWrite = 0;
     int m_pad = 0;
     size_t m_polyTapLimit = kDefaultPolyphaseTapLimit;

@@ -64,9 +64,16 @@ int CPolyphaseStage::outputFrames(int inputFrames) const {
 }
 
 int CPolyphaseStage::process(const double* const* in, int channels, int frames) {
+    return process(nullptr, 0, in, channels, frames);
+}
+
+int CPolyphaseStage::process(const double* const* head, int headFrames, const double* const* in, int channels,
+                             int frames) {
     frames = std::clamp(frames, 0, m_maxInFrames);
     channels = std::clamp(channels, 0, m_channels);
-    return m_kind == kUp ? processUp(in, channels, frames) : processDown(in, channels, frames);
+    headFrames = head ? std::clamp(headFrames, 0, frames) : 0;
+    return m_kind == kUp ? processUp(head, headFrames, in, channels, frames)
+                         : processDown(head, headFrames, in, channels, frames);
 }
 
 namespace {
@@ -81,30 +88,38 @@ void sum(const std::vector<double>& rev, int taps, const double* x, double* out,
 }
 }  // namespace
 
-int CPolyphaseStage::processUp(const double* const* in, int channels, int frames) {
+int CPolyphaseStage::processUp(const double* const* head, int headFrames, const double* const* in, int channels,
+                               int frames) {
     const int D = m_delay;
+    // Phase p's taps, and where its sums start in the history.
+    int q[2], taps[2], offset[2];
+    for (int p = 0; p < 2; ++p) {
+        q[p] = (p + D) & 1;
+        taps[p] = m_phaseTaps[q[p]];
+        offset[p] = (p - q[p] - D) / 2 - (taps[p] - 1);  // exact: p - q - D is even
+    }
     for (int ch = 0; ch < channels; ++ch) {
         double* buf = m_histBuf[0].data() + size_t(ch) * m_histStride;
         double* x = buf + m_hist;
-        std::memcpy(x, in[ch], size_t(frames) * sizeof(double));
+        if (headFrames) std::memcpy(x, head[ch], size_t(headFrames) * sizeof(double));
+        std::memcpy(x + headFrames, in[ch], size_t(frames - headFrames) * sizeof(double));
         double* y = m_out.data() + size_t(ch) * m_outStride;
-        double* phaseOut[2] = {m_tmp.data(), m_tmp.data() + m_maxInFrames};
-        for (int p = 0; p < 2; ++p) {
-            const int q = (p + D) & 1;
-            const int offset = (p - q - D) / 2;  // exact: p - q - D is even
-            const int taps = m_phaseTaps[q];
-            sum(m_phase[q], taps, x + offset - (taps - 1), phaseOut[p], frames, false);
-        }
-        for (int n = 0; n < frames; ++n) {
-            y[2 * n] = phaseOut[0][n];
-            y[2 * n + 1] = phaseOut[1][n];
+        if (frames > 0 && taps[0] > 0 && taps[1] > 0) {
+            // Both phases in one pass, written interleaved.
+            vecCorrelatePair(m_phase[q[0]].data(), taps[0], x + offset[0], m_phase[q[1]].data(), taps[1],
+                             x + offset[1], y, frames, 1);
+        } else {
+            double* phaseOut[2] = {m_tmp.data(), m_tmp.data() + m_maxInFrames};
+            for (int p = 0; p < 2; ++p) sum(m_phase[q[p]], taps[p], x + offset[p], phaseOut[p], frames, false);
+            if (frames > 0) vecInterleave(phaseOut[0], phaseOut[1], y, frames);
         }
         std::memmove(buf, buf + frames, size_t(m_hist) * sizeof(double));
     }
     return 2 * frames;
 }
 
-int CPolyphaseStage::processDown(const double* const* in, int channels, int frames) {
+int CPolyphaseStage::processDown(const double* const* head, int headFrames, const double* const* in, int channels,
+                                 int frames) {
     const int d = m_delay / 2;
     const int s = m_oddPhase;
     const int evens = (frames + 1 - s) / 2, odds = frames - evens;
@@ -114,14 +129,38 @@ int CPolyphaseStage::processDown(const double* const* in, int channels, int fram
         double* oBuf = m_histBuf[1].data() + size_t(ch) * m_histStride;
         double* e = eBuf + m_hist;
         double* o = oBuf + m_hist;
-        // Sample i sits at an even position when i + s is even.
+        // Sample i of the block sits at an even position when i + s is even.
+        // The head's few samples one by one; then the rest w of the block,
+        // whose pairs (w[2j], w[2j+1]) are (E, O) samples when its first
+        // sample is at an even position and (O, E) otherwise, a rest of odd
+        // length ending on one more of the first kind.
+        int ne = 0, no = 0;
+        for (int i = 0; i < headFrames; ++i) {
+            if (((i + s) & 1) == 0)
+                e[ne++] = head[ch][i];
+            else
+                o[no++] = head[ch][i];
+        }
         const double* w = in[ch];
-        for (int j = 0; j < evens; ++j) e[j] = w[s + 2 * j];
-        for (int j = 0; j < odds; ++j) o[j] = w[1 - s + 2 * j];
+        const int rest = frames - headFrames, whole = rest / 2;
+        if (((headFrames + s) & 1) == 0) {
+            vecDeinterleave(w, e + ne, o + no, whole);
+            if (rest & 1) e[ne + whole] = w[2 * whole];
+        } else {
+            vecDeinterleave(w, o + no, e + ne, whole);
+            if (rest & 1) o[no + whole] = w[2 * whole];
+        }
         // Output j is the kept sample of absolute even index k = (evens before) + j.
         double* v = m_out.data() + size_t(ch) * m_outStride;
-        sum(m_phase[0], te, e - d - (te - 1), v, evens, false);
-        sum(m_phase[1], to, o + s - d - 1 - (to - 1), v, evens, true);
+        const double* xe = e - d - (te - 1);
+        const double* xo = o + s - d - 1 - (to - 1);
+        if (evens > 0 && te > 0 && to > 0) {
+            // Both phases in one pass, summed.
+            vecCorrelatePair(m_phase[0].data(), te, xe, m_phase[1].data(), to, xo, v, evens, 0);
+        } else {
+            sum(m_phase[0], te, xe, v, evens, false);
+            sum(m_phase[1], to, xo, v, evens, true);
+        }
         std::memmove(eBuf, eBuf + evens, size_t(m_hist) * sizeof(double));
         std::memmove(oBuf, oBuf + odds, size_t(m_hist) * sizeof(double));
     }

@@ -13,8 +13,10 @@
 //     v[k] = sum_i h[2i] E[k - D/2 - i] + sum_i h[2i+1] O[k - D/2 - 1 - i]
 // (D even). Both equal the straightforward form within rounding.
 //
-// The sums run through vecCorrelate (the processor's build). prepare()
-// allocates; the rest never does.
+// The sums run through the vector kernels (the processor's build): both
+// phases of a block in one pass (vecCorrelatePair, the up stage's outputs
+// written interleaved, the down stage's two sums added), the splitting into
+// E and O through vecDeinterleave. prepare() allocates; the rest never does.
 
 #include <span>
 #include <vector>
@@ -39,13 +41,17 @@ public:
     // Runs a block of `frames` input frames on `channels` channels; returns the
     // output frame count. Outputs stay valid until the next call.
     int process(const double* const* in, int channels, int frames);
+    // The same with each channel's block made of headFrames samples at
+    // head[ch] followed by frames - headFrames at in[ch] (0 <= headFrames
+    // <= frames): an input delayed by a few samples without copying it.
+    int process(const double* const* head, int headFrames, const double* const* in, int channels, int frames);
     const double* output(int ch) const { return m_out.data() + size_t(ch) * m_outStride; }
     // Output frames of a block of inputFrames starting at the current phase.
     int outputFrames(int inputFrames) const;
 
 private:
-    int processUp(const double* const* in, int channels, int frames);
-    int processDown(const double* const* in, int channels, int frames);
+    int processUp(const double* const* head, int headFrames, const double* const* in, int channels, int frames);
+    int processDown(const double* const* head, int headFrames, const double* const* in, int channels, int frames);
 
     Kind m_kind = kUp;
     int m_channels = 0, m_maxInFrames = 0, m_maxDelay = 0;
@@ -65,5 +71,5 @@ private:
     int m_oddPhase = 0;   // down: the next input sample is at an odd position
     std::vector<double> m_out;
     size_t m_outStride = 0;
-    std::vector<double> m_tmp;  // up: the odd phase's outputs before interleaving
+    std::vector<double> m_tmp;  // up: each phase's outputs before interleaving (a phase without taps)
 };

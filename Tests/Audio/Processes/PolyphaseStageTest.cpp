@@ -152,3 +152,33 @@ TEST(PolyphaseStage, KeepsTheDecimationPhaseAndStartsFromRest) {
     ASSERT_EQ(down.process(in, 1, 2), 1);
     EXPECT_EQ(down.output(0)[0], 0.0);
 }
+
+TEST(PolyphaseStage, BlockInTwoPartsEqualsTheJoinedBlock) {
+    // A block handed over as a few head samples and the rest (the down end's
+    // padding) gives the outputs of the same block in one piece, bit for
+    // bit, across blocks of both parities and heads longer than the block.
+    const std::vector<double> h = kernel(39, 39u);
+    const std::vector<double> x = noise(3000, 7);
+    for (CPolyphaseStage::Kind kind : {CPolyphaseStage::kUp, CPolyphaseStage::kDown}) {
+        SCOPED_TRACE(kind == CPolyphaseStage::kUp ? "up" : "down");
+        CPolyphaseStage joined, split;
+        for (CPolyphaseStage* s : {&joined, &split}) {
+            ASSERT_TRUE(s->prepare(kind, 1, 64, 128, 512).ok());
+            ASSERT_TRUE(s->setKernel(h, 128));
+        }
+        const int blocks[] = {64, 1, 37, 2, 255, 100, 3};
+        size_t pos = 0;
+        for (int i = 0; pos + 300 < x.size(); ++i) {
+            const int n = blocks[size_t(i) % std::size(blocks)];
+            const int headFrames = std::min(i % 4, n);
+            const double* whole[1] = {x.data() + pos};
+            const double* head[1] = {x.data() + pos};
+            const double* rest[1] = {x.data() + pos + size_t(headFrames)};
+            const int a = joined.process(whole, 1, n);
+            const int b = split.process(head, headFrames, rest, 1, n);
+            ASSERT_EQ(a, b);
+            for (int k = 0; k < a; ++k) ASSERT_EQ(joined.output(0)[k], split.output(0)[k]) << pos << " " << k;
+            pos += size_t(n);
+        }
+    }
+}

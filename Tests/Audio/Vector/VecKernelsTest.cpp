@@ -8,6 +8,7 @@
 #include <numbers>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Audio/Vector/VecKernels.h"
@@ -358,7 +359,7 @@ TEST(VecKernels, CorrelateMatchesTheLongDoubleSumInEveryBuild) {
     // kind of tail; with and without accumulation; misaligned buffers.
     for (const CVecKernelTable* t : runnableBuilds())
         for (int taps : {1, 2, 3, 5, 19, 20, 184, 509})
-            for (int count : {1, 3, 15, 16, 17, 33, 128}) {
+            for (int count : {1, 3, 15, 16, 17, 33, 50, 128, 131}) {
                 SCOPED_TRACE(std::string(t->name) + " taps " + std::to_string(taps) + " count " +
                              std::to_string(count));
                 const std::vector<double> rev = randomSignal(size_t(taps), 700u + unsigned(taps));
@@ -387,6 +388,48 @@ TEST(VecKernels, CorrelateMatchesTheLongDoubleSumInEveryBuild) {
         EXPECT_EQ(t->correlate(&one, 0, &one, &out, 1, 0), kVecErrSize);
         EXPECT_EQ(t->correlate(&one, 1, &one, &out, 0, 0), kVecErrSize);
     }
+}
+
+TEST(VecKernels, CorrelatePairEqualsTwoCorrelationsBitForBit) {
+    // The two phases of a polyphase stage in one pass: interleaved, the two
+    // correlations then the interleaving; summed, the first then the second
+    // accumulating onto it. Tap counts that differ by one (odd kernels) or
+    // not at all, outputs that leave every kind of tail.
+    for (const CVecKernelTable* t : runnableBuilds())
+        for (auto [taps0, taps1] : {std::pair{1, 1}, std::pair{20, 19}, std::pair{19, 20}, std::pair{3, 7}})
+            for (int count : {1, 15, 16, 17, 50}) {
+                SCOPED_TRACE(std::string(t->name) + " taps " + std::to_string(taps0) + "/" + std::to_string(taps1) +
+                             " count " + std::to_string(count));
+                const std::vector<double> rev0 = randomSignal(size_t(taps0), 10u);
+                const std::vector<double> rev1 = randomSignal(size_t(taps1), 11u);
+                const std::vector<double> x0 = randomSignal(size_t(count + taps0), 12u);
+                const std::vector<double> x1 = randomSignal(size_t(count + taps1), 13u);
+                const size_t n = static_cast<size_t>(count);
+                std::vector<double> y0(n), y1(n), want(2 * n);
+                ASSERT_EQ(t->correlate(rev0.data(), taps0, x0.data(), y0.data(), count, 0), kVecOk);
+                ASSERT_EQ(t->correlate(rev1.data(), taps1, x1.data(), y1.data(), count, 0), kVecOk);
+                ASSERT_EQ(t->interleave(y0.data(), y1.data(), want.data(), count), kVecOk);
+                Guarded pairs{2 * size_t(count)};
+                ASSERT_EQ(t->correlatePair(rev0.data(), taps0, x0.data(), rev1.data(), taps1, x1.data(), pairs.data(),
+                                           count, 1),
+                          kVecOk);
+                EXPECT_EQ(pairs.values(), want);
+                EXPECT_TRUE(pairs.intact());
+
+                const std::vector<double> first = y0;
+                ASSERT_EQ(t->correlate(rev1.data(), taps1, x1.data(), y0.data(), count, 1), kVecOk);
+                Guarded summed{size_t(count)};
+                ASSERT_EQ(t->correlatePair(rev0.data(), taps0, x0.data(), rev1.data(), taps1, x1.data(), summed.data(),
+                                           count, 0),
+                          kVecOk);
+                EXPECT_EQ(summed.values(), y0);
+                EXPECT_TRUE(summed.intact());
+
+                std::vector<double> back0(n), back1(n);
+                ASSERT_EQ(t->deinterleave(want.data(), back0.data(), back1.data(), count), kVecOk);
+                EXPECT_EQ(back0, first);
+                EXPECT_EQ(back1, y1);
+            }
 }
 
 // The summed products of several pairs against one product and accumulating
