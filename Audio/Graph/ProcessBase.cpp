@@ -67,17 +67,26 @@ const auto g_hasNonFinite = hasNonFinite;
 }  // namespace
 
 bool CAudioProcessBase::clearNonFiniteOutputs(int frames) {
-    const int n = std::min(frames, m_out.capacityFrames());
-    const int channels = std::min(outputChannels(), m_out.channelCapacity());
+    // What the process hands on: its own buffers, or buffers of its parts (a
+    // switch hands on its active child's, a resampler its chain's). An input
+    // handed on as it came was checked where it was made.
+    const int channels = std::min(outputChannels(), audio::kMaxChannels);
+    auto handedOn = [&](const double* x) {
+        for (const CPortBuffers& in : m_inputs)
+            for (int ch = 0; ch < in.channels; ++ch)
+                if (in.ch[ch] == x) return true;
+        return false;
+    };
     bool any = false;
-    for (int p = 0; p < m_out.ports(); ++p) {
+    for (int p = 0; p < outputPortCount(); ++p) {
         if (!outputPortUsed(p)) continue;  // nobody reads it
         for (int ch = 0; ch < channels; ++ch) {
-            double* x = m_out.channel(p, ch);
-            if (!g_hasNonFinite(x, n)) continue;
+            const double* x = outputChannel(p, ch);
+            if (!x || handedOn(x) || !g_hasNonFinite(x, frames)) continue;
             any = true;
-            for (int i = 0; i < n; ++i)
-                if (!std::isfinite(x[i])) x[i] = 0.0;
+            double* w = const_cast<double*>(x);  // a buffer of this process or of its parts
+            for (int i = 0; i < frames; ++i)
+                if (!std::isfinite(w[i])) w[i] = 0.0;
         }
     }
     return any;

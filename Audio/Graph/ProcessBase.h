@@ -152,7 +152,7 @@ public:
     // Channels on the output ports (routers change it).
     virtual int outputChannels() const { return m_channels; }
     // Replaces NaN and infinite samples among the first `frames` frames of
-    // the owned output buffers by zeros; true when there were any.
+    // the outputs anything reads by zeros; true when there were any.
     bool clearNonFiniteOutputs(int frames);
     // The process's own latency, in samples at its output rate.
     virtual double latency() const { return 0.0; }

@@ -58,4 +58,40 @@ TEST(ProcessBase, ClearNonFiniteOutputsClearsExactlyTheNonFiniteSamples) {
     }
 }
 
+// A process that hands on a buffer of one of its parts (as a switch hands on
+// its active child's): the scan checks what the process hands on, so a NaN
+// made there is caught; an input handed on as it came is left to where it
+// was made.
+class CHandingProcess : public CAudioProcessBase {
+public:
+    void process(int) override {}
+    const double* outputChannel(int port, int ch) const override {
+        if (passInput) return input(0).ch[ch];
+        return port == 0 ? part[ch] : CAudioProcessBase::outputChannel(port, ch);
+    }
+    double part[2][16] = {};
+    bool passInput = false;
+};
+
+TEST(ProcessBase, ClearNonFiniteOutputsChecksWhatIsHandedOn) {
+    CHandingProcess p;
+    CProcessConfig config;
+    config.hostMaxFrames = 16;
+    ASSERT_FALSE(p.prepare(config));
+    p.setChannels(2);
+    p.part[1][9] = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_TRUE(p.clearNonFiniteOutputs(16));
+    EXPECT_EQ(p.part[1][9], 0.0);
+
+    double in[2][16] = {};
+    in[0][3] = std::numeric_limits<double>::infinity();
+    CPortBuffers& port = p.input(0);
+    port.channels = 2;
+    port.ch[0] = in[0];
+    port.ch[1] = in[1];
+    p.passInput = true;
+    EXPECT_FALSE(p.clearNonFiniteOutputs(16));
+    EXPECT_TRUE(std::isinf(in[0][3]));
+}
+
 }  // namespace
