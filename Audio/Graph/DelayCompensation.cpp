@@ -31,6 +31,7 @@ void CAlignDelay::prepare(int channels, int maxDelay, int fadeLength) {
     m_size = std::max(1, maxDelay + 1);
     m_rings.resize(size_t(std::max(channels, 0)));
     for (auto& ring : m_rings) ring.allocate(size_t(m_size));
+    m_filled = 0;  // fresh zeros
     m_fadeLength = std::max(1, fadeLength);
     if (!m_fadeCurve || m_fadeCurve->size() != size_t(m_fadeLength)) m_fadeCurve = fadeCurve(m_fadeLength);
     m_fade = m_fadeCurve->data();
@@ -38,7 +39,11 @@ void CAlignDelay::prepare(int channels, int maxDelay, int fadeLength) {
 }
 
 void CAlignDelay::reset() {
-    for (auto& ring : m_rings) ring.zero();
+    // Writing starts at slot 0 after every reset, so only the first m_filled
+    // slots can hold anything: a long ring that saw a few blocks is cleared
+    // without touching (and mapping) the rest of its pages.
+    for (auto& ring : m_rings) ring.zero(size_t(m_filled));
+    m_filled = 0;
     m_write = 0;
     m_current = m_target;
     m_fadePos = 0;
@@ -141,6 +146,7 @@ const double* CAlignDelay::pass(int ch, const double* in, double* out, int frame
 void CAlignDelay::endBlock(int frames) {
     m_fresh = false;
     m_write = int((m_write + frames) % m_size);
+    m_filled = std::min(m_size, m_filled + frames);
     if (m_fadePos > 0) {
         m_fadePos += frames;
         if (m_fadePos > m_fadeLength) {

@@ -42,6 +42,7 @@ private:
     // and cost nothing to reset.
     std::vector<CSampleBuffer> m_rings;
     int m_channels = 0, m_size = 0, m_write = 0;
+    int m_filled = 0;  // slots written since the last reset (from slot 0 on)
     int m_current = 0, m_target = 0;
     int m_fadeLength = 0, m_fadePos = 0;  // fade from m_current to m_target in progress
     std::shared_ptr<const std::vector<double>> m_fadeCurve;  // raised-cosine weights, shared

@@ -55,6 +55,28 @@ TEST(AlignDelay, SteadyDelayIsAnExactShift) {
     }
 }
 
+// A reset line reads silence until its new input arrives, whether its ring
+// was filled part way (the reset clears only what was written) or wrapped.
+TEST(AlignDelay, AResetLineReadsSilenceBeforeItsNewInput) {
+    for (const int written : {5, 130, 1000}) {
+        CAlignDelay d;
+        d.prepare(1, 300, 16);
+        d.setDelay(250);
+        std::vector<double> ones(static_cast<size_t>(written), 1.0), out(ones.size());
+        d.process(0, ones.data(), out.data(), written);
+        d.endBlock(written);
+        d.reset();
+        std::vector<double> in(600), y(600);
+        for (size_t i = 0; i < in.size(); ++i) in[i] = 2.0 + double(i);
+        for (int pos = 0; pos < 600; pos += 100) {
+            d.process(0, in.data() + pos, y.data() + pos, 100);
+            d.endBlock(100);
+        }
+        for (size_t t = 0; t < y.size(); ++t)
+            ASSERT_EQ(y[t], t < 250 ? 0.0 : in[t - 250]) << "written " << written << " t " << t;
+    }
+}
+
 // After a change of delay has faded in, the line is again an exact shift by
 // the new delay: the steady path picks up the ring where the fade left it.
 TEST(AlignDelay, AfterAFadeTheNewDelayIsExact) {
