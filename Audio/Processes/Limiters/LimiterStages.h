@@ -119,17 +119,8 @@ struct CLimReleaseStateT {
         // NaN level selects row 0 instead of an undefined cast.
         const auto hold = r4 >= rt;
         const V a = 127.0 * r4;
-        if (!vAll((a > rt * row.lo) && (a < rt * row.hi) && (rt > kLimReleaseMinTarget))) [[unlikely]] {
-            const auto j = vIndex(a / rt + 0.5, 127);
-            if (j != row.j) {
-                row.j = j;
-                row.t1 = lookup(tb, &CLimReleaseTables::t1, j);
-                row.t2 = lookup(tb, &CLimReleaseTables::t2, j);
-                row.t3 = lookup(tb, &CLimReleaseTables::t3, j);
-                row.lo = bound(limReleaseRowLow, j);
-                row.hi = bound(limReleaseRowHigh, j);
-            }
-        }
+        if (!vAll((a > rt * row.lo) && (a < rt * row.hi) && (rt > kLimReleaseMinTarget))) [[unlikely]]
+            moveRow(a, rt, tb, row);
         const V n1 = r1 + (rt - r1) * row.t1;
         const V n2 = r2 + (n1 - r2) * row.t2;
         const V n3 = r3 + (n2 - r3) * row.t2;
@@ -146,6 +137,21 @@ struct CLimReleaseStateT {
             r4 = n4;
         }
         return vMin(g, r4);
+    }
+
+    // The row for a = 127 R4 and the target rt by division, when the kept
+    // range does not surely hold it.
+    template <class Tables>
+    [[gnu::always_inline]] static inline void moveRow(V a, V rt, const Tables& tb, CLimReleaseRowT<V>& row) {
+        const auto j = vIndex(a / rt + 0.5, 127);
+        if (j != row.j) {
+            row.j = j;
+            row.t1 = lookup(tb, &CLimReleaseTables::t1, j);
+            row.t2 = lookup(tb, &CLimReleaseTables::t2, j);
+            row.t3 = lookup(tb, &CLimReleaseTables::t3, j);
+            row.lo = bound(limReleaseRowLow, j);
+            row.hi = bound(limReleaseRowHigh, j);
+        }
     }
 
 private:
