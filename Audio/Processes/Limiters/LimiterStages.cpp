@@ -45,6 +45,10 @@ void CLimReleaseTables::build(double release, double kTargetCoef, double sampleR
         t2[j] = onePoleCoefFreq(1.31 * f, sampleRate);
         t3[j] = onePoleCoefFreq(1.5 * f, sampleRate);
     }
+    for (int j = 0; j < kSize; ++j) {
+        lo[size_t(j)] = limReleaseRowLow(j);
+        hi[size_t(j)] = limReleaseRowHigh(j);
+    }
     t1[0] = t1[1];
     t2[0] = t2[1];
     t3[0] = t3[1];

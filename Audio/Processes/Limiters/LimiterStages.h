@@ -38,6 +38,9 @@ struct CLimReleaseTables {
     std::array<double, kSize> t1{};
     std::array<double, kSize> t2{};
     std::array<double, kSize> t3{};
+    // Each row's kept range of 127 R4 / RT (limReleaseRowLow / High).
+    std::array<double, kSize> lo{};
+    std::array<double, kSize> hi{};
     double kTarget = 0.0;  // coefficient of the target follower RT
 
     // Builds the tables for a release time (seconds) and sets the follower's
@@ -139,30 +142,47 @@ struct CLimReleaseStateT {
         return vMin(g, r4);
     }
 
-    // The row for a = 127 R4 and the target rt by division, when the kept
-    // range does not surely hold it.
+    // The row for a = 127 R4 and the target rt, when the kept range does not
+    // surely hold it. While the gain recovers the row mostly moves by one, so
+    // each lane tries the kept ranges of its row and of the rows either side
+    // before it divides; a range gives the row the division would give.
     template <class Tables>
-    [[gnu::always_inline]] static inline void moveRow(V a, V rt, const Tables& tb, CLimReleaseRowT<V>& row) {
-        const auto j = vIndex(a / rt + 0.5, 127);
+    static void moveRow(V a, V rt, const Tables& tb, CLimReleaseRowT<V>& row) {
+        const auto j = laneRows(a, rt, tb, row.j);
         if (j != row.j) {
             row.j = j;
             row.t1 = lookup(tb, &CLimReleaseTables::t1, j);
             row.t2 = lookup(tb, &CLimReleaseTables::t2, j);
             row.t3 = lookup(tb, &CLimReleaseTables::t3, j);
-            row.lo = bound(limReleaseRowLow, j);
-            row.hi = bound(limReleaseRowHigh, j);
+            row.lo = lookup(tb, &CLimReleaseTables::lo, j);
+            row.hi = lookup(tb, &CLimReleaseTables::hi, j);
         }
     }
 
 private:
     using Table = std::array<double, CLimReleaseTables::kSize> CLimReleaseTables::*;
     static double lookup(const CLimReleaseTables& tb, Table t, int j) { return limReleaseRow(tb.*t, j); }
-    static double bound(double (*f)(int), int j) { return f(j); }
+    // One lane's row: its kept one, a neighbour or the division's.
+    static int laneRow(double a, double rt, const CLimReleaseTables& tb, int j) {
+        const auto holds = [&](int k) {
+            const size_t i = size_t(k);
+            return k >= 0 && k < CLimReleaseTables::kSize && a > rt * tb.lo[i] && a < rt * tb.hi[i];
+        };
+        if (rt > kLimReleaseMinTarget) {
+            if (holds(j)) return j;
+            if (holds(j + 1)) return j + 1;
+            if (holds(j - 1)) return j - 1;
+        }
+        return vIndex(a / rt + 0.5, 127);
+    }
+    static int laneRows(double a, double rt, const CLimReleaseTables& tb, int j) { return laneRow(a, rt, tb, j); }
 #if TAMBLOR_HAVE_DUAL
     static CDual lookup(const CLimReleaseTablePair& tb, Table t, CDualIndex j) {
         return {limReleaseRow(tb.a.*t, j.i0), limReleaseRow(tb.b.*t, j.i1)};
     }
-    static CDual bound(double (*f)(int), CDualIndex j) { return {f(j.i0), f(j.i1)}; }
+    static CDualIndex laneRows(CDual a, CDual rt, const CLimReleaseTablePair& tb, CDualIndex j) {
+        return {laneRow(a.lane0(), rt.lane0(), tb.a, j.i0), laneRow(a.lane1(), rt.lane1(), tb.b, j.i1)};
+    }
 #endif
 };
 using CLimReleaseState = CLimReleaseStateT<double>;
