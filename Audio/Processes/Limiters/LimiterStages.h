@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <type_traits>
 
 #include "Audio/Vector/Dual.h"
 
@@ -142,6 +143,44 @@ struct CLimReleaseStateT {
         return vMin(g, r4);
     }
 
+    // apply() over a block of gains in place, with the state and the kept
+    // row in locals: g[i] becomes what apply(g[i]) returns. One channel
+    // (Tables CLimReleaseTables) reads and writes gA alone; two side by side
+    // (CLimReleaseTablePair) gA and gB. A new row is looked up out of line,
+    // so that the loop keeps its state in registers.
+    template <class Tables>
+    void run(double* gA, double* gB, int n, const Tables& tb, CLimReleaseRowT<V>& row) {
+        const V kTarget = limReleaseTarget(tb);
+        V t = rt, s1 = r1, s2 = r2, s3 = r3, s4 = r4;
+        V t1 = row.t1, t2 = row.t2, t3 = row.t3, lo = row.lo, hi = row.hi;
+        for (int i = 0; i < n; ++i) {
+            const V g = load(gA, gB, i);
+            t += (g - t) * kTarget;
+            const auto hold = s4 >= t;
+            const V a = 127.0 * s4;
+            if (!vAll((a > t * lo) && (a < t * hi) && (t > kLimReleaseMinTarget))) [[unlikely]] {
+                moveRowOutOfLine(a, t, tb, row);
+                t1 = row.t1, t2 = row.t2, t3 = row.t3, lo = row.lo, hi = row.hi;
+            }
+            const V n1 = s1 + (t - s1) * t1;
+            const V n2 = s2 + (n1 - s2) * t2;
+            const V n3 = s3 + (n2 - s3) * t2;
+            const V n4 = s4 + (n3 - s4) * t3;
+            // A select on every sample would lengthen each stage's chain from
+            // one sample to the next; the branch costs only when it turns.
+            if (vAny(hold)) [[unlikely]] {
+                s1 = vSelect(hold, t, n1);
+                s2 = vSelect(hold, t, n2);
+                s3 = vSelect(hold, t, n3);
+                s4 = vSelect(hold, t, n4);
+            } else {
+                s1 = n1, s2 = n2, s3 = n3, s4 = n4;
+            }
+            store(gA, gB, i, vMin(g, s4));
+        }
+        rt = t, r1 = s1, r2 = s2, r3 = s3, r4 = s4;
+    }
+
     // The row for a = 127 R4 and the target rt, when the kept range does not
     // surely hold it. While the gain recovers the row mostly moves by one, so
     // each lane tries the kept ranges of its row and of the rows either side
@@ -160,6 +199,25 @@ struct CLimReleaseStateT {
     }
 
 private:
+    template <class Tables>
+    [[gnu::noinline]] static void moveRowOutOfLine(V a, V rt, const Tables& tb, CLimReleaseRowT<V>& row) {
+        moveRow(a, rt, tb, row);
+    }
+    static V load(const double* x, const double* y, int i) {
+        if constexpr (std::is_same_v<V, double>)
+            return x[i];
+        else
+            return V(x[i], y[i]);
+    }
+    static void store(double* x, double* y, int i, V v) {
+        if constexpr (std::is_same_v<V, double>) {
+            x[i] = v;
+        } else {
+            x[i] = v.lane0();
+            y[i] = v.lane1();
+        }
+    }
+
     using Table = std::array<double, CLimReleaseTables::kSize> CLimReleaseTables::*;
     static double lookup(const CLimReleaseTables& tb, Table t, int j) { return limReleaseRow(tb.*t, j); }
     // One lane's row: its kept one, a neighbour or the division's.

@@ -401,68 +401,11 @@ struct CModLimTB::Lane {
         if (relOn) releaseBlock(gain, gain, n);
     }
 
-    // The release stage over a block of knee gains, in place: exactly
-    // release() sample by sample, with the stage's state and the kept row in
-    // locals. The hold of all stages at the target is a select rather than a
-    // branch (it changes with every peak), and the look-up of a new row sits
-    // in a function of its own, so that the loop keeps its state in registers.
     void releaseBlock(double* gA, double* gB, int n) {
-        const V kTarget = releaseTarget();
-        V rt = rel.rt, r1 = rel.r1, r2 = rel.r2, r3 = rel.r3, r4 = rel.r4;
-        V t1 = row.t1, t2 = row.t2, t3 = row.t3, lo = row.lo, hi = row.hi;
-        for (int i = 0; i < n; ++i) {
-            const V g = load(gA, gB, i);
-            rt += (g - rt) * kTarget;
-            const auto hold = r4 >= rt;
-            const V q = 127.0 * r4;
-            if (!vAll((q > rt * lo) && (q < rt * hi) && (rt > kLimReleaseMinTarget))) [[unlikely]] {
-                moveRow(q, rt);
-                t1 = row.t1, t2 = row.t2, t3 = row.t3, lo = row.lo, hi = row.hi;
-            }
-            const V n1 = r1 + (rt - r1) * t1;
-            const V n2 = r2 + (n1 - r2) * t2;
-            const V n3 = r3 + (n2 - r3) * t2;
-            const V n4 = r4 + (n3 - r4) * t3;
-            if (vAny(hold)) [[unlikely]] {
-                r1 = vSelect(hold, rt, n1);
-                r2 = vSelect(hold, rt, n2);
-                r3 = vSelect(hold, rt, n3);
-                r4 = vSelect(hold, rt, n4);
-            } else {
-                r1 = n1, r2 = n2, r3 = n3, r4 = n4;
-            }
-            store(gA, gB, i, vMin(g, r4));
-        }
-        rel.rt = rt, rel.r1 = r1, rel.r2 = r2, rel.r3 = r3, rel.r4 = r4;
-    }
-
-    V releaseTarget() const {
 #if TAMBLOR_HAVE_DUAL
-        if constexpr (kDual) return limReleaseTarget(CLimReleaseTablePair{a.m_relTables, b.m_relTables});
+        if constexpr (kDual) rel.run(gA, gB, n, CLimReleaseTablePair{a.m_relTables, b.m_relTables}, row);
 #endif
-        if constexpr (!kDual) return limReleaseTarget(a.m_relTables);
-    }
-
-    [[gnu::noinline]] void moveRow(V q, V rt) {
-#if TAMBLOR_HAVE_DUAL
-        if constexpr (kDual) rel.moveRow(q, rt, CLimReleaseTablePair{a.m_relTables, b.m_relTables}, row);
-#endif
-        if constexpr (!kDual) rel.moveRow(q, rt, a.m_relTables, row);
-    }
-
-    static V load(const double* x, const double* y, int i) {
-        if constexpr (kDual)
-            return V(x[i], y[i]);
-        else
-            return x[i];
-    }
-    static void store(double* x, double* y, int i, V v) {
-        if constexpr (kDual) {
-            x[i] = v.lane0();
-            y[i] = v.lane1();
-        } else {
-            x[i] = v;
-        }
+        if constexpr (!kDual) rel.run(gA, gB, n, a.m_relTables, row);
     }
 
     template <int Type>
