@@ -41,6 +41,26 @@ void linkAll(const double* const* in, double* const* out, int channels, int n) {
     }
 }
 
+// blend() and linkAll() for a stereo pair with a steady linking: one loop
+// over plain pointers, which the compiler vectorises.
+template <bool Max>
+void blendPair(const double* a, const double* b, double* oa, double* ob, int n, double linking) {
+    for (int i = 0; i < n; ++i) {
+        const double x = a[i], y = b[i];
+        const double linked = Max ? std::max(x, y) : std::min(x, y);
+        oa[i] = x + (linked - x) * linking;
+        ob[i] = y + (linked - y) * linking;
+    }
+}
+
+template <bool Max>
+void linkPair(const double* a, const double* b, double* oa, double* ob, int n) {
+    for (int i = 0; i < n; ++i) {
+        const double x = a[i], y = b[i];
+        oa[i] = ob[i] = Max ? std::max(x, y) : std::min(x, y);
+    }
+}
+
 }  // namespace
 
 
@@ -102,6 +122,17 @@ void CModLeveler::process(std::span<const double* const> in, std::span<double* c
     if (m_linking <= kEps || channels == 1) {
         for (int c = 0; c < channels; ++c)
             if (dstAt[c] != srcAt[c]) std::memmove(dstAt[c], srcAt[c], sizeof(double) * static_cast<size_t>(rest));
+    } else if (channels == 2) {
+        if (m_linking >= 1.0 - kEps) {
+            if (max)
+                linkPair<true>(srcAt[0], srcAt[1], dstAt[0], dstAt[1], rest);
+            else
+                linkPair<false>(srcAt[0], srcAt[1], dstAt[0], dstAt[1], rest);
+        } else if (max) {
+            blendPair<true>(srcAt[0], srcAt[1], dstAt[0], dstAt[1], rest, m_linking);
+        } else {
+            blendPair<false>(srcAt[0], srcAt[1], dstAt[0], dstAt[1], rest, m_linking);
+        }
     } else if (m_linking >= 1.0 - kEps) {
         if (max)
             linkAll<true>(srcAt, dstAt, channels, rest);
