@@ -574,11 +574,14 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
     };
     // Pairs run without a DRC type (see runsLike), in passes as in runOne,
     // each window in a pass of its own.
+    // Without a DRC or AIGC type the input factor is D3 all through the
+    // block (limit() gives it for every sample).
     for (int i = 0; i < n; ++i) {
         CDual scale;
         put(gainA, gainB, i, l.template limit<0>(CDual(levelA[i], levelB[i]), scale));
-        put(scaleA, scaleB, i, scale);
     }
+    std::fill_n(scaleA, n, drc.d3.lane0());
+    std::fill_n(scaleB, n, drc.d3.lane1());
     if (l.relOn) l.releaseBlock(gainA, gainB, n);
     CSlidingWindowMin::runPair(a.m_window, gainA, gainA, b.m_window, gainB, gainB, n);
     if constexpr (Type != 0)
