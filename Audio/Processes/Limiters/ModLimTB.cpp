@@ -336,6 +336,14 @@ struct CModLimTB::Lane {
     const int aigc = a.m_params.aigcType;
     const int drcType = a.m_params.drcType;
     const bool relOn = a.m_params.releaseEnable;
+    // Type 2: whether U and V are 1 in every lane (the mix lay at or below
+    // the held gain last sample). Then every rate they scale is its
+    // coefficient times 1, the coefficient itself, and the limited rates of
+    // the band detectors are the same all through the block.
+    bool unitUV = vAll((s.u == 1.0) && (s.v == 1.0));
+    const V e1Unit = vMin(V(1.0), c.k3);
+    const V e2Unit = vMin(V(1.0), c.k6);
+    const V e3Unit = vMin(V(1.0), c.k12);
 
     [[gnu::always_inline]] inline V release(V g) {
 #if TAMBLOR_HAVE_DUAL
@@ -452,20 +460,30 @@ struct CModLimTB::Lane {
             const V r2 = r1 - mid;
             const V hi = s.bh + (r2 - s.bh) * c.kBH;
 
-            s.f += (s.bl - s.f) * vChoose(s.f > s.bl, [&] { return c.k3t * u; }, [&] { return c.k3rt * v; });
-
             s.bm = kEpsTB4 - vAbs(mid);
-            s.e1 += (s.bm - s.e1) * vMin(1.0, vChoose(s.e1 >= s.bm, [&] { return c.k3 * u; }, [&] { return c.k3 * v; }));
-
-            const V u2 = u * u, u4 = u2 * u2, u8 = u4 * u4, u16 = u8 * u8;
-            const V v2 = v * v, v4 = v2 * v2, v8 = v4 * v4, v16 = v8 * v8;
             s.bh = kEpsTB4 - vAbs(hi);
-            s.e2 += (s.bh - s.e2) * vMin(1.0, vChoose(s.e2 < s.bh, [&] { return c.k6 * v8; }, [&] { return c.k6 * u8; }));
             const V h = kEpsTB4 - vAbs(r2 - hi);
-            s.e3 += (h - s.e3) * vMin(1.0, vChoose(s.e3 < h, [&] { return c.k12 * v16; }, [&] { return c.k12 * u16; }));
-
-            const V aAtt = c.k3t * u;
-            const V aQ = c.k6rt * v;
+            V aAtt, aQ;
+            if (unitUV) {
+                s.f += (s.bl - s.f) * vChoose(s.f > s.bl, [&] { return c.k3t; }, [&] { return c.k3rt; });
+                s.e1 += (s.bm - s.e1) * e1Unit;
+                s.e2 += (s.bh - s.e2) * e2Unit;
+                s.e3 += (h - s.e3) * e3Unit;
+                aAtt = c.k3t;
+                aQ = c.k6rt;
+            } else {
+                s.f += (s.bl - s.f) * vChoose(s.f > s.bl, [&] { return c.k3t * u; }, [&] { return c.k3rt * v; });
+                s.e1 += (s.bm - s.e1) *
+                        vMin(1.0, vChoose(s.e1 >= s.bm, [&] { return c.k3 * u; }, [&] { return c.k3 * v; }));
+                const V u2 = u * u, u4 = u2 * u2, u8 = u4 * u4, u16 = u8 * u8;
+                const V v2 = v * v, v4 = v2 * v2, v8 = v4 * v4, v16 = v8 * v8;
+                s.e2 += (s.bh - s.e2) *
+                        vMin(1.0, vChoose(s.e2 < s.bh, [&] { return c.k6 * v8; }, [&] { return c.k6 * u8; }));
+                s.e3 += (h - s.e3) *
+                        vMin(1.0, vChoose(s.e3 < h, [&] { return c.k12 * v16; }, [&] { return c.k12 * u16; }));
+                aAtt = c.k3t * u;
+                aQ = c.k6rt * v;
+            }
             s.q1 += (s.bl - s.q1) * vChoose(s.q1 < s.bl, [&] { return aQ; }, [&] { return aAtt; });
             riseOnly(s.q2, s.q1, aQ);
             riseOnly(s.q3, s.q2, aQ);
@@ -482,9 +500,11 @@ struct CModLimTB::Lane {
                 s.u = vSelect(above, total / m, V(1.0));
                 s.v = vSelect(above, m / total, V(1.0));
                 out = vSelect(above, m, total);
+                unitUV = false;
             } else {
                 s.u = s.v = 1.0;
                 out = total;
+                unitUV = true;
             }
         }
 
