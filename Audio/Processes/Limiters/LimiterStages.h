@@ -68,10 +68,11 @@ inline CDual limReleaseTarget(const CLimReleaseTablePair& t) { return {t.a.kTarg
 // 127 R4 / RT it surely holds for, drawn in from the row's rounding bounds
 // by a margin far wider than the rounding of a product or quotient: while
 // 127 R4 lies strictly between RT times those bounds, the row cannot have
-// moved and the step needs neither the division nor its wait. Near a bound,
-// for a NaN, a zero or negative RT, or an RT too small for its products to
-// keep their precision the step divides as before. Starts empty (row -1,
-// a range nothing lies in).
+// moved and the step needs neither the division nor its wait. Outside it
+// the step tries the ranges of the neighbouring rows (where a recovering
+// gain goes next) and divides only when neither holds, and always for a NaN,
+// a zero or negative RT, or an RT too small for its products to keep their
+// precision. Starts empty (row -1, a range nothing lies in).
 template <class V>
 struct CLimReleaseRowT;
 
