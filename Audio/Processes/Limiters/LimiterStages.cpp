@@ -18,6 +18,15 @@ constexpr ThresholdRow kThresholds[] = {
 
 }  // namespace
 
+const CLimReleaseRowRanges kLimReleaseRowRanges = [] {
+    CLimReleaseRowRanges r;
+    for (int j = 0; j < CLimReleaseTables::kSize; ++j) {
+        r.lo[size_t(j)] = limReleaseRowLow(j);
+        r.hi[size_t(j)] = limReleaseRowHigh(j);
+    }
+    return r;
+}();
+
 double limThresholdForAttack(double attack) {
     for (const ThresholdRow& row : kThresholds)
         if (attack >= row.attack) return row.threshold;
@@ -44,10 +53,6 @@ void CLimReleaseTables::build(double release, double kTargetCoef, double sampleR
         t1[j] = onePoleCoefFreq(7.56 * f, sampleRate);
         t2[j] = onePoleCoefFreq(1.31 * f, sampleRate);
         t3[j] = onePoleCoefFreq(1.5 * f, sampleRate);
-    }
-    for (int j = 0; j < kSize; ++j) {
-        lo[size_t(j)] = limReleaseRowLow(j);
-        hi[size_t(j)] = limReleaseRowHigh(j);
     }
     t1[0] = t1[1];
     t2[0] = t2[1];

@@ -39,9 +39,6 @@ struct CLimReleaseTables {
     std::array<double, kSize> t1{};
     std::array<double, kSize> t2{};
     std::array<double, kSize> t3{};
-    // Each row's kept range of 127 R4 / RT (limReleaseRowLow / High).
-    std::array<double, kSize> lo{};
-    std::array<double, kSize> hi{};
     double kTarget = 0.0;  // coefficient of the target follower RT
 
     // Builds the tables for a release time (seconds) and sets the follower's
@@ -85,6 +82,14 @@ inline double limReleaseRowLow(int j) {
 inline double limReleaseRowHigh(int j) {
     return j >= CLimReleaseTables::kSize - 1 ? HUGE_VAL : (j + 0.5) - kLimReleaseRowMargin * (j + 1);
 }
+
+// Every row's range, as tables (the same values, computed once when the
+// program starts).
+struct CLimReleaseRowRanges {
+    std::array<double, CLimReleaseTables::kSize> lo;
+    std::array<double, CLimReleaseTables::kSize> hi;
+};
+extern const CLimReleaseRowRanges kLimReleaseRowRanges;
 
 template <>
 struct CLimReleaseRowT<double> {
@@ -188,14 +193,14 @@ struct CLimReleaseStateT {
     // before it divides; a range gives the row the division would give.
     template <class Tables>
     static void moveRow(V a, V rt, const Tables& tb, CLimReleaseRowT<V>& row) {
-        const auto j = laneRows(a, rt, tb, row.j);
+        const auto j = laneRows(a, rt, row.j);
         if (j != row.j) {
             row.j = j;
             row.t1 = lookup(tb, &CLimReleaseTables::t1, j);
             row.t2 = lookup(tb, &CLimReleaseTables::t2, j);
             row.t3 = lookup(tb, &CLimReleaseTables::t3, j);
-            row.lo = lookup(tb, &CLimReleaseTables::lo, j);
-            row.hi = lookup(tb, &CLimReleaseTables::hi, j);
+            row.lo = range(&CLimReleaseRowRanges::lo, j);
+            row.hi = range(&CLimReleaseRowRanges::hi, j);
         }
     }
 
@@ -221,11 +226,14 @@ private:
 
     using Table = std::array<double, CLimReleaseTables::kSize> CLimReleaseTables::*;
     static double lookup(const CLimReleaseTables& tb, Table t, int j) { return limReleaseRow(tb.*t, j); }
+    using Range = std::array<double, CLimReleaseTables::kSize> CLimReleaseRowRanges::*;
+    static double range(Range r, int j) { return (kLimReleaseRowRanges.*r)[size_t(j)]; }
     // One lane's row: its kept one, a neighbour or the division's.
-    static int laneRow(double a, double rt, const CLimReleaseTables& tb, int j) {
+    static int laneRow(double a, double rt, int j) {
         const auto holds = [&](int k) {
             const size_t i = size_t(k);
-            return k >= 0 && k < CLimReleaseTables::kSize && a > rt * tb.lo[i] && a < rt * tb.hi[i];
+            return k >= 0 && k < CLimReleaseTables::kSize && a > rt * kLimReleaseRowRanges.lo[i] &&
+                   a < rt * kLimReleaseRowRanges.hi[i];
         };
         if (rt > kLimReleaseMinTarget) {
             if (holds(j)) return j;
@@ -234,13 +242,14 @@ private:
         }
         return vIndex(a / rt + 0.5, 127);
     }
-    static int laneRows(double a, double rt, const CLimReleaseTables& tb, int j) { return laneRow(a, rt, tb, j); }
+    static int laneRows(double a, double rt, int j) { return laneRow(a, rt, j); }
 #if TAMBLOR_HAVE_DUAL
     static CDual lookup(const CLimReleaseTablePair& tb, Table t, CDualIndex j) {
         return {limReleaseRow(tb.a.*t, j.i0), limReleaseRow(tb.b.*t, j.i1)};
     }
-    static CDualIndex laneRows(CDual a, CDual rt, const CLimReleaseTablePair& tb, CDualIndex j) {
-        return {laneRow(a.lane0(), rt.lane0(), tb.a, j.i0), laneRow(a.lane1(), rt.lane1(), tb.b, j.i1)};
+    static CDual range(Range r, CDualIndex j) { return {range(r, j.i0), range(r, j.i1)}; }
+    static CDualIndex laneRows(CDual a, CDual rt, CDualIndex j) {
+        return {laneRow(a.lane0(), rt.lane0(), j.i0), laneRow(a.lane1(), rt.lane1(), j.i1)};
     }
 #endif
 };
