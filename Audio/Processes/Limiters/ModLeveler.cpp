@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "Audio/Vector/Dual.h"
+
 namespace {
 
 constexpr double kEps = std::numeric_limits<double>::epsilon();
@@ -41,13 +43,30 @@ void linkAll(const double* const* in, double* const* out, int channels, int n) {
     }
 }
 
-// blend() and linkAll() for a stereo pair with a steady linking: one loop
-// over plain pointers, which the compiler vectorises.
+// blend() and linkAll() for a stereo pair with a steady linking, two samples
+// at a time. Each output takes its samples only after both inputs gave
+// theirs, so an output may be its own input (the graph's outputs are their
+// inputs or lie apart from them).
+template <bool Max>
+inline double pick(double x, double y) {
+    return Max ? std::max(x, y) : std::min(x, y);
+}
+
 template <bool Max>
 void blendPair(const double* a, const double* b, double* oa, double* ob, int n, double linking) {
-    for (int i = 0; i < n; ++i) {
+    int i = 0;
+#if TAMBLOR_HAVE_DUAL
+    const CDual k(linking);
+    for (; i + 2 <= n; i += 2) {
+        const CDual x(_mm_loadu_pd(a + i)), y(_mm_loadu_pd(b + i));
+        const CDual linked = Max ? vMax(x, y) : vMin(x, y);
+        _mm_storeu_pd(oa + i, (x + (linked - x) * k).v);
+        _mm_storeu_pd(ob + i, (y + (linked - y) * k).v);
+    }
+#endif
+    for (; i < n; ++i) {
         const double x = a[i], y = b[i];
-        const double linked = Max ? std::max(x, y) : std::min(x, y);
+        const double linked = pick<Max>(x, y);
         oa[i] = x + (linked - x) * linking;
         ob[i] = y + (linked - y) * linking;
     }
@@ -55,10 +74,16 @@ void blendPair(const double* a, const double* b, double* oa, double* ob, int n, 
 
 template <bool Max>
 void linkPair(const double* a, const double* b, double* oa, double* ob, int n) {
-    for (int i = 0; i < n; ++i) {
-        const double x = a[i], y = b[i];
-        oa[i] = ob[i] = Max ? std::max(x, y) : std::min(x, y);
+    int i = 0;
+#if TAMBLOR_HAVE_DUAL
+    for (; i + 2 <= n; i += 2) {
+        const CDual x(_mm_loadu_pd(a + i)), y(_mm_loadu_pd(b + i));
+        const __m128d linked = (Max ? vMax(x, y) : vMin(x, y)).v;
+        _mm_storeu_pd(oa + i, linked);
+        _mm_storeu_pd(ob + i, linked);
     }
+#endif
+    for (; i < n; ++i) oa[i] = ob[i] = pick<Max>(a[i], b[i]);
 }
 
 }  // namespace
