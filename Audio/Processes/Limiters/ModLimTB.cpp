@@ -527,6 +527,9 @@ struct CModLimTB::Lane {
 };
 
 namespace {
+// Samples per piece of a block that the per-sample passes take in turn.
+constexpr int kPassLength = 256;
+
 // The number of reals eachCoef and eachStateValue visit: every one there is.
 template <class Coefs, class State>
 constexpr bool visitsEveryValue() {
@@ -554,10 +557,16 @@ void CModLimTB::runOne(const double* level, double* __restrict gainOut, double* 
         // limiting, the holding and the shaping run as passes over the
         // block, which keeps fewer values live at once and lets the window
         // run as one loop of its own.
-        l.limitBlock(level, gainOut, scaleOut, n);
-        m_window.run(gainOut, gainOut, n);
-        if constexpr (Type != 0)
-            for (int i = 0; i < n; ++i) gainOut[i] = l.template shape<Type>(gainOut[i]);
+        // The passes go over pieces of the block that stay in the first
+        // level cache between them (an oversampled block is longer).
+        for (int at = 0; at < n; at += kPassLength) {
+            const int m = std::min(kPassLength, n - at);
+            double* g = gainOut + at;
+            l.limitBlock(level + at, g, scaleOut + at, m);
+            m_window.run(g, g, m);
+            if constexpr (Type != 0)
+                for (int i = 0; i < m; ++i) g[i] = l.template shape<Type>(g[i]);
+        }
     } else {
         for (int i = 0; i < n; ++i) gainOut[i] = l.template step<Type>(level[i], scaleOut[i]);
     }
@@ -593,19 +602,23 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
         y[i] = v.lane1();
     };
     // Pairs run without a DRC type (see runsLike), in passes as in runOne,
-    // each window in a pass of its own.
-    // Without a DRC or AIGC type the input factor is D3 all through the
-    // block (limit() gives it for every sample).
-    for (int i = 0; i < n; ++i) {
-        CDual scale;
-        put(gainA, gainB, i, l.template limit<0>(CDual(levelA[i], levelB[i]), scale));
-    }
+    // each window in a pass of its own. Without a DRC or AIGC type the input
+    // factor is D3 all through the block (limit() gives it for every sample).
     std::fill_n(scaleA, n, drc.d3.lane0());
     std::fill_n(scaleB, n, drc.d3.lane1());
-    if (l.relOn) l.releaseBlock(gainA, gainB, n);
-    CSlidingWindowMin::runPair(a.m_window, gainA, gainA, b.m_window, gainB, gainB, n);
-    if constexpr (Type != 0)
-        for (int i = 0; i < n; ++i) put(gainA, gainB, i, l.template shape<Type>(CDual(gainA[i], gainB[i])));
+    for (int at = 0; at < n; at += kPassLength) {
+        const int m = std::min(kPassLength, n - at);
+        double* ga = gainA + at;
+        double* gb = gainB + at;
+        for (int i = 0; i < m; ++i) {
+            CDual scale;
+            put(ga, gb, i, l.template limit<0>(CDual(levelA[at + i], levelB[at + i]), scale));
+        }
+        if (l.relOn) l.releaseBlock(ga, gb, m);
+        CSlidingWindowMin::runPair(a.m_window, ga, ga, b.m_window, gb, gb, m);
+        if constexpr (Type != 0)
+            for (int i = 0; i < m; ++i) put(ga, gb, i, l.template shape<Type>(CDual(ga[i], gb[i])));
+    }
 
     eachStateValue(kUnzip, s, a.m_st, b.m_st);
     a.m_st.mixGlide = b.m_st.mixGlide = s.mixGlide;
