@@ -528,7 +528,7 @@ struct CModLimTB::Lane {
 
 namespace {
 // Samples per piece of a block that the per-sample passes take in turn.
-constexpr int kPassLength = 256;
+constexpr int kPassLength = 1024;
 
 // The number of reals eachCoef and eachStateValue visit: every one there is.
 template <class Coefs, class State>
