@@ -554,11 +554,11 @@ void CModLimTB::runOne(const double* level, double* __restrict gainOut, double* 
     Lane<double> l{c, s, rel, drc, dk, row, *this, *this};
     if (l.drcType == 0) {
         // Nothing leads from the held gain back to the limiting: the
-        // limiting, the holding and the shaping run as passes over the
-        // block, which keeps fewer values live at once and lets the window
-        // run as one loop of its own.
-        // The passes go over pieces of the block that stay in the first
-        // level cache between them (an oversampled block is longer).
+        // limiting, the holding and the shaping run as passes, which keeps
+        // fewer values live at once and lets the window run as one loop of
+        // its own. They go over pieces of the block that stay in the first
+        // level cache from one pass to the next (an oversampled block is
+        // longer).
         for (int at = 0; at < n; at += kPassLength) {
             const int m = std::min(kPassLength, n - at);
             double* g = gainOut + at;
@@ -602,10 +602,7 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
         y[i] = v.lane1();
     };
     // Pairs run without a DRC type (see runsLike), in passes as in runOne,
-    // each window in a pass of its own. Without a DRC or AIGC type the input
-    // factor is D3 all through the block (limit() gives it for every sample).
-    std::fill_n(scaleA, n, drc.d3.lane0());
-    std::fill_n(scaleB, n, drc.d3.lane1());
+    // each window in a pass of its own.
     for (int at = 0; at < n; at += kPassLength) {
         const int m = std::min(kPassLength, n - at);
         double* ga = gainA + at;
@@ -619,6 +616,10 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
         if constexpr (Type != 0)
             for (int i = 0; i < m; ++i) put(ga, gb, i, l.template shape<Type>(CDual(ga[i], gb[i])));
     }
+    // Without a DRC or AIGC type the input factor is D3 all through the
+    // block (limit() gives it for every sample).
+    std::fill_n(scaleA, n, drc.d3.lane0());
+    std::fill_n(scaleB, n, drc.d3.lane1());
 
     eachStateValue(kUnzip, s, a.m_st, b.m_st);
     a.m_st.mixGlide = b.m_st.mixGlide = s.mixGlide;
