@@ -3,7 +3,7 @@
 // usual settings (attack 1.5 ms, release 10 ms on, release shape -1) on a
 // music-like level that keeps the limiter working. Reported as ns per sample
 // (per channel). The ...Pair runs take two channels side by side, as the
-// module runs the channels of a stereo group (TB and AIGC modes).
+// module runs the channels of a stereo group (TB, TB-C and AIGC modes).
 
 #include <benchmark/benchmark.h>
 
@@ -117,6 +117,7 @@ void BM_TBUniPair(benchmark::State& st) { runPair<CModLimTB>(st, tb(1)); }
 void BM_TB4Pair(benchmark::State& st) { runPair<CModLimTB>(st, tb(2)); }
 void BM_TB4FullPair(benchmark::State& st) { runPair<CModLimTB>(st, tb(2, 3, 2, 1.5)); }
 void BM_TBC(benchmark::State& st) { runGainComputer<CModLimTBC>(st, [](auto& m) { m.setParams({0.0015}); }); }
+void BM_TBCPair(benchmark::State& st) { runPair<CModLimTBC>(st, {0.0015}); }
 void BM_TBI(benchmark::State& st) { runGainComputer<CModLimTBI>(st, [](auto& m) { m.setParams({0.0015}); }); }
 void BM_AIGC1(benchmark::State& st) {
     runGainComputer<CModLimAIGC>(st, [](auto& m) { m.setParams({0.0015, 0, 0.010, true, 0}); });
@@ -210,6 +211,7 @@ LIM_BENCH(BM_TBUniPair);
 LIM_BENCH(BM_TB4Pair);
 LIM_BENCH(BM_TB4FullPair);
 LIM_BENCH(BM_TBC);
+LIM_BENCH(BM_TBCPair);
 LIM_BENCH(BM_TBI);
 LIM_BENCH(BM_AIGC1);
 LIM_BENCH(BM_AIGC4);

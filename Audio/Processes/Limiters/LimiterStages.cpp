@@ -18,6 +18,15 @@ constexpr ThresholdRow kThresholds[] = {
 
 }  // namespace
 
+const CLimReleaseRowRanges kLimReleaseRowRanges = [] {
+    CLimReleaseRowRanges r;
+    for (int j = 0; j < CLimReleaseTables::kSize; ++j) {
+        r.lo[size_t(j)] = limReleaseRowLow(j);
+        r.hi[size_t(j)] = limReleaseRowHigh(j);
+    }
+    return r;
+}();
+
 double limThresholdForAttack(double attack) {
     for (const ThresholdRow& row : kThresholds)
         if (attack >= row.attack) return row.threshold;

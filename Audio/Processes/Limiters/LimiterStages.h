@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <type_traits>
 
 #include "Audio/Vector/Dual.h"
 
@@ -64,10 +65,11 @@ inline CDual limReleaseTarget(const CLimReleaseTablePair& t) { return {t.a.kTarg
 // 127 R4 / RT it surely holds for, drawn in from the row's rounding bounds
 // by a margin far wider than the rounding of a product or quotient: while
 // 127 R4 lies strictly between RT times those bounds, the row cannot have
-// moved and the step needs neither the division nor its wait. Near a bound,
-// for a NaN, a zero or negative RT, or an RT too small for its products to
-// keep their precision the step divides as before. Starts empty (row -1,
-// a range nothing lies in).
+// moved and the step needs neither the division nor its wait. Outside it
+// the step tries the ranges of the neighbouring rows (where a recovering
+// gain goes next) and divides only when neither holds, and always for a NaN,
+// a zero or negative RT, or an RT too small for its products to keep their
+// precision. Starts empty (row -1, a range nothing lies in).
 template <class V>
 struct CLimReleaseRowT;
 
@@ -80,6 +82,14 @@ inline double limReleaseRowLow(int j) {
 inline double limReleaseRowHigh(int j) {
     return j >= CLimReleaseTables::kSize - 1 ? HUGE_VAL : (j + 0.5) - kLimReleaseRowMargin * (j + 1);
 }
+
+// Every row's range, as tables (the same values, computed once when the
+// program starts).
+struct CLimReleaseRowRanges {
+    std::array<double, CLimReleaseTables::kSize> lo;
+    std::array<double, CLimReleaseTables::kSize> hi;
+};
+extern const CLimReleaseRowRanges kLimReleaseRowRanges;
 
 template <>
 struct CLimReleaseRowT<double> {
@@ -119,17 +129,8 @@ struct CLimReleaseStateT {
         // NaN level selects row 0 instead of an undefined cast.
         const auto hold = r4 >= rt;
         const V a = 127.0 * r4;
-        if (!vAll((a > rt * row.lo) && (a < rt * row.hi) && (rt > kLimReleaseMinTarget))) [[unlikely]] {
-            const auto j = vIndex(a / rt + 0.5, 127);
-            if (j != row.j) {
-                row.j = j;
-                row.t1 = lookup(tb, &CLimReleaseTables::t1, j);
-                row.t2 = lookup(tb, &CLimReleaseTables::t2, j);
-                row.t3 = lookup(tb, &CLimReleaseTables::t3, j);
-                row.lo = bound(limReleaseRowLow, j);
-                row.hi = bound(limReleaseRowHigh, j);
-            }
-        }
+        if (!vAll((a > rt * row.lo) && (a < rt * row.hi) && (rt > kLimReleaseMinTarget))) [[unlikely]]
+            moveRow(a, rt, tb, row);
         const V n1 = r1 + (rt - r1) * row.t1;
         const V n2 = r2 + (n1 - r2) * row.t2;
         const V n3 = r3 + (n2 - r3) * row.t2;
@@ -148,15 +149,108 @@ struct CLimReleaseStateT {
         return vMin(g, r4);
     }
 
+    // apply() over a block of gains in place, with the state and the kept
+    // row in locals: g[i] becomes what apply(g[i]) returns. One channel
+    // (Tables CLimReleaseTables) reads and writes gA alone; two side by side
+    // (CLimReleaseTablePair) gA and gB. A new row is looked up out of line,
+    // so that the loop keeps its state in registers.
+    template <class Tables>
+    void run(double* gA, double* gB, int n, const Tables& tb, CLimReleaseRowT<V>& row) {
+        const V kTarget = limReleaseTarget(tb);
+        V t = rt, s1 = r1, s2 = r2, s3 = r3, s4 = r4;
+        V t1 = row.t1, t2 = row.t2, t3 = row.t3, lo = row.lo, hi = row.hi;
+        for (int i = 0; i < n; ++i) {
+            const V g = load(gA, gB, i);
+            t += (g - t) * kTarget;
+            const auto hold = s4 >= t;
+            const V a = 127.0 * s4;
+            if (!vAll((a > t * lo) && (a < t * hi) && (t > kLimReleaseMinTarget))) [[unlikely]] {
+                moveRowOutOfLine(a, t, tb, row);
+                t1 = row.t1, t2 = row.t2, t3 = row.t3, lo = row.lo, hi = row.hi;
+            }
+            const V n1 = s1 + (t - s1) * t1;
+            const V n2 = s2 + (n1 - s2) * t2;
+            const V n3 = s3 + (n2 - s3) * t2;
+            const V n4 = s4 + (n3 - s4) * t3;
+            // A select on every sample would lengthen each stage's chain from
+            // one sample to the next; the branch costs only when it turns.
+            if (vAny(hold)) [[unlikely]] {
+                s1 = vSelect(hold, t, n1);
+                s2 = vSelect(hold, t, n2);
+                s3 = vSelect(hold, t, n3);
+                s4 = vSelect(hold, t, n4);
+            } else {
+                s1 = n1, s2 = n2, s3 = n3, s4 = n4;
+            }
+            store(gA, gB, i, vMin(g, s4));
+        }
+        rt = t, r1 = s1, r2 = s2, r3 = s3, r4 = s4;
+    }
+
+    // The row for a = 127 R4 and the target rt, when the kept range does not
+    // surely hold it. While the gain recovers the row mostly moves by one, so
+    // each lane tries the kept ranges of its row and of the rows either side
+    // before it divides; a range gives the row the division would give.
+    template <class Tables>
+    static void moveRow(V a, V rt, const Tables& tb, CLimReleaseRowT<V>& row) {
+        const auto j = laneRows(a, rt, row.j);
+        if (j != row.j) {
+            row.j = j;
+            row.t1 = lookup(tb, &CLimReleaseTables::t1, j);
+            row.t2 = lookup(tb, &CLimReleaseTables::t2, j);
+            row.t3 = lookup(tb, &CLimReleaseTables::t3, j);
+            row.lo = range(&CLimReleaseRowRanges::lo, j);
+            row.hi = range(&CLimReleaseRowRanges::hi, j);
+        }
+    }
+
 private:
+    template <class Tables>
+    [[gnu::noinline]] static void moveRowOutOfLine(V a, V rt, const Tables& tb, CLimReleaseRowT<V>& row) {
+        moveRow(a, rt, tb, row);
+    }
+    static V load(const double* x, const double* y, int i) {
+        if constexpr (std::is_same_v<V, double>)
+            return x[i];
+        else
+            return V(x[i], y[i]);
+    }
+    static void store(double* x, double* y, int i, V v) {
+        if constexpr (std::is_same_v<V, double>) {
+            x[i] = v;
+        } else {
+            x[i] = v.lane0();
+            y[i] = v.lane1();
+        }
+    }
+
     using Table = std::array<double, CLimReleaseTables::kSize> CLimReleaseTables::*;
     static double lookup(const CLimReleaseTables& tb, Table t, int j) { return limReleaseRow(tb.*t, j); }
-    static double bound(double (*f)(int), int j) { return f(j); }
+    using Range = std::array<double, CLimReleaseTables::kSize> CLimReleaseRowRanges::*;
+    static double range(Range r, int j) { return (kLimReleaseRowRanges.*r)[size_t(j)]; }
+    // One lane's row: its kept one, a neighbour or the division's.
+    static int laneRow(double a, double rt, int j) {
+        const auto holds = [&](int k) {
+            const size_t i = size_t(k);
+            return k >= 0 && k < CLimReleaseTables::kSize && a > rt * kLimReleaseRowRanges.lo[i] &&
+                   a < rt * kLimReleaseRowRanges.hi[i];
+        };
+        if (rt > kLimReleaseMinTarget) {
+            if (holds(j)) return j;
+            if (holds(j + 1)) return j + 1;
+            if (holds(j - 1)) return j - 1;
+        }
+        return vIndex(a / rt + 0.5, 127);
+    }
+    static int laneRows(double a, double rt, int j) { return laneRow(a, rt, j); }
 #if TAMBLOR_HAVE_DUAL
     static CDual lookup(const CLimReleaseTablePair& tb, Table t, CDualIndex j) {
         return {limReleaseRow(tb.a.*t, j.i0), limReleaseRow(tb.b.*t, j.i1)};
     }
-    static CDual bound(double (*f)(int), CDualIndex j) { return {f(j.i0), f(j.i1)}; }
+    static CDual range(Range r, CDualIndex j) { return {range(r, j.i0), range(r, j.i1)}; }
+    static CDualIndex laneRows(CDual a, CDual rt, CDualIndex j) {
+        return {laneRow(a.lane0(), rt.lane0(), j.i0), laneRow(a.lane1(), rt.lane1(), j.i1)};
+    }
 #endif
 };
 using CLimReleaseState = CLimReleaseStateT<double>;

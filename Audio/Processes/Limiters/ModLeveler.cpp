@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "Audio/Vector/Dual.h"
+
 namespace {
 
 constexpr double kEps = std::numeric_limits<double>::epsilon();
@@ -39,6 +41,49 @@ void linkAll(const double* const* in, double* const* out, int channels, int n) {
         const double linked = common<Max>(in, channels, i);
         for (int c = 0; c < channels; ++c) out[c][i] = linked;
     }
+}
+
+// blend() and linkAll() for a stereo pair with a steady linking, two samples
+// at a time. Each output takes its samples only after both inputs gave
+// theirs, so an output may be its own input (the graph's outputs are their
+// inputs or lie apart from them).
+template <bool Max>
+inline double pick(double x, double y) {
+    return Max ? std::max(x, y) : std::min(x, y);
+}
+
+template <bool Max>
+void blendPair(const double* a, const double* b, double* oa, double* ob, int n, double linking) {
+    int i = 0;
+#if TAMBLOR_HAVE_DUAL
+    const CDual k(linking);
+    for (; i + 2 <= n; i += 2) {
+        const CDual x(_mm_loadu_pd(a + i)), y(_mm_loadu_pd(b + i));
+        const CDual linked = Max ? vMax(x, y) : vMin(x, y);
+        _mm_storeu_pd(oa + i, (x + (linked - x) * k).v);
+        _mm_storeu_pd(ob + i, (y + (linked - y) * k).v);
+    }
+#endif
+    for (; i < n; ++i) {
+        const double x = a[i], y = b[i];
+        const double linked = pick<Max>(x, y);
+        oa[i] = x + (linked - x) * linking;
+        ob[i] = y + (linked - y) * linking;
+    }
+}
+
+template <bool Max>
+void linkPair(const double* a, const double* b, double* oa, double* ob, int n) {
+    int i = 0;
+#if TAMBLOR_HAVE_DUAL
+    for (; i + 2 <= n; i += 2) {
+        const CDual x(_mm_loadu_pd(a + i)), y(_mm_loadu_pd(b + i));
+        const __m128d linked = (Max ? vMax(x, y) : vMin(x, y)).v;
+        _mm_storeu_pd(oa + i, linked);
+        _mm_storeu_pd(ob + i, linked);
+    }
+#endif
+    for (; i < n; ++i) oa[i] = ob[i] = pick<Max>(a[i], b[i]);
 }
 
 }  // namespace
@@ -102,6 +147,17 @@ void CModLeveler::process(std::span<const double* const> in, std::span<double* c
     if (m_linking <= kEps || channels == 1) {
         for (int c = 0; c < channels; ++c)
             if (dstAt[c] != srcAt[c]) std::memmove(dstAt[c], srcAt[c], sizeof(double) * static_cast<size_t>(rest));
+    } else if (channels == 2) {
+        if (m_linking >= 1.0 - kEps) {
+            if (max)
+                linkPair<true>(srcAt[0], srcAt[1], dstAt[0], dstAt[1], rest);
+            else
+                linkPair<false>(srcAt[0], srcAt[1], dstAt[0], dstAt[1], rest);
+        } else if (max) {
+            blendPair<true>(srcAt[0], srcAt[1], dstAt[0], dstAt[1], rest, m_linking);
+        } else {
+            blendPair<false>(srcAt[0], srcAt[1], dstAt[0], dstAt[1], rest, m_linking);
+        }
     } else if (m_linking >= 1.0 - kEps) {
         if (max)
             linkAll<true>(srcAt, dstAt, channels, rest);

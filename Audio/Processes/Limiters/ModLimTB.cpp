@@ -336,6 +336,14 @@ struct CModLimTB::Lane {
     const int aigc = a.m_params.aigcType;
     const int drcType = a.m_params.drcType;
     const bool relOn = a.m_params.releaseEnable;
+    // Type 2: whether U and V are 1 in every lane (the mix lay at or below
+    // the held gain last sample). Then every rate they scale is its
+    // coefficient times 1, the coefficient itself, and the limited rates of
+    // the band detectors are the same all through the block.
+    bool unitUV = vAll((s.u == 1.0) && (s.v == 1.0));
+    const V e1Unit = vMin(V(1.0), c.k3);
+    const V e2Unit = vMin(V(1.0), c.k6);
+    const V e3Unit = vMin(V(1.0), c.k12);
 
     [[gnu::always_inline]] inline V release(V g) {
 #if TAMBLOR_HAVE_DUAL
@@ -394,13 +402,18 @@ struct CModLimTB::Lane {
         return g;
     }
 
-    // The limiting of a block, one loop for the release stage on and one
-    // for it off.
+    // The limiting of a block: the knee gains in one pass, then the release
+    // stage over them in a loop of its own.
     void limitBlock(const double* x, double* gain, double* scale, int n) {
-        if (relOn)
-            for (int i = 0; i < n; ++i) gain[i] = limit<1>(x[i], scale[i]);
-        else
-            for (int i = 0; i < n; ++i) gain[i] = limit<0>(x[i], scale[i]);
+        for (int i = 0; i < n; ++i) gain[i] = limit<0>(x[i], scale[i]);
+        if (relOn) releaseBlock(gain, gain, n);
+    }
+
+    void releaseBlock(double* gA, double* gB, int n) {
+#if TAMBLOR_HAVE_DUAL
+        if constexpr (kDual) rel.run(gA, gB, n, CLimReleaseTablePair{a.m_relTables, b.m_relTables}, row);
+#endif
+        if constexpr (!kDual) rel.run(gA, gB, n, a.m_relTables, row);
     }
 
     template <int Type>
@@ -447,20 +460,30 @@ struct CModLimTB::Lane {
             const V r2 = r1 - mid;
             const V hi = s.bh + (r2 - s.bh) * c.kBH;
 
-            s.f += (s.bl - s.f) * vChoose(s.f > s.bl, [&] { return c.k3t * u; }, [&] { return c.k3rt * v; });
-
             s.bm = kEpsTB4 - vAbs(mid);
-            s.e1 += (s.bm - s.e1) * vMin(1.0, vChoose(s.e1 >= s.bm, [&] { return c.k3 * u; }, [&] { return c.k3 * v; }));
-
-            const V u2 = u * u, u4 = u2 * u2, u8 = u4 * u4, u16 = u8 * u8;
-            const V v2 = v * v, v4 = v2 * v2, v8 = v4 * v4, v16 = v8 * v8;
             s.bh = kEpsTB4 - vAbs(hi);
-            s.e2 += (s.bh - s.e2) * vMin(1.0, vChoose(s.e2 < s.bh, [&] { return c.k6 * v8; }, [&] { return c.k6 * u8; }));
             const V h = kEpsTB4 - vAbs(r2 - hi);
-            s.e3 += (h - s.e3) * vMin(1.0, vChoose(s.e3 < h, [&] { return c.k12 * v16; }, [&] { return c.k12 * u16; }));
-
-            const V aAtt = c.k3t * u;
-            const V aQ = c.k6rt * v;
+            V aAtt, aQ;
+            if (unitUV) {
+                s.f += (s.bl - s.f) * vChoose(s.f > s.bl, [&] { return c.k3t; }, [&] { return c.k3rt; });
+                s.e1 += (s.bm - s.e1) * e1Unit;
+                s.e2 += (s.bh - s.e2) * e2Unit;
+                s.e3 += (h - s.e3) * e3Unit;
+                aAtt = c.k3t;
+                aQ = c.k6rt;
+            } else {
+                s.f += (s.bl - s.f) * vChoose(s.f > s.bl, [&] { return c.k3t * u; }, [&] { return c.k3rt * v; });
+                s.e1 += (s.bm - s.e1) *
+                        vMin(1.0, vChoose(s.e1 >= s.bm, [&] { return c.k3 * u; }, [&] { return c.k3 * v; }));
+                const V u2 = u * u, u4 = u2 * u2, u8 = u4 * u4, u16 = u8 * u8;
+                const V v2 = v * v, v4 = v2 * v2, v8 = v4 * v4, v16 = v8 * v8;
+                s.e2 += (s.bh - s.e2) *
+                        vMin(1.0, vChoose(s.e2 < s.bh, [&] { return c.k6 * v8; }, [&] { return c.k6 * u8; }));
+                s.e3 += (h - s.e3) *
+                        vMin(1.0, vChoose(s.e3 < h, [&] { return c.k12 * v16; }, [&] { return c.k12 * u16; }));
+                aAtt = c.k3t * u;
+                aQ = c.k6rt * v;
+            }
             s.q1 += (s.bl - s.q1) * vChoose(s.q1 < s.bl, [&] { return aQ; }, [&] { return aAtt; });
             riseOnly(s.q2, s.q1, aQ);
             riseOnly(s.q3, s.q2, aQ);
@@ -477,9 +500,11 @@ struct CModLimTB::Lane {
                 s.u = vSelect(above, total / m, V(1.0));
                 s.v = vSelect(above, m / total, V(1.0));
                 out = vSelect(above, m, total);
+                unitUV = false;
             } else {
                 s.u = s.v = 1.0;
                 out = total;
+                unitUV = true;
             }
         }
 
@@ -502,6 +527,9 @@ struct CModLimTB::Lane {
 };
 
 namespace {
+// Samples per piece of a block that the per-sample passes take in turn.
+constexpr int kPassLength = 1024;
+
 // The number of reals eachCoef and eachStateValue visit: every one there is.
 template <class Coefs, class State>
 constexpr bool visitsEveryValue() {
@@ -526,13 +554,19 @@ void CModLimTB::runOne(const double* level, double* __restrict gainOut, double* 
     Lane<double> l{c, s, rel, drc, dk, row, *this, *this};
     if (l.drcType == 0) {
         // Nothing leads from the held gain back to the limiting: the
-        // limiting, the holding and the shaping run as passes over the
-        // block, which keeps fewer values live at once and lets the window
-        // run as one loop of its own.
-        l.limitBlock(level, gainOut, scaleOut, n);
-        m_window.run(gainOut, gainOut, n);
-        if constexpr (Type != 0)
-            for (int i = 0; i < n; ++i) gainOut[i] = l.template shape<Type>(gainOut[i]);
+        // limiting, the holding and the shaping run as passes, which keeps
+        // fewer values live at once and lets the window run as one loop of
+        // its own. They go over pieces of the block that stay in the first
+        // level cache from one pass to the next (an oversampled block is
+        // longer).
+        for (int at = 0; at < n; at += kPassLength) {
+            const int m = std::min(kPassLength, n - at);
+            double* g = gainOut + at;
+            l.limitBlock(level + at, g, scaleOut + at, m);
+            m_window.run(g, g, m);
+            if constexpr (Type != 0)
+                for (int i = 0; i < m; ++i) g[i] = l.template shape<Type>(g[i]);
+        }
     } else {
         for (int i = 0; i < n; ++i) gainOut[i] = l.template step<Type>(level[i], scaleOut[i]);
     }
@@ -569,20 +603,23 @@ void CModLimTB::runPair(CModLimTB& a, CModLimTB& b, const double* levelA, const 
     };
     // Pairs run without a DRC type (see runsLike), in passes as in runOne,
     // each window in a pass of its own.
-    const auto limitPass = [&](auto relOn) {
-        for (int i = 0; i < n; ++i) {
+    for (int at = 0; at < n; at += kPassLength) {
+        const int m = std::min(kPassLength, n - at);
+        double* ga = gainA + at;
+        double* gb = gainB + at;
+        for (int i = 0; i < m; ++i) {
             CDual scale;
-            put(gainA, gainB, i, l.template limit<decltype(relOn)::value>(CDual(levelA[i], levelB[i]), scale));
-            put(scaleA, scaleB, i, scale);
+            put(ga, gb, i, l.template limit<0>(CDual(levelA[at + i], levelB[at + i]), scale));
         }
-    };
-    if (l.relOn)
-        limitPass(std::integral_constant<int, 1>{});
-    else
-        limitPass(std::integral_constant<int, 0>{});
-    CSlidingWindowMin::runPair(a.m_window, gainA, gainA, b.m_window, gainB, gainB, n);
-    if constexpr (Type != 0)
-        for (int i = 0; i < n; ++i) put(gainA, gainB, i, l.template shape<Type>(CDual(gainA[i], gainB[i])));
+        if (l.relOn) l.releaseBlock(ga, gb, m);
+        CSlidingWindowMin::runPair(a.m_window, ga, ga, b.m_window, gb, gb, m);
+        if constexpr (Type != 0)
+            for (int i = 0; i < m; ++i) put(ga, gb, i, l.template shape<Type>(CDual(ga[i], gb[i])));
+    }
+    // Without a DRC or AIGC type the input factor is D3 all through the
+    // block (limit() gives it for every sample).
+    std::fill_n(scaleA, n, drc.d3.lane0());
+    std::fill_n(scaleB, n, drc.d3.lane1());
 
     eachStateValue(kUnzip, s, a.m_st, b.m_st);
     a.m_st.mixGlide = b.m_st.mixGlide = s.mixGlide;

@@ -29,6 +29,39 @@ inline void moveGroup(double (&s)[4], double in, double rise, double fall) {
 
 inline double mean(const double (&s)[4]) { return (s[0] + s[1] + s[2] + s[3]) * 0.25; }
 
+#if TAMBLOR_HAVE_DUAL
+// moveGroup() for two channels, each lane moving its own way. Mostly both
+// move the same way: then only that way is computed, and the branch (as
+// predictable as one channel's) keeps the selects off the chain of stages.
+[[gnu::always_inline]] inline void moveGroup(CDual (&s)[4], CDual in, CDual rise, CDual fall) {
+    const CDualMask up = in >= s[0];
+    const auto rising = [&](CDual (&u)[4]) {
+        u[0] = s[0] + (in - s[0]) * rise;
+        u[1] = s[1] + (u[0] - s[1]) * rise;
+        u[2] = s[2] + (u[1] - s[2]) * rise;
+        u[3] = s[3] + (u[2] - s[3]) * rise;
+    };
+    const auto falling = [&](CDual (&d)[4]) {
+        d[3] = s[3] + (in - s[3]) * fall;
+        d[2] = s[2] + (d[3] - s[2]) * fall;
+        d[1] = s[1] + (d[2] - s[1]) * fall;
+        d[0] = s[0] + (d[1] - s[0]) * fall;
+    };
+    if (vAll(up)) {
+        rising(s);
+    } else if (!vAny(up)) {
+        falling(s);
+    } else {
+        CDual u[4], d[4];
+        rising(u);
+        falling(d);
+        for (int j = 0; j < 4; ++j) s[j] = vSelect(up, u[j], d[j]);
+    }
+}
+
+inline CDual mean(const CDual (&s)[4]) { return (s[0] + s[1] + s[2] + s[3]) * 0.25; }
+#endif
+
 }  // namespace
 
 
@@ -113,4 +146,60 @@ void CModLimTBC::process(const double* level, double* __restrict gainOut, double
     std::copy(std::begin(g2), std::end(g2), m_g[2]);
     std::copy(std::begin(g3), std::end(g3), m_g[3]);
     std::copy(std::begin(g4), std::end(g4), m_g[4]);
+}
+
+void CModLimTBC::processPair(CModLimTBC& a, CModLimTBC& b, const double* levelA, const double* levelB, double* gainA,
+                             double* gainB, double* scaleA, double* scaleB, int n) {
+#if TAMBLOR_HAVE_DUAL
+    if (!a.m_prepared || !b.m_prepared || &a == &b || n <= 0) {
+#endif
+        a.process(levelA, gainA, scaleA, n);
+        b.process(levelB, gainB, scaleB, n);
+#if TAMBLOR_HAVE_DUAL
+        return;
+    }
+    const CDual T(a.T_, b.T_);
+    CDual k[8];
+    for (int j = 0; j < 8; ++j) k[j] = CDual(a.m_k[j], b.m_k[j]);
+    CDual g[5][4];
+    for (int grp = 0; grp < 5; ++grp)
+        for (int j = 0; j < 4; ++j) g[grp][j] = CDual(a.m_g[grp][j], b.m_g[grp][j]);
+    CSlidingWindowMin& winA = a.m_window;
+    CSlidingWindowMin& winB = b.m_window;
+
+    for (int i = 0; i < n; ++i) {
+        const CDual x(levelA[i], levelB[i]);
+
+        // The steps of process(), lane by lane.
+        moveGroup(g[0], vSelect(x > T, T / x, CDual(1.0)), k[7], k[6]);
+        const CDual avg = mean(g[0]);
+        const CDual fast = 1.0 / avg;
+        const CDual slow = vSqrt(avg);
+
+        const CDual p = mean(g[4]) * mean(g[2]);
+        scaleA[i] = p.lane0();
+        scaleB[i] = p.lane1();
+
+        const CDual px = p * x;
+        const CDual lim = vSelect(px > T, T / px, CDual(1.0));
+        const CDual m(winA.push(lim.lane0()), winB.push(lim.lane1()));
+
+        moveGroup(g[1], m, slow * k[1], fast * k[0]);
+        const CDual out = vMin(m, mean(g[1]));
+        moveGroup(g[2], m, slow * k[3], fast * k[2]);
+
+        const CDual total = p * out;
+        moveGroup(g[3], total, slow * k[4], fast * k[4]);
+        moveGroup(g[4], vMin(CDual(1.0), mean(g[3]) / total), slow * k[5], fast * k[5]);
+
+        gainA[i] = out.lane0();
+        gainB[i] = out.lane1();
+    }
+
+    for (int grp = 0; grp < 5; ++grp)
+        for (int j = 0; j < 4; ++j) {
+            a.m_g[grp][j] = g[grp][j].lane0();
+            b.m_g[grp][j] = g[grp][j].lane1();
+        }
+#endif
 }

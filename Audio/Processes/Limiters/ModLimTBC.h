@@ -45,6 +45,12 @@ public:
     void reset();
     void process(const double* level, double* gainOut, double* scaleOut, int n);
 
+    // Two channels at once, with exactly the results of a.process() and
+    // b.process(): both channels' groups in the lanes of SSE2 registers,
+    // each group moving up or down per lane.
+    static void processPair(CModLimTBC& a, CModLimTBC& b, const double* levelA, const double* levelB, double* gainA,
+                            double* gainB, double* scaleA, double* scaleB, int n);
+
     int lookAhead() const { return m_window.length(); }
     double threshold() const { return T_; }
 

@@ -36,10 +36,11 @@ void CModLimTBI::reset() { m_window.clear(); }
 void CModLimTBI::process(const double* level, double* __restrict gainOut, double* __restrict scaleOut, int n) {
     if (!m_prepared || n <= 0) return;
     const double T = T_;
-    CSlidingWindowMin& win = m_window;
+    // The knee gains, then the look-ahead window over them in its block form.
     for (int i = 0; i < n; ++i) {
         const double x = level[i];
-        gainOut[i] = win.push(x > T ? T / x : 1.0);
-        scaleOut[i] = 1.0;
+        gainOut[i] = x > T ? T / x : 1.0;
     }
+    std::fill_n(scaleOut, n, 1.0);
+    m_window.run(gainOut, gainOut, n);
 }

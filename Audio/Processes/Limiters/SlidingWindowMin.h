@@ -12,6 +12,9 @@
 // current block. A push costs two comparisons and a store; completing a
 // block costs one more comparison per value of the block. No step depends on
 // the data's order, so the per-sample cost is the same for any signal.
+// run() takes the running prefix and the suffixes four values at a time (two
+// SSE2 pairs), so that the chain of comparisons from one value to the next
+// takes one step per four values; the results are push()'s bit for bit.
 //
 // NaN: a NaN push empties the window and is returned for that sample; the
 // values after it start afresh.
@@ -23,6 +26,7 @@
 #include <utility>
 
 #include "Audio/Graph/SampleBuffer.h"
+#include "Audio/Vector/Dual.h"
 
 template <bool IsMin>
 class CSlidingWindowExtreme {
@@ -102,82 +106,15 @@ public:
         }
     }
 
-    // Two windows over their own inputs, each value getting exactly the
-    // comparisons run() gives it: while both stand at the same place (the
-    // same length, position and history) one loop steps both, so their
-    // chains of comparisons overlap; from a NaN in either, or when they
-    // stand apart, each finishes alone.
+    // Two windows over their own inputs: each runs its block in turn (the
+    // vector scans leave no chain of comparisons for the two to overlap).
     static void runPair(CSlidingWindowExtreme& a, const double* inA, double* outA, CSlidingWindowExtreme& b,
                         const double* inB, double* outB, int n) {
-        int i = 0;
-        while (i < n && a.m_pos == b.m_pos && a.m_length == b.m_length && a.m_havePrevious == b.m_havePrevious) {
-            const int seg = std::min(n - i, a.m_length - a.m_pos);
-            const int k = a.m_havePrevious ? segmentPair<true>(a, b, inA + i, outA + i, inB + i, outB + i, seg)
-                                           : segmentPair<false>(a, b, inA + i, outA + i, inB + i, outB + i, seg);
-            i += k;
-            if (k < seg) break;
-            if (a.m_pos == a.m_length) completeBlocks(a, b);
-        }
-        if (i < n) {
-            a.run(inA + i, outA + i, n - i);
-            b.run(inB + i, outB + i, n - i);
-        }
+        a.run(inA, outA, n);
+        b.run(inB, outB, n);
     }
 
 private:
-    // segment() for two windows at the same place; stops before a NaN in
-    // either input.
-    template <bool HavePrevious>
-    static int segmentPair(CSlidingWindowExtreme& a, CSlidingWindowExtreme& b, const double* inA, double* outA,
-                           const double* inB, double* outB, int seg) {
-        double* blockA = a.m_block.data() + a.m_pos;
-        double* blockB = b.m_block.data() + b.m_pos;
-        const double* suffixA = a.m_suffix.data() + a.m_pos + 1;
-        const double* suffixB = b.m_suffix.data() + b.m_pos + 1;
-        double runA = a.m_run, runB = b.m_run;
-        int k = 0;
-        for (; k < seg; ++k) {
-            const double va = inA[k], vb = inB[k];
-            if (va != va || vb != vb) [[unlikely]]
-                break;
-            blockA[k] = va;
-            blockB[k] = vb;
-            runA = pick(runA, va);
-            runB = pick(runB, vb);
-            if constexpr (HavePrevious) {
-                outA[k] = pick(suffixA[k], runA);
-                outB[k] = pick(suffixB[k], runB);
-            } else {
-                outA[k] = runA;
-                outB[k] = runB;
-            }
-        }
-        if (k > 0) a.m_empty = b.m_empty = false;
-        a.m_run = runA;
-        b.m_run = runB;
-        a.m_pos += k;
-        b.m_pos += k;
-        return k;
-    }
-
-    // completeBlock() of two windows of the same length in one loop.
-    static void completeBlocks(CSlidingWindowExtreme& a, CSlidingWindowExtreme& b) {
-        const double* blockA = a.m_block.data();
-        const double* blockB = b.m_block.data();
-        double* suffixA = a.m_suffix.data();
-        double* suffixB = b.m_suffix.data();
-        double ra = kNone, rb = kNone;
-        suffixA[a.m_length] = ra;
-        suffixB[b.m_length] = rb;
-        for (int k = a.m_length - 1; k >= 0; --k) {
-            suffixA[k] = ra = pick(blockA[k], ra);
-            suffixB[k] = rb = pick(blockB[k], rb);
-        }
-        a.m_pos = b.m_pos = 0;
-        a.m_run = b.m_run = kNone;
-        a.m_havePrevious = b.m_havePrevious = true;
-    }
-
     // Up to seg values of the current block (seg <= m_length - m_pos); stops
     // before a NaN. Returns the values taken.
     template <bool HavePrevious>
@@ -186,6 +123,37 @@ private:
         const double* suffix = m_suffix.data() + m_pos + 1;
         double run = m_run;
         int k = 0;
+#if TAMBLOR_HAVE_DUAL
+        // Four values at a time, in two pairs: each pair's own prefix
+        // [v0, pick(v0, v1)] and the extreme of all four do not wait for the
+        // running extreme, which then takes one comparison per four values
+        // instead of one per value (pick() is associative: among equal
+        // values it keeps the newest, however the comparisons are grouped).
+        const __m128d none = _mm_set1_pd(kNone);
+        __m128d carry = _mm_set1_pd(run);
+        for (; k + 4 <= seg; k += 4) {
+            const __m128d v0 = _mm_loadu_pd(in + k);
+            const __m128d v1 = _mm_loadu_pd(in + k + 2);
+            if (_mm_movemask_pd(_mm_cmpunord_pd(v0, v1)) != 0) [[unlikely]]
+                break;
+            _mm_storeu_pd(block + k, v0);
+            _mm_storeu_pd(block + k + 2, v1);
+            const __m128d l0 = pickPair(_mm_unpacklo_pd(none, v0), v0);
+            const __m128d l1 = pickPair(_mm_unpacklo_pd(none, v1), v1);
+            const __m128d t0 = _mm_unpackhi_pd(l0, l0);
+            const __m128d t1 = _mm_unpackhi_pd(l1, l1);
+            __m128d o0 = pickPair(carry, l0);
+            __m128d o1 = pickPair(pickPair(carry, t0), l1);
+            carry = pickPair(carry, pickPair(t0, t1));
+            if constexpr (HavePrevious) {
+                o0 = pickPair(_mm_loadu_pd(suffix + k), o0);
+                o1 = pickPair(_mm_loadu_pd(suffix + k + 2), o1);
+            }
+            _mm_storeu_pd(out + k, o0);
+            _mm_storeu_pd(out + k + 2, o1);
+        }
+        run = _mm_cvtsd_f64(carry);
+#endif
         for (; k < seg; ++k) {
             const double v = in[k];
             if (v != v) [[unlikely]]
@@ -214,13 +182,44 @@ private:
             return a > b ? a : b;
     }
 
+#if TAMBLOR_HAVE_DUAL
+    // pick() lane by lane: minpd / maxpd return their first operand when it
+    // is strictly smaller / larger, else the second.
+    static __m128d pickPair(__m128d older, __m128d newer) {
+        if constexpr (IsMin)
+            return _mm_min_pd(older, newer);
+        else
+            return _mm_max_pd(older, newer);
+    }
+#endif
+
     // The block just filled becomes the previous block: its suffix extremes.
     void completeBlock() {
         const double* block = m_block.data();
         double* suffix = m_suffix.data();
         double r = kNone;
         suffix[m_length] = r;
-        for (int k = m_length - 1; k >= 0; --k) suffix[k] = r = pick(block[k], r);
+        int k = m_length - 1;
+#if TAMBLOR_HAVE_DUAL
+        // Four values at a time from the end, as in segment(): each pair's
+        // own suffix [pick(v0, v1), v1] and the extreme of all four do not
+        // wait for the running extreme.
+        const __m128d none = _mm_set1_pd(kNone);
+        __m128d carry = none;
+        for (; k >= 3; k -= 4) {
+            const __m128d vh = _mm_loadu_pd(block + k - 1);
+            const __m128d vl = _mm_loadu_pd(block + k - 3);
+            const __m128d lh = pickPair(vh, _mm_unpackhi_pd(vh, none));
+            const __m128d ll = pickPair(vl, _mm_unpackhi_pd(vl, none));
+            const __m128d th = _mm_unpacklo_pd(lh, lh);
+            const __m128d tl = _mm_unpacklo_pd(ll, ll);
+            _mm_storeu_pd(suffix + k - 1, pickPair(lh, carry));
+            _mm_storeu_pd(suffix + k - 3, pickPair(ll, pickPair(th, carry)));
+            carry = pickPair(pickPair(tl, th), carry);
+        }
+        r = _mm_cvtsd_f64(carry);
+#endif
+        for (; k >= 0; --k) suffix[k] = r = pick(block[k], r);
         m_pos = 0;
         m_run = kNone;
         m_havePrevious = true;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -129,3 +130,36 @@ TEST(LimiterRelease, PairMatchesThePlainFormPerChannel) {
     }
 }
 #endif
+
+// The block form with its state and row in locals: blocks of odd lengths,
+// one channel and two side by side, against the plain form sample by sample.
+TEST(LimiterRelease, BlockRunMatchesThePlainForm) {
+    CLimReleaseTables ta, tb;
+    ta.build(0.002, 0.3, 44100.0);
+    tb.build(0.03, 0.05, 352800.0);
+    const std::vector<double> ga = gains(21), gb = gains(22);
+    PlainRelease pa, pb, single;
+    std::vector<double> outA = ga, outB = gb, outSingle = gb;
+    CLimReleaseState one;
+    CLimReleaseRow oneRow;
+#if TAMBLOR_HAVE_DUAL
+    CLimReleaseStateT<CDual> pair;
+    CLimReleaseRowT<CDual> pairRow;
+#endif
+    const int sizes[] = {1, 513, 7, 64, 2, 1000, 33};
+    for (size_t pos = 0, k = 0; pos < ga.size(); ++k) {
+        const int n = static_cast<int>(std::min<size_t>(sizes[k % 7], ga.size() - pos));
+        one.run(outSingle.data() + pos, nullptr, n, tb, oneRow);
+#if TAMBLOR_HAVE_DUAL
+        pair.run(outA.data() + pos, outB.data() + pos, n, CLimReleaseTablePair{ta, tb}, pairRow);
+#endif
+        pos += size_t(n);
+    }
+    for (size_t i = 0; i < ga.size(); ++i) {
+        ASSERT_EQ(bits(outSingle[i]), bits(single.apply(gb[i], tb))) << "one channel, sample " << i;
+#if TAMBLOR_HAVE_DUAL
+        ASSERT_EQ(bits(outA[i]), bits(pa.apply(ga[i], ta))) << "pair, sample " << i;
+        ASSERT_EQ(bits(outB[i]), bits(pb.apply(gb[i], tb))) << "pair, sample " << i;
+#endif
+    }
+}

@@ -1,5 +1,5 @@
-// CModLimTB::processPair: two channels run side by side must come out bit for
-// bit as each channel run alone, whatever the settings, the block sizes and
+// CModLimTB::processPair and CModLimTBC::processPair: two channels run side by
+// side must come out bit for bit as each channel run alone, whatever the settings, the block sizes and
 // the signals (silence, overloads, NaN in one channel only), and across
 // parameter changes that start glides and switch stages in and out.
 
@@ -9,9 +9,11 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "Audio/Processes/Limiters/ModLimTB.h"
+#include "Audio/Processes/Limiters/ModLimTBC.h"
 
 namespace {
 
@@ -139,4 +141,35 @@ TEST(ModLimTBPair, DifferentStagesFallBackToSingleRuns) {
     b = a;
     b.type = 2;
     expectPairEqualsSingles(a, b, xa, xb);
+}
+
+// TB-C pairs: the groups of both channels move up or down lane by lane (the
+// two channels often move different ways); overloads, silence, NaN in one
+// channel, different attacks, an attack change mid-way, odd blocks.
+TEST(ModLimTBCPair, EachChannelComesOutAsItWouldAlone) {
+    const Signal xa = level(5, 110.0, 1750.0);
+    Signal xb = level(6, 97.0, 440.0);
+    for (size_t i = 5000; i < 5040; ++i) xb[i] = std::nan("");
+    for (const auto& [attackA, attackB] : {std::pair{0.0015, 0.0015}, std::pair{0.0004, 0.003}}) {
+        SCOPED_TRACE(testing::Message() << "attacks " << attackA << ", " << attackB);
+        CModLimTBC singleA, singleB, pairA, pairB;
+        for (CModLimTBC* m : {&singleA, &pairA}) m->setParams({attackA});
+        for (CModLimTBC* m : {&singleB, &pairB}) m->setParams({attackB});
+        for (CModLimTBC* m : {&singleA, &singleB, &pairA, &pairB}) m->prepare(44100.0, 512);
+        const size_t n = xa.size();
+        Signal ga(n), sa(n), gb(n), sb(n), pga(n), psa(n), pgb(n), psb(n);
+        const int blocks[] = {1, 7, 512, 300, 33, 129};
+        size_t pos = 0;
+        for (int k = 0; pos < n; ++k) {
+            if (k == 9)
+                for (CModLimTBC* m : {&singleA, &pairA}) m->setParams({attackA * 2.0});
+            const int len = static_cast<int>(std::min<size_t>(blocks[k % 6], n - pos));
+            singleA.process(xa.data() + pos, ga.data() + pos, sa.data() + pos, len);
+            singleB.process(xb.data() + pos, gb.data() + pos, sb.data() + pos, len);
+            CModLimTBC::processPair(pairA, pairB, xa.data() + pos, xb.data() + pos, pga.data() + pos,
+                                    pgb.data() + pos, psa.data() + pos, psb.data() + pos, len);
+            pos += static_cast<size_t>(len);
+        }
+        EXPECT_TRUE(sameBits(ga, pga) && sameBits(sa, psa) && sameBits(gb, pgb) && sameBits(sb, psb));
+    }
 }

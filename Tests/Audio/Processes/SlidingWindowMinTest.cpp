@@ -140,6 +140,39 @@ TEST(SlidingWindowExtreme, BlockRunEqualsPushes) {
     }
 }
 
+// The block form compares four values at a time where push() compares one by
+// one; among equal values both must keep the newest, bit for bit: +0 and -0
+// and values repeated in runs, every window length around the four-value
+// steps, minimum and maximum.
+template <bool IsMin>
+void expectRunKeepsTheNewestOfEqualValues() {
+    std::mt19937 rng(11);
+    const double values[] = {0.0, -0.0, 0.5, -0.5};
+    std::vector<double> in(3000);
+    for (double& v : in) v = values[rng() % 4];
+    for (int length : {1, 2, 3, 4, 5, 6, 7, 8, 9, 31, 64}) {
+        CSlidingWindowExtreme<IsMin> a, b;
+        for (auto* w : {&a, &b}) {
+            w->prepare(64);
+            w->setLength(length);
+        }
+        std::vector<double> out(in.size());
+        for (size_t pos = 0, k = 0; pos < in.size(); ++k) {
+            const int n = static_cast<int>(std::min<size_t>(k % 11 + 1, in.size() - pos));
+            b.run(in.data() + pos, out.data() + pos, n);
+            pos += size_t(n);
+        }
+        for (size_t i = 0; i < in.size(); ++i)
+            ASSERT_EQ(std::signbit(a.push(in[i])), std::signbit(out[i]))
+                << "L = " << length << (IsMin ? ", min" : ", max") << ", sample " << i;
+    }
+}
+
+TEST(SlidingWindowExtreme, BlockRunKeepsTheNewestOfEqualValues) {
+    expectRunKeepsTheNewestOfEqualValues<true>();
+    expectRunKeepsTheNewestOfEqualValues<false>();
+}
+
 // Two windows run as a pair give what each gives alone, value for value:
 // in step, with a NaN in one input only, at different lengths, and thrown
 // out of step by a length change of one of them; in place.
