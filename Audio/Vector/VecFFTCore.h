@@ -537,6 +537,20 @@ struct Kernels {
     static int mulPacked(const double* a, const double* b, double* d, int len) {
         return productPacked<false>(a, b, d, len);
     }
+
+    // The four vectors of outputs at p: sums over t < taps of rev[t] p[t + i],
+    // each tap broadcast once to all of them.
+    static void tapSums(const double* rev, int taps, const double* p, V& a0, V& a1, V& a2, V& a3) {
+        a0 = a1 = a2 = a3 = T::set1(0.0);
+        for (int t = 0; t < taps; ++t, ++p) {
+            const V h = T::set1(rev[t]);
+            a0 = T::mulAdd(h, T::load(p), a0);
+            a1 = T::mulAdd(h, T::load(p + W), a1);
+            a2 = T::mulAdd(h, T::load(p + 2 * W), a2);
+            a3 = T::mulAdd(h, T::load(p + 3 * W), a3);
+        }
+    }
+
     // out[n] (+)= sum over t < taps of rev[t] x[n + t], n < count: a FIR with
     // its taps reversed, x holding count + taps - 1 samples. Four vectors of
     // outputs at a time, each tap broadcast once to all of them.
@@ -546,15 +560,8 @@ struct Kernels {
         constexpr size_t W = T::W;
         const size_t n4 = size_t(count) / (4 * W) * (4 * W);
         for (size_t n = 0; n < n4; n += 4 * W) {
-            V a0 = T::set1(0.0), a1 = a0, a2 = a0, a3 = a0;
-            const double* p = x + n;
-            for (int t = 0; t < taps; ++t, ++p) {
-                const V h = T::set1(rev[t]);
-                a0 = T::mulAdd(h, T::load(p), a0);
-                a1 = T::mulAdd(h, T::load(p + W), a1);
-                a2 = T::mulAdd(h, T::load(p + 2 * W), a2);
-                a3 = T::mulAdd(h, T::load(p + 3 * W), a3);
-            }
+            V a0, a1, a2, a3;
+            tapSums(rev, taps, x + n, a0, a1, a2, a3);
             if (accumulate) {
                 a0 = T::add(a0, T::load(out + n));
                 a1 = T::add(a1, T::load(out + n + W));
@@ -583,20 +590,10 @@ struct Kernels {
     static void correlateTwo(const double* rev0, int taps0, const double* x0, const double* rev1, int taps1,
                              const double* x1, double* out, int count) {
         const size_t n4 = size_t(count) / (4 * W) * (4 * W);
-        auto sums = [](const double* rev, int taps, const double* p, V& a0, V& a1, V& a2, V& a3) {
-            a0 = a1 = a2 = a3 = T::set1(0.0);
-            for (int t = 0; t < taps; ++t, ++p) {
-                const V h = T::set1(rev[t]);
-                a0 = T::mulAdd(h, T::load(p), a0);
-                a1 = T::mulAdd(h, T::load(p + W), a1);
-                a2 = T::mulAdd(h, T::load(p + 2 * W), a2);
-                a3 = T::mulAdd(h, T::load(p + 3 * W), a3);
-            }
-        };
         for (size_t n = 0; n < n4; n += 4 * W) {
             V a0, a1, a2, a3, b0, b1, b2, b3;
-            sums(rev0, taps0, x0 + n, a0, a1, a2, a3);
-            sums(rev1, taps1, x1 + n, b0, b1, b2, b3);
+            tapSums(rev0, taps0, x0 + n, a0, a1, a2, a3);
+            tapSums(rev1, taps1, x1 + n, b0, b1, b2, b3);
             if constexpr (Interleave) {
                 T::storePairs(out + 2 * n, a0, b0);
                 T::storePairs(out + 2 * (n + W), a1, b1);
