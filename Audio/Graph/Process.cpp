@@ -504,43 +504,6 @@ int CAudioProcess::outputFrames(int inputFrames) const { return int(std::lround(
 
 // --- Processing ----------------------------------------------------------------------
 
-void CAudioProcess::combineLinks(InPort& port, int comboMode, int channels, int frames, double* const* dst,
-                                 const double** result) {
-    // Each link's aligned samples are handed on where the delay allows (the
-    // source's own buffer under a zero delay, a span of the ring otherwise);
-    // only a combination of several links is written into dst.
-    const size_t n = port.links.size();
-    for (int ch = 0; ch < channels; ++ch) {
-        if (n == 0) {
-            result[ch] = std::as_const(m_zero).data();
-            continue;
-        }
-        const InLink& l0 = port.links[0];
-        const double* acc = port.delays[0].pass(ch, sourceChannel(l0.src, l0.srcPort, ch), dst[ch], frames);
-        if (n == 1) {
-            result[ch] = acc;
-            continue;
-        }
-        double* out = dst[ch];
-        double* scratch = port.gather.channel(1, ch);
-        for (size_t k = 1; k < n; ++k) {
-            const InLink& l = port.links[k];
-            const double* b = port.delays[k].pass(ch, sourceChannel(l.src, l.srcPort, ch), scratch, frames);
-            if (comboMode == 2)
-                for (int i = 0; i < frames; ++i) out[i] = std::max(acc[i], b[i]);
-            else
-                for (int i = 0; i < frames; ++i) out[i] = acc[i] + b[i];
-            acc = out;
-        }
-        if (comboMode == 1) {
-            const double inv = 1.0 / double(n);
-            for (int i = 0; i < frames; ++i) out[i] *= inv;
-        }
-        result[ch] = out;
-    }
-    for (size_t k = 0; k < n; ++k) port.delays[k].endBlock(frames);
-}
-
 void CAudioProcess::setupInputs(Child& c, int) {
     CAudioProcessBase* p = c.process;
     const int channels = p->channels();
